@@ -1,0 +1,58 @@
+#include "enum/device_lists.h"
+
+#include "common/directshow.h"
+#include "enum/category_names.h"
+#include "enum/name_list.h"
+#include "frame/library_state.h"
+
+namespace vlx {
+
+namespace {
+
+const CLSID& device_category(int32_t kind) {
+    return kind == 0 ? CLSID_VideoInputDeviceCategory : CLSID_AudioInputDeviceCategory;
+}
+
+const CLSID& codec_category(int32_t kind) {
+    return kind == 0 ? CLSID_VideoCompressorCategory : CLSID_AudioCompressorCategory;
+}
+
+constexpr CategoryCalls kDeviceList{
+    "vlx_GetDeviceList->CoCreateInstance", "vlx_GetDeviceList->CreateClassEnumerator",
+    "vlx_GetDeviceList->EnumMoniker->Reset", "vlx_GetDeviceList->PropertyBag->Read", -1, -2};
+constexpr CategoryCalls kDeviceListSize{
+    "vlx_GetDeviceListSize->CoCreateInstance", "vlx_GetDeviceListSize->CreateClassEnumerator",
+    "vlx_GetDeviceListSize->EnumMoniker->Reset", "vlx_GetDeviceListSize->PropertyBag->Read", -1, -2};
+constexpr CategoryCalls kCodecList{
+    "vlx_GetCodecList->CoCreateInstance", "vlx_GetCodecList->CreateDevEnum->CreateClassEnumerator",
+    "vlx_GetCodecList->EnumMoniker->Reset", "vlx_GetCodecList->PropertyBag->Read", -2, -3};
+constexpr CategoryCalls kCodecListSize{
+    "vlx_GetCodecListSize->CoCreateInstance", "vlx_GetCodecListSize->CreateDevEnum->CreateClassEnumerator",
+    "vlx_GetCodecListSize->EnumMoniker->Reset", "vlx_GetCodecListSize->PropertyBag->Read", -2, -3};
+
+int32_t write_list(char* text, const CLSID& category, const CategoryCalls& calls) {
+    // A null buffer cannot receive a list; refused like an uninitialised library.
+    if (!library_initialised() || !text) return -1;
+    NameListWriter writer(text);
+    const int32_t failed = visit_category_names(category, calls, [&](const wchar_t* name) { writer.add(name); });
+    return failed ? failed : writer.count();
+}
+
+int32_t measure_list(const CLSID& category, const CategoryCalls& calls) {
+    if (!library_initialised()) return -1;
+    NameListSizer sizer;
+    const int32_t failed = visit_category_names(category, calls, [&](const wchar_t* name) { sizer.add(name); });
+    return failed ? failed : sizer.size();
+}
+
+}  // namespace
+
+int32_t list_devices(char* text, int32_t kind) { return write_list(text, device_category(kind), kDeviceList); }
+
+int32_t device_list_size(int32_t kind) { return measure_list(device_category(kind), kDeviceListSize); }
+
+int32_t list_codecs(char* text, int32_t kind) { return write_list(text, codec_category(kind), kCodecList); }
+
+int32_t codec_list_size(int32_t kind) { return measure_list(codec_category(kind), kCodecListSize); }
+
+}  // namespace vlx

@@ -1,0 +1,68 @@
+// Process-wide state of the capture side: the slot table and the
+// library-wide values. All of it is zero at load and lives until unload.
+#pragma once
+
+#include "common/com_ptr.h"
+#include "common/directshow.h"
+
+#include <array>
+#include <cstdint>
+
+namespace vlx {
+
+inline constexpr int kSlotCount = 32;
+
+enum SlotState : int32_t {
+    kSlotClosed = 0,
+    kSlotOpen = 2,     // graph built, not running
+    kSlotRunning = 3,  // the graph has been told to run
+};
+
+// One capture graph. Fields keep their declaration order; release_slot()
+// releases the interface fields in its own fixed order.
+struct Slot {
+    int32_t requested_width = 0;
+    int32_t requested_height = 0;
+    double requested_frame_rate = 0.0;
+    int32_t render_mode = 0;
+    int32_t slot_state = kSlotClosed;
+    ComPtr<IAMVfwCompressDialogs> compress_dialogs;
+    ComPtr<IBaseFilter> avi_compressor;
+    ComPtr<IBaseFilter> avi_mux;
+    ComPtr<IMediaControl> media_control;
+    ComPtr<IVideoWindow> video_window;
+    ComPtr<IBaseFilter> vmr9_filter;
+    ComPtr<IBaseFilter> vmr7_filter;
+    ComPtr<IBaseFilter> renderer_filter;
+    ComPtr<IBaseFilter> grabber_filter;
+    ComPtr<IBaseFilter> device_filter;
+    ComPtr<ISampleGrabber> sample_grabber;
+    ComPtr<ICaptureGraphBuilder2> capture_builder;
+    ComPtr<IGraphBuilder> graph_builder;
+
+    bool is_open() const { return slot_state > 1; }
+    bool is_running() const { return slot_state > 2; }
+};
+
+struct LibraryState {
+    std::array<Slot, kSlotCount> slots{};
+    int32_t initialised = 0;
+    int32_t active_slot = 0;
+    int32_t buffer_samples_flag = 0;
+    int32_t last_error = 0;
+    int32_t log_level = 0;
+    HWND error_window = nullptr;
+    int32_t log_buffer_size = 0;
+    char* log_buffer = nullptr;
+};
+
+LibraryState& library();
+
+inline Slot& active_slot() {
+    LibraryState& lib = library();
+    return lib.slots[static_cast<size_t>(lib.active_slot)];
+}
+
+inline bool library_initialised() { return library().initialised != 0; }
+
+}  // namespace vlx

@@ -1,0 +1,37 @@
+#include "frame/lifecycle.h"
+
+#include "frame/library_state.h"
+
+#include <objbase.h>
+
+namespace vlx {
+
+int32_t init_library() {
+    LibraryState& lib = library();
+    if (lib.initialised != 0) return -1;
+    const HRESULT status = CoInitialize(nullptr);
+    // Counted as initialised whatever COM answered, so that vlx_Exit pairs
+    // the call with exactly one CoUninitialize.
+    lib.initialised = 1;
+    return status;
+}
+
+int32_t exit_library() {
+    LibraryState& lib = library();
+    if (lib.initialised != 1) return -1;
+    CoUninitialize();
+    lib.initialised = 0;
+    return 0;
+}
+
+int32_t select_slot(int32_t slot) {
+    if (static_cast<uint32_t>(slot) >= static_cast<uint32_t>(kSlotCount)) return -1;
+    library().active_slot = slot;
+    return 0;
+}
+
+int32_t selected_slot() { return library().active_slot; }
+
+int32_t selected_slot_state() { return active_slot().slot_state; }
+
+}  // namespace vlx

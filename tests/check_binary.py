@@ -1,0 +1,46 @@
+#!/usr/bin/env python3
+"""Checks the shipped DLL as a host would meet it: the export table holds
+exactly the expected undecorated names, and every imported DLL is a Windows
+system DLL (the C and C++ runtimes are linked in statically)."""
+import re
+import subprocess
+import sys
+
+EXPECTED_EXPORTS = {
+    # library frame, errors and log
+    "vlx_Init", "vlx_Exit", "vlx_SetActiveSel", "vlx_GetActiveSel", "vlx_GetRef", "vlx_Version",
+    "vlx_SetLogLevel", "vlx_SetLogBuffer", "vlx_SetErrorCallbackHwnd", "vlx_GetLastError",
+    # device and codec lists
+    "vlx_GetDeviceList", "vlx_GetDeviceListSize", "vlx_GetCodecList", "vlx_GetCodecListSize",
+}
+
+SYSTEM_DLLS = {
+    "kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll", "user32.dll", "gdi32.dll",
+    "advapi32.dll", "mfplat.dll", "mfreadwrite.dll", "windowscodecs.dll", "quartz.dll",
+}
+
+
+def main():
+    dll, objdump = sys.argv[1], sys.argv[2]
+    dump = subprocess.run([objdump, "-p", dll], check=True, capture_output=True, text=True).stdout
+
+    imports = {m.lower() for m in re.findall(r"DLL Name: (\S+)", dump)}
+    section = dump.split("[Ordinal/Name Pointer] Table", 1)
+    table = section[1].split("\n\n", 1)[0] if len(section) > 1 else ""
+    exports = set(re.findall(r"\]\s+(\S+)\s*$", table, re.M))
+
+    ok = True
+    if exports != EXPECTED_EXPORTS:
+        ok = False
+        print("missing exports:", sorted(EXPECTED_EXPORTS - exports))
+        print("unexpected exports:", sorted(exports - EXPECTED_EXPORTS))
+    foreign = sorted(imports - SYSTEM_DLLS)
+    if foreign:
+        ok = False
+        print("imports that are not Windows system DLLs:", foreign)
+    print("exports:", len(exports), "imports:", sorted(imports))
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

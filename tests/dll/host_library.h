@@ -1,0 +1,35 @@
+// vidlox64.dll loaded the way a host loads it: LoadLibrary and
+// GetProcAddress, nothing linked at build time.
+#pragma once
+
+#include "vidlox.h"
+
+#include <windows.h>
+
+namespace vlx_test {
+
+struct Vidlox {
+    decltype(&vlx_Init) Init;
+    decltype(&vlx_Exit) Exit;
+    decltype(&vlx_SetActiveSel) SetActiveSel;
+    decltype(&vlx_GetActiveSel) GetActiveSel;
+    decltype(&vlx_GetRef) GetRef;
+    decltype(&vlx_Version) Version;
+    decltype(&vlx_SetLogLevel) SetLogLevel;
+    decltype(&vlx_SetLogBuffer) SetLogBuffer;
+    decltype(&vlx_SetErrorCallbackHwnd) SetErrorCallbackHwnd;
+    decltype(&vlx_GetLastError) GetLastError;
+    decltype(&vlx_GetDeviceList) GetDeviceList;
+    decltype(&vlx_GetDeviceListSize) GetDeviceListSize;
+    decltype(&vlx_GetCodecList) GetCodecList;
+    decltype(&vlx_GetCodecListSize) GetCodecListSize;
+};
+
+// The library, loaded once for the whole test program; fails the test run
+// when it or one of its exports is missing.
+const Vidlox& vidlox();
+
+// Puts the library's log and error settings back to their load-time values.
+void reset_reporting();
+
+}  // namespace vlx_test

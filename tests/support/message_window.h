@@ -1,0 +1,34 @@
+// A real top-level window whose queue the test pumps, recording the error
+// messages the library posts to it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace vlx_test {
+
+struct PostedMessage {
+    WPARAM wparam;
+    LPARAM lparam;
+};
+
+class MessageWindow {
+public:
+    MessageWindow();
+    ~MessageWindow();
+    MessageWindow(const MessageWindow&) = delete;
+    MessageWindow& operator=(const MessageWindow&) = delete;
+
+    HWND handle() const { return hwnd_; }
+    // Dispatches everything queued for this thread, then returns what arrived.
+    const std::vector<PostedMessage>& pump();
+
+private:
+    static LRESULT CALLBACK procedure(HWND, UINT, WPARAM, LPARAM);
+    HWND hwnd_ = nullptr;
+    std::vector<PostedMessage> received_;
+};
+
+}  // namespace vlx_test

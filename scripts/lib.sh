@@ -57,7 +57,8 @@ stop_all() {
     fi
 }
 
-# Makes the prefix once and registers the test camera in it.
+# Makes the prefix once and registers the test camera with every edge-case
+# device in it.
 prepare_prefix() {
     export WINEPREFIX="$VLX_PREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     if [ ! -f "$VLX_PREFIX/system.reg" ]; then
@@ -73,7 +74,7 @@ prepare_prefix() {
     WINEPREFIX="$VLX_PREFIX" /usr/lib/wine/wineserver -p >/dev/null 2>&1
     wine_run wineboot >/dev/null 2>&1 || true
     if [ -f "$VLX_BUILD/bin/vidlox-testcam64.dll" ]; then
-        wine_run regsvr32 /s "$VLX_BUILD/bin/vidlox-testcam64.dll" >/dev/null 2>&1
+        wine_run regsvr32 /s /n /i:all "$VLX_BUILD/bin/vidlox-testcam64.dll" >/dev/null 2>&1
     fi
 }
 

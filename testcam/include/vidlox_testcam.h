@@ -1,0 +1,93 @@
+/*
+ * vidlox-testcam64.dll - a DirectShow video capture source for developing and
+ * testing capture hosts without a camera.
+ *
+ * Registration (Windows: regsvr32 from an elevated prompt; Wine: the same
+ * through `wine64 regsvr32`):
+ *     regsvr32 vidlox-testcam64.dll              the main device only
+ *     regsvr32 /n /i:all vidlox-testcam64.dll    the main device and every
+ *                                                edge-case device below
+ *     regsvr32 /u vidlox-testcam64.dll           removes every device and
+ *                                                class the DLL registered
+ * Devices are listed in CLSID_VideoInputDeviceCategory with these friendly
+ * names (VLXCAM_NAME_*); each is its own class (VLXCAM_CLSID_*).
+ *
+ * Capabilities of the capture pin (IAMStreamConfig, 128-byte
+ * VIDEO_STREAM_CONFIG_CAPS), in this order:
+ *     0  RGB24 640x480,  FORMAT_VideoInfo,  30 fps (333333) .. 1 fps
+ *     1  RGB24 1280x720, FORMAT_VideoInfo,  30 fps .. 1 fps
+ *     2  RGB24 320x240,  FORMAT_VideoInfo,  15 fps (666666) .. 1 fps
+ *     3  RGB24 800x600,  FORMAT_VideoInfo2, 30 fps .. 1 fps
+ *     4  RGB24 1920x1080, FORMAT_VideoInfo, 30 fps .. 1 fps
+ * SetFormat accepts an RGB24 FORMAT_VideoInfo type, bottom-up, whose size is
+ * one of these five sizes and whose AvgTimePerFrame lies in that size's
+ * frame-interval range; the type is then normalised (biSizeImage, lSampleSize
+ * recomputed) and becomes the only type the pin offers and connects with.
+ * Without SetFormat the pin offers all five, capability 0 first.
+ *
+ * Frames: bottom-up RGB24 (blue, green, red bytes), rows padded to 4 bytes.
+ * Seen upright, the picture has four corner blocks of width/8 x height/8:
+ * pure red top-left, pure green top-right, pure blue bottom-left, white
+ * bottom-right. Between them, grey vertical stripes that move 8 pixels to the
+ * right from one frame to the next.
+ *
+ * Frame number: the 32-bit number of the frame since the stream started
+ * (0 for the first frame after Run), drawn as 32 cells in a row, most
+ * significant bit first. Cell i (0..31) covers, in upright picture
+ * coordinates,
+ *     x from width/4 + i*(width/64) to width/4 + (i+1)*(width/64) - 1,
+ *     y from 7*height/16 to 9*height/16 - 1 (integer division),
+ * and is white (255,255,255) for a 1 bit and black (0,0,0) for a 0 bit.
+ * vlxcam_read_frame_number() reads it back from raw frame bytes.
+ */
+#ifndef VIDLOX_TESTCAM_H
+#define VIDLOX_TESTCAM_H
+
+#include <stdint.h>
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define VLXCAM_NAME_MAIN L"vidlox Test Camera"
+#define VLXCAM_NAME_NO_PINS L"vidlox Test Camera (no pins)"
+#define VLXCAM_NAME_CAPS_BLOCK L"vidlox Test Camera (64-byte caps block)"
+#define VLXCAM_NAME_REFUSES L"vidlox Test Camera (refuses formats)"
+#define VLXCAM_NAME_PREVIEW_PIN L"vidlox Test Camera (capture and preview pins)"
+#define VLXCAM_NAME_SLOW_START L"vidlox Test Camera (first frame after 2 s)"
+/* "vidlox Kamera für Tests ✓": a 2-byte and a 3-byte UTF-8 character. */
+#define VLXCAM_NAME_NON_ASCII L"vidlox Kamera f\u00fcr Tests \u2713"
+
+/* The same names in UTF-8, as device lists give them. */
+#define VLXCAM_NAME_NON_ASCII_UTF8 "vidlox Kamera f\xc3\xbcr Tests \xe2\x9c\x93"
+
+/* Delay before the slow-start device delivers its first frame. */
+#define VLXCAM_SLOW_START_MS 2000
+
+/* Live COM objects of this DLL (filters with their pins, enumerators, class
+ * factories, property pages); 0 once every host has released everything. */
+int32_t __cdecl vlxcam_LiveObjects(void);
+
+/* Frame number of a frame in the documented layout: `bits` points at the
+ * first byte, `height` is biHeight (positive: bottom-up). */
+static inline uint32_t vlxcam_read_frame_number(const uint8_t* bits, int32_t width, int32_t height) {
+    int32_t rows = height < 0 ? -height : height;
+    int32_t stride = ((width * 24 + 31) / 32) * 4;
+    int32_t cell = width / 64;
+    int32_t y = (7 * rows / 16 + 9 * rows / 16) / 2; /* middle of the band */
+    int32_t memory_row = height > 0 ? rows - 1 - y : y;
+    uint32_t number = 0;
+    for (int32_t i = 0; i < 32; ++i) {
+        int32_t x = width / 4 + i * cell + cell / 2;
+        const uint8_t* pixel = bits + (size_t)memory_row * (size_t)stride + (size_t)x * 3;
+        number = (number << 1) | (pixel[1] >= 128 ? 1u : 0u);
+    }
+    return number;
+}
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VIDLOX_TESTCAM_H */

@@ -1,0 +1,152 @@
+#include "formats.h"
+
+#include <dvdmedia.h>
+#include <objbase.h>
+
+#include <cstring>
+
+namespace vlxcam {
+
+namespace {
+
+constexpr REFERENCE_TIME k30fps = 333333;
+constexpr REFERENCE_TIME k15fps = 666666;
+constexpr REFERENCE_TIME k1fps = 10000000;
+
+struct Capability {
+    LONG width;
+    LONG height;
+    REFERENCE_TIME fastest;  // default and minimum frame interval
+    bool video_info2;
+};
+
+constexpr Capability kCapabilities[kCapabilityCount] = {
+    {640, 480, k30fps, false},
+    {1280, 720, k30fps, false},
+    {320, 240, k15fps, false},
+    {800, 600, k30fps, true},
+    {1920, 1080, k30fps, false},
+};
+
+template <class Header>
+HRESULT allocate_format(AM_MEDIA_TYPE& type, Header** header) {
+    type.pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(sizeof(Header)));
+    if (!type.pbFormat) return E_OUTOFMEMORY;
+    std::memset(type.pbFormat, 0, sizeof(Header));
+    type.cbFormat = sizeof(Header);
+    *header = reinterpret_cast<Header*>(type.pbFormat);
+    return S_OK;
+}
+
+void fill_bitmap_header(BITMAPINFOHEADER& bmi, const VideoFormat& format) {
+    bmi.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.biWidth = format.width;
+    bmi.biHeight = format.height;
+    bmi.biPlanes = 1;
+    bmi.biBitCount = 24;
+    bmi.biCompression = BI_RGB;
+    bmi.biSizeImage = format.image_size();
+}
+
+void fill_common(AM_MEDIA_TYPE& type, const VideoFormat& format) {
+    type.majortype = MEDIATYPE_Video;
+    type.subtype = MEDIASUBTYPE_RGB24;
+    type.bFixedSizeSamples = TRUE;
+    type.bTemporalCompression = FALSE;
+    type.lSampleSize = format.image_size();
+}
+
+DWORD bit_rate(const VideoFormat& format) {
+    return static_cast<DWORD>(static_cast<double>(format.image_size()) * 8.0 * 1e7 /
+                              static_cast<double>(format.frame_interval));
+}
+
+}  // namespace
+
+VideoFormat capability_format(int index) {
+    const Capability& c = kCapabilities[index];
+    return {c.width, c.height, c.fastest};
+}
+
+HRESULT video_info_media_type(const VideoFormat& format, AM_MEDIA_TYPE& type) {
+    type = AM_MEDIA_TYPE{};
+    fill_common(type, format);
+    type.formattype = FORMAT_VideoInfo;
+    VIDEOINFOHEADER* vih = nullptr;
+    if (FAILED(allocate_format(type, &vih))) return E_OUTOFMEMORY;
+    vih->AvgTimePerFrame = format.frame_interval;
+    vih->dwBitRate = bit_rate(format);
+    fill_bitmap_header(vih->bmiHeader, format);
+    return S_OK;
+}
+
+HRESULT capability_media_type(int index, AM_MEDIA_TYPE& type) {
+    const VideoFormat format = capability_format(index);
+    if (!kCapabilities[index].video_info2) return video_info_media_type(format, type);
+
+    type = AM_MEDIA_TYPE{};
+    fill_common(type, format);
+    type.formattype = FORMAT_VideoInfo2;
+    VIDEOINFOHEADER2* vih2 = nullptr;
+    if (FAILED(allocate_format(type, &vih2))) return E_OUTOFMEMORY;
+    vih2->AvgTimePerFrame = format.frame_interval;
+    vih2->dwBitRate = bit_rate(format);
+    vih2->dwInterlaceFlags = 0;
+    vih2->dwPictAspectRatioX = 4;
+    vih2->dwPictAspectRatioY = 3;
+    fill_bitmap_header(vih2->bmiHeader, format);
+    return S_OK;
+}
+
+void capability_caps(int index, VIDEO_STREAM_CONFIG_CAPS& caps) {
+    const Capability& c = kCapabilities[index];
+    caps = VIDEO_STREAM_CONFIG_CAPS{};
+    caps.guid = c.video_info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
+    caps.VideoStandard = AnalogVideo_None;
+    caps.InputSize = {c.width, c.height};
+    caps.MinCroppingSize = caps.MaxCroppingSize = caps.InputSize;
+    caps.CropGranularityX = caps.CropGranularityY = 1;
+    caps.CropAlignX = caps.CropAlignY = 1;
+    caps.MinOutputSize = caps.MaxOutputSize = caps.InputSize;
+    caps.OutputGranularityX = caps.OutputGranularityY = 0;
+    caps.MinFrameInterval = c.fastest;
+    caps.MaxFrameInterval = k1fps;
+    const VideoFormat fastest{c.width, c.height, c.fastest};
+    const VideoFormat slowest{c.width, c.height, k1fps};
+    caps.MinBitsPerSecond = static_cast<LONG>(bit_rate(slowest));
+    caps.MaxBitsPerSecond = static_cast<LONG>(bit_rate(fastest));
+}
+
+std::optional<VideoFormat> acceptable_format(const AM_MEDIA_TYPE& type) {
+    if (!IsEqualGUID(type.majortype, MEDIATYPE_Video) || !IsEqualGUID(type.subtype, MEDIASUBTYPE_RGB24) ||
+        !IsEqualGUID(type.formattype, FORMAT_VideoInfo) || !type.pbFormat ||
+        type.cbFormat < sizeof(VIDEOINFOHEADER)) {
+        return std::nullopt;
+    }
+    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+    const BITMAPINFOHEADER& bmi = vih->bmiHeader;
+    if (bmi.biBitCount != 24 || bmi.biCompression != BI_RGB) return std::nullopt;
+    for (const Capability& c : kCapabilities) {
+        if (bmi.biWidth == c.width && bmi.biHeight == c.height && vih->AvgTimePerFrame >= c.fastest &&
+            vih->AvgTimePerFrame <= k1fps) {
+            return VideoFormat{c.width, c.height, vih->AvgTimePerFrame};
+        }
+    }
+    return std::nullopt;
+}
+
+bool is_partial(const AM_MEDIA_TYPE& type) {
+    return IsEqualGUID(type.majortype, GUID_NULL) || IsEqualGUID(type.subtype, GUID_NULL) ||
+           IsEqualGUID(type.formattype, GUID_NULL) || !type.pbFormat;
+}
+
+bool matches_partial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE& pattern) {
+    auto field_matches = [](const GUID& want, const GUID& have) {
+        return IsEqualGUID(want, GUID_NULL) || IsEqualGUID(want, have);
+    };
+    return field_matches(pattern.majortype, candidate.majortype) &&
+           field_matches(pattern.subtype, candidate.subtype) &&
+           field_matches(pattern.formattype, candidate.formattype);
+}
+
+}  // namespace vlxcam

@@ -1,0 +1,30 @@
+// Paints the camera's picture: corner blocks, moving stripes and the frame
+// number cells, in the layout the public header documents.
+#pragma once
+
+#include "formats.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace vlxcam {
+
+class FramePainter {
+public:
+    // Prepares the row templates for `format`; call while no frame is painted.
+    void configure(const VideoFormat& format);
+    // Writes one whole frame (format.image_size() bytes) into `frame`.
+    void paint(uint8_t* frame, uint32_t frame_number);
+
+private:
+    enum RowKind { kTop, kMiddle, kBottom, kCode, kRowKinds };
+
+    void build_rows(uint32_t frame_number);
+
+    VideoFormat format_{};
+    std::vector<uint8_t> stripes_;  // one period longer than a row
+    std::vector<uint8_t> rows_[kRowKinds];
+    std::vector<RowKind> kind_of_memory_row_;
+};
+
+}  // namespace vlxcam

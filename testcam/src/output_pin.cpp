@@ -1,0 +1,344 @@
+#include "camera_filter.h"
+
+#include "vidlox_testcam.h"
+
+#include <ks.h>
+#include <ksmedia.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+
+namespace vlxcam {
+
+namespace {
+
+std::chrono::milliseconds first_frame_delay(const DeviceProfile& profile) {
+    return std::chrono::milliseconds(profile.quirk == Quirk::slow_start ? VLXCAM_SLOW_START_MS : 0);
+}
+
+bool same_format(const VideoFormat& a, const VideoFormat& b) {
+    return a.width == b.width && a.height == b.height && a.frame_interval == b.frame_interval;
+}
+
+}  // namespace
+
+OutputPin::OutputPin(CameraFilter& filter, const wchar_t* name, const GUID& category)
+    : filter_(filter), name_(name), category_(category), streamer_(first_frame_delay(filter.profile())) {}
+
+OutputPin::~OutputPin() { drop_connection(); }
+
+STDMETHODIMP OutputPin::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPin)) {
+        *object = static_cast<IPin*>(this);
+    } else if (IsEqualIID(iid, IID_IAMStreamConfig)) {
+        *object = static_cast<IAMStreamConfig*>(this);
+    } else if (IsEqualIID(iid, IID_IKsPropertySet)) {
+        *object = static_cast<IKsPropertySet*>(this);
+    } else if (IsEqualIID(iid, IID_ISpecifyPropertyPages)) {
+        *object = static_cast<ISpecifyPropertyPages*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) OutputPin::AddRef() { return filter_.AddRef(); }
+STDMETHODIMP_(ULONG) OutputPin::Release() { return filter_.Release(); }
+
+VideoFormat OutputPin::current_format() const {
+    if (peer_) return connection_format_;
+    return chosen_format_ ? *chosen_format_ : capability_format(0);
+}
+
+std::vector<AM_MEDIA_TYPE> OutputPin::offered_types() const {
+    std::vector<AM_MEDIA_TYPE> types;
+    if (chosen_format_) {
+        // After SetFormat the chosen format is the only one on offer.
+        AM_MEDIA_TYPE type{};
+        if (SUCCEEDED(video_info_media_type(*chosen_format_, type))) types.push_back(type);
+        return types;
+    }
+    for (int i = 0; i < kCapabilityCount; ++i) {
+        AM_MEDIA_TYPE type{};
+        if (SUCCEEDED(capability_media_type(i, type))) types.push_back(type);
+    }
+    return types;
+}
+
+// ---- Connection --------------------------------------------------------
+
+STDMETHODIMP OutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
+    if (!receiver) return E_POINTER;
+    std::lock_guard guard(filter_.lock());
+    if (peer_) return VFW_E_ALREADY_CONNECTED;
+    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
+    PIN_DIRECTION direction;
+    if (FAILED(receiver->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
+
+    if (type && !is_partial(*type)) return try_connection(receiver, *type);
+
+    std::vector<AM_MEDIA_TYPE> ours = offered_types();
+    HRESULT result = VFW_E_NO_ACCEPTABLE_TYPES;
+    for (const AM_MEDIA_TYPE& candidate : ours) {
+        if (type && !matches_partial(candidate, *type)) continue;
+        if (SUCCEEDED(try_connection(receiver, candidate))) {
+            result = S_OK;
+            break;
+        }
+    }
+    for (AM_MEDIA_TYPE& candidate : ours) vlx::free_media_type(candidate);
+    if (result == S_OK) return S_OK;
+
+    ComPtr<IEnumMediaTypes> theirs;
+    if (SUCCEEDED(receiver->EnumMediaTypes(theirs.put())) && theirs) {
+        AM_MEDIA_TYPE* candidate = nullptr;
+        while (theirs->Next(1, &candidate, nullptr) == S_OK) {
+            const bool fits = !type || matches_partial(*candidate, *type);
+            const bool connected = fits && SUCCEEDED(try_connection(receiver, *candidate));
+            vlx::delete_media_type(candidate);
+            if (connected) return S_OK;
+        }
+    }
+    return VFW_E_NO_ACCEPTABLE_TYPES;
+}
+
+HRESULT OutputPin::try_connection(IPin* receiver, const AM_MEDIA_TYPE& type) {
+    const std::optional<VideoFormat> format = acceptable_format(type);
+    if (!format) return VFW_E_TYPE_NOT_ACCEPTED;
+    if (chosen_format_ && !same_format(*chosen_format_, *format)) return VFW_E_TYPE_NOT_ACCEPTED;
+
+    // Connect with our own normalised description of that format.
+    MediaType normalised;
+    if (FAILED(video_info_media_type(*format, *normalised.get()))) return E_OUTOFMEMORY;
+
+    const HRESULT received = receiver->ReceiveConnection(this, normalised.get());
+    if (FAILED(received)) return received;
+
+    ComPtr<IMemInputPin> input;
+    HRESULT negotiated = receiver->QueryInterface(IID_IMemInputPin, input.put_void());
+    if (SUCCEEDED(negotiated)) negotiated = negotiate_allocator(input.get(), *format);
+    if (FAILED(negotiated)) {
+        receiver->Disconnect();
+        allocator_.reset();
+        return negotiated;
+    }
+    peer_ = ComPtr<IPin>::share(receiver);
+    peer_input_ = std::move(input);
+    connection_format_ = *format;
+    vlx::free_media_type(*connection_type_.get());
+    *connection_type_.get() = *normalised.get();
+    *normalised.get() = AM_MEDIA_TYPE{};  // ownership moved to connection_type_
+    return S_OK;
+}
+
+HRESULT OutputPin::negotiate_allocator(IMemInputPin* input, const VideoFormat& format) {
+    ALLOCATOR_PROPERTIES wanted{};
+    input->GetAllocatorRequirements(&wanted);  // optional for the peer
+
+    ComPtr<IMemAllocator> allocator;
+    if (FAILED(input->GetAllocator(allocator.put())) || !allocator) {
+        const HRESULT created = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
+                                                 IID_IMemAllocator, allocator.put_void());
+        if (FAILED(created)) return created;
+    }
+    ALLOCATOR_PROPERTIES request{};
+    request.cBuffers = std::max<long>(wanted.cBuffers, 4);
+    request.cbBuffer = std::max<long>(wanted.cbBuffer, static_cast<long>(format.image_size()));
+    request.cbAlign = std::max<long>(wanted.cbAlign, 1);
+    request.cbPrefix = wanted.cbPrefix;
+    ALLOCATOR_PROPERTIES actual{};
+    HRESULT hr = allocator->SetProperties(&request, &actual);
+    if (FAILED(hr)) return hr;
+    if (actual.cbBuffer < static_cast<long>(format.image_size())) return VFW_E_SIZENOTSET;
+    hr = input->NotifyAllocator(allocator.get(), FALSE);
+    if (FAILED(hr)) return hr;
+    allocator_ = std::move(allocator);
+    return S_OK;
+}
+
+void OutputPin::drop_connection() {
+    streamer_.stop();
+    allocator_.reset();
+    peer_input_.reset();
+    peer_.reset();
+    vlx::free_media_type(*connection_type_.get());
+}
+
+STDMETHODIMP OutputPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) { return E_UNEXPECTED; }
+
+STDMETHODIMP OutputPin::Disconnect() {
+    std::lock_guard guard(filter_.lock());
+    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
+    if (!peer_) return S_FALSE;
+    drop_connection();
+    return S_OK;
+}
+
+STDMETHODIMP OutputPin::ConnectedTo(IPin** pin) {
+    if (!pin) return E_POINTER;
+    std::lock_guard guard(filter_.lock());
+    peer_.copy_to(pin);
+    return peer_ ? S_OK : VFW_E_NOT_CONNECTED;
+}
+
+STDMETHODIMP OutputPin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
+    if (!type) return E_POINTER;
+    std::lock_guard guard(filter_.lock());
+    if (!peer_) {
+        *type = AM_MEDIA_TYPE{};
+        return VFW_E_NOT_CONNECTED;
+    }
+    return vlx::copy_media_type(*type, *connection_type_.get());
+}
+
+STDMETHODIMP OutputPin::QueryPinInfo(PIN_INFO* info) {
+    if (!info) return E_POINTER;
+    info->pFilter = &filter_;
+    filter_.AddRef();
+    info->dir = PINDIR_OUTPUT;
+    std::wcsncpy(info->achName, name_, MAX_PIN_NAME);
+    info->achName[MAX_PIN_NAME - 1] = L'\0';
+    return S_OK;
+}
+
+STDMETHODIMP OutputPin::QueryDirection(PIN_DIRECTION* direction) {
+    if (!direction) return E_POINTER;
+    *direction = PINDIR_OUTPUT;
+    return S_OK;
+}
+
+STDMETHODIMP OutputPin::QueryId(LPWSTR* id) {
+    if (!id) return E_POINTER;
+    const size_t bytes = (std::wcslen(name_) + 1) * sizeof(wchar_t);
+    *id = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+    if (!*id) return E_OUTOFMEMORY;
+    std::memcpy(*id, name_, bytes);
+    return S_OK;
+}
+
+STDMETHODIMP OutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
+    if (!type) return E_POINTER;
+    std::lock_guard guard(filter_.lock());
+    const std::optional<VideoFormat> format = acceptable_format(*type);
+    if (!format) return S_FALSE;
+    return !chosen_format_ || same_format(*chosen_format_, *format) ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP OutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
+    if (!types) return E_POINTER;
+    std::lock_guard guard(filter_.lock());
+    return create_media_type_enumerator(offered_types(), 0, types);
+}
+
+STDMETHODIMP OutputPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
+STDMETHODIMP OutputPin::EndOfStream() { return E_UNEXPECTED; }
+STDMETHODIMP OutputPin::BeginFlush() { return E_UNEXPECTED; }
+STDMETHODIMP OutputPin::EndFlush() { return E_UNEXPECTED; }
+STDMETHODIMP OutputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return S_OK; }
+
+// ---- State changes (filter lock held) -----------------------------------
+
+HRESULT OutputPin::on_pause_from_stopped() {
+    if (!peer_ || !allocator_) return S_OK;  // an unconnected pin just stays idle
+    return streamer_.start(allocator_.get(), peer_input_.get(), connection_format_);
+}
+
+void OutputPin::on_run(REFERENCE_TIME start, IReferenceClock* clock) { streamer_.run(start, clock); }
+void OutputPin::on_pause_from_running() { streamer_.pause(); }
+void OutputPin::on_stop() { streamer_.stop(); }
+
+// ---- IAMStreamConfig ------------------------------------------------------
+
+STDMETHODIMP OutputPin::SetFormat(AM_MEDIA_TYPE* type) {
+    std::lock_guard guard(filter_.lock());
+    if (filter_.profile().quirk == Quirk::refuses_formats) return VFW_E_INVALIDMEDIATYPE;
+    if (!type) return E_POINTER;
+    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
+    const std::optional<VideoFormat> format = acceptable_format(*type);
+    if (!format) return VFW_E_INVALIDMEDIATYPE;
+
+    if (peer_) {
+        MediaType normalised;
+        if (FAILED(video_info_media_type(*format, *normalised.get()))) return E_OUTOFMEMORY;
+        if (peer_->QueryAccept(normalised.get()) != S_OK) return VFW_E_INVALIDMEDIATYPE;
+    }
+    chosen_format_ = format;
+    if (peer_ && !same_format(connection_format_, *format) && filter_.graph()) {
+        ComPtr<IFilterGraph2> graph;
+        if (SUCCEEDED(filter_.graph()->QueryInterface(IID_IFilterGraph2, graph.put_void()))) {
+            return graph->ReconnectEx(this, nullptr);
+        }
+        return filter_.graph()->Reconnect(this);
+    }
+    return S_OK;
+}
+
+STDMETHODIMP OutputPin::GetFormat(AM_MEDIA_TYPE** type) {
+    if (!type) return E_POINTER;
+    std::lock_guard guard(filter_.lock());
+    *type = nullptr;
+    if (peer_) {
+        *type = vlx::clone_media_type(*connection_type_.get());
+        return *type ? S_OK : E_OUTOFMEMORY;
+    }
+    MediaType current;
+    if (FAILED(video_info_media_type(current_format(), *current.get()))) return E_OUTOFMEMORY;
+    *type = vlx::clone_media_type(*current.get());
+    return *type ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP OutputPin::GetNumberOfCapabilities(int* count, int* size) {
+    if (!count || !size) return E_POINTER;
+    *count = kCapabilityCount;
+    *size = filter_.profile().quirk == Quirk::caps_block_64 ? 64 : static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS));
+    return S_OK;
+}
+
+STDMETHODIMP OutputPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
+    if (!type || !caps) return E_POINTER;
+    if (index < 0) return E_INVALIDARG;
+    if (index >= kCapabilityCount) return S_FALSE;
+    MediaType capability;
+    if (FAILED(capability_media_type(index, *capability.get()))) return E_OUTOFMEMORY;
+    *type = vlx::clone_media_type(*capability.get());
+    if (!*type) return E_OUTOFMEMORY;
+    VIDEO_STREAM_CONFIG_CAPS block;
+    capability_caps(index, block);
+    // Never write more than the block size we reported.
+    int count = 0, size = 0;
+    GetNumberOfCapabilities(&count, &size);
+    std::memcpy(caps, &block, std::min<size_t>(static_cast<size_t>(size), sizeof block));
+    return S_OK;
+}
+
+// ---- IKsPropertySet ----------------------------------------------------------
+
+STDMETHODIMP OutputPin::Set(REFGUID set, DWORD, void*, DWORD, void*, DWORD) {
+    return IsEqualGUID(set, AMPROPSETID_Pin) ? E_PROP_ID_UNSUPPORTED : E_PROP_SET_UNSUPPORTED;
+}
+
+STDMETHODIMP OutputPin::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD data_size, DWORD* returned) {
+    if (!IsEqualGUID(set, AMPROPSETID_Pin)) return E_PROP_SET_UNSUPPORTED;
+    if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+    if (returned) *returned = sizeof(GUID);
+    if (!data) return returned ? S_OK : E_POINTER;  // a size query
+    if (data_size < sizeof(GUID)) return E_UNEXPECTED;
+    *static_cast<GUID*>(data) = category_;
+    return S_OK;
+}
+
+STDMETHODIMP OutputPin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
+    if (!IsEqualGUID(set, AMPROPSETID_Pin)) return E_PROP_SET_UNSUPPORTED;
+    if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+    if (support) *support = KSPROPERTY_SUPPORT_GET;
+    return S_OK;
+}
+
+STDMETHODIMP OutputPin::GetPages(CAUUID* pages) { return format_page_list(pages); }
+
+}  // namespace vlxcam

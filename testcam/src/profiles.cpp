@@ -1,0 +1,37 @@
+#include "profiles.h"
+
+#include "vidlox_testcam.h"
+
+namespace vlxcam {
+
+namespace {
+
+// {7A1E5C40-3B2D-4F1A-9C6E-5D0B8A2F71Cx}
+constexpr CLSID device_clsid(unsigned char last) {
+    return {0x7a1e5c40, 0x3b2d, 0x4f1a, {0x9c, 0x6e, 0x5d, 0x0b, 0x8a, 0x2f, 0x71, last}};
+}
+
+constexpr DeviceProfile kProfiles[] = {
+    {VLXCAM_NAME_MAIN, device_clsid(0xc0), Quirk::none},
+    {VLXCAM_NAME_NO_PINS, device_clsid(0xc1), Quirk::no_pins},
+    {VLXCAM_NAME_CAPS_BLOCK, device_clsid(0xc2), Quirk::caps_block_64},
+    {VLXCAM_NAME_REFUSES, device_clsid(0xc3), Quirk::refuses_formats},
+    {VLXCAM_NAME_PREVIEW_PIN, device_clsid(0xc4), Quirk::preview_pin},
+    {VLXCAM_NAME_SLOW_START, device_clsid(0xc5), Quirk::slow_start},
+    {VLXCAM_NAME_NON_ASCII, device_clsid(0xc6), Quirk::none},
+};
+
+}  // namespace
+
+const CLSID kFormatPageClsid = device_clsid(0xcf);
+
+std::span<const DeviceProfile> device_profiles() { return kProfiles; }
+
+const DeviceProfile* find_profile(const CLSID& clsid) {
+    for (const DeviceProfile& profile : kProfiles) {
+        if (IsEqualCLSID(profile.clsid, clsid)) return &profile;
+    }
+    return nullptr;
+}
+
+}  // namespace vlxcam

@@ -1,0 +1,33 @@
+// The devices this DLL can register: one main camera and edge cases, each a
+// class of its own that differs from the main camera in one quirk.
+#pragma once
+
+#include <windows.h>
+
+#include <span>
+
+namespace vlxcam {
+
+enum class Quirk {
+    none,
+    no_pins,          // a filter without any pin
+    caps_block_64,    // GetNumberOfCapabilities reports a 64-byte block
+    refuses_formats,  // every SetFormat fails
+    preview_pin,      // a "Capture" and a "Preview" pin
+    slow_start,       // the first frame comes two seconds after Run
+};
+
+struct DeviceProfile {
+    const wchar_t* name;
+    CLSID clsid;
+    Quirk quirk;
+};
+
+// The main device first.
+std::span<const DeviceProfile> device_profiles();
+const DeviceProfile* find_profile(const CLSID& clsid);
+
+// The property page that shows a pin's current format.
+extern const CLSID kFormatPageClsid;
+
+}  // namespace vlxcam

@@ -1,0 +1,120 @@
+#include "streamer.h"
+
+#include <objbase.h>
+
+namespace vlxcam {
+
+HRESULT Streamer::start(IMemAllocator* allocator, IMemInputPin* input, const VideoFormat& format) {
+    stop();
+    const HRESULT committed = allocator->Commit();
+    if (FAILED(committed)) return committed;
+    allocator_ = ComPtr<IMemAllocator>::share(allocator);
+    input_ = ComPtr<IMemInputPin>::share(input);
+    format_ = format;
+    painter_.configure(format);
+    next_frame_number_ = 0;
+    started_before_ = false;
+    mode_ = Mode::paused;
+    thread_ = std::thread([this] { thread_main(); });
+    return S_OK;
+}
+
+void Streamer::run(REFERENCE_TIME stream_start, IReferenceClock* clock) {
+    std::lock_guard guard(lock_);
+    if (mode_ == Mode::idle || mode_ == Mode::stopping) return;
+    stream_start_ = stream_start;
+    clock_ = ComPtr<IReferenceClock>::share(clock);
+    mode_ = Mode::running;
+    changed_.notify_all();
+}
+
+void Streamer::pause() {
+    std::lock_guard guard(lock_);
+    if (mode_ == Mode::running) {
+        mode_ = Mode::paused;
+        changed_.notify_all();
+    }
+}
+
+void Streamer::stop() {
+    {
+        std::lock_guard guard(lock_);
+        if (mode_ == Mode::idle) return;
+        mode_ = Mode::stopping;
+        changed_.notify_all();
+    }
+    // Decommitting first releases a GetBuffer that waits for a buffer the
+    // downstream still holds; the thread then sees the stop and ends.
+    if (allocator_) allocator_->Decommit();
+    if (thread_.joinable()) thread_.join();
+    std::lock_guard guard(lock_);
+    mode_ = Mode::idle;
+    allocator_.reset();
+    input_.reset();
+    clock_.reset();
+}
+
+void Streamer::thread_main() {
+    // Downstream filters are free-threaded COM objects; join the MTA to call them.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const auto interval = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::nanoseconds(format_.frame_interval * 100));
+
+    std::unique_lock lock(lock_);
+    while (true) {
+        changed_.wait(lock, [&] { return mode_ != Mode::paused; });
+        if (mode_ != Mode::running) break;
+
+        if (!started_before_) {
+            started_before_ = true;
+            const auto first = Clock::now() + first_frame_delay_;
+            if (changed_.wait_until(lock, first, [&] { return mode_ != Mode::running; })) continue;
+        }
+
+        // Frame k of this run is due k intervals after its start. When the
+        // downstream held us up past a whole interval, those frames are
+        // dropped: the next frame number shows the gap.
+        const auto anchor = Clock::now();
+        const uint32_t base = next_frame_number_;
+        uint64_t k = 0;
+        bool first_of_run = true;
+        while (mode_ == Mode::running) {
+            if (changed_.wait_until(lock, anchor + interval * k, [&] { return mode_ != Mode::running; })) break;
+            lock.unlock();
+            deliver(base + static_cast<uint32_t>(k), first_of_run);
+            lock.lock();
+            first_of_run = false;
+            const auto elapsed = static_cast<uint64_t>((Clock::now() - anchor) / interval);
+            k = elapsed > k ? elapsed : k + 1;
+        }
+        next_frame_number_ = base + static_cast<uint32_t>(k);
+    }
+    lock.unlock();
+    if (SUCCEEDED(com)) CoUninitialize();
+}
+
+void Streamer::deliver(uint32_t frame_number, bool discontinuity) {
+    IMediaSample* sample = nullptr;
+    if (FAILED(allocator_->GetBuffer(&sample, nullptr, nullptr, 0)) || !sample) return;
+    ComPtr<IMediaSample> owned = ComPtr<IMediaSample>::adopt(sample);
+
+    BYTE* bits = nullptr;
+    const auto size = static_cast<LONG>(format_.image_size());
+    if (FAILED(sample->GetPointer(&bits)) || !bits || sample->GetSize() < size) return;
+    painter_.paint(bits, frame_number);
+    sample->SetActualDataLength(size);
+
+    REFERENCE_TIME now = 0;
+    if (clock_ && SUCCEEDED(clock_->GetTime(&now))) {
+        REFERENCE_TIME start = now - stream_start_;
+        REFERENCE_TIME end = start + format_.frame_interval;
+        sample->SetTime(&start, &end);
+    } else {
+        sample->SetTime(nullptr, nullptr);
+    }
+    sample->SetSyncPoint(TRUE);
+    sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
+    input_->Receive(sample);
+}
+
+}  // namespace vlxcam

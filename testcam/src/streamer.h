@@ -1,0 +1,59 @@
+// The streaming thread of one output pin: paints frames into the connection's
+// allocator buffers and delivers them downstream at the connected rate while
+// the filter runs.
+#pragma once
+
+#include "com_ptr.h"
+#include "formats.h"
+#include "frame_painter.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+namespace vlxcam {
+
+class Streamer {
+public:
+    explicit Streamer(std::chrono::milliseconds first_frame_delay) : first_frame_delay_(first_frame_delay) {}
+    ~Streamer() { stop(); }
+    Streamer(const Streamer&) = delete;
+    Streamer& operator=(const Streamer&) = delete;
+
+    // Stopped to paused: commits the allocator and starts the thread, which
+    // delivers nothing until run().
+    HRESULT start(IMemAllocator* allocator, IMemInputPin* input, const VideoFormat& format);
+    // Delivery relative to `stream_start` on `clock` (may be null: no stamps).
+    void run(REFERENCE_TIME stream_start, IReferenceClock* clock);
+    void pause();
+    // Stops and joins the thread, then decommits; safe to call when idle.
+    void stop();
+
+private:
+    enum class Mode { idle, paused, running, stopping };
+    using Clock = std::chrono::steady_clock;
+
+    void thread_main();
+    void deliver(uint32_t frame_number, bool discontinuity);
+
+    const std::chrono::milliseconds first_frame_delay_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    Mode mode_ = Mode::idle;
+    std::thread thread_;
+
+    // Set while idle, read by the thread.
+    ComPtr<IMemAllocator> allocator_;
+    ComPtr<IMemInputPin> input_;
+    VideoFormat format_{};
+    FramePainter painter_;
+    // Set by run() under lock_.
+    ComPtr<IReferenceClock> clock_;
+    REFERENCE_TIME stream_start_ = 0;
+    uint32_t next_frame_number_ = 0;
+    bool started_before_ = false;
+};
+
+}  // namespace vlxcam

@@ -1,0 +1,168 @@
+// IAMStreamConfig of the camera: capabilities, round trips and refusals.
+#include "camera_fixture.h"
+#include "common/media_type.h"
+#include "vidlox_testcam.h"
+
+#include <dvdmedia.h>
+
+namespace vlx_test {
+namespace {
+
+class StreamConfig : public CameraTest {
+protected:
+    void SetUp() override {
+        CameraTest::SetUp();
+        camera = bind_device(VLXCAM_NAME_MAIN);
+        ASSERT_TRUE(camera);
+        ComPtr<IPin> pin;
+        ASSERT_EQ(camera->FindPin(L"Capture", pin.put()), S_OK);
+        ASSERT_EQ(pin.query(config), S_OK);
+    }
+    void TearDown() override {
+        config.reset();
+        camera.reset();
+        CameraTest::TearDown();
+    }
+
+    ComPtr<IBaseFilter> camera;
+    ComPtr<IAMStreamConfig> config;
+};
+
+struct Expected {
+    LONG width, height;
+    REFERENCE_TIME interval;
+    bool video_info;
+};
+
+TEST_F(StreamConfig, CapabilitiesInOrder) {
+    int count = 0, size = 0;
+    ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
+    EXPECT_EQ(count, 5);
+    EXPECT_EQ(size, 128);
+    const Expected expected[] = {{640, 480, 333333, true},
+                                 {1280, 720, 333333, true},
+                                 {320, 240, 666666, true},
+                                 {800, 600, 333333, false},
+                                 {1920, 1080, 333333, true}};
+    for (int i = 0; i < 5; ++i) {
+        vlx::MediaTypePtr type;
+        VIDEO_STREAM_CONFIG_CAPS caps{};
+        ASSERT_EQ(config->GetStreamCaps(i, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK) << i;
+        EXPECT_TRUE(IsEqualGUID(type->subtype, MEDIASUBTYPE_RGB24));
+        EXPECT_EQ(caps.MinFrameInterval, expected[i].interval);
+        EXPECT_EQ(caps.MaxFrameInterval, 10000000);
+        EXPECT_EQ(caps.InputSize.cx, expected[i].width);
+        if (expected[i].video_info) {
+            ASSERT_TRUE(IsEqualGUID(type->formattype, FORMAT_VideoInfo)) << i;
+            ASSERT_GE(type->cbFormat, sizeof(VIDEOINFOHEADER));
+            const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
+            EXPECT_EQ(vih->bmiHeader.biWidth, expected[i].width);
+            EXPECT_EQ(vih->bmiHeader.biHeight, expected[i].height);
+            EXPECT_EQ(vih->AvgTimePerFrame, expected[i].interval);
+            EXPECT_EQ(type->lSampleSize, static_cast<ULONG>(expected[i].width * 3 * expected[i].height));
+        } else {
+            EXPECT_TRUE(IsEqualGUID(type->formattype, FORMAT_VideoInfo2)) << i;
+            EXPECT_EQ(type->cbFormat, sizeof(VIDEOINFOHEADER2));
+        }
+    }
+    vlx::MediaTypePtr past;
+    VIDEO_STREAM_CONFIG_CAPS caps{};
+    EXPECT_EQ(config->GetStreamCaps(5, past.put(), reinterpret_cast<BYTE*>(&caps)), S_FALSE);
+}
+
+TEST_F(StreamConfig, SetFormatRoundTrips) {
+    vlx::MediaTypePtr type;
+    VIDEO_STREAM_CONFIG_CAPS caps{};
+    ASSERT_EQ(config->GetStreamCaps(1, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat);
+    vih->AvgTimePerFrame = 400000;  // 25 fps, inside 1280x720's range
+    vih->bmiHeader.biSizeImage = 12345;  // normalised by the camera
+    ASSERT_EQ(config->SetFormat(type.get()), S_OK);
+
+    vlx::MediaTypePtr current;
+    ASSERT_EQ(config->GetFormat(current.put()), S_OK);
+    const auto* now = reinterpret_cast<const VIDEOINFOHEADER*>(current->pbFormat);
+    EXPECT_EQ(now->bmiHeader.biWidth, 1280);
+    EXPECT_EQ(now->bmiHeader.biHeight, 720);
+    EXPECT_EQ(now->AvgTimePerFrame, 400000);
+    EXPECT_EQ(now->bmiHeader.biSizeImage, 1280u * 3 * 720);
+    EXPECT_EQ(current->lSampleSize, 1280u * 3 * 720);
+
+    // The pin now offers that one format only.
+    ComPtr<IPin> pin;
+    ASSERT_EQ(camera->FindPin(L"Capture", pin.put()), S_OK);
+    ComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(pin->EnumMediaTypes(types.put()), S_OK);
+    AM_MEDIA_TYPE* offered[8] = {};
+    ULONG fetched = 0;
+    types->Next(8, offered, &fetched);
+    EXPECT_EQ(fetched, 1u);
+    for (ULONG i = 0; i < fetched; ++i) vlx::delete_media_type(offered[i]);
+}
+
+TEST_F(StreamConfig, RefusedFormats) {
+    vlx::MediaTypePtr type;
+    VIDEO_STREAM_CONFIG_CAPS caps{};
+    ASSERT_EQ(config->GetStreamCaps(0, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat);
+
+    vih->bmiHeader.biWidth = 1000;  // no capability has this size
+    EXPECT_TRUE(FAILED(config->SetFormat(type.get())));
+    vih->bmiHeader.biWidth = 640;
+    vih->AvgTimePerFrame = 166666;  // 60 fps: faster than the range
+    EXPECT_TRUE(FAILED(config->SetFormat(type.get())));
+    vih->AvgTimePerFrame = 20000000;  // 0.5 fps: slower than the range
+    EXPECT_TRUE(FAILED(config->SetFormat(type.get())));
+    vih->AvgTimePerFrame = 333333;
+    vih->bmiHeader.biWidth = 320;
+    vih->bmiHeader.biHeight = 240;  // 320x240 exists only up to 15 fps
+    EXPECT_TRUE(FAILED(config->SetFormat(type.get())));
+    vih->bmiHeader.biWidth = 640;
+    vih->bmiHeader.biHeight = 480;
+    type->subtype = MEDIASUBTYPE_RGB32;
+    EXPECT_TRUE(FAILED(config->SetFormat(type.get())));
+
+    vlx::MediaTypePtr current;
+    ASSERT_EQ(config->GetFormat(current.put()), S_OK);
+    EXPECT_EQ(reinterpret_cast<const VIDEOINFOHEADER*>(current->pbFormat)->bmiHeader.biWidth, 640)
+        << "refusals leave the default format";
+}
+
+TEST_F(StreamConfig, EdgeDevices) {
+    config.reset();
+    camera.reset();
+    {
+        ComPtr<IBaseFilter> refusing = bind_device(VLXCAM_NAME_REFUSES);
+        ASSERT_TRUE(refusing);
+        ComPtr<IPin> pin;
+        ASSERT_EQ(refusing->FindPin(L"Capture", pin.put()), S_OK);
+        ComPtr<IAMStreamConfig> refusing_config;
+        ASSERT_EQ(pin.query(refusing_config), S_OK);
+        vlx::MediaTypePtr type;
+        VIDEO_STREAM_CONFIG_CAPS caps{};
+        ASSERT_EQ(refusing_config->GetStreamCaps(0, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+        EXPECT_TRUE(FAILED(refusing_config->SetFormat(type.get()))) << "even its own default";
+    }
+    {
+        ComPtr<IBaseFilter> small_caps = bind_device(VLXCAM_NAME_CAPS_BLOCK);
+        ASSERT_TRUE(small_caps);
+        ComPtr<IPin> pin;
+        ASSERT_EQ(small_caps->FindPin(L"Capture", pin.put()), S_OK);
+        ComPtr<IAMStreamConfig> small_config;
+        ASSERT_EQ(pin.query(small_config), S_OK);
+        int count = 0, size = 0;
+        ASSERT_EQ(small_config->GetNumberOfCapabilities(&count, &size), S_OK);
+        EXPECT_EQ(size, 64);
+    }
+    {
+        ComPtr<IBaseFilter> pinless = bind_device(VLXCAM_NAME_NO_PINS);
+        ASSERT_TRUE(pinless);
+        ComPtr<IEnumPins> pins;
+        ASSERT_EQ(pinless->EnumPins(pins.put()), S_OK);
+        ComPtr<IPin> pin;
+        EXPECT_EQ(pins->Next(1, pin.put(), nullptr), S_FALSE);
+    }
+}
+
+}  // namespace
+}  // namespace vlx_test

@@ -1,0 +1,181 @@
+// The camera in a plain DirectShow graph built by the test: frames, formats,
+// live-source states.
+#include "camera_fixture.h"
+#include "common/media_type.h"
+#include "support/frame_check.h"
+#include "vidlox_testcam.h"
+
+#include <ks.h>
+#include <ksmedia.h>
+
+namespace vlx_test {
+namespace {
+
+class Streaming : public CameraTest {};
+
+void expect_increasing(const std::vector<uint32_t>& numbers) {
+    ASSERT_GE(numbers.size(), 2u);
+    for (size_t i = 1; i < numbers.size(); ++i) {
+        ASSERT_GT(numbers[i], numbers[i - 1]) << "frame " << i;
+    }
+}
+
+TEST_F(Streaming, DefaultFormatDeliversFramesForASecond) {
+    FrameRecorder recorder;
+    {
+        CameraGraph g;
+        ASSERT_EQ(g.build(bind_device(VLXCAM_NAME_MAIN), recorder), S_OK);
+        int32_t width = 0, height = 0;
+        long size = 0;
+        g.connected_size(&width, &height, &size);
+        EXPECT_EQ(width, 640);
+        EXPECT_EQ(height, 480);
+        EXPECT_EQ(size, 921600);
+
+        ASSERT_TRUE(SUCCEEDED(g.control->Run()));
+        Sleep(1000);
+        g.control->Stop();
+    }
+    EXPECT_EQ(recorder.first_problem(), "");
+    const auto numbers = recorder.frame_numbers();
+    EXPECT_GE(numbers.size(), 15u) << "about 30 frames in a second";
+    EXPECT_LE(numbers.size(), 40u);
+    expect_increasing(numbers);
+    EXPECT_EQ(numbers.front(), 0u) << "numbering starts with the stream";
+}
+
+HRESULT choose_1080p(IAMStreamConfig* config) {
+    AM_MEDIA_TYPE* type = nullptr;
+    VIDEO_STREAM_CONFIG_CAPS caps;
+    HRESULT hr = config->GetStreamCaps(4, &type, reinterpret_cast<BYTE*>(&caps));
+    if (hr != S_OK) return E_FAIL;
+    hr = config->SetFormat(type);
+    vlx::delete_media_type(type);
+    return hr;
+}
+
+TEST_F(Streaming, FullHdAfterSetFormat) {
+    FrameRecorder recorder;
+    {
+        CameraGraph g;
+        ASSERT_EQ(g.build(bind_device(VLXCAM_NAME_MAIN), recorder, &choose_1080p), S_OK);
+        int32_t width = 0, height = 0;
+        long size = 0;
+        g.connected_size(&width, &height, &size);
+        EXPECT_EQ(width, 1920);
+        EXPECT_EQ(height, 1080);
+        EXPECT_EQ(size, 1920 * 3 * 1080);
+        ASSERT_TRUE(SUCCEEDED(g.control->Run()));
+        EXPECT_TRUE(recorder.wait_for_frames(10, 5000));
+        g.control->Stop();
+    }
+    EXPECT_EQ(recorder.first_problem(), "");
+    expect_increasing(recorder.frame_numbers());
+}
+
+TEST_F(Streaming, PausedLiveSourceCannotCueAndDeliversNothing) {
+    FrameRecorder recorder;
+    CameraGraph g;
+    ASSERT_EQ(g.build(bind_device(VLXCAM_NAME_MAIN), recorder), S_OK);
+    ASSERT_TRUE(SUCCEEDED(g.control->Pause()));
+    FILTER_STATE state;
+    EXPECT_EQ(g.camera->GetState(0, &state), VFW_S_CANT_CUE);
+    EXPECT_EQ(state, State_Paused);
+    Sleep(200);
+    EXPECT_EQ(recorder.frame_count(), 0u) << "frames flow only while running";
+
+    ASSERT_TRUE(SUCCEEDED(g.control->Run()));
+    EXPECT_TRUE(recorder.wait_for_frames(3, 5000));
+    EXPECT_EQ(g.camera->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Running);
+    g.control->Stop();
+    const size_t after_stop = recorder.frame_count();
+    Sleep(150);
+    EXPECT_EQ(recorder.frame_count(), after_stop);
+    EXPECT_EQ(g.camera->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped);
+}
+
+TEST_F(Streaming, SamplesCarryStreamTimes) {
+    FrameRecorder recorder;
+    {
+        CameraGraph g;
+        ASSERT_EQ(g.build(bind_device(VLXCAM_NAME_MAIN), recorder), S_OK);
+        ASSERT_TRUE(SUCCEEDED(g.control->Run()));
+        EXPECT_TRUE(recorder.wait_for_frames(10, 5000));
+        g.control->Stop();
+    }
+    const auto times = recorder.times();
+    ASSERT_GE(times.size(), 10u);
+    for (size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i], times[i - 1]);
+    const double span = times[9] - times[0];
+    EXPECT_GT(span, 0.15) << "nine intervals of 1/30 s on the graph clock";
+    EXPECT_LT(span, 1.5);
+}
+
+TEST_F(Streaming, MiscFlagsAndPinCategory) {
+    ComPtr<IBaseFilter> camera = bind_device(VLXCAM_NAME_MAIN);
+    ASSERT_TRUE(camera);
+    EXPECT_EQ(camera_live_objects(), 1) << "the count sees the filter COM created";
+    ComPtr<IAMFilterMiscFlags> flags;
+    ASSERT_EQ(camera.query(flags), S_OK);
+    EXPECT_EQ(flags->GetMiscFlags(), static_cast<ULONG>(AM_FILTER_MISC_FLAGS_IS_SOURCE));
+
+    ComPtr<IPin> pin;
+    ASSERT_EQ(camera->FindPin(L"Capture", pin.put()), S_OK);
+    ComPtr<IKsPropertySet> properties;
+    ASSERT_EQ(pin.query(properties), S_OK);
+    DWORD returned = 0;
+    EXPECT_EQ(properties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, nullptr, 0, &returned), S_OK);
+    EXPECT_EQ(returned, sizeof(GUID)) << "a null buffer is a size query";
+    GUID category{};
+    EXPECT_EQ(properties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 4, &returned),
+              E_UNEXPECTED);
+    EXPECT_EQ(properties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category,
+                              &returned),
+              S_OK);
+    EXPECT_TRUE(IsEqualGUID(category, PIN_CATEGORY_CAPTURE));
+    EXPECT_EQ(properties->Get(AMPROPSETID_Pin, 7, nullptr, 0, &category, sizeof category, &returned),
+              E_PROP_ID_UNSUPPORTED);
+}
+
+TEST_F(Streaming, CaptureAndPreviewPinsBothStream) {
+    ComPtr<IBaseFilter> camera = bind_device(VLXCAM_NAME_PREVIEW_PIN);
+    ASSERT_TRUE(camera);
+    ComPtr<IPin> preview;
+    ASSERT_EQ(camera->FindPin(L"Preview", preview.put()), S_OK);
+    ComPtr<IKsPropertySet> properties;
+    ASSERT_EQ(preview.query(properties), S_OK);
+    GUID category{};
+    DWORD returned = 0;
+    ASSERT_EQ(properties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category,
+                              &returned),
+              S_OK);
+    EXPECT_TRUE(IsEqualGUID(category, PIN_CATEGORY_PREVIEW));
+    preview.reset();
+
+    FrameRecorder recorder;
+    {
+        CameraGraph g;
+        ASSERT_EQ(g.build(std::move(camera), recorder), S_OK);
+        ASSERT_TRUE(SUCCEEDED(g.control->Run()));
+        EXPECT_TRUE(recorder.wait_for_frames(5, 5000));
+        g.control->Stop();
+    }
+    EXPECT_EQ(recorder.first_problem(), "");
+}
+
+TEST_F(Streaming, SlowStartDeviceWaitsBeforeTheFirstFrame) {
+    FrameRecorder recorder;
+    CameraGraph g;
+    ASSERT_EQ(g.build(bind_device(VLXCAM_NAME_SLOW_START), recorder), S_OK);
+    ASSERT_TRUE(SUCCEEDED(g.control->Run()));
+    Sleep(VLXCAM_SLOW_START_MS / 2);
+    EXPECT_EQ(recorder.frame_count(), 0u) << "no frame during the first second";
+    EXPECT_TRUE(recorder.wait_for_frames(1, 5000));
+    g.control->Stop();
+    EXPECT_EQ(recorder.frame_numbers().front(), 0u);
+}
+
+}  // namespace
+}  // namespace vlx_test

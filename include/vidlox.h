@@ -101,6 +101,121 @@ int32_t vlx_GetDeviceListSize(int32_t kind);
 int32_t vlx_GetCodecList(char* buffer, int32_t kind);
 int32_t vlx_GetCodecListSize(int32_t kind);
 
+/* ---- Capture graph -----------------------------------------------------
+ * vlx_Open builds the active slot's graph: the capture device (its position
+ * in the video device list), a Sample Grabber that accepts RGB24 only, and
+ * the renderer branch of `render_mode`:
+ *     0    "Video Renderer" on the preview stream through the grabber
+ *     1    "VMR7", configured with rendering mode `mode_param1` and
+ *          `mode_param2` streams (low 32 bits of each)
+ *     2    "VMR9", configured the same way
+ *     6    "Null Renderer"
+ *     300  the capture stream into the AVI file named by `mode_param1`
+ *          (UTF-16), through the compressor whose friendly name equals
+ *          `mode_param2` exactly (UTF-16; NULL: uncompressed), then the
+ *          preview stream through the grabber into a "Null Renderer"
+ *     301  as 300, with no renderer named for the preview stream
+ *     other  no branch: device and grabber stay unconnected
+ * Filters are named "Device Filter", "Sample Grabber" and as above.
+ * A requested format (vlx_SetDevWidth/Height/FrameRate) is applied with
+ * vlx_SetDevCapConfig before the renderer exists.
+ *
+ *   0 / 1  built; 1 when the device refused the requested format
+ *   -1 not initialised            -2 slot already open
+ *   -6 device_index or reserved negative
+ *   -3 no video capture device    -4 device_index out of range
+ *   -30 FilterGraph  -31 SampleGrabber  -32 ISampleGrabber  -33 SetMediaType
+ *   -34 AddFilter(grabber)  -35 CaptureGraphBuilder2  -36 SetFiltergraph
+ *   -37 IMediaControl  -38 SystemDeviceEnum  -57 format request failed
+ *   mode 0: -39 create, -79 add, -76 render
+ *   mode 1: -40 create, -41 IVMRFilterConfig, -87 SetRenderingMode,
+ *           -88 SetNumberOfStreams, -89 add, -86 render
+ *   mode 2: -42, -43, -97, -98, -99, -96 (the same steps on VMR9)
+ *   mode 6: -44 create, -59 add, -56 render
+ *   AVI: -45 SetOutputFileName, -46 render capture (no compressor);
+ *        -47 device enumerator, -48 compressor category, -49 no compressor
+ *        with that name, -50 SetOutputFileName, -51 render (compressor)
+ *   mode 300: -52 create, -53 add, -54 render   mode 301: -55 render
+ *   -58 IVideoWindow
+ * After a failure every interface of the slot is released and the slot is
+ * closed; a new vlx_Open may follow. The preview branches of modes 0, 1, 2
+ * and 6 fail only when RenderStream answers E_FAIL, E_INVALIDARG or
+ * E_POINTER; modes 300 and 301 accept S_OK and VFW_S_NOPREVIEWPIN.
+ */
+int32_t vlx_Open(int32_t device_index, int32_t render_mode, int32_t reserved, intptr_t mode_param1,
+                 intptr_t mode_param2);
+
+/* Offers every usable capability of the active slot's capture pin (RGB and
+ * FORMAT_VideoInfo) to SetFormat with the requested width, height and frame
+ * rate written into it; the last one accepted is in force.
+ *   0 done (also: no usable capability, or a capabilities block size other
+ *     than 128)   1 the device refused a format (the offers stop there)
+ *   -1 not initialised  -2 no graph in the slot  -3 no device
+ *   -4 the capture pin has no IAMStreamConfig
+ * Width and height are written as requested, zeros included. A frame rate
+ * of 0, below 0, NaN, or so small that 10^7 / rate leaves the 32-bit range
+ * asks for no rate: each capability keeps its own AvgTimePerFrame. */
+int32_t vlx_SetDevCapConfig(void);
+
+/* Places the preview window as a child (WS_CHILD | WS_CLIPSIBLINGS) of the
+ * owner window, given as a 32-bit handle value, at (x, y, width, height) in
+ * its client area, switches sample buffering on and runs the graph.
+ *   0 Run answered S_OK   1 Run answered anything else (still running)
+ *   -1 slot not open   -2 already running   -3 no media control */
+int32_t vlx_Play(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height);
+/* vlx_Play without the preview window.
+ *   0 / 1 as vlx_Play   -1 not open   -2 running   -3 no sample grabber
+ *   -4 no media control */
+int32_t vlx_Play2(void);
+/* Moves the preview window; does not start or stop the graph.
+ *   0 done   -1 slot not open   -2 no video window */
+int32_t vlx_ReSize(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height);
+/* 0 stopped (slot open again)   -1 not running   -2 no media control */
+int32_t vlx_Stop(void);
+/* On a running slot: 1 switches the grabber's buffering on, 0 off, -1
+ * returns the last choice made here (0 at load, library-wide); any other
+ * value changes nothing. Result 0 otherwise.
+ *   -1 not running   -2 no sample grabber */
+int32_t vlx_SetCapConfig(int32_t buffering);
+/* Stops a running graph, releases the slot; requested formats stay.
+ *   0 closed   -1 slot not open */
+int32_t vlx_Close(void);
+/* The graph's state: 0 stopped, 1 paused, 2 running.
+ *   -1 not open   -2 GetState failed with E_FAIL   -3 no media control
+ *   -4 GetState failed with another code (vlx_GetLastError has it) */
+int32_t vlx_GetState(void);
+
+/* ---- Frames ------------------------------------------------------------
+ * Frames are 24-bit DIBs (blue, green, red), rows padded to 4 bytes,
+ * bottom-up when biHeight is positive, exactly as the grabber holds them.
+ * The frame header is a 44-byte BITMAPINFO: the connected bmiHeader and one
+ * zero RGBQUAD. Codes of the frame functions:
+ *   -1 slot not open   -2 no connected video format
+ *   -3 buffering is off (before vlx_Play)   -4 buffer too small
+ *   -5 null pointer   -6 grabber not connected
+ *   -7 no frame has arrived yet */
+
+/* Draws the newest frame unscaled at (x, y) onto `hdc`, upright. At most the
+ * frame's own rows are read, whatever `height` says.
+ *   0 drawn   -9 no sample grabber   -8 GDI drew nothing
+ *   -4 also when the frame copy cannot be allocated */
+int32_t vlx_GetImage(HDC hdc, int32_t x, int32_t y, int32_t width, int32_t height);
+/* mode 0: bytes of one frame; any other mode: 44, the header size.
+ *   -1 slot not open   -3 no sample grabber   -2 no connected format */
+int32_t vlx_GetImageMemSize(int32_t mode);
+/* Copies the newest frame into `pixels`: `*size` holds the capacity on entry
+ * and the bytes copied on return (with NULL pixels, the bytes needed). On
+ * success the 44-byte header is written to `header`.
+ *   0 copied   -8 no sample grabber   -5 also for a NULL header */
+int32_t vlx_GetImageMem(void* pixels, int32_t* size, void* header);
+
+/* ---- Requested capture format ------------------------------------------
+ * Stored in the active slot, no checks, always 0; applied at the next
+ * vlx_Open or vlx_SetDevCapConfig and kept across vlx_Close. 0 = none. */
+int32_t vlx_SetDevWidth(int32_t width);
+int32_t vlx_SetDevHeight(int32_t height);
+int32_t vlx_SetDevFrameRate(double frame_rate);
+
 #ifdef __cplusplus
 }
 #endif

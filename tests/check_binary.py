@@ -12,6 +12,13 @@ EXPECTED_EXPORTS = {
     "vlx_SetLogLevel", "vlx_SetLogBuffer", "vlx_SetErrorCallbackHwnd", "vlx_GetLastError",
     # device and codec lists
     "vlx_GetDeviceList", "vlx_GetDeviceListSize", "vlx_GetCodecList", "vlx_GetCodecListSize",
+    # capture graph and running control
+    "vlx_Open", "vlx_SetDevCapConfig", "vlx_Play", "vlx_Play2", "vlx_ReSize", "vlx_Stop", "vlx_SetCapConfig",
+    "vlx_Close", "vlx_GetState",
+    # frames
+    "vlx_GetImage", "vlx_GetImageMemSize", "vlx_GetImageMem",
+    # requested capture format
+    "vlx_SetDevWidth", "vlx_SetDevHeight", "vlx_SetDevFrameRate",
 }
 
 SYSTEM_DLLS = {

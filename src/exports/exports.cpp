@@ -2,10 +2,15 @@
 // vidlox64.def), each forwarding to the subsystem that implements it.
 #include "vidlox.h"
 
+#include "config/requested_format.h"
 #include "enum/device_lists.h"
 #include "exports/guarded.h"
 #include "frame/lifecycle.h"
 #include "frame/log_settings.h"
+#include "frames/frame_access.h"
+#include "graph/cap_config.h"
+#include "graph/open_graph.h"
+#include "graph/running.h"
 
 using vlx::guarded;
 
@@ -35,5 +40,34 @@ int32_t vlx_GetCodecList(char* buffer, int32_t kind) {
 int32_t vlx_GetCodecListSize(int32_t kind) {
     return guarded(-1, [&] { return vlx::codec_list_size(kind); });
 }
+
+int32_t vlx_Open(int32_t device_index, int32_t render_mode, int32_t reserved, intptr_t mode_param1,
+                 intptr_t mode_param2) {
+    return guarded(-30, [&] { return vlx::open_device(device_index, render_mode, reserved, mode_param1, mode_param2); });
+}
+int32_t vlx_SetDevCapConfig(void) { return guarded(-4, vlx::apply_requested_format); }
+int32_t vlx_Play(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height) {
+    return guarded(-3, [&] { return vlx::play(window, x, y, width, height); });
+}
+int32_t vlx_Play2(void) { return guarded(-4, vlx::play_without_window); }
+int32_t vlx_ReSize(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height) {
+    return guarded(-2, [&] { return vlx::place_preview(window, x, y, width, height); });
+}
+int32_t vlx_Stop(void) { return guarded(-2, vlx::stop); }
+int32_t vlx_SetCapConfig(int32_t buffering) { return guarded(-2, [&] { return vlx::set_buffering(buffering); }); }
+int32_t vlx_Close(void) { return guarded(-1, vlx::close_slot); }
+int32_t vlx_GetState(void) { return guarded(-3, vlx::graph_state); }
+
+int32_t vlx_GetImage(HDC hdc, int32_t x, int32_t y, int32_t width, int32_t height) {
+    return guarded(-8, [&] { return vlx::draw_frame(hdc, x, y, width, height); });
+}
+int32_t vlx_GetImageMemSize(int32_t mode) { return guarded(-2, [&] { return vlx::frame_memory_size(mode); }); }
+int32_t vlx_GetImageMem(void* pixels, int32_t* size, void* header) {
+    return guarded(-8, [&] { return vlx::copy_frame(pixels, size, header); });
+}
+
+int32_t vlx_SetDevWidth(int32_t width) { return vlx::request_width(width); }
+int32_t vlx_SetDevHeight(int32_t height) { return vlx::request_height(height); }
+int32_t vlx_SetDevFrameRate(double frame_rate) { return vlx::request_frame_rate(frame_rate); }
 
 }  // extern "C"

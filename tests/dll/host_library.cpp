@@ -45,6 +45,21 @@ Vidlox load_all() {
     VLX_RESOLVE(GetDeviceListSize);
     VLX_RESOLVE(GetCodecList);
     VLX_RESOLVE(GetCodecListSize);
+    VLX_RESOLVE(Open);
+    VLX_RESOLVE(SetDevCapConfig);
+    VLX_RESOLVE(Play);
+    VLX_RESOLVE(Play2);
+    VLX_RESOLVE(ReSize);
+    VLX_RESOLVE(Stop);
+    VLX_RESOLVE(SetCapConfig);
+    VLX_RESOLVE(Close);
+    VLX_RESOLVE(GetState);
+    VLX_RESOLVE(GetImage);
+    VLX_RESOLVE(GetImageMemSize);
+    VLX_RESOLVE(GetImageMem);
+    VLX_RESOLVE(SetDevWidth);
+    VLX_RESOLVE(SetDevHeight);
+    VLX_RESOLVE(SetDevFrameRate);
 #undef VLX_RESOLVE
     return v;
 }

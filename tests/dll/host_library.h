@@ -23,6 +23,21 @@ struct Vidlox {
     decltype(&vlx_GetDeviceListSize) GetDeviceListSize;
     decltype(&vlx_GetCodecList) GetCodecList;
     decltype(&vlx_GetCodecListSize) GetCodecListSize;
+    decltype(&vlx_Open) Open;
+    decltype(&vlx_SetDevCapConfig) SetDevCapConfig;
+    decltype(&vlx_Play) Play;
+    decltype(&vlx_Play2) Play2;
+    decltype(&vlx_ReSize) ReSize;
+    decltype(&vlx_Stop) Stop;
+    decltype(&vlx_SetCapConfig) SetCapConfig;
+    decltype(&vlx_Close) Close;
+    decltype(&vlx_GetState) GetState;
+    decltype(&vlx_GetImage) GetImage;
+    decltype(&vlx_GetImageMemSize) GetImageMemSize;
+    decltype(&vlx_GetImageMem) GetImageMem;
+    decltype(&vlx_SetDevWidth) SetDevWidth;
+    decltype(&vlx_SetDevHeight) SetDevHeight;
+    decltype(&vlx_SetDevFrameRate) SetDevFrameRate;
 };
 
 // The library, loaded once for the whole test program; fails the test run

@@ -13,6 +13,9 @@ typedef int32_t(__cdecl* fn_void)(void);
 typedef int32_t(__cdecl* fn_int)(int32_t);
 typedef int32_t(__cdecl* fn_list)(char*, int32_t);
 typedef int32_t(__cdecl* fn_log_buffer)(char*, int32_t);
+typedef int32_t(__cdecl* fn_open)(int32_t, int32_t, int32_t, intptr_t, intptr_t);
+typedef int32_t(__cdecl* fn_place)(int32_t, int32_t, int32_t, int32_t, int32_t);
+typedef int32_t(__cdecl* fn_image_mem)(void*, int32_t*, void*);
 
 static HMODULE library;
 
@@ -37,8 +40,128 @@ static void show_list(const char* title, fn_list list, fn_int size, int32_t kind
     free(text);
 }
 
+/* Position of `name` in the video device list, or -1. */
+static int32_t device_index(fn_list list, fn_int size, const char* name) {
+    int32_t needed = size(0);
+    if (needed <= 0) return -1;
+    char* text = calloc((size_t)needed, 1);
+    if (!text) return -1;
+    list(text, 0);
+    int32_t index = 0, found = -1;
+    for (char* line = text; *line; ++index) {
+        char* end = strstr(line, "\r\n");
+        if (!end) break;
+        if ((size_t)(end - line) == strlen(name) && strncmp(line, name, strlen(name)) == 0) {
+            found = index;
+            break;
+        }
+        line = end + 2;
+    }
+    free(text);
+    return found;
+}
+
+static HWND make_preview_window(void) {
+    WNDCLASSA window_class = {0};
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = GetModuleHandleA(NULL);
+    window_class.lpszClassName = "vidlox demo";
+    window_class.hbrBackground = (HBRUSH)GetStockObject(BLACK_BRUSH);
+    RegisterClassA(&window_class);
+    HWND window = CreateWindowA("vidlox demo", "vidlox demo", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 700, 540,
+                                NULL, NULL, window_class.hInstance, NULL);
+    return window;
+}
+
+static void pump_for(DWORD milliseconds) {
+    DWORD end = GetTickCount() + milliseconds;
+    while ((LONG)(end - GetTickCount()) > 0) {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(10);
+    }
+}
+
+/* The camera's frame number, from the cells in the middle of the picture
+ * (see testcam/include/vidlox_testcam.h). */
+static uint32_t frame_number(const uint8_t* bits, int32_t width, int32_t height) {
+    int32_t stride = ((width * 24 + 31) / 32) * 4, cell = width / 64;
+    int32_t y = (7 * height / 16 + 9 * height / 16) / 2;
+    const uint8_t* row = bits + (size_t)(height - 1 - y) * (size_t)stride;
+    uint32_t number = 0;
+    for (int32_t i = 0; i < 32; ++i) number = (number << 1) | (row[(width / 4 + i * cell + cell / 2) * 3 + 1] >= 128);
+    return number;
+}
+
+static void capture(const char* output_folder) {
+    fn_list device_list = (fn_list)(void*)need("vlx_GetDeviceList");
+    fn_int device_list_size = (fn_int)(void*)need("vlx_GetDeviceListSize");
+    fn_open open = (fn_open)(void*)need("vlx_Open");
+    fn_place play = (fn_place)(void*)need("vlx_Play");
+    fn_void stop = (fn_void)(void*)need("vlx_Stop");
+    fn_void close_slot = (fn_void)(void*)need("vlx_Close");
+    fn_void state = (fn_void)(void*)need("vlx_GetState");
+    fn_int image_size = (fn_int)(void*)need("vlx_GetImageMemSize");
+    fn_image_mem image_mem = (fn_image_mem)(void*)need("vlx_GetImageMem");
+
+    int32_t index = device_index(device_list, device_list_size, "vidlox Test Camera");
+    if (index < 0) {
+        printf("no \"vidlox Test Camera\" registered: nothing to capture\n");
+        return;
+    }
+    HWND window = make_preview_window();
+    printf("vlx_Open(device %d, Video Renderer): %d\n", index, open(index, 0, 0, 0, 0));
+    printf("vlx_Play: %d\n", play((int32_t)(intptr_t)window, 10, 10, 640, 480));
+    printf("vlx_GetState: %d\n", state());
+
+    int32_t size = image_size(0);
+    printf("frame size: %d bytes\n", size);
+    uint8_t* pixels = size > 0 ? malloc((size_t)size) : NULL;
+    BITMAPINFO header;
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    for (int grab = 0; pixels && grab < 10; ++grab) {
+        pump_for(100);
+        int32_t got = size;
+        QueryPerformanceCounter(&before);
+        int32_t result = image_mem(pixels, &got, &header);
+        QueryPerformanceCounter(&after);
+        double micros = 1e6 * (double)(after.QuadPart - before.QuadPart) / (double)frequency.QuadPart;
+        if (result == 0) {
+            printf("grab %d: %ldx%ld, %d bytes, frame number %u, %.0f us\n", grab, header.bmiHeader.biWidth,
+                   header.bmiHeader.biHeight, got,
+                   frame_number(pixels, header.bmiHeader.biWidth, header.bmiHeader.biHeight), micros);
+        } else {
+            printf("grab %d: vlx_GetImageMem %d\n", grab, result);
+        }
+    }
+    if (pixels && header.bmiHeader.biWidth > 0) {
+        char path[MAX_PATH];
+        snprintf(path, sizeof path, "%s\\frame.bmp", output_folder);
+        FILE* file = fopen(path, "wb");
+        if (file) {
+            /* The frame with its header, as a BMP file any viewer opens. */
+            BITMAPFILEHEADER file_header = {0};
+            file_header.bfType = 0x4D42;
+            file_header.bfOffBits = sizeof file_header + sizeof(BITMAPINFOHEADER);
+            file_header.bfSize = file_header.bfOffBits + (DWORD)size;
+            fwrite(&file_header, sizeof file_header, 1, file);
+            fwrite(&header.bmiHeader, sizeof(BITMAPINFOHEADER), 1, file);
+            fwrite(pixels, (size_t)size, 1, file);
+            fclose(file);
+            printf("wrote %s\n", path);
+        }
+    }
+    free(pixels);
+    int32_t stopped = stop();
+    printf("vlx_Stop: %d, vlx_GetState: %d\n", stopped, state());
+    printf("vlx_Close: %d\n", close_slot());
+    DestroyWindow(window);
+}
+
 int main(int argc, char** argv) {
     const char* path = argc > 1 ? argv[1] : "vidlox64.dll";
+    const char* output_folder = argc > 2 ? argv[2] : ".";
     library = LoadLibraryA(path);
     if (!library) {
         fprintf(stderr, "cannot load %s (error %lu)\n", path, GetLastError());
@@ -65,6 +188,8 @@ int main(int argc, char** argv) {
     show_list("audio capture devices", device_list, device_list_size, 1);
     show_list("video compressors", codec_list, codec_list_size, 0);
     show_list("audio compressors", codec_list, codec_list_size, 1);
+
+    capture(output_folder);
 
     printf("vlx_Exit: %d\n", exit_library());
     printf("log:\n%s", log_text);

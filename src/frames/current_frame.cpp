@@ -1,0 +1,68 @@
+#include "frames/current_frame.h"
+
+#include "frame/library_state.h"
+#include "frame/platform_call.h"
+
+#include <cstring>
+#include <new>
+
+namespace vlx {
+
+int32_t grabber_buffer_code(HRESULT status) {
+    switch (status) {
+    case E_INVALIDARG:
+        return -3;  // buffering is off
+    case E_OUTOFMEMORY:
+        return -4;  // the buffer is too small
+    case E_POINTER:
+        return -5;
+    case VFW_E_NOT_CONNECTED:
+        return -6;
+    case VFW_E_WRONG_STATE:
+        return -7;  // no sample has arrived yet
+    default:
+        return 0;
+    }
+}
+
+int32_t ConnectedFormat::fetch(const FrameCalls& calls) {
+    const Slot& slot = active_slot();
+    if (!slot.is_open()) return -1;
+    if (!slot.sample_grabber) return calls.no_grabber_code;
+    grabber_ = slot.sample_grabber.get();
+    const HRESULT status = reported_call(calls.media_type_context,
+                                         [&] { return grabber_->GetConnectedMediaType(type_.reset()); });
+    if (status != S_OK) return -2;
+    // The grabber only connects FORMAT_VideoInfo; a type without a whole
+    // VIDEOINFOHEADER is refused rather than read past its end.
+    if (!IsEqualGUID(type_->formattype, FORMAT_VideoInfo) || !type_->pbFormat ||
+        type_->cbFormat < sizeof(VIDEOINFOHEADER)) {
+        return -2;
+    }
+    return 0;
+}
+
+FrameHeader ConnectedFormat::frame_header() const {
+    FrameHeader header;
+    std::memset(&header, 0, sizeof header);
+    std::memcpy(&header.bmiHeader, &video_info().bmiHeader, sizeof(BITMAPINFOHEADER));
+    return header;
+}
+
+int32_t CurrentFrame::fetch(const FrameCalls& calls) {
+    if (const int32_t failed = format_.fetch(calls)) return failed;
+
+    size_ = format_.sample_size();
+    const HRESULT allocated = platform_call("AllocateFrameCopy", [&] {
+        if (size_ > 0) copy_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size_)]);
+        return copy_ ? S_OK : E_OUTOFMEMORY;
+    });
+    if (FAILED(allocated)) return -4;
+
+    const HRESULT status = reported_call(calls.buffer_context, [&] {
+        return format_.grabber()->GetCurrentBuffer(&size_, reinterpret_cast<long*>(copy_.get()));
+    });
+    return grabber_buffer_code(status);
+}
+
+}  // namespace vlx

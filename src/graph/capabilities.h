@@ -1,0 +1,37 @@
+// Access to the capture pin's capabilities, shared by the format request and
+// the capability lists: how the pin's IAMStreamConfig is found, which
+// capabilities are usable, and the frame-rate arithmetic.
+#pragma once
+
+#include "common/com_ptr.h"
+#include "common/directshow.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace vlx {
+
+inline constexpr int kCapsBlockSize = sizeof(VIDEO_STREAM_CONFIG_CAPS);  // 128
+
+// FindInterface(PIN_CATEGORY_CAPTURE, IID_IAMStreamConfig) on the device,
+// reported under `context`.
+HRESULT find_stream_config(ICaptureGraphBuilder2* builder, IBaseFilter* device, const char* context,
+                           ComPtr<IAMStreamConfig>& config);
+
+struct CapabilityCount {
+    HRESULT status;
+    int count = 0;
+    int block_size = 0;  // stays 0 when the call failed
+};
+CapabilityCount count_capabilities(IAMStreamConfig* config, const char* context);
+
+// Calls `visit` for each usable capability in index order (a successful
+// GetStreamCaps with a FORMAT_VideoInfo type whose format block holds a
+// whole VIDEOINFOHEADER); `visit` returns false to stop. Each GetStreamCaps
+// is reported under `context`. The caller has checked the block size.
+void visit_usable_capabilities(IAMStreamConfig* config, int count, const char* context,
+                               const std::function<bool(AM_MEDIA_TYPE&, VIDEOINFOHEADER&)>& visit);
+
+double frame_rate_of(REFERENCE_TIME avg_time_per_frame);
+
+}  // namespace vlx

@@ -1,0 +1,192 @@
+// Opening, running and closing the test camera in each render mode, with the
+// preview in a real host window.
+#include "dll/capture_fixture.h"
+#include "support/frame_check.h"
+#include "support/message_window.h"
+
+namespace vlx_test {
+namespace {
+
+struct ModeCase {
+    int32_t mode;
+    intptr_t param1, param2;
+    bool windowed;  // the renderer shows a window inside the host
+};
+
+class RenderModes : public Capture, public ::testing::WithParamInterface<ModeCase> {};
+
+HWND preview_child(HWND host) { return GetWindow(host, GW_CHILD); }
+
+RECT client_rect_of(HWND child, HWND host) {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, host, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+TEST_P(RenderModes, OpenPlayGrabStopClose) {
+    const ModeCase c = GetParam();
+    MessageWindow host;
+    const auto owner = static_cast<int32_t>(reinterpret_cast<intptr_t>(host.handle()));
+
+    ASSERT_EQ(v.Open(camera, c.mode, 0, c.param1, c.param2), 0);
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_OPEN);
+    EXPECT_EQ(v.GetState(), 0);
+
+    const int32_t played = v.Play(owner, 8, 16, 320, 240);
+    EXPECT_TRUE(played == 0 || played == 1) << played;
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_RUNNING);
+    EXPECT_EQ(v.GetState(), 2);
+    EXPECT_EQ(v.Play(owner, 0, 0, 10, 10), -2) << "already running";
+
+    std::vector<uint8_t> pixels(921600);
+    BITMAPINFO header{};
+    ASSERT_EQ(wait_for_frame(pixels, header), 0) << "frames reach the grabber";
+    EXPECT_EQ(corner_problem(pixels.data(), 640, 480), "");
+
+    if (c.windowed) {
+        host.pump();
+        HWND child = preview_child(host.handle());
+        ASSERT_TRUE(child) << "the preview window is a child of the host";
+        EXPECT_EQ(GetParent(child), host.handle());
+        const RECT placed = client_rect_of(child, host.handle());
+        EXPECT_EQ(placed.left, 8);
+        EXPECT_EQ(placed.top, 16);
+        EXPECT_EQ(placed.right - placed.left, 320);
+        EXPECT_EQ(placed.bottom - placed.top, 240);
+        EXPECT_EQ(v.ReSize(owner, 100, 50, 160, 120), 0);
+        const RECT moved = client_rect_of(child, host.handle());
+        EXPECT_EQ(moved.left, 100);
+        EXPECT_EQ(moved.top, 50);
+        EXPECT_EQ(moved.right - moved.left, 160);
+    }
+
+    EXPECT_EQ(v.Stop(), 0);
+    EXPECT_EQ(v.GetState(), 0);
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_OPEN);
+    EXPECT_EQ(v.Stop(), -1) << "not running";
+    EXPECT_EQ(v.Close(), 0);
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_CLOSED);
+    EXPECT_EQ(v.Close(), -1);
+    EXPECT_EQ(camera_live_objects(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, RenderModes,
+                         ::testing::Values(ModeCase{0, 0, 0, true},
+                                           ModeCase{2, 1 /* VMR9Mode_Windowed */, 1, true},
+                                           ModeCase{6, 0, 0, false}),
+                         [](const auto& info) { return "Mode" + std::to_string(info.param.mode); });
+
+TEST_F(Capture, ModeWithoutBranchBuildsAnUnconnectedGraph) {
+    ASSERT_EQ(v.Open(camera, 5, 0, 0, 0), 0);
+    EXPECT_EQ(v.GetImageMemSize(0), -2) << "the grabber is not connected";
+    EXPECT_GE(v.Play2(), 0);
+    EXPECT_EQ(v.GetState(), 2);
+    std::vector<uint8_t> pixels(16);
+    BITMAPINFO header{};
+    int32_t size = 16;
+    EXPECT_EQ(v.GetImageMem(pixels.data(), &size, &header), -2);
+    EXPECT_EQ(v.Close(), 0);
+}
+
+TEST_F(Capture, ReSizeMovesThePreviewWithoutStarting) {
+    MessageWindow host;
+    const auto owner = static_cast<int32_t>(reinterpret_cast<intptr_t>(host.handle()));
+    EXPECT_EQ(v.ReSize(owner, 0, 0, 10, 10), -1) << "closed slot";
+    ASSERT_EQ(v.Open(camera, 0, 0, 0, 0), 0);
+    EXPECT_EQ(v.ReSize(owner, 20, 30, 200, 150), 0);
+    HWND child = preview_child(host.handle());
+    ASSERT_TRUE(child);
+    const RECT placed = client_rect_of(child, host.handle());
+    EXPECT_EQ(placed.left, 20);
+    EXPECT_EQ(placed.top, 30);
+    EXPECT_EQ(placed.right - placed.left, 200);
+    EXPECT_EQ(placed.bottom - placed.top, 150);
+    EXPECT_EQ(v.GetState(), 0) << "still stopped";
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_OPEN);
+}
+
+TEST_F(Capture, RunningControlRefusals) {
+    EXPECT_EQ(v.Play(0, 0, 0, 1, 1), -1);
+    EXPECT_EQ(v.Play2(), -1);
+    EXPECT_EQ(v.Stop(), -1);
+    EXPECT_EQ(v.SetCapConfig(1), -1);
+    EXPECT_EQ(v.GetState(), -1);
+    EXPECT_EQ(v.Close(), -1);
+
+    ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
+    EXPECT_EQ(v.Open(camera, 6, 0, 0, 0), -2) << "already open";
+    EXPECT_EQ(v.SetCapConfig(1), -1) << "needs a running graph";
+    const int32_t played = v.Play2();
+    EXPECT_TRUE(played == 0 || played == 1) << "1: Run answered S_FALSE, still starting";
+    EXPECT_EQ(v.Play2(), -2);
+    EXPECT_EQ(v.Open(camera, 6, 0, 0, 0), -2) << "running";
+    EXPECT_EQ(v.GetState(), 2) << "the second open left the graph running";
+}
+
+TEST_F(Capture, BufferingChoice) {
+    ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
+    ASSERT_GE(v.Play2(), 0);
+    EXPECT_EQ(v.SetCapConfig(-1), 0) << "the library-wide choice, 0 at load, not 1";
+    EXPECT_EQ(v.SetCapConfig(2), 0) << "changes nothing";
+    EXPECT_EQ(v.SetCapConfig(0), 0);
+    std::vector<uint8_t> pixels(921600);
+    BITMAPINFO header{};
+    int32_t size = 921600;
+    EXPECT_EQ(v.GetImageMem(pixels.data(), &size, &header), -3) << "buffering off";
+    EXPECT_EQ(v.SetCapConfig(1), 0);
+    EXPECT_EQ(v.SetCapConfig(-1), 1);
+    EXPECT_EQ(wait_for_frame(pixels, header), 0);
+    EXPECT_EQ(v.SetCapConfig(0), 0);
+    EXPECT_EQ(v.SetCapConfig(-1), 0);
+}
+
+TEST_F(Capture, OpenRefusals) {
+    EXPECT_EQ(v.Open(-1, 6, 0, 0, 0), -6);
+    EXPECT_EQ(v.Open(camera, 6, -1, 0, 0), -6);
+    EXPECT_EQ(v.Open(1000, 6, 0, 0, 0), -4) << "index beyond the devices";
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_CLOSED);
+    ASSERT_EQ(v.Exit(), 0);
+    EXPECT_EQ(v.Open(camera, 6, 0, 0, 0), -1);
+    ASSERT_EQ(v.Init(), 0);
+}
+
+TEST_F(Capture, AviModesEndCleanOnWine) {
+    // Wine's capture graph builder has no SetOutputFileName (E_NOTIMPL).
+    const wchar_t* file = L"vidlox-test.avi";
+    EXPECT_EQ(v.Open(camera, 300, 0, reinterpret_cast<intptr_t>(file), 0), -45);
+    EXPECT_EQ(v.GetLastError(), E_NOTIMPL);
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_CLOSED);
+    EXPECT_EQ(camera_live_objects(), 0);
+    EXPECT_EQ(v.Open(camera, 301, 0, reinterpret_cast<intptr_t>(file), 0), -45);
+
+    const wchar_t* compressor = L"Wine MS-RLE video codec";
+    EXPECT_EQ(v.Open(camera, 300, 0, reinterpret_cast<intptr_t>(file), reinterpret_cast<intptr_t>(compressor)), -50);
+    EXPECT_EQ(v.Open(camera, 301, 0, reinterpret_cast<intptr_t>(file), reinterpret_cast<intptr_t>(compressor)), -50);
+    const wchar_t* other_case = L"wine MS-RLE video codec";
+    EXPECT_EQ(v.Open(camera, 300, 0, reinterpret_cast<intptr_t>(file), reinterpret_cast<intptr_t>(other_case)), -49);
+    const wchar_t* prefix_only = L"Wine MS-RLE";
+    EXPECT_EQ(v.Open(camera, 300, 0, reinterpret_cast<intptr_t>(file), reinterpret_cast<intptr_t>(prefix_only)), -49);
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_CLOSED);
+    EXPECT_EQ(camera_live_objects(), 0);
+    EXPECT_EQ(v.Open(camera, 6, 0, 0, 0), 0) << "the slot is usable again";
+}
+
+TEST_F(Capture, Vmr7StopsAtSetNumberOfStreamsOnWine) {
+    // Wine's VMR7 does not implement IVMRFilterConfig::SetNumberOfStreams; the
+    // rest of mode 1 is proven in-process with that one call stood in for.
+    EXPECT_EQ(v.Open(camera, 1, 0, 1 /* VMRMode_Windowed */, 1), -88);
+    EXPECT_EQ(v.GetLastError(), E_NOTIMPL);
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_CLOSED);
+    EXPECT_EQ(camera_live_objects(), 0);
+}
+
+TEST_F(Capture, VmrRefusingTheRenderingModeLeavesNoVmr) {
+    EXPECT_EQ(v.Open(camera, 1, 0, 0x7fff, 1), -87);
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_CLOSED);
+    EXPECT_EQ(v.Open(camera, 2, 0, 0x7fff, 1), -97);
+    EXPECT_EQ(camera_live_objects(), 0);
+}
+
+}  // namespace
+}  // namespace vlx_test

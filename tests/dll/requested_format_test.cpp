@@ -1,0 +1,114 @@
+// Capture formats requested before vlx_Open.
+#include "dll/capture_fixture.h"
+
+#include <limits>
+#include <string>
+
+namespace vlx_test {
+namespace {
+
+class RequestedFormat : public Capture {};
+
+TEST_F(RequestedFormat, SizeAndRateBeforeOpen) {
+    EXPECT_EQ(v.SetDevWidth(320), 0);
+    EXPECT_EQ(v.SetDevHeight(240), 0);
+    EXPECT_EQ(v.SetDevFrameRate(15.0), 0);
+    ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
+    EXPECT_EQ(v.GetImageMemSize(0), 230400);
+    ASSERT_EQ(v.Close(), 0);
+
+    // The request survives the close and applies to the next open.
+    ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
+    EXPECT_EQ(v.GetImageMemSize(0), 230400);
+    ASSERT_GE(v.Play2(), 0);
+    std::vector<uint8_t> pixels(230400);
+    BITMAPINFO header{};
+    ASSERT_EQ(wait_for_frame(pixels, header), 0);
+    EXPECT_EQ(header.bmiHeader.biWidth, 320);
+    EXPECT_EQ(header.bmiHeader.biHeight, 240);
+}
+
+TEST_F(RequestedFormat, SetBeforeInitStillApplies) {
+    ASSERT_EQ(v.Exit(), 0);
+    EXPECT_EQ(v.SetDevWidth(1280), 0);
+    EXPECT_EQ(v.SetDevHeight(720), 0);
+    ASSERT_EQ(v.Init(), 0);
+    ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0) << "no rate asked: each capability keeps its own";
+    EXPECT_EQ(v.GetImageMemSize(0), 1280 * 3 * 720);
+}
+
+TEST_F(RequestedFormat, ZeroRateKeepsTheCapabilityRate) {
+    v.SetDevWidth(640);
+    v.SetDevHeight(480);
+    v.SetDevFrameRate(0.0);
+    char log[16384] = "";
+    v.SetLogBuffer(log, sizeof log);
+    v.SetLogLevel(1);
+    EXPECT_EQ(v.Open(camera, 6, 0, 0, 0), 0) << "every capability accepted at its own rate";
+    EXPECT_EQ(std::string(log).find("SetFormat"), std::string::npos) << log;
+}
+
+TEST_F(RequestedFormat, UnrepresentableRatesAskForNoRate) {
+    v.SetDevWidth(640);
+    v.SetDevHeight(480);
+    for (double rate : {-30.0, 0.001, std::numeric_limits<double>::quiet_NaN()}) {
+        v.SetDevFrameRate(rate);
+        EXPECT_EQ(v.Open(camera, 6, 0, 0, 0), 0) << rate;
+        EXPECT_EQ(v.Close(), 0);
+    }
+}
+
+TEST_F(RequestedFormat, SizeNoCapabilityHasGivesOne) {
+    v.SetDevWidth(1000);
+    v.SetDevHeight(1000);
+    v.SetDevFrameRate(30.0);
+    EXPECT_EQ(v.Open(camera, 6, 0, 0, 0), 1);
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_OPEN) << "the open succeeds";
+    EXPECT_EQ(v.GetImageMemSize(0), 921600) << "the default format stays";
+    EXPECT_EQ(v.SetDevCapConfig(), 1) << "called directly on the open slot";
+}
+
+TEST_F(RequestedFormat, DeviceThatRefusesEveryFormat) {
+    const int32_t refusing = device_index(VLXCAM_NAME_REFUSES);
+    ASSERT_GE(refusing, 0);
+    v.SetDevWidth(640);
+    v.SetDevHeight(480);
+    v.SetDevFrameRate(30.0);
+    EXPECT_EQ(v.Open(refusing, 6, 0, 0, 0), 1);
+}
+
+TEST_F(RequestedFormat, WrongCapsBlockSizeSetsNothing) {
+    const int32_t small_caps = device_index(VLXCAM_NAME_CAPS_BLOCK);
+    ASSERT_GE(small_caps, 0);
+    v.SetDevWidth(320);
+    v.SetDevHeight(240);
+    v.SetDevFrameRate(15.0);
+    char log[16384] = "";
+    v.SetLogBuffer(log, sizeof log);
+    v.SetLogLevel(2);
+    EXPECT_EQ(v.Open(small_caps, 6, 0, 0, 0), 0);
+    const std::string text = log;
+    EXPECT_NE(text.find("vlx_SetDevCapConfig->AMStreamConfig->GetNumberOfCapabilities = S_OK"), std::string::npos);
+    EXPECT_EQ(text.find("GetStreamCaps"), std::string::npos);
+    EXPECT_EQ(text.find("SetFormat"), std::string::npos);
+    EXPECT_EQ(v.GetImageMemSize(0), 921600);
+}
+
+TEST_F(RequestedFormat, DeviceWithoutPinsFailsAtTheFormatStep) {
+    const int32_t pinless = device_index(VLXCAM_NAME_NO_PINS);
+    ASSERT_GE(pinless, 0);
+    v.SetDevWidth(640);
+    EXPECT_EQ(v.Open(pinless, 6, 0, 0, 0), -57) << "no capture pin for FindInterface";
+    EXPECT_EQ(v.GetRef(), VLX_SLOT_CLOSED);
+    EXPECT_EQ(v.SetDevCapConfig(), -2) << "the failed open left no graph";
+}
+
+TEST_F(RequestedFormat, SetDevCapConfigChecks) {
+    EXPECT_EQ(v.SetDevCapConfig(), -2) << "no graph";
+    ASSERT_EQ(v.Exit(), 0);
+    EXPECT_EQ(v.SetDevCapConfig(), -1);
+    ASSERT_EQ(v.Init(), 0);
+}
+
+}  // namespace
+}  // namespace vlx_test

@@ -107,7 +107,7 @@ int32_t graph_state() {
     Slot& slot = active_slot();
     if (!slot.is_open()) return -1;
     if (!slot.media_control) return -3;
-    OAFilterState state = -1;
+    OAFilterState state = State_Stopped;
     const HRESULT status = reported_call("vlx_GetState->MediaControl->GetState",
                                          [&] { return slot.media_control->GetState(INFINITE, &state); });
     if (status == E_FAIL) return -2;

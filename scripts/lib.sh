@@ -71,7 +71,7 @@ prepare_prefix() {
     # services start with the first program of a server session and inherit
     # its output; starting them here, silenced, keeps them from holding the
     # output pipes of the tests open.
-    WINEPREFIX="$VLX_PREFIX" /usr/lib/wine/wineserver -p >/dev/null 2>&1
+    WINEPREFIX="$VLX_PREFIX" /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true  # may already run
     wine_run wineboot >/dev/null 2>&1 || true
     if [ -f "$VLX_BUILD/bin/vidlox-testcam64.dll" ]; then
         wine_run regsvr32 /s /n /i:all "$VLX_BUILD/bin/vidlox-testcam64.dll" >/dev/null 2>&1

@@ -137,7 +137,7 @@ static void capture(const char* output_folder) {
     }
     if (pixels && header.bmiHeader.biWidth > 0) {
         char path[MAX_PATH];
-        snprintf(path, sizeof path, "%s\\frame.bmp", output_folder);
+        snprintf(path, sizeof path, "%s/frame.bmp", output_folder);
         FILE* file = fopen(path, "wb");
         if (file) {
             /* The frame with its header, as a BMP file any viewer opens. */

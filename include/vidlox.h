@@ -216,6 +216,73 @@ int32_t vlx_SetDevWidth(int32_t width);
 int32_t vlx_SetDevHeight(int32_t height);
 int32_t vlx_SetDevFrameRate(double frame_rate);
 
+/* ---- Video file encoder --------------------------------------------------
+ * Encodes host frames into a compressed video file through the Media
+ * Foundation sink writer. Independent of the capture side: no slot, no
+ * vlx_Init, no error recorder; results are return codes only.
+ *
+ * Codecs (`codec`):
+ *     0  WMV3 in an ASF container
+ *     1  H.264 baseline (66)   2  H.264 main (77)   3  H.264 high (100)
+ *     5  HEVC main (1)         7  VP9 profile 0 (1)  8  AV1 main (1)
+ *     4, 6  refused with -10: they name no format
+ *     any other value: H.264 main
+ * Frames: `height` rows of ((width * bits_per_pixel + 31) / 32) * 4 bytes,
+ * the first row at the lowest address; 24 bits per pixel as RGB24, 32 as
+ * RGB32. A vlx_GetImageMem frame can be written as it is with 24 bits.
+ * Sample times are 0, d, 2d ... with d = trunc((1 / frame_rate) * 10^7).
+ */
+
+/* MFStartup(0x20070, MFSTARTUP_FULL): its HRESULT. */
+int32_t vlx_InitEncoder(void);
+/* MFShutdown: its HRESULT. */
+int32_t vlx_UnInitEncoder(void);
+/* A new encoder id: 0, 1, 2 ... never reused. -1 when no id is left (2^31
+ * encoders created) or no memory. */
+int32_t vlx_CreateEncoder(void);
+
+/* Opens a sink writer for `file_name` (UTF-16).
+ *   0 writing has begun      -100 unknown id
+ *   -1 empty or NULL file name (also values 1 ... 65535)
+ *   -2 width, height or bits_per_pixel not above 0; bits_per_pixel other
+ *      than 24 and 32 (no input format matches them); a frame too large
+ *      for 32-bit sizes
+ *   -3 already open (the open writer is left alone)
+ *   -7 also: frame_rate not positive or not finite, or outside about
+ *      0.0047 ... 214.748 frames per second, where trunc(rate * 10^7) or
+ *      the frame duration leaves 1 ... 2^31 - 1 (checked before any file
+ *      is created)
+ *   -10 also: codec 4 or 6 (checked before any file is created)
+ *   -4 the sink writer cannot be created
+ *   -5 ... -13 output type: create, frame size, frame rate, aspect ratio,
+ *      major type, subtype, bit rate (its unsigned pattern), interlace
+ *      mode, container type or profile
+ *   -14 AddStream
+ *   -15 ... -21 input type: create, frame size, frame rate, aspect ratio,
+ *      major type, subtype, interlace mode
+ *   -22 SetInputMediaType   -23 BeginWriting
+ * A failed open leaves the encoder closed and may be tried again. */
+int32_t vlx_OpenEncoder(int32_t encoder_id, const wchar_t* file_name, int32_t codec, int32_t width, int32_t height,
+                        int32_t bits_per_pixel, double frame_rate, int32_t bit_rate);
+
+/* Writes one frame; a non-zero `flip_vertical` reverses the row order (for
+ * bottom-up frames).
+ *   0 written   -100 unknown id   -1 NULL pixels   -2 not open
+ *   -3 MFCreateMemoryBuffer
+ *   -4 Lock   -5 MFCopyImage   -6 Unlock   -7 SetCurrentLength
+ *   -8 MFCreateSample   -9 AddBuffer   -10 SetSampleTime
+ *   -11 SetSampleDuration   -12 WriteSample
+ * A failed write leaves the encoder open and the next sample time as it
+ * was. */
+int32_t vlx_WriteEncoder(int32_t encoder_id, const void* pixels, int32_t flip_vertical);
+
+/* Finalizes the file and closes the encoder (0 also when it was not open or
+ * Finalize failed). -100 unknown id. */
+int32_t vlx_CloseEncoder(int32_t encoder_id);
+/* Drops the id; an encoder still open is finalized and its writer released
+ * first. 0, or -100 for an unknown id. */
+int32_t vlx_DeleteEncoder(int32_t encoder_id);
+
 #ifdef __cplusplus
 }
 #endif

@@ -19,6 +19,9 @@ EXPECTED_EXPORTS = {
     "vlx_GetImage", "vlx_GetImageMemSize", "vlx_GetImageMem",
     # requested capture format
     "vlx_SetDevWidth", "vlx_SetDevHeight", "vlx_SetDevFrameRate",
+    # video file encoder
+    "vlx_InitEncoder", "vlx_UnInitEncoder", "vlx_CreateEncoder", "vlx_OpenEncoder", "vlx_WriteEncoder",
+    "vlx_CloseEncoder", "vlx_DeleteEncoder",
 }
 
 SYSTEM_DLLS = {

@@ -3,6 +3,7 @@
 #include "vidlox.h"
 
 #include "config/requested_format.h"
+#include "encoder/registry.h"
 #include "enum/device_lists.h"
 #include "exports/guarded.h"
 #include "frame/lifecycle.h"
@@ -69,5 +70,22 @@ int32_t vlx_GetImageMem(void* pixels, int32_t* size, void* header) {
 int32_t vlx_SetDevWidth(int32_t width) { return vlx::request_width(width); }
 int32_t vlx_SetDevHeight(int32_t height) { return vlx::request_height(height); }
 int32_t vlx_SetDevFrameRate(double frame_rate) { return vlx::request_frame_rate(frame_rate); }
+
+int32_t vlx_InitEncoder(void) { return vlx::start_media_foundation(); }
+int32_t vlx_UnInitEncoder(void) { return vlx::stop_media_foundation(); }
+int32_t vlx_CreateEncoder(void) { return guarded(-1, vlx::create_encoder); }
+int32_t vlx_OpenEncoder(int32_t encoder_id, const wchar_t* file_name, int32_t codec, int32_t width, int32_t height,
+                        int32_t bits_per_pixel, double frame_rate, int32_t bit_rate) {
+    return guarded(-4, [&] {
+        return vlx::open_encoder_id(encoder_id, file_name, codec, width, height, bits_per_pixel, frame_rate, bit_rate);
+    });
+}
+int32_t vlx_WriteEncoder(int32_t encoder_id, const void* pixels, int32_t flip_vertical) {
+    return guarded(-3, [&] { return vlx::write_encoder_id(encoder_id, pixels, flip_vertical); });
+}
+int32_t vlx_CloseEncoder(int32_t encoder_id) { return guarded(0, [&] { return vlx::close_encoder_id(encoder_id); }); }
+int32_t vlx_DeleteEncoder(int32_t encoder_id) {
+    return guarded(0, [&] { return vlx::delete_encoder_id(encoder_id); });
+}
 
 }  // extern "C"

@@ -60,6 +60,13 @@ Vidlox load_all() {
     VLX_RESOLVE(SetDevWidth);
     VLX_RESOLVE(SetDevHeight);
     VLX_RESOLVE(SetDevFrameRate);
+    VLX_RESOLVE(InitEncoder);
+    VLX_RESOLVE(UnInitEncoder);
+    VLX_RESOLVE(CreateEncoder);
+    VLX_RESOLVE(OpenEncoder);
+    VLX_RESOLVE(WriteEncoder);
+    VLX_RESOLVE(CloseEncoder);
+    VLX_RESOLVE(DeleteEncoder);
 #undef VLX_RESOLVE
     return v;
 }

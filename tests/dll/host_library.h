@@ -38,6 +38,13 @@ struct Vidlox {
     decltype(&vlx_SetDevWidth) SetDevWidth;
     decltype(&vlx_SetDevHeight) SetDevHeight;
     decltype(&vlx_SetDevFrameRate) SetDevFrameRate;
+    decltype(&vlx_InitEncoder) InitEncoder;
+    decltype(&vlx_UnInitEncoder) UnInitEncoder;
+    decltype(&vlx_CreateEncoder) CreateEncoder;
+    decltype(&vlx_OpenEncoder) OpenEncoder;
+    decltype(&vlx_WriteEncoder) WriteEncoder;
+    decltype(&vlx_CloseEncoder) CloseEncoder;
+    decltype(&vlx_DeleteEncoder) DeleteEncoder;
 };
 
 // The library, loaded once for the whole test program; fails the test run

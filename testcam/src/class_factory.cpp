@@ -2,36 +2,18 @@
 
 #include "camera_filter.h"
 #include "format_page.h"
+#include "com_object.h"
 #include "module.h"
 #include "profiles.h"
 
-#include <atomic>
-#include <new>
 
 namespace vlxcam {
 
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<IClassFactory> {
 public:
     explicit ClassFactory(const CLSID& clsid) : clsid_(clsid) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (!object) return E_POINTER;
@@ -40,11 +22,7 @@ public:
         if (IsEqualCLSID(clsid_, kFormatPageClsid)) return create_format_page(iid, object);
         const DeviceProfile* profile = find_profile(clsid_);
         if (!profile) return CLASS_E_CLASSNOTAVAILABLE;
-        auto* filter = new (std::nothrow) CameraFilter(*profile);
-        if (!filter) return E_OUTOFMEMORY;
-        const HRESULT hr = filter->QueryInterface(iid, object);
-        filter->Release();
-        return hr;
+        return create_object<CameraFilter>(iid, object, *profile);
     }
     STDMETHODIMP LockServer(BOOL lock) override {
         lock_server(lock != FALSE);
@@ -52,8 +30,6 @@ public:
     }
 
 private:
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
     CLSID clsid_;
 };
 
@@ -63,11 +39,7 @@ HRESULT get_class_object(REFCLSID clsid, REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (!find_profile(clsid) && !IsEqualCLSID(clsid, kFormatPageClsid)) return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = new (std::nothrow) ClassFactory(clsid);
-    if (!factory) return E_OUTOFMEMORY;
-    const HRESULT hr = factory->QueryInterface(iid, object);
-    factory->Release();
-    return hr;
+    return create_object<ClassFactory>(iid, object, clsid);
 }
 
 }  // namespace vlxcam

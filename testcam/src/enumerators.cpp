@@ -1,35 +1,18 @@
 #include "enumerators.h"
 
-#include "module.h"
+#include "com_object.h"
 
-#include <atomic>
 #include <new>
 
 namespace vlxcam {
 
 namespace {
 
-// The shared part of both enumerators: reference count, position, Skip and
-// Reset over `count()` items.
+// The shared part of both enumerators: position, Skip and Reset over
+// `count()` items.
 template <class Interface, class Derived>
-class ListEnumerator : public Interface {
+class ListEnumerator : public ComObject<Interface> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(Interface))) {
-            *object = static_cast<Interface*>(this);
-            this->AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete static_cast<Derived*>(this);
-        return left;
-    }
     STDMETHODIMP Skip(ULONG count) override {
         const ULONG size = static_cast<Derived*>(this)->count();
         if (count > size - position_) {
@@ -45,13 +28,7 @@ public:
     }
 
 protected:
-    virtual ~ListEnumerator() = default;
-
-    std::atomic<ULONG> refs_{1};
     ULONG position_ = 0;
-
-private:
-    LiveObject live_;
 };
 
 class PinEnumerator final : public ListEnumerator<IEnumPins, PinEnumerator> {

@@ -1,12 +1,12 @@
 #include "format_page.h"
 
 #include "com_ptr.h"
+#include "com_object.h"
 #include "module.h"
 
 #include <dshow.h>
 #include <objbase.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -32,25 +32,8 @@ ComPtr<IAMStreamConfig> stream_config_of(IUnknown* object) {
     return {};
 }
 
-class FormatPage final : public IPropertyPage {
+class FormatPage final : public ComObject<IPropertyPage> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPage)) {
-            *object = static_cast<IPropertyPage*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-
     STDMETHODIMP SetPageSite(IPropertyPageSite* site) override {
         site_ = ComPtr<IPropertyPageSite>::share(site);
         return S_OK;
@@ -78,7 +61,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP SetObjects(ULONG count, IUnknown** objects) override {
-        std::swprintf(text_, std::size(text_), L"No format");
+        StringCchPrintfW(text_, std::size(text_), L"No format");
         for (ULONG i = 0; objects && i < count; ++i) {
             if (!objects[i]) continue;
             ComPtr<IAMStreamConfig> config = stream_config_of(objects[i]);
@@ -87,7 +70,7 @@ public:
             if (IsEqualGUID(type->formattype, FORMAT_VideoInfo) && type->cbFormat >= sizeof(VIDEOINFOHEADER)) {
                 const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
                 const double fps = vih->AvgTimePerFrame ? 1e7 / static_cast<double>(vih->AvgTimePerFrame) : 0.0;
-                std::swprintf(text_, std::size(text_), L"RGB24 %ld x %ld, %.2f frames per second",
+                StringCchPrintfW(text_, std::size(text_), L"RGB24 %ld x %ld, %.2f frames per second",
                               vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, fps);
             }
             vlx::delete_media_type(type);
@@ -110,11 +93,9 @@ public:
     STDMETHODIMP Help(LPCOLESTR) override { return E_NOTIMPL; }
     STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
 
-private:
-    ~FormatPage() { Deactivate(); }
+    ~FormatPage() override { Deactivate(); }
 
-    LiveObject live_;
-    std::atomic<ULONG> refs_{1};
+private:
     ComPtr<IPropertyPageSite> site_;
     HWND window_ = nullptr;
     wchar_t text_[128] = L"No format";
@@ -122,12 +103,6 @@ private:
 
 }  // namespace
 
-HRESULT create_format_page(REFIID iid, void** object) {
-    auto* page = new (std::nothrow) FormatPage();
-    if (!page) return E_OUTOFMEMORY;
-    const HRESULT hr = page->QueryInterface(iid, object);
-    page->Release();
-    return hr;
-}
+HRESULT create_format_page(REFIID iid, void** object) { return create_object<FormatPage>(iid, object); }
 
 }  // namespace vlxcam

@@ -13,9 +13,24 @@ TEST_F(RequestedFormat, SizeAndRateBeforeOpen) {
     EXPECT_EQ(v.SetDevWidth(320), 0);
     EXPECT_EQ(v.SetDevHeight(240), 0);
     EXPECT_EQ(v.SetDevFrameRate(15.0), 0);
+    static char log[32768];
+    log[0] = '\0';
+    v.SetLogBuffer(log, sizeof log);
+    v.SetLogLevel(2);
     ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
+    v.SetLogBuffer(nullptr, 0);
     EXPECT_EQ(v.GetImageMemSize(0), 230400);
     ASSERT_EQ(v.Close(), 0);
+    // Five capabilities are read; the FORMAT_VideoInfo2 one is skipped, the
+    // other four are offered in turn and the last accepted stays in force.
+    const std::string text = log;
+    auto count = [&](const std::string& line) {
+        size_t n = 0;
+        for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("1 vlx_SetDevCapConfig->AMStreamConfig->GetStreamCaps = S_OK\r\n"), 5u);
+    EXPECT_EQ(count("1 vlx_SetDevCapConfig->AMStreamConfig->SetFormat = S_OK\r\n"), 4u);
 
     // The request survives the close and applies to the next open.
     ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);

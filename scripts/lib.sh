@@ -65,6 +65,8 @@ prepare_prefix() {
         log "creating the Wine prefix $VLX_PREFIX"
         # wineboot answers non-zero for the missing 32-bit half; the prefix is fine.
         wine_run wineboot -i >/dev/null 2>&1 || true
+        # The registry reaches the disk when the wineserver ends.
+        WINEPREFIX="$VLX_PREFIX" /usr/lib/wine/wineserver -w
         [ -f "$VLX_PREFIX/system.reg" ] || { log "wineboot failed"; exit 1; }
     fi
     # A persistent wineserver makes every later start fast. Wine's own

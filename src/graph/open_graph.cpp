@@ -10,7 +10,6 @@ namespace vlx {
 
 namespace {
 
-
 // A build step fails on any result other than S_OK.
 template <class Call>
 bool succeeded(const char* context, Call&& call) {

@@ -11,6 +11,10 @@ struct ModeCase {
     int32_t mode;
     intptr_t param1, param2;
     bool windowed;  // the renderer shows a window inside the host
+    // Whether the test looks at the painted pixels. Only the Video Renderer
+    // paints through GDI on Wine; the VMR9 presents through Direct3D, which
+    // Xvfb (no GL) cannot show, so its window is left hidden.
+    bool check_pixels = false;
 };
 
 class RenderModes : public Capture, public ::testing::WithParamInterface<ModeCase> {};
@@ -27,6 +31,7 @@ RECT client_rect_of(HWND child, HWND host) {
 TEST_P(RenderModes, OpenPlayGrabStopClose) {
     const ModeCase c = GetParam();
     MessageWindow host;
+    if (c.check_pixels) ShowWindow(host.handle(), SW_SHOW);
     const auto owner = static_cast<int32_t>(reinterpret_cast<intptr_t>(host.handle()));
 
     ASSERT_EQ(v.Open(camera, c.mode, 0, c.param1, c.param2), 0);
@@ -54,6 +59,21 @@ TEST_P(RenderModes, OpenPlayGrabStopClose) {
         EXPECT_EQ(placed.top, 16);
         EXPECT_EQ(placed.right - placed.left, 320);
         EXPECT_EQ(placed.bottom - placed.top, 240);
+        if (c.check_pixels) {
+            // The renderer really paints the camera's picture into the host.
+            COLORREF top_left = 0, bottom_right = 0;
+            for (int i = 0; i < 50; ++i) {
+                host.pump();
+                HDC dc = GetDC(child);
+                top_left = GetPixel(dc, 8, 8);
+                bottom_right = GetPixel(dc, 311, 231);
+                ReleaseDC(child, dc);
+                if (top_left == RGB(255, 0, 0) && bottom_right == RGB(255, 255, 255)) break;
+                Sleep(20);
+            }
+            EXPECT_EQ(top_left, RGB(255, 0, 0)) << std::hex << top_left;
+            EXPECT_EQ(bottom_right, RGB(255, 255, 255)) << std::hex << bottom_right;
+        }
         EXPECT_EQ(v.ReSize(owner, 100, 50, 160, 120), 0);
         const RECT moved = client_rect_of(child, host.handle());
         EXPECT_EQ(moved.left, 100);
@@ -72,7 +92,7 @@ TEST_P(RenderModes, OpenPlayGrabStopClose) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, RenderModes,
-                         ::testing::Values(ModeCase{0, 0, 0, true},
+                         ::testing::Values(ModeCase{0, 0, 0, true, true},
                                            ModeCase{2, 1 /* VMR9Mode_Windowed */, 1, true},
                                            ModeCase{6, 0, 0, false}),
                          [](const auto& info) { return "Mode" + std::to_string(info.param.mode); });

@@ -1,7 +1,6 @@
 // CPU cost of the test camera delivering 1920x1080 RGB24 at 30 fps for ten
 // seconds into a Sample Grabber and a Null Renderer.
 #include "bench_support.h"
-#include "common/media_type.h"
 #include "support/camera_graph.h"
 #include "vidlox_testcam.h"
 
@@ -10,19 +9,6 @@
 using vlx_test::CameraGraph;
 using vlx_test::FrameRecorder;
 
-namespace {
-
-HRESULT choose_1080p(IAMStreamConfig* config) {
-    AM_MEDIA_TYPE* type = nullptr;
-    VIDEO_STREAM_CONFIG_CAPS caps;
-    if (config->GetStreamCaps(4, &type, reinterpret_cast<BYTE*>(&caps)) != S_OK) return E_FAIL;
-    const HRESULT hr = config->SetFormat(type);
-    vlx::delete_media_type(type);
-    return hr;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
     CoInitialize(nullptr);
@@ -30,7 +16,7 @@ int main(int argc, char** argv) {
     {
         FrameRecorder recorder;
         CameraGraph g;
-        if (FAILED(g.build(vlx_test::bind_device(VLXCAM_NAME_MAIN), recorder, &choose_1080p))) {
+        if (FAILED(g.build(vlx_test::bind_device(VLXCAM_NAME_MAIN), recorder, &vlx_test::choose_full_hd))) {
             std::fprintf(stderr, "cannot build the graph (is the test camera registered?)\n");
         } else {
             g.grabber->SetBufferSamples(FALSE);  // the callback alone reads each frame

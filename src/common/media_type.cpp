@@ -7,7 +7,7 @@
 namespace vlx {
 
 void free_media_type(AM_MEDIA_TYPE& type) noexcept {
-    if (type.cbFormat != 0 || type.pbFormat) CoTaskMemFree(type.pbFormat);
+    CoTaskMemFree(type.pbFormat);
     if (type.pUnk) type.pUnk->Release();
     type = AM_MEDIA_TYPE{};
 }

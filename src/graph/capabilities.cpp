@@ -39,8 +39,4 @@ void visit_usable_capabilities(IAMStreamConfig* config, int count, const char* c
     }
 }
 
-double frame_rate_of(REFERENCE_TIME avg_time_per_frame) {
-    return 10000000.0 / static_cast<double>(avg_time_per_frame);
-}
-
 }  // namespace vlx

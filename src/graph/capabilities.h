@@ -32,6 +32,4 @@ CapabilityCount count_capabilities(IAMStreamConfig* config, const char* context)
 void visit_usable_capabilities(IAMStreamConfig* config, int count, const char* context,
                                const std::function<bool(AM_MEDIA_TYPE&, VIDEOINFOHEADER&)>& visit);
 
-double frame_rate_of(REFERENCE_TIME avg_time_per_frame);
-
 }  // namespace vlx

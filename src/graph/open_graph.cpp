@@ -118,7 +118,13 @@ int32_t open_device(int32_t device_index, int32_t render_mode, int32_t reserved,
     if (slot.slot_state >= 1) return -2;
     if (device_index < 0 || reserved < 0) return -6;
 
-    const int32_t result = build_graph(slot, device_index, render_mode, mode_param1, mode_param2);
+    int32_t result = 0;
+    try {
+        result = build_graph(slot, device_index, render_mode, mode_param1, mode_param2);
+    } catch (...) {
+        release_slot();  // the export turns the exception into a code; the slot ends clean
+        throw;
+    }
     if (result < 0) {
         release_slot();
         return result;

@@ -67,6 +67,9 @@ public:
         for (AM_MEDIA_TYPE& type : types_) vlx::free_media_type(type);
     }
     ULONG count() const { return static_cast<ULONG>(types_.size()); }
+    // Takes over the types once the enumerator exists, so that a failed
+    // allocation leaves them to the caller to free.
+    void adopt(std::vector<AM_MEDIA_TYPE> types) { types_ = std::move(types); }
 
     STDMETHODIMP Next(ULONG wanted, AM_MEDIA_TYPE** types, ULONG* fetched) override {
         if (!types || (wanted != 1 && !fetched)) return E_POINTER;
@@ -104,12 +107,14 @@ HRESULT create_pin_enumerator(IBaseFilter* filter, std::vector<IPin*> pins, ULON
 }
 
 HRESULT create_media_type_enumerator(std::vector<AM_MEDIA_TYPE> types, ULONG position, IEnumMediaTypes** out) {
-    if (!out) {
+    MediaTypeEnumerator* enumerator = out ? new (std::nothrow) MediaTypeEnumerator({}, position) : nullptr;
+    if (!enumerator) {
         for (AM_MEDIA_TYPE& type : types) vlx::free_media_type(type);
-        return E_POINTER;
+        return out ? E_OUTOFMEMORY : E_POINTER;
     }
-    *out = new (std::nothrow) MediaTypeEnumerator(std::move(types), position);
-    return *out ? S_OK : E_OUTOFMEMORY;
+    enumerator->adopt(std::move(types));
+    *out = enumerator;
+    return S_OK;
 }
 
 }  // namespace vlxcam

@@ -65,15 +65,14 @@ public:
         for (ULONG i = 0; objects && i < count; ++i) {
             if (!objects[i]) continue;
             ComPtr<IAMStreamConfig> config = stream_config_of(objects[i]);
-            AM_MEDIA_TYPE* type = nullptr;
-            if (!config || FAILED(config->GetFormat(&type)) || !type) continue;
+            vlx::MediaTypePtr type;
+            if (!config || FAILED(config->GetFormat(type.put())) || !type) continue;
             if (IsEqualGUID(type->formattype, FORMAT_VideoInfo) && type->cbFormat >= sizeof(VIDEOINFOHEADER)) {
                 const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
                 const double fps = vih->AvgTimePerFrame ? 1e7 / static_cast<double>(vih->AvgTimePerFrame) : 0.0;
                 StringCchPrintfW(text_, std::size(text_), L"RGB24 %ld x %ld, %.2f frames per second",
                               vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, fps);
             }
-            vlx::delete_media_type(type);
             break;
         }
         if (window_) SetWindowTextW(window_, text_);

@@ -96,12 +96,10 @@ STDMETHODIMP OutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
 
     ComPtr<IEnumMediaTypes> theirs;
     if (SUCCEEDED(receiver->EnumMediaTypes(theirs.put())) && theirs) {
-        AM_MEDIA_TYPE* candidate = nullptr;
-        while (theirs->Next(1, &candidate, nullptr) == S_OK) {
-            const bool fits = !type || matches_partial(*candidate, *type);
-            const bool connected = fits && SUCCEEDED(try_connection(receiver, *candidate));
-            vlx::delete_media_type(candidate);
-            if (connected) return S_OK;
+        vlx::MediaTypePtr candidate;
+        while (theirs->Next(1, candidate.put(), nullptr) == S_OK && candidate) {
+            const bool fits = !type || matches_partial(*candidate.get(), *type);
+            if (fits && SUCCEEDED(try_connection(receiver, *candidate.get()))) return S_OK;
         }
     }
     return VFW_E_NO_ACCEPTABLE_TYPES;

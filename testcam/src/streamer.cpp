@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 
+#include <system_error>
+
 namespace vlxcam {
 
 HRESULT Streamer::start(IMemAllocator* allocator, IMemInputPin* input, const VideoFormat& format) {
@@ -15,7 +17,15 @@ HRESULT Streamer::start(IMemAllocator* allocator, IMemInputPin* input, const Vid
     next_frame_number_ = 0;
     started_before_ = false;
     mode_ = Mode::paused;
-    thread_ = std::thread([this] { thread_main(); });
+    try {
+        thread_ = std::thread([this] { thread_main(); });
+    } catch (const std::system_error&) {
+        mode_ = Mode::idle;
+        allocator->Decommit();
+        allocator_.reset();
+        input_.reset();
+        return E_OUTOFMEMORY;
+    }
     return S_OK;
 }
 

@@ -128,6 +128,13 @@ std::string FrameRecorder::first_problem() {
     return problem_;
 }
 
+HRESULT choose_full_hd(IAMStreamConfig* config) {
+    vlx::MediaTypePtr type;
+    VIDEO_STREAM_CONFIG_CAPS caps;
+    if (config->GetStreamCaps(4, type.put(), reinterpret_cast<BYTE*>(&caps)) != S_OK) return E_FAIL;
+    return config->SetFormat(type.get());
+}
+
 HRESULT CameraGraph::build(ComPtr<IBaseFilter> device, FrameRecorder& recorder,
                            HRESULT (*configure)(IAMStreamConfig*)) {
     camera = std::move(device);

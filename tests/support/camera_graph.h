@@ -53,6 +53,9 @@ private:
     std::string problem_;
 };
 
+// Sets capability 4 (1920x1080 at 30 fps) on the pin, for CameraGraph::build.
+HRESULT choose_full_hd(IAMStreamConfig* config);
+
 struct CameraGraph {
     ComPtr<IGraphBuilder> graph;
     ComPtr<ICaptureGraphBuilder2> builder;

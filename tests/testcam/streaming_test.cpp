@@ -44,21 +44,11 @@ TEST_F(Streaming, DefaultFormatDeliversFramesForASecond) {
     EXPECT_EQ(numbers.front(), 0u) << "numbering starts with the stream";
 }
 
-HRESULT choose_1080p(IAMStreamConfig* config) {
-    AM_MEDIA_TYPE* type = nullptr;
-    VIDEO_STREAM_CONFIG_CAPS caps;
-    HRESULT hr = config->GetStreamCaps(4, &type, reinterpret_cast<BYTE*>(&caps));
-    if (hr != S_OK) return E_FAIL;
-    hr = config->SetFormat(type);
-    vlx::delete_media_type(type);
-    return hr;
-}
-
 TEST_F(Streaming, FullHdAfterSetFormat) {
     FrameRecorder recorder;
     {
         CameraGraph g;
-        ASSERT_EQ(g.build(bind_device(VLXCAM_NAME_MAIN), recorder, &choose_1080p), S_OK);
+        ASSERT_EQ(g.build(bind_device(VLXCAM_NAME_MAIN), recorder, &choose_full_hd), S_OK);
         int32_t width = 0, height = 0;
         long size = 0;
         g.connected_size(&width, &height, &size);

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "vidlox.h"
+#include "vidlox_testcam.h"
 
 typedef int32_t(__cdecl* fn_void)(void);
 typedef int32_t(__cdecl* fn_int)(int32_t);
@@ -82,17 +83,6 @@ static void pump_for(DWORD milliseconds) {
     }
 }
 
-/* The camera's frame number, from the cells in the middle of the picture
- * (see testcam/include/vidlox_testcam.h). */
-static uint32_t frame_number(const uint8_t* bits, int32_t width, int32_t height) {
-    int32_t stride = ((width * 24 + 31) / 32) * 4, cell = width / 64;
-    int32_t y = (7 * height / 16 + 9 * height / 16) / 2;
-    const uint8_t* row = bits + (size_t)(height - 1 - y) * (size_t)stride;
-    uint32_t number = 0;
-    for (int32_t i = 0; i < 32; ++i) number = (number << 1) | (row[(width / 4 + i * cell + cell / 2) * 3 + 1] >= 128);
-    return number;
-}
-
 static void capture(const char* output_folder) {
     fn_list device_list = (fn_list)(void*)need("vlx_GetDeviceList");
     fn_int device_list_size = (fn_int)(void*)need("vlx_GetDeviceListSize");
@@ -130,7 +120,7 @@ static void capture(const char* output_folder) {
         if (result == 0) {
             printf("grab %d: %ldx%ld, %d bytes, frame number %u, %.0f us\n", grab, header.bmiHeader.biWidth,
                    header.bmiHeader.biHeight, got,
-                   frame_number(pixels, header.bmiHeader.biWidth, header.bmiHeader.biHeight), micros);
+                   vlxcam_read_frame_number(pixels, header.bmiHeader.biWidth, header.bmiHeader.biHeight), micros);
         } else {
             printf("grab %d: vlx_GetImageMem %d\n", grab, result);
         }

@@ -1,6 +1,6 @@
 #include "config/requested_format.h"
 
-#include "frame/library_state.h"
+#include "library/library_state.h"
 
 namespace vlx {
 

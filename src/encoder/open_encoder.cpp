@@ -5,7 +5,7 @@
 #include "encoder/encoder.h"
 #include "encoder/frame_timing.h"
 #include "encoder/sink_writer_factory.h"
-#include "frame/platform_call.h"
+#include "library/platform_call.h"
 
 
 #include <limits>

@@ -1,7 +1,7 @@
 // The write operation: one host frame into one media sample, stamped with the
 // next sample time.
 #include "encoder/encoder.h"
-#include "frame/platform_call.h"
+#include "library/platform_call.h"
 
 namespace vlx {
 

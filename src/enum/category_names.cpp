@@ -3,7 +3,7 @@
 #include "common/com_ptr.h"
 #include "common/directshow.h"
 #include "common/variant.h"
-#include "frame/platform_call.h"
+#include "library/platform_call.h"
 
 namespace vlx {
 

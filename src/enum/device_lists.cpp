@@ -3,7 +3,7 @@
 #include "common/directshow.h"
 #include "enum/category_names.h"
 #include "enum/name_list.h"
-#include "frame/library_state.h"
+#include "library/library_state.h"
 
 namespace vlx {
 

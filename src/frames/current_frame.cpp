@@ -1,7 +1,7 @@
 #include "frames/current_frame.h"
 
-#include "frame/library_state.h"
-#include "frame/platform_call.h"
+#include "library/library_state.h"
+#include "library/platform_call.h"
 
 #include <cstring>
 #include <new>

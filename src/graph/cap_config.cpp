@@ -1,7 +1,7 @@
 #include "graph/cap_config.h"
 
-#include "frame/library_state.h"
-#include "frame/platform_call.h"
+#include "library/library_state.h"
+#include "library/platform_call.h"
 #include "graph/capabilities.h"
 
 #include <cmath>

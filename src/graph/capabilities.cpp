@@ -1,7 +1,7 @@
 #include "graph/capabilities.h"
 
 #include "common/media_type.h"
-#include "frame/platform_call.h"
+#include "library/platform_call.h"
 
 namespace vlx {
 

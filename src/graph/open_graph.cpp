@@ -1,7 +1,7 @@
 #include "graph/open_graph.h"
 
-#include "frame/library_state.h"
-#include "frame/platform_call.h"
+#include "library/library_state.h"
+#include "library/platform_call.h"
 #include "graph/cap_config.h"
 #include "graph/release_slot.h"
 #include "graph/renderer_branches.h"
@@ -10,26 +10,26 @@ namespace vlx {
 
 namespace {
 
-// A build step fails on any result other than S_OK.
+// A build step fails on any result other than S_OK (S_FALSE included).
 template <class Call>
-bool succeeded(const char* context, Call&& call) {
+bool returned_ok(const char* context, Call&& call) {
     return reported_call(context, std::forward<Call>(call)) == S_OK;
 }
 
 // Filter Graph Manager, Sample Grabber with the RGB24 type, capture graph
 // builder and media control: 0 or the failing step's code.
 int32_t build_common(Slot& slot) {
-    if (!succeeded("vlx_Open->CoCreateInstance(FilterGraph)", [&] {
+    if (!returned_ok("vlx_Open->CoCreateInstance(FilterGraph)", [&] {
             return CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC, IID_IGraphBuilder,
                                     slot.graph_builder.put_void());
         }))
         return -30;
-    if (!succeeded("vlx_Open->CoCreateInstance(SampleGrabber)", [&] {
+    if (!returned_ok("vlx_Open->CoCreateInstance(SampleGrabber)", [&] {
             return CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC, IID_IBaseFilter,
                                     slot.grabber_filter.put_void());
         }))
         return -31;
-    if (!succeeded("vlx_Open->SampleGrabberFilter->QueryInterface(ISampleGrabber)",
+    if (!returned_ok("vlx_Open->SampleGrabberFilter->QueryInterface(ISampleGrabber)",
                    [&] { return slot.grabber_filter.query(slot.sample_grabber); }))
         return -32;
     // Only uncompressed 24-bit RGB reaches the grabber; every other member is zero.
@@ -37,20 +37,20 @@ int32_t build_common(Slot& slot) {
     rgb24.majortype = MEDIATYPE_Video;
     rgb24.subtype = MEDIASUBTYPE_RGB24;
     rgb24.formattype = FORMAT_VideoInfo;
-    if (!succeeded("vlx_Open->SampleGrabber->SetMediaType", [&] { return slot.sample_grabber->SetMediaType(&rgb24); }))
+    if (!returned_ok("vlx_Open->SampleGrabber->SetMediaType", [&] { return slot.sample_grabber->SetMediaType(&rgb24); }))
         return -33;
-    if (!succeeded("vlx_Open->GraphBuilder->AddFilter(SampleGrabber)",
+    if (!returned_ok("vlx_Open->GraphBuilder->AddFilter(SampleGrabber)",
                    [&] { return slot.graph_builder->AddFilter(slot.grabber_filter.get(), L"Sample Grabber"); }))
         return -34;
-    if (!succeeded("vlx_Open->CoCreateInstance(CaptureGraphBuilder2)", [&] {
+    if (!returned_ok("vlx_Open->CoCreateInstance(CaptureGraphBuilder2)", [&] {
             return CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC, IID_ICaptureGraphBuilder2,
                                     slot.capture_builder.put_void());
         }))
         return -35;
-    if (!succeeded("vlx_Open->CaptureGraphBuilder2->SetFiltergraph(GraphBuilder)",
+    if (!returned_ok("vlx_Open->CaptureGraphBuilder2->SetFiltergraph(GraphBuilder)",
                    [&] { return slot.capture_builder->SetFiltergraph(slot.graph_builder.get()); }))
         return -36;
-    if (!succeeded("vlx_Open->GraphBuilder->QueryInterface(MediaControl)",
+    if (!returned_ok("vlx_Open->GraphBuilder->QueryInterface(MediaControl)",
                    [&] { return slot.graph_builder.query(slot.media_control); }))
         return -37;
     return 0;
@@ -60,7 +60,7 @@ int32_t build_common(Slot& slot) {
 // graph. The enumeration always runs to its end, counting every device.
 int32_t add_device(Slot& slot, int32_t device_index) {
     ComPtr<ICreateDevEnum> device_enum;
-    if (!succeeded("vlx_Open->CoCreateInstance(SystemDeviceEnum)", [&] {
+    if (!returned_ok("vlx_Open->CoCreateInstance(SystemDeviceEnum)", [&] {
             return CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                                     device_enum.put_void());
         }))
@@ -103,7 +103,7 @@ int32_t build_graph(Slot& slot, int32_t device_index, int32_t render_mode, intpt
     slot.render_mode = render_mode;
     if (const int32_t failed = build_render_branch(slot, render_mode, mode_param1, mode_param2)) return failed;
 
-    if (!succeeded("vlx_Open->GraphBuilder->QueryInterface(VideoWindow)",
+    if (!returned_ok("vlx_Open->GraphBuilder->QueryInterface(VideoWindow)",
                    [&] { return slot.graph_builder.query(slot.video_window); }))
         return -58;
     return success;

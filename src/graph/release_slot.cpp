@@ -1,6 +1,6 @@
 #include "graph/release_slot.h"
 
-#include "frame/library_state.h"
+#include "library/library_state.h"
 
 namespace vlx {
 

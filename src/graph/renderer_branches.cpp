@@ -1,7 +1,7 @@
 #include "graph/renderer_branches.h"
 
 #include "common/variant.h"
-#include "frame/platform_call.h"
+#include "library/platform_call.h"
 
 #include <cwchar>
 

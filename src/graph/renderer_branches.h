@@ -1,7 +1,7 @@
 // The renderer (or AVI) branch that vlx_Open builds for a render mode.
 #pragma once
 
-#include "frame/library_state.h"
+#include "library/library_state.h"
 
 #include <cstdint>
 

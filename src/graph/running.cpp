@@ -1,7 +1,7 @@
 #include "graph/running.h"
 
-#include "frame/library_state.h"
-#include "frame/platform_call.h"
+#include "library/library_state.h"
+#include "library/platform_call.h"
 #include "graph/release_slot.h"
 
 namespace vlx {

@@ -2,8 +2,8 @@
 // the real platform and the test camera.
 #pragma once
 
-#include "frame/fault_injection.h"
-#include "frame/library_state.h"
+#include "library/fault_injection.h"
+#include "library/library_state.h"
 #include "support/camera_graph.h"
 #include "vidlox.h"
 #include "vidlox_testcam.h"

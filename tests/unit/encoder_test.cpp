@@ -1,7 +1,7 @@
 // The encoder through its exported functions, with the recording writer in
 // place of the file-writing sink writer Wine cannot create.
 #include "encoder/registry.h"
-#include "frame/fault_injection.h"
+#include "library/fault_injection.h"
 #include "support/recording_sink_writer.h"
 #include "vidlox.h"
 

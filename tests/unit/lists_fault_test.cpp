@@ -1,5 +1,5 @@
 // List failures that Wine cannot produce, through fault injection.
-#include "frame/fault_injection.h"
+#include "library/fault_injection.h"
 #include "support/message_window.h"
 #include "vidlox.h"
 

@@ -1,5 +1,5 @@
 // Status names at the edges of the table's ranges and the two Shift-JIS texts.
-#include "frame/status_names.h"
+#include "library/status_names.h"
 
 #include <gtest/gtest.h>
 

@@ -3,14 +3,14 @@
 // HRESULT without making it; the shipped library calls straight through.
 #pragma once
 
-#include "frame/error_recorder.h"
+#include "library/error_recorder.h"
 
 #include <windows.h>
 
 #include <utility>
 
 #ifdef VLX_FAULT_INJECTION
-#include "frame/fault_injection.h"
+#include "library/fault_injection.h"
 #endif
 
 namespace vlx {

@@ -1,6 +1,6 @@
-#include "frame/lifecycle.h"
+#include "library/lifecycle.h"
 
-#include "frame/library_state.h"
+#include "library/library_state.h"
 
 #include <objbase.h>
 

@@ -1,6 +1,6 @@
-#include "frame/log_settings.h"
+#include "library/log_settings.h"
 
-#include "frame/library_state.h"
+#include "library/library_state.h"
 
 namespace vlx {
 

@@ -1,4 +1,4 @@
-#include "frame/fault_injection.h"
+#include "library/fault_injection.h"
 
 #include <map>
 #include <mutex>

@@ -1,7 +1,7 @@
-#include "frame/error_recorder.h"
+#include "library/error_recorder.h"
 
-#include "frame/library_state.h"
-#include "frame/status_names.h"
+#include "library/library_state.h"
+#include "library/status_names.h"
 
 #include <cstdint>
 #include <cstring>

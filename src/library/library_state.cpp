@@ -1,4 +1,4 @@
-#include "frame/library_state.h"
+#include "library/library_state.h"
 
 #include "common/no_destroy.h"
 

@@ -1,4 +1,4 @@
-#include "frame/status_names.h"
+#include "library/status_names.h"
 
 #include <cstdio>
 #include <iterator>

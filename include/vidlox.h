@@ -139,8 +139,10 @@ int32_t vlx_GetCodecListSize(int32_t kind);
  *   -58 IVideoWindow
  * After a failure every interface of the slot is released and the slot is
  * closed; a new vlx_Open may follow. The preview branches of modes 0, 1, 2
- * and 6 fail only when RenderStream answers E_FAIL, E_INVALIDARG or
- * E_POINTER; modes 300 and 301 accept S_OK and VFW_S_NOPREVIEWPIN.
+ * and 6 fail when RenderStream answers any failure code (for instance
+ * VFW_E_CANNOT_CONNECT: the camera sends only formats that no installed
+ * decoder turns into RGB24); success codes go on with what was connected.
+ * Modes 300 and 301 accept S_OK and VFW_S_NOPREVIEWPIN.
  */
 int32_t vlx_Open(int32_t device_index, int32_t render_mode, int32_t reserved, intptr_t mode_param1,
                  intptr_t mode_param2);

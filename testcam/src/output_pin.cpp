@@ -19,8 +19,11 @@ std::chrono::milliseconds first_frame_delay(const DeviceProfile& profile) {
 }
 
 bool same_format(const VideoFormat& a, const VideoFormat& b) {
-    return a.width == b.width && a.height == b.height && a.frame_interval == b.frame_interval;
+    return a.width == b.width && a.height == b.height && a.frame_interval == b.frame_interval &&
+           a.fourcc == b.fourcc;
 }
+
+Capabilities device_capabilities(const CameraFilter& filter) { return capabilities_of(filter.profile().formats); }
 
 }  // namespace
 
@@ -52,7 +55,7 @@ STDMETHODIMP_(ULONG) OutputPin::Release() { return filter_.Release(); }
 
 VideoFormat OutputPin::current_format() const {
     if (peer_) return connection_format_;
-    return chosen_format_ ? *chosen_format_ : capability_format(0);
+    return chosen_format_ ? *chosen_format_ : capability_format(device_capabilities(filter_), 0);
 }
 
 std::vector<AM_MEDIA_TYPE> OutputPin::offered_types() const {
@@ -63,9 +66,10 @@ std::vector<AM_MEDIA_TYPE> OutputPin::offered_types() const {
         if (SUCCEEDED(video_info_media_type(*chosen_format_, type))) types.push_back(type);
         return types;
     }
-    for (int i = 0; i < kCapabilityCount; ++i) {
+    const Capabilities capabilities = device_capabilities(filter_);
+    for (int i = 0; i < static_cast<int>(capabilities.size()); ++i) {
         AM_MEDIA_TYPE type{};
-        if (SUCCEEDED(capability_media_type(i, type))) types.push_back(type);
+        if (SUCCEEDED(capability_media_type(capabilities, i, type))) types.push_back(type);
     }
     return types;
 }
@@ -106,7 +110,7 @@ STDMETHODIMP OutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
 }
 
 HRESULT OutputPin::try_connection(IPin* receiver, const AM_MEDIA_TYPE& type) {
-    const std::optional<VideoFormat> format = acceptable_format(type);
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), type);
     if (!format) return VFW_E_TYPE_NOT_ACCEPTED;
     if (chosen_format_ && !same_format(*chosen_format_, *format)) return VFW_E_TYPE_NOT_ACCEPTED;
 
@@ -222,7 +226,7 @@ STDMETHODIMP OutputPin::QueryId(LPWSTR* id) {
 STDMETHODIMP OutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
     if (!type) return E_POINTER;
     std::lock_guard guard(filter_.lock());
-    const std::optional<VideoFormat> format = acceptable_format(*type);
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), *type);
     if (!format) return S_FALSE;
     return !chosen_format_ || same_format(*chosen_format_, *format) ? S_OK : S_FALSE;
 }
@@ -257,7 +261,7 @@ STDMETHODIMP OutputPin::SetFormat(AM_MEDIA_TYPE* type) {
     if (filter_.profile().quirk == Quirk::refuses_formats) return VFW_E_INVALIDMEDIATYPE;
     if (!type) return E_POINTER;
     if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    const std::optional<VideoFormat> format = acceptable_format(*type);
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), *type);
     if (!format) return VFW_E_INVALIDMEDIATYPE;
 
     if (peer_) {
@@ -292,7 +296,7 @@ STDMETHODIMP OutputPin::GetFormat(AM_MEDIA_TYPE** type) {
 
 STDMETHODIMP OutputPin::GetNumberOfCapabilities(int* count, int* size) {
     if (!count || !size) return E_POINTER;
-    *count = kCapabilityCount;
+    *count = static_cast<int>(device_capabilities(filter_).size());
     *size = filter_.profile().quirk == Quirk::caps_block_64 ? 64 : static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS));
     return S_OK;
 }
@@ -300,13 +304,14 @@ STDMETHODIMP OutputPin::GetNumberOfCapabilities(int* count, int* size) {
 STDMETHODIMP OutputPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
     if (!type || !caps) return E_POINTER;
     if (index < 0) return E_INVALIDARG;
-    if (index >= kCapabilityCount) return S_FALSE;
+    const Capabilities capabilities = device_capabilities(filter_);
+    if (index >= static_cast<int>(capabilities.size())) return S_FALSE;
     MediaType capability;
-    if (FAILED(capability_media_type(index, *capability.get()))) return E_OUTOFMEMORY;
+    if (FAILED(capability_media_type(capabilities, index, *capability.get()))) return E_OUTOFMEMORY;
     *type = vlx::clone_media_type(*capability.get());
     if (!*type) return E_OUTOFMEMORY;
     VIDEO_STREAM_CONFIG_CAPS block;
-    capability_caps(index, block);
+    capability_caps(capabilities, index, block);
     // Never write more than the block size we reported.
     int count = 0, size = 0;
     GetNumberOfCapabilities(&count, &size);

@@ -13,7 +13,7 @@ HRESULT Streamer::start(IMemAllocator* allocator, IMemInputPin* input, const Vid
     allocator_ = ComPtr<IMemAllocator>::share(allocator);
     input_ = ComPtr<IMemInputPin>::share(input);
     format_ = format;
-    painter_.configure(format);
+    writer_.configure(format);
     next_frame_number_ = 0;
     started_before_ = false;
     mode_ = Mode::paused;
@@ -109,10 +109,10 @@ void Streamer::deliver(uint32_t frame_number, bool discontinuity) {
     ComPtr<IMediaSample> owned = ComPtr<IMediaSample>::adopt(sample);
 
     BYTE* bits = nullptr;
-    const auto size = static_cast<LONG>(format_.image_size());
-    if (FAILED(sample->GetPointer(&bits)) || !bits || sample->GetSize() < size) return;
-    painter_.paint(bits, frame_number);
-    sample->SetActualDataLength(size);
+    if (FAILED(sample->GetPointer(&bits)) || !bits) return;
+    const LONG written = writer_.write(bits, sample->GetSize(), frame_number);
+    if (written <= 0) return;
+    sample->SetActualDataLength(written);
 
     REFERENCE_TIME now = 0;
     if (clock_ && SUCCEEDED(clock_->GetTime(&now))) {

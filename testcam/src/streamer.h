@@ -5,7 +5,7 @@
 
 #include "com_ptr.h"
 #include "formats.h"
-#include "frame_painter.h"
+#include "frame_writer.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -48,7 +48,7 @@ private:
     ComPtr<IMemAllocator> allocator_;
     ComPtr<IMemInputPin> input_;
     VideoFormat format_{};
-    FramePainter painter_;
+    FrameWriter writer_;
     // Set by run() under lock_.
     ComPtr<IReferenceClock> clock_;
     REFERENCE_TIME stream_start_ = 0;

@@ -211,10 +211,11 @@ int32_t vlx_GetImageMem(void* pixels, int32_t* size, void* header);
 
 /* ---- Still pictures ----------------------------------------------------
  * Both take the newest frame as vlx_GetImage does (one copy of it) and
- * share the frame codes above; with the log on, each logs its
- * GetConnectedMediaType and GetCurrentBuffer calls under its own name. A
- * refusal before the file step creates no file, and neither function leaves
- * a partial file behind: a file it began and could not finish is removed. */
+ * share the frame codes above (-4 also when the frame copy cannot be
+ * allocated); with the log on, each logs its GetConnectedMediaType and
+ * GetCurrentBuffer calls under its own name. A refusal before the file step
+ * creates no file, and neither function leaves a partial file behind: a file
+ * it began and could not finish is removed. */
 
 /* Writes a BMP file (ANSI path, replaced if it exists): the 14-byte file
  * header (bfSize = pixel bytes + 54, bfOffBits 54), the frame's 40-byte

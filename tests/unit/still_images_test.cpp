@@ -176,6 +176,8 @@ TEST_F(StillImages, EveryPipelineStepCode) {
         EXPECT_EQ(vlx::fault::attempts("vlx_SaveImage->ImagingFactory->CreateEncoder"), 0);
         EXPECT_TRUE(exists(kImage));
     }
+    vlx::fault::arm("vlx_SaveImage->CoCreateInstance(WICImagingFactory)", REGDB_E_CLASSNOTREG, 0, 1);
+    EXPECT_EQ(vlx_SaveImage(kImage, 7, 50, 0, 0), -10) << "the factory comes first";
     // Without faults the same request writes the file.
     EXPECT_EQ(vlx_SaveImage(kImage, 1, 50, 0, 0), 0);
     UINT width = 0, height = 0;

@@ -49,8 +49,8 @@ bool step_failed(const char* step, Call&& call) {
 }
 
 // Rows go in one by one with the stride the lock reports, which need not
-// be the frame's 4-byte padded stride; the picture keeps the frame's row
-// order (the flip-rotator makes it upright).
+// be the frame's 4-byte padded stride. They keep the frame's order: the
+// flip-rotator turns a bottom-up frame upright later.
 int32_t fill_bitmap(IWICBitmap* bitmap, const Picture& picture, UINT rows) {
     const UINT width = static_cast<UINT>(picture.width);
     ComPtr<IWICBitmapLock> lock;

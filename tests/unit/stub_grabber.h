@@ -14,10 +14,11 @@ namespace vlx_test {
 struct StillFrame {
     int32_t width;
     int32_t height;  // biHeight: negative for top-down rows
-    int32_t missing_bytes = 0;  // delivered and declared short of the picture by this much
+    int32_t missing_bytes = 0;  // the sample holds this much less than the picture needs
 };
 
-// Stride, rows and the corner picture of `frame`, as a 24-bit DIB.
+// The corner picture of `frame` as the bytes of a 24-bit DIB, rows padded
+// to 4 bytes and in the order biHeight gives.
 std::vector<uint8_t> paint_corners(const StillFrame& frame);
 
 // Puts a grabber holding `frame` into the active slot, marked open, for its

@@ -253,8 +253,8 @@ int32_t vlx_SetDevFrameRate(double frame_rate);
 /* ---- Capture capabilities ------------------------------------------------
  * The usable capabilities of the active slot's capture pin (those
  * vlx_SetDevCapConfig offers: FORMAT_VideoInfo with a whole
- * VIDEOINFOHEADER) as three parallel lists, line k of each describing
- * capability k: the frame rate 10^7 / AvgTimePerFrame with "%1.2f" ("30.00";
+ * VIDEOINFOHEADER) as three parallel lists, line k of each describing the
+ * same capability: the frame rate 10^7 / AvgTimePerFrame with "%1.2f" ("30.00";
  * an AvgTimePerFrame of 0 gives "inf"), the width and the height with "%1d".
  * Each line ends with CR LF; the lines are appended to the NUL-terminated
  * text already in each buffer.
@@ -267,7 +267,8 @@ int32_t vlx_SetDevFrameRate(double frame_rate);
  *      enumerated)
  *   -2 no graph in the slot   -3 no device
  *   -4 the capture pin has no IAMStreamConfig
- * A capabilities block size other than 128 lists nothing. */
+ * A capabilities block size other than 128, or a failed
+ * GetNumberOfCapabilities, lists nothing. */
 int32_t vlx_GetDevCapConfig(char* rates, char* widths, char* heights);
 int32_t vlx_GetDevCapConfigSize(int32_t list);
 

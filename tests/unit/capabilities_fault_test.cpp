@@ -76,7 +76,7 @@ TEST_F(InProcessCapture, UnreadableCapabilityLeavesEveryList) {
 
 // A device moniker that cannot be bound leaves the slot open without a
 // device filter.
-TEST_F(InProcessCapture, SlotWithoutDeviceFilter) {
+TEST_F(InProcessCapture, SlotWithoutDeviceFilterOrBuilder) {
     vlx::fault::arm("vlx_Open->Moniker->BindToObject", E_FAIL);
     ASSERT_EQ(vlx_Open(camera, 5, 0, 0, 0), 0);
     ASSERT_FALSE(vlx::active_slot().device_filter);
@@ -84,6 +84,10 @@ TEST_F(InProcessCapture, SlotWithoutDeviceFilter) {
     EXPECT_EQ(vlx_GetDevCapConfig(rates, widths, heights), -3);
     EXPECT_EQ(vlx_GetDevCapConfigSize(0), -3);
     EXPECT_EQ(vlx_GetCapInfo(0), -4) << "FindInterface has no filter to search";
+    // No open leaves a builder out; the check still comes first.
+    vlx::active_slot().capture_builder.reset();
+    EXPECT_EQ(vlx_GetCapInfo(0), -3);
+    EXPECT_EQ(vlx_GetDevCapConfigSize(0), -2);
 }
 
 }  // namespace

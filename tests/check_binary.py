@@ -19,6 +19,8 @@ EXPECTED_EXPORTS = {
     "vlx_GetImage", "vlx_GetImageMemSize", "vlx_GetImageMem",
     # requested capture format
     "vlx_SetDevWidth", "vlx_SetDevHeight", "vlx_SetDevFrameRate",
+    # property pages, codec dialog, mixing renderer controls
+    "vlx_FilterProp", "vlx_DevPinProp", "vlx_CodecDialog", "vlx_VMRMixImage", "vlx_SetVMRDeinterlace",
     # video file encoder
     "vlx_InitEncoder", "vlx_UnInitEncoder", "vlx_CreateEncoder", "vlx_OpenEncoder", "vlx_WriteEncoder",
     "vlx_CloseEncoder", "vlx_DeleteEncoder",

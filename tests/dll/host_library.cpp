@@ -60,6 +60,11 @@ Vidlox load_all() {
     VLX_RESOLVE(SetDevWidth);
     VLX_RESOLVE(SetDevHeight);
     VLX_RESOLVE(SetDevFrameRate);
+    VLX_RESOLVE(FilterProp);
+    VLX_RESOLVE(DevPinProp);
+    VLX_RESOLVE(CodecDialog);
+    VLX_RESOLVE(VMRMixImage);
+    VLX_RESOLVE(SetVMRDeinterlace);
     VLX_RESOLVE(InitEncoder);
     VLX_RESOLVE(UnInitEncoder);
     VLX_RESOLVE(CreateEncoder);

@@ -38,6 +38,11 @@ struct Vidlox {
     decltype(&vlx_SetDevWidth) SetDevWidth;
     decltype(&vlx_SetDevHeight) SetDevHeight;
     decltype(&vlx_SetDevFrameRate) SetDevFrameRate;
+    decltype(&vlx_FilterProp) FilterProp;
+    decltype(&vlx_DevPinProp) DevPinProp;
+    decltype(&vlx_CodecDialog) CodecDialog;
+    decltype(&vlx_VMRMixImage) VMRMixImage;
+    decltype(&vlx_SetVMRDeinterlace) SetVMRDeinterlace;
     decltype(&vlx_InitEncoder) InitEncoder;
     decltype(&vlx_UnInitEncoder) UnInitEncoder;
     decltype(&vlx_CreateEncoder) CreateEncoder;

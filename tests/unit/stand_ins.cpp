@@ -10,11 +10,13 @@ namespace {
 constexpr CLSID kStandInCompressorClsid = {
     0x85b89458, 0x46e6, 0x46d0, {0xb1, 0x4a, 0xf0, 0x19, 0xac, 0x18, 0x84, 0x34}};
 
-class NoPins final : public IEnumPins {
+// The IUnknown of an object with one interface.
+template <class Interface, const IID& kIid>
+class SingleInterface : public Interface {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
-        *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumPins) ? this : nullptr;
+        *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIid) ? this : nullptr;
         if (!*object) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -25,6 +27,16 @@ public:
         if (!left) delete this;
         return left;
     }
+
+protected:
+    virtual ~SingleInterface() = default;
+
+private:
+    std::atomic<ULONG> refs_{1};
+};
+
+class NoPins final : public SingleInterface<IEnumPins, IID_IEnumPins> {
+public:
     STDMETHODIMP Next(ULONG, IPin**, ULONG* fetched) override {
         if (fetched) *fetched = 0;
         return S_FALSE;
@@ -35,9 +47,6 @@ public:
         *clone = new (std::nothrow) NoPins;
         return *clone ? S_OK : E_OUTOFMEMORY;
     }
-
-private:
-    std::atomic<ULONG> refs_{1};
 };
 
 #define VLX_FORWARD_IUNKNOWN                                                                          \
@@ -196,22 +205,9 @@ STDMETHODIMP StubFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
 ComPtr<IBaseFilter> make_vmr7_stand_in(RendererCalls& calls) { return make_filter<Vmr7StandIn>(calls); }
 ComPtr<IBaseFilter> make_vmr9_stand_in(RendererCalls& calls) { return make_filter<Vmr9StandIn>(calls); }
 
-class StandInCompressor::Factory final : public IClassFactory {
+class StandInCompressor::Factory final : public SingleInterface<IClassFactory, IID_IClassFactory> {
 public:
     explicit Factory(StandInCompressor& owner) : owner_(owner) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory) ? this : nullptr;
-        if (!*object) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (!left) delete this;
-        return left;
-    }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (outer) return CLASS_E_NOAGGREGATION;
         auto* compressor = new (std::nothrow) Compressor(owner_.dialogs_, owner_.answer_);
@@ -224,7 +220,6 @@ public:
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
 private:
-    std::atomic<ULONG> refs_{1};
     StandInCompressor& owner_;
 };
 

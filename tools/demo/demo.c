@@ -174,7 +174,9 @@ static void show_dialogs(int32_t index) {
     /* Half-transparent white square at the top left; black pixels would be keyed out. */
     printf("vlx_VMRMixImage: %d\n", mix(source, 0, 0, 64, 64, 0.5f, 0.05f, 0.05f, 0.25f, 0.25f, 1, 0, 0, 0));
     pump_for(500);
-    printf("vlx_DevPinProp (close the frame to go on): %d\n", pin_page(window));
+    printf("the device pin's property page is open: close it to go on\n");
+    fflush(stdout);
+    printf("vlx_DevPinProp: %d\n", pin_page(window));
     printf("vlx_Close: %d\n", close_slot());
     SelectObject(source, old);
     DeleteObject(bitmap);

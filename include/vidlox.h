@@ -336,6 +336,68 @@ int32_t vlx_GetDevCapConfigSize(int32_t list);
  *      with a whole VIDEOINFOHEADER (its fields are never guessed at)
  * The checks run in the order -1, -3, -4, -2, -5. */
 int32_t vlx_GetCapInfo(int32_t item);
+/* ---- Property pages and the compressor's dialogs ------------------------
+ * Each shows the platform's modal frame or dialog, owned by `owner_window`,
+ * on the calling thread, and returns when the user has closed it. The frame
+ * is shown whatever it answers; its result is not returned. */
+
+/* The pages of the graph's filter named `filter_name` (UTF-16, the name it
+ * was added under: "Device Filter", "Sample Grabber", "Video Renderer",
+ * "VMR7", "VMR9", "Null Renderer", or a compressor's friendly name); the
+ * frame's caption is the filter's own name.
+ *   0 shown   -1 slot not open   -3 no filter graph
+ *   -2 no filter of that name (also a NULL name, which is not looked up),
+ *      the filter has no property pages, or GetPages failed (nothing shown)
+ * The frame is captioned with `filter_name` when QueryFilterInfo fails. */
+int32_t vlx_FilterProp(HWND owner_window, const wchar_t* filter_name);
+
+/* The pages of the device filter's first pin (whatever its direction),
+ * captioned "デバイスピンのプロパティ" (UTF-16).
+ *   0 shown   -1 slot not open   -6 no device filter
+ *   -2 EnumPins failed   -3 Reset failed   -4 the device has no pin
+ *   -5 the pin has no property pages, or GetPages failed (nothing shown) */
+int32_t vlx_DevPinProp(HWND owner_window);
+
+/* IAMVfwCompressDialogs::ShowDialog(dialog, owner_window) on the compressor
+ * that the slot's AVI branch put into the graph (vlx_Open modes 300/301 with
+ * a compressor name, when that compressor offers the interface): dialog 1
+ * configure, 2 about, 4 / 8 ask whether those exist (nothing is shown).
+ *   -1 the slot holds no compressor dialogs (no vlx_Init or slot state is
+ *      needed otherwise)
+ *   otherwise ShowDialog's HRESULT, unchanged (S_OK, S_FALSE, failures) */
+int32_t vlx_CodecDialog(HWND owner_window, int32_t dialog);
+
+/* ---- Mixing renderer controls (render modes 1 VMR7, 2 VMR9) ------------- */
+
+/* Blends the bitmap selected into `source_dc` over the running preview:
+ * source rectangle in pixels, destination in normalized video coordinates
+ * (0.0 .. 1.0), `alpha` 0.0 transparent .. 1.0 opaque. `use_color_key` 1
+ * makes the key colour (low 8 bits of each of red, green, blue) transparent;
+ * any other value blends every pixel.
+ *   -1 slot not running
+ *   -2 the render mode is not 1 or 2 (no mixing renderer: nothing mixed)
+ *   -3 the mode's VMR filter is missing
+ *   -8 the renderer offers no mixer bitmap (VMR7 on Wine); nothing is set
+ *   -4 / -5 / -6 / -7 SetAlphaBitmap answered E_INVALIDARG / E_POINTER /
+ *      E_OUTOFMEMORY / E_FAIL
+ *   otherwise SetAlphaBitmap's HRESULT, unchanged (0 on success; Wine 8's
+ *   VMR9 answers E_NOTIMPL) */
+int32_t vlx_VMRMixImage(HDC source_dc, int32_t source_left, int32_t source_top, int32_t source_right,
+                        int32_t source_bottom, float alpha, float dest_left, float dest_top, float dest_right,
+                        float dest_bottom, int32_t use_color_key, int32_t key_red, int32_t key_green,
+                        int32_t key_blue);
+
+/* A non-zero `deinterlace_prefs` sets the deinterlacing preferences
+ * (DeinterlacePref / DeinterlacePref9 flags: 1 next best, 2 bob, 4 weave)
+ * and `mode_guid` is ignored; zero sets the deinterlacing mode *mode_guid
+ * (NULL: GUID_NULL) for every stream. Acts on the active slot's render mode
+ * without looking at its state. Nothing is reported to the error recorder.
+ *   -1 not initialised   -2 the render mode is not 1 or 2
+ *   -3 the mode's VMR filter is missing (a closed slot after a vlx_Open
+ *      that failed in a VMR step keeps that render mode)
+ *   -4 the renderer offers no deinterlace control (VMR7 and VMR9 on Wine)
+ *   otherwise the HRESULT of SetDeinterlacePrefs / SetDeinterlaceMode */
+int32_t vlx_SetVMRDeinterlace(uint32_t deinterlace_prefs, const GUID* mode_guid);
 
 /* ---- Video file encoder --------------------------------------------------
  * Encodes host frames into a compressed video file through the Media

@@ -27,6 +27,8 @@ EXPECTED_EXPORTS = {
     "vlx_SetDevWidth", "vlx_SetDevHeight", "vlx_SetDevFrameRate",
     # capture capabilities
     "vlx_GetDevCapConfig", "vlx_GetDevCapConfigSize", "vlx_GetCapInfo",
+    # property pages, codec dialog, mixing renderer controls
+    "vlx_FilterProp", "vlx_DevPinProp", "vlx_CodecDialog", "vlx_VMRMixImage", "vlx_SetVMRDeinterlace",
     # video file encoder
     "vlx_InitEncoder", "vlx_UnInitEncoder", "vlx_CreateEncoder", "vlx_OpenEncoder", "vlx_WriteEncoder",
     "vlx_CloseEncoder", "vlx_DeleteEncoder",

@@ -4,6 +4,10 @@
 
 #include "config/capability_info.h"
 #include "config/capability_lists.h"
+#include "config/codec_dialog.h"
+#include "config/deinterlace.h"
+#include "config/mixer_bitmap.h"
+#include "config/property_frames.h"
 #include "config/requested_format.h"
 #include "encoder/registry.h"
 #include "enum/device_lists.h"
@@ -94,6 +98,27 @@ int32_t vlx_GetDevCapConfigSize(int32_t list) {
     return guarded(-4, [&] { return vlx::capability_list_size(list); });
 }
 int32_t vlx_GetCapInfo(int32_t item) { return guarded(-4, [&] { return vlx::capability_info(item); }); }
+int32_t vlx_FilterProp(HWND owner_window, const wchar_t* filter_name) {
+    return guarded(-2, [&] { return vlx::show_filter_properties(owner_window, filter_name); });
+}
+int32_t vlx_DevPinProp(HWND owner_window) {
+    return guarded(-5, [&] { return vlx::show_device_pin_properties(owner_window); });
+}
+int32_t vlx_CodecDialog(HWND owner_window, int32_t dialog) {
+    return guarded(-1, [&] { return vlx::show_codec_dialog(owner_window, dialog); });
+}
+int32_t vlx_VMRMixImage(HDC source_dc, int32_t source_left, int32_t source_top, int32_t source_right,
+                        int32_t source_bottom, float alpha, float dest_left, float dest_top, float dest_right,
+                        float dest_bottom, int32_t use_color_key, int32_t key_red, int32_t key_green,
+                        int32_t key_blue) {
+    return guarded(-6, [&] {
+        return vlx::mix_image({source_dc, source_left, source_top, source_right, source_bottom, alpha, dest_left,
+                               dest_top, dest_right, dest_bottom, use_color_key, key_red, key_green, key_blue});
+    });
+}
+int32_t vlx_SetVMRDeinterlace(uint32_t deinterlace_prefs, const GUID* mode_guid) {
+    return guarded(E_OUTOFMEMORY, [&] { return vlx::set_deinterlace(deinterlace_prefs, mode_guid); });
+}
 
 int32_t vlx_InitEncoder(void) { return vlx::start_media_foundation(); }
 int32_t vlx_UnInitEncoder(void) { return vlx::stop_media_foundation(); }

@@ -69,6 +69,11 @@ Vidlox load_all() {
     VLX_RESOLVE(GetDevCapConfig);
     VLX_RESOLVE(GetDevCapConfigSize);
     VLX_RESOLVE(GetCapInfo);
+    VLX_RESOLVE(FilterProp);
+    VLX_RESOLVE(DevPinProp);
+    VLX_RESOLVE(CodecDialog);
+    VLX_RESOLVE(VMRMixImage);
+    VLX_RESOLVE(SetVMRDeinterlace);
     VLX_RESOLVE(InitEncoder);
     VLX_RESOLVE(UnInitEncoder);
     VLX_RESOLVE(CreateEncoder);

@@ -47,6 +47,11 @@ struct Vidlox {
     decltype(&vlx_GetDevCapConfig) GetDevCapConfig;
     decltype(&vlx_GetDevCapConfigSize) GetDevCapConfigSize;
     decltype(&vlx_GetCapInfo) GetCapInfo;
+    decltype(&vlx_FilterProp) FilterProp;
+    decltype(&vlx_DevPinProp) DevPinProp;
+    decltype(&vlx_CodecDialog) CodecDialog;
+    decltype(&vlx_VMRMixImage) VMRMixImage;
+    decltype(&vlx_SetVMRDeinterlace) SetVMRDeinterlace;
     decltype(&vlx_InitEncoder) InitEncoder;
     decltype(&vlx_UnInitEncoder) UnInitEncoder;
     decltype(&vlx_CreateEncoder) CreateEncoder;

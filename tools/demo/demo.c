@@ -21,6 +21,9 @@ typedef int32_t(__cdecl* fn_save_bmp)(const char*);
 typedef int32_t(__cdecl* fn_save_image)(const wchar_t*, int32_t, int32_t, int32_t, int32_t);
 typedef int32_t(__cdecl* fn_text)(char*);
 typedef int32_t(__cdecl* fn_three_texts)(char*, char*, char*);
+typedef int32_t(__cdecl* fn_owner)(HWND);
+typedef int32_t(__cdecl* fn_mix)(HDC, int32_t, int32_t, int32_t, int32_t, float, float, float, float, float, int32_t,
+                                 int32_t, int32_t, int32_t);
 
 static HMODULE library;
 
@@ -221,6 +224,38 @@ static void capture(const char* output_folder) {
     DestroyWindow(window);
 }
 
+/* With --dialogs: a VMR9 preview with a small bitmap mixed over it, then the
+ * device pin's property page, which stays until the user closes it. */
+static void show_dialogs(int32_t index) {
+    fn_open open = (fn_open)(void*)need("vlx_Open");
+    fn_place play = (fn_place)(void*)need("vlx_Play");
+    fn_void close_slot = (fn_void)(void*)need("vlx_Close");
+    fn_mix mix = (fn_mix)(void*)need("vlx_VMRMixImage");
+    fn_owner pin_page = (fn_owner)(void*)need("vlx_DevPinProp");
+
+    HWND window = make_preview_window();
+    printf("vlx_Open(device %d, VMR9): %d\n", index, open(index, 2, 0, 1 /* VMR9Mode_Windowed */, 1));
+    printf("vlx_Play: %d\n", play((int32_t)(intptr_t)window, 10, 10, 640, 480));
+    HDC screen = GetDC(NULL);
+    HDC source = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 64, 64);
+    ReleaseDC(NULL, screen);
+    HGDIOBJ old = SelectObject(source, bitmap);
+    RECT all = {0, 0, 64, 64};
+    FillRect(source, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    /* Half-transparent white square at the top left; black pixels would be keyed out. */
+    printf("vlx_VMRMixImage: %d\n", mix(source, 0, 0, 64, 64, 0.5f, 0.05f, 0.05f, 0.25f, 0.25f, 1, 0, 0, 0));
+    pump_for(500);
+    printf("the device pin's property page is open: close it to go on\n");
+    fflush(stdout);
+    printf("vlx_DevPinProp: %d\n", pin_page(window));
+    printf("vlx_Close: %d\n", close_slot());
+    SelectObject(source, old);
+    DeleteObject(bitmap);
+    DeleteDC(source);
+    DestroyWindow(window);
+}
+
 int main(int argc, char** argv) {
     const char* path = argc > 1 ? argv[1] : "vidlox64.dll";
     const char* output_folder = argc > 2 ? argv[2] : ".";
@@ -252,6 +287,10 @@ int main(int argc, char** argv) {
     show_list("audio compressors", codec_list, codec_list_size, 1);
 
     capture(output_folder);
+    if (argc > 3 && strcmp(argv[3], "--dialogs") == 0) {
+        int32_t index = device_index(device_list, device_list_size, "vidlox Test Camera");
+        if (index >= 0) show_dialogs(index);
+    }
 
     printf("vlx_Exit: %d\n", exit_library());
     printf("log:\n%s", log_text);

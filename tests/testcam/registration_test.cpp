@@ -33,7 +33,7 @@ DWORD regsvr32(const std::wstring& arguments) {
 size_t count_ours(const std::vector<std::wstring>& names) {
     const std::wstring ours[] = {VLXCAM_NAME_MAIN,    VLXCAM_NAME_NO_PINS,     VLXCAM_NAME_CAPS_BLOCK,
                                  VLXCAM_NAME_REFUSES, VLXCAM_NAME_PREVIEW_PIN, VLXCAM_NAME_SLOW_START,
-                                 VLXCAM_NAME_NON_ASCII,
+                                 VLXCAM_NAME_NON_ASCII, VLXCAM_NAME_KEEPS_SIZES, VLXCAM_NAME_UNSTATED_RATE,
                                  // webcam pixel formats
                                  VLXCAM_NAME_YUY2, VLXCAM_NAME_NV12, VLXCAM_NAME_MJPG, VLXCAM_NAME_WEBCAM,
                                  VLXCAM_NAME_UNDECODABLE};
@@ -63,7 +63,7 @@ TEST(CameraRegistration, BothWaysAndRemoval) {
     // The suite needs every device: leave them registered.
     ASSERT_EQ(regsvr32(L"/n /i:all"), 0u);
     names = video_device_names();
-    EXPECT_EQ(count_ours(names), 12u);
+    EXPECT_EQ(count_ours(names), 14u);
     EXPECT_TRUE(listed(names, VLXCAM_NAME_NON_ASCII));
     EXPECT_TRUE(listed(names, VLXCAM_NAME_SLOW_START));
 

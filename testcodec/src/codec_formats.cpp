@@ -12,24 +12,42 @@ constexpr LONG kLargestSide = 16384;
 
 LONG rows_of(const BITMAPINFOHEADER& bmi) { return std::labs(bmi.biHeight); }
 
-}  // namespace
-
-std::optional<InputFormat> decodable_input(const BITMAPINFOHEADER& in) {
-    if (in.biWidth <= 0 || in.biWidth > kLargestSide || in.biHeight == 0 || rows_of(in) > kLargestSide) {
-        return std::nullopt;
-    }
-    switch (in.biCompression) {
+std::optional<InputFormat> format_of_fourcc(DWORD fourcc) {
+    switch (fourcc) {
     case kFourccYuy2:
-        if (in.biWidth % 2 != 0) return std::nullopt;
         return InputFormat::yuy2;
     case kFourccNv12:
-        if (in.biWidth % 2 != 0 || rows_of(in) % 2 != 0) return std::nullopt;
         return InputFormat::nv12;
     case kFourccMjpg:
         return InputFormat::mjpg;
     default:
         return std::nullopt;
     }
+}
+
+// msvfw32 matches driver handlers without regard to case.
+DWORD upper_case_fourcc(DWORD fourcc) {
+    DWORD upper = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        DWORD letter = (fourcc >> shift) & 0xff;
+        if (letter >= 'a' && letter <= 'z') letter -= 'a' - 'A';
+        upper |= letter << shift;
+    }
+    return upper;
+}
+
+}  // namespace
+
+std::optional<InputFormat> format_of_handler(DWORD handler) { return format_of_fourcc(upper_case_fourcc(handler)); }
+
+std::optional<InputFormat> decodable_input(const BITMAPINFOHEADER& in) {
+    if (in.biWidth <= 0 || in.biWidth > kLargestSide || in.biHeight == 0 || rows_of(in) > kLargestSide) {
+        return std::nullopt;
+    }
+    const std::optional<InputFormat> format = format_of_fourcc(in.biCompression);
+    if (format == InputFormat::yuy2 && in.biWidth % 2 != 0) return std::nullopt;
+    if (format == InputFormat::nv12 && (in.biWidth % 2 != 0 || rows_of(in) % 2 != 0)) return std::nullopt;
+    return format;
 }
 
 DWORD minimum_input_size(InputFormat format, const BITMAPINFOHEADER& in) {

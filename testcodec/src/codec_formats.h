@@ -18,6 +18,11 @@ inline constexpr DWORD kFourccMjpg = MAKEFOURCC('M', 'J', 'P', 'G');
 // at a size it can hold (even where the format's chroma needs it).
 std::optional<InputFormat> decodable_input(const BITMAPINFOHEADER& in);
 
+// The one input format a driver opened for `handler` decodes (vidc.YUY2:
+// YUY2); none when it was opened without a known handler, and then it
+// decodes every format.
+std::optional<InputFormat> format_of_handler(DWORD handler);
+
 // Bytes one input frame needs at least (YUY2, NV12); 1 for MJPG, whose
 // frames vary in size.
 DWORD minimum_input_size(InputFormat format, const BITMAPINFOHEADER& in);

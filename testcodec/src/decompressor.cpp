@@ -1,12 +1,17 @@
 #include "decompressor.h"
 
-#include "codec_formats.h"
 #include "vidlox_testcodec.h"
 #include "yuv_to_rgb.h"
 
 #include <cwchar>
 
 namespace vlxcodec {
+
+std::optional<InputFormat> Decompressor::accepted(const BITMAPINFOHEADER* in) const {
+    const std::optional<InputFormat> format = in ? decodable_input(*in) : std::nullopt;
+    if (!format || (only_ && *only_ != *format)) return std::nullopt;
+    return format;
+}
 
 LRESULT Decompressor::get_info(ICINFO* info, DWORD size) const {
     if (!info || size < sizeof(ICINFO)) return 0;
@@ -15,23 +20,24 @@ LRESULT Decompressor::get_info(ICINFO* info, DWORD size) const {
     info->fccType = ICTYPE_VIDEO;
     info->fccHandler = handler_;
     info->dwVersionICM = ICVERSION;
-    const wchar_t* description = handler_ == kFourccNv12   ? VLXCODEC_DESCRIPTION_NV12
-                                 : handler_ == kFourccMjpg ? VLXCODEC_DESCRIPTION_MJPG
-                                                           : VLXCODEC_DESCRIPTION_YUY2;
+    const wchar_t* description = L"vidlox Test Decompressor";
+    if (only_ == InputFormat::yuy2) description = VLXCODEC_DESCRIPTION_YUY2;
+    if (only_ == InputFormat::nv12) description = VLXCODEC_DESCRIPTION_NV12;
+    if (only_ == InputFormat::mjpg) description = VLXCODEC_DESCRIPTION_MJPG;
     std::wcsncpy(info->szName, L"vidlox", sizeof info->szName / sizeof(WCHAR) - 1);
     std::wcsncpy(info->szDescription, description, sizeof info->szDescription / sizeof(WCHAR) - 1);
     return sizeof(ICINFO);
 }
 
 LRESULT Decompressor::query(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) const {
-    if (!in || !decodable_input(*in)) return ICERR_BADFORMAT;
+    if (!accepted(in)) return ICERR_BADFORMAT;
     if (out && !is_output_for(*in, *out)) return ICERR_BADFORMAT;
     return ICERR_OK;
 }
 
 LRESULT Decompressor::get_format(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) const {
     if (!out) return sizeof(BITMAPINFOHEADER);
-    if (!in || !decodable_input(*in)) return ICERR_BADFORMAT;
+    if (!accepted(in)) return ICERR_BADFORMAT;
     output_format_for(*in, *out);
     return ICERR_OK;
 }
@@ -39,13 +45,13 @@ LRESULT Decompressor::get_format(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* o
 LRESULT Decompressor::begin(const BITMAPINFOHEADER* in) {
     // Wine 8 hands the input format over as the output format here; the
     // real output format is judged on every frame instead.
-    return in && decodable_input(*in) ? ICERR_OK : ICERR_BADFORMAT;
+    return accepted(in) ? ICERR_OK : ICERR_BADFORMAT;
 }
 
 LRESULT Decompressor::decompress(const ICDECOMPRESS* frame, DWORD size) {
     if (!frame || size < sizeof(ICDECOMPRESS) || !frame->lpbiInput || !frame->lpbiOutput) return ICERR_BADPARAM;
     const BITMAPINFOHEADER& in = *frame->lpbiInput;
-    const auto format = decodable_input(in);
+    const std::optional<InputFormat> format = accepted(&in);
     if (!format || !is_output_for(in, *frame->lpbiOutput)) return ICERR_BADFORMAT;
     if (!frame->lpInput || !frame->lpOutput) return ICERR_BADPARAM;
     // A frame the downstream will drop anyway is not decoded.

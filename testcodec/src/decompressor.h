@@ -2,16 +2,19 @@
 // messages, answered with ICERR_* codes.
 #pragma once
 
+#include "codec_formats.h"
 #include "jpeg_to_rgb.h"
 
 #include <windows.h>
 #include <vfw.h>
 
+#include <optional>
+
 namespace vlxcodec {
 
 class Decompressor {
 public:
-    explicit Decompressor(DWORD handler) : handler_(handler) {}
+    explicit Decompressor(DWORD handler) : handler_(handler), only_(format_of_handler(handler)) {}
 
     LRESULT get_info(ICINFO* info, DWORD size) const;
     LRESULT query(const BITMAPINFOHEADER* in, const BITMAPINFOHEADER* out) const;
@@ -21,7 +24,11 @@ public:
     LRESULT decompress(const ICDECOMPRESS* frame, DWORD size);
 
 private:
-    DWORD handler_;  // the FourCC this instance was opened for
+    // The input format of `in` when this instance decodes it.
+    std::optional<InputFormat> accepted(const BITMAPINFOHEADER* in) const;
+
+    DWORD handler_;                    // the FourCC this instance was opened for
+    std::optional<InputFormat> only_;  // the one format it then decodes
     JpegDecoder jpeg_;
 };
 

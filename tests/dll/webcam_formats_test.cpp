@@ -4,6 +4,9 @@
 #include "dll/capture_fixture.h"
 #include "support/frame_check.h"
 #include "support/message_window.h"
+#include "support/text_lines.h"
+
+#include <algorithm>
 
 #include <ostream>
 #include <string>
@@ -41,6 +44,12 @@ protected:
         EXPECT_EQ(corner_problem(pixels.data(), width, height, tolerance), "");
         return frame_number(pixels.data(), width, height);
     }
+    // The filters of the slot's graph, as vlx_StreamFilterList names them.
+    std::vector<std::string> filter_names() {
+        std::vector<char> text(static_cast<size_t>(std::max(v.GetStreamFilterListSize(), 1)), '\0');
+        v.StreamFilterList(text.data());
+        return split_lines(text.data());
+    }
 };
 
 class FormatModes : public FormatCapture,
@@ -55,6 +64,9 @@ TEST_P(FormatModes, FramesArriveUpright) {
     const intptr_t vmr_windowed = mode == 2 ? 1 : 0;
 
     ASSERT_EQ(v.Open(index, mode, 0, vmr_windowed, vmr_windowed), 0);
+    const auto names = filter_names();
+    EXPECT_NE(std::find(names.begin(), names.end(), "AVI Decompressor"), names.end())
+        << "the decoder intelligent connect put in front of the grabber";
     ASSERT_GE(v.Play(owner, 0, 0, 320, 240), 0);
     const uint32_t first = expect_picture(640, 480, device.tolerance);
     Sleep(100);
@@ -94,6 +106,71 @@ TEST_P(FormatRequests, SizeAndRateApplied) {
 
 INSTANTIATE_TEST_SUITE_P(Devices, FormatRequests, ::testing::ValuesIn(kFormatDevices),
                          [](const auto& info) { return std::string(info.param.label); });
+
+std::string lines(std::initializer_list<const char*> entries) {
+    std::string text;
+    for (const char* entry : entries) text += std::string(entry) + "\r\n";
+    return text;
+}
+
+struct ListedDevice {
+    const wchar_t* name;
+    std::string rates, widths, heights;
+};
+
+// Every capability of these devices is FORMAT_VideoInfo, hence listed.
+TEST_F(FormatCapture, CapabilityListsOfEachDevice) {
+    const std::string one_format_rates = lines({"30.00", "30.00", "30.00"});
+    const std::string one_format_widths = lines({"640", "1280", "1920"});
+    const std::string one_format_heights = lines({"480", "720", "1080"});
+    const ListedDevice devices[] = {
+        {VLXCAM_NAME_YUY2, one_format_rates, one_format_widths, one_format_heights},
+        {VLXCAM_NAME_NV12, one_format_rates, one_format_widths, one_format_heights},
+        {VLXCAM_NAME_MJPG, one_format_rates, one_format_widths, one_format_heights},
+        {VLXCAM_NAME_WEBCAM,
+         lines({"30.00", "30.00", "20.00", "10.00", "5.00", "30.00", "30.00", "30.00", "30.00", "30.00"}),
+         lines({"640", "320", "800", "1280", "1920", "640", "320", "800", "1280", "1920"}),
+         lines({"480", "240", "600", "720", "1080", "480", "240", "600", "720", "1080"})},
+    };
+    for (const ListedDevice& device : devices) {
+        ASSERT_EQ(v.Open(device_index(device.name), 6, 0, 0, 0), 0) << utf8(device.name);
+        std::vector<char> lists[3];
+        for (int32_t list = 0; list < 3; ++list) lists[list].assign(static_cast<size_t>(v.GetDevCapConfigSize(list)), '\0');
+        EXPECT_EQ(v.GetDevCapConfig(lists[0].data(), lists[1].data(), lists[2].data()), 0);
+        EXPECT_EQ(std::string(lists[0].data()), device.rates) << utf8(device.name);
+        EXPECT_EQ(std::string(lists[1].data()), device.widths) << utf8(device.name);
+        EXPECT_EQ(std::string(lists[2].data()), device.heights) << utf8(device.name);
+        EXPECT_EQ(v.Close(), 0);
+    }
+}
+
+// The webcam lists YUY2 first, then MJPG. A request is written into every
+// capability in turn: when all accept it, the last one (MJPG) is in force;
+// the first refusal (YUY2 is slow at large sizes) stops the offers with 1
+// and leaves the default, YUY2 640x480 at 30 fps.
+TEST_F(FormatCapture, WebcamRequests) {
+    const int32_t webcam = device_index(VLXCAM_NAME_WEBCAM);
+    ASSERT_GE(webcam, 0);
+    const struct {
+        int32_t width, height;
+        double rate;
+        int32_t opened, frame_width, frame_height;
+    } cases[] = {
+        {1280, 720, 10.0, 0, 1280, 720},   // MJPG 1280x720 at 10 fps
+        {1920, 1080, 5.0, 0, 1920, 1080},  // MJPG 1920x1080 at 5 fps
+        {1280, 720, 30.0, 1, 640, 480},    // YUY2 1280x720 tops out at 10 fps
+        {1920, 1080, 30.0, 1, 640, 480},
+    };
+    for (const auto& c : cases) {
+        v.SetDevWidth(c.width);
+        v.SetDevHeight(c.height);
+        v.SetDevFrameRate(c.rate);
+        EXPECT_EQ(v.Open(webcam, 6, 0, 0, 0), c.opened) << c.width << "x" << c.height << "@" << c.rate;
+        ASSERT_GE(v.Play2(), 0);
+        expect_picture(c.frame_width, c.frame_height, 24);
+        EXPECT_EQ(v.Close(), 0);
+    }
+}
 
 // A camera whose only format nothing decodes cannot reach the grabber: the
 // open fails at the preview branch's render step instead of building a

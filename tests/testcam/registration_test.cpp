@@ -1,6 +1,7 @@
 // Registering and removing the camera with regsvr32, seen through the system
 // device enumerator.
 #include "support/camera_graph.h"
+#include "support/regsvr32.h"
 #include "vidlox_testcam.h"
 
 #include <gtest/gtest.h>
@@ -12,23 +13,7 @@
 namespace vlx_test {
 namespace {
 
-DWORD regsvr32(const std::wstring& arguments) {
-    wchar_t dll[MAX_PATH];
-    GetModuleFileNameW(nullptr, dll, MAX_PATH);
-    std::wstring path(dll);
-    path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"vidlox-testcam64.dll";
-    std::wstring command = L"regsvr32.exe /s " + arguments + L" \"" + path + L"\"";
-    STARTUPINFOW startup{sizeof startup};
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return GetLastError();
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
+DWORD regsvr32(const std::wstring& arguments) { return vlx_test::regsvr32(arguments, L"vidlox-testcam64.dll"); }
 
 size_t count_ours(const std::vector<std::wstring>& names) {
     const std::wstring ours[] = {VLXCAM_NAME_MAIN,    VLXCAM_NAME_NO_PINS,     VLXCAM_NAME_CAPS_BLOCK,

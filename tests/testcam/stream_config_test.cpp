@@ -164,5 +164,55 @@ TEST_F(StreamConfig, EdgeDevices) {
     }
 }
 
+// The webcam devices describe their formats as UVC cameras do: a FourCC
+// subtype that matches biCompression, and for MJPG samples of varying size.
+TEST_F(StreamConfig, WebcamFormatsAndTheirRanges) {
+    config.reset();
+    camera.reset();
+    ComPtr<IBaseFilter> webcam = bind_device(VLXCAM_NAME_WEBCAM);
+    ASSERT_TRUE(webcam);
+    ComPtr<IPin> pin;
+    ASSERT_EQ(webcam->FindPin(L"Capture", pin.put()), S_OK);
+    ComPtr<IAMStreamConfig> webcam_config;
+    ASSERT_EQ(pin.query(webcam_config), S_OK);
+    int count = 0, size = 0;
+    ASSERT_EQ(webcam_config->GetNumberOfCapabilities(&count, &size), S_OK);
+    ASSERT_EQ(count, 10);
+
+    const DWORD yuy2 = MAKEFOURCC('Y', 'U', 'Y', '2'), mjpg = MAKEFOURCC('M', 'J', 'P', 'G');
+    for (int i = 0; i < count; ++i) {
+        vlx::MediaTypePtr type;
+        VIDEO_STREAM_CONFIG_CAPS caps{};
+        ASSERT_EQ(webcam_config->GetStreamCaps(i, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+        const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
+        const DWORD fourcc = i < 5 ? yuy2 : mjpg;
+        EXPECT_EQ(type->subtype.Data1, fourcc) << i;
+        EXPECT_EQ(vih->bmiHeader.biCompression, fourcc) << i;
+        EXPECT_EQ(vih->bmiHeader.biBitCount, i < 5 ? 16 : 24) << i;
+        EXPECT_EQ(type->bFixedSizeSamples, i < 5 ? TRUE : FALSE) << i;
+        EXPECT_EQ(caps.MaxFrameInterval, 2000000) << "5 fps, as UVC cameras list";
+    }
+
+    // Any listed format, size and rate; nothing beyond a capability's range.
+    const struct {
+        int capability;
+        REFERENCE_TIME interval;
+        bool accepted;
+    } cases[] = {
+        {4, 2000000, true},    // YUY2 1920x1080 at 5 fps
+        {4, 333333, false},    // ... not at 30
+        {9, 333333, true},     // MJPG 1920x1080 at 30 fps
+        {9, 10000000, false},  // ... not at 1
+        {3, 666666, false},    // YUY2 1280x720 stops at 10 fps
+    };
+    for (const auto& c : cases) {
+        vlx::MediaTypePtr type;
+        VIDEO_STREAM_CONFIG_CAPS caps{};
+        ASSERT_EQ(webcam_config->GetStreamCaps(c.capability, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+        reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->AvgTimePerFrame = c.interval;
+        EXPECT_EQ(SUCCEEDED(webcam_config->SetFormat(type.get())), c.accepted) << c.capability << " " << c.interval;
+    }
+}
+
 }  // namespace
 }  // namespace vlx_test

@@ -12,16 +12,23 @@ class StreamConfig : public CameraTest {
 protected:
     void SetUp() override {
         CameraTest::SetUp();
-        camera = bind_device(VLXCAM_NAME_MAIN);
-        ASSERT_TRUE(camera);
-        ComPtr<IPin> pin;
-        ASSERT_EQ(camera->FindPin(L"Capture", pin.put()), S_OK);
-        ASSERT_EQ(pin.query(config), S_OK);
+        config = capture_config(VLXCAM_NAME_MAIN, camera);
+        ASSERT_TRUE(config);
     }
     void TearDown() override {
         config.reset();
         camera.reset();
         CameraTest::TearDown();
+    }
+
+    // The IAMStreamConfig of the capture pin of the device `name`, whose
+    // filter `device` keeps.
+    static ComPtr<IAMStreamConfig> capture_config(const wchar_t* name, ComPtr<IBaseFilter>& device) {
+        device = bind_device(name);
+        ComPtr<IPin> pin;
+        ComPtr<IAMStreamConfig> result;
+        if (device && device->FindPin(L"Capture", pin.put()) == S_OK) pin.query(result);
+        return result;
     }
 
     ComPtr<IBaseFilter> camera;
@@ -132,24 +139,18 @@ TEST_F(StreamConfig, EdgeDevices) {
     config.reset();
     camera.reset();
     {
-        ComPtr<IBaseFilter> refusing = bind_device(VLXCAM_NAME_REFUSES);
-        ASSERT_TRUE(refusing);
-        ComPtr<IPin> pin;
-        ASSERT_EQ(refusing->FindPin(L"Capture", pin.put()), S_OK);
-        ComPtr<IAMStreamConfig> refusing_config;
-        ASSERT_EQ(pin.query(refusing_config), S_OK);
+        ComPtr<IBaseFilter> refusing;
+        ComPtr<IAMStreamConfig> refusing_config = capture_config(VLXCAM_NAME_REFUSES, refusing);
+        ASSERT_TRUE(refusing_config);
         vlx::MediaTypePtr type;
         VIDEO_STREAM_CONFIG_CAPS caps{};
         ASSERT_EQ(refusing_config->GetStreamCaps(0, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
         EXPECT_TRUE(FAILED(refusing_config->SetFormat(type.get()))) << "even its own default";
     }
     {
-        ComPtr<IBaseFilter> small_caps = bind_device(VLXCAM_NAME_CAPS_BLOCK);
-        ASSERT_TRUE(small_caps);
-        ComPtr<IPin> pin;
-        ASSERT_EQ(small_caps->FindPin(L"Capture", pin.put()), S_OK);
-        ComPtr<IAMStreamConfig> small_config;
-        ASSERT_EQ(pin.query(small_config), S_OK);
+        ComPtr<IBaseFilter> small_caps;
+        ComPtr<IAMStreamConfig> small_config = capture_config(VLXCAM_NAME_CAPS_BLOCK, small_caps);
+        ASSERT_TRUE(small_config);
         int count = 0, size = 0;
         ASSERT_EQ(small_config->GetNumberOfCapabilities(&count, &size), S_OK);
         EXPECT_EQ(size, 64);
@@ -169,12 +170,9 @@ TEST_F(StreamConfig, EdgeDevices) {
 TEST_F(StreamConfig, WebcamFormatsAndTheirRanges) {
     config.reset();
     camera.reset();
-    ComPtr<IBaseFilter> webcam = bind_device(VLXCAM_NAME_WEBCAM);
-    ASSERT_TRUE(webcam);
-    ComPtr<IPin> pin;
-    ASSERT_EQ(webcam->FindPin(L"Capture", pin.put()), S_OK);
-    ComPtr<IAMStreamConfig> webcam_config;
-    ASSERT_EQ(pin.query(webcam_config), S_OK);
+    ComPtr<IBaseFilter> webcam;
+    ComPtr<IAMStreamConfig> webcam_config = capture_config(VLXCAM_NAME_WEBCAM, webcam);
+    ASSERT_TRUE(webcam_config);
     int count = 0, size = 0;
     ASSERT_EQ(webcam_config->GetNumberOfCapabilities(&count, &size), S_OK);
     ASSERT_EQ(count, 10);

@@ -47,8 +47,9 @@ const ExtensionContainer kExtensions[] = {
 std::optional<GUID> container_of(const std::wstring& url, IMFAttributes* attributes) {
     GUID container;
     if (attributes && SUCCEEDED(attributes->GetGUID(MF_TRANSCODE_CONTAINERTYPE, &container))) return container;
+    const size_t name = url.find_last_of(L"\\/");
     const size_t dot = url.rfind(L'.');
-    if (dot == std::wstring::npos) return std::nullopt;
+    if (dot == std::wstring::npos || (name != std::wstring::npos && dot < name)) return std::nullopt;
     std::wstring extension = url.substr(dot);
     for (wchar_t& c : extension) c = static_cast<wchar_t>(std::towlower(c));
     for (const ExtensionContainer& known : kExtensions)

@@ -11,19 +11,7 @@
 
 #include <dshow.h>
 
-namespace {
-HINSTANCE g_instance = nullptr;
-}
-
 extern "C" {
-
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_instance = instance;
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     if (!out) return E_POINTER;
@@ -35,8 +23,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 STDAPI DllCanUnloadNow(void) { return vlxtp::live_objects() == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer(void) {
-    return vlxtp::register_class(CLSID_CaptureGraphBuilder2, L"Capture Graph Builder 2 (vidlox test platform)",
-                                 g_instance);
+    return vlxtp::register_class(CLSID_CaptureGraphBuilder2, L"Capture Graph Builder 2 (vidlox test platform)");
 }
 
 // Wine's qcap.dll registers its own classes again.

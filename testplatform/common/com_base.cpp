@@ -1,5 +1,7 @@
 #include "com_base.h"
 
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace vlxtp {
 
 namespace {
@@ -40,6 +42,8 @@ private:
 
 RefCount::RefCount() noexcept { ++g_live_objects; }
 RefCount::~RefCount() { --g_live_objects; }
+
+HMODULE this_module() { return reinterpret_cast<HMODULE>(&__ImageBase); }
 
 long live_objects() { return g_live_objects.load() + g_server_locks.load(); }
 

@@ -17,6 +17,9 @@ using vlx::ComPtr;
 
 long live_objects();
 
+// The DLL this code is linked into (each component links its own copy).
+HMODULE this_module();
+
 // Every COM object of a test platform DLL holds one for its whole life.
 class RefCount {
 public:

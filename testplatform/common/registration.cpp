@@ -1,5 +1,7 @@
 #include "registration.h"
 
+#include "com_base.h"
+
 #include <objbase.h>
 
 namespace vlxtp {
@@ -21,13 +23,10 @@ std::wstring guid_text(const GUID& guid) {
     return text;
 }
 
-HRESULT register_class(const CLSID& clsid, const wchar_t* name, HMODULE module, const wchar_t* server) {
-    wchar_t path[MAX_PATH];
-    if (!server) {
-        const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) return E_FAIL;
-        server = path;
-    }
+HRESULT register_class(const CLSID& clsid, const wchar_t* name) {
+    wchar_t server[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(this_module(), server, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return E_FAIL;
     HKEY key = nullptr;
     HKEY inproc = nullptr;
     LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kClassesKey + guid_text(clsid)).c_str(), 0, nullptr, 0,

@@ -12,9 +12,9 @@ namespace vlxtp {
 
 std::wstring guid_text(const GUID& guid);
 
-// HKLM\Software\Classes\CLSID\{clsid}: `name`, InprocServer32 = `server`
-// (this module's path when null), ThreadingModel Both.
-HRESULT register_class(const CLSID& clsid, const wchar_t* name, HMODULE module, const wchar_t* server = nullptr);
+// HKLM\Software\Classes\CLSID\{clsid}: `name`, InprocServer32 = this
+// DLL's path, ThreadingModel Both.
+HRESULT register_class(const CLSID& clsid, const wchar_t* name);
 void unregister_class(const CLSID& clsid);
 
 // COM for the length of a registration call; regsvr32 may or may not have

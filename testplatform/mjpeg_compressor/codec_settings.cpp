@@ -1,11 +1,10 @@
 #include "codec_settings.h"
 
+#include "com_base.h"
 #include "vidlox_tp_mjpeg.h"
 
 #include <algorithm>
 #include <atomic>
-
-extern "C" IMAGE_DOS_HEADER __ImageBase;  // this DLL, where the dialog resource lives
 
 namespace vlxtp {
 
@@ -48,7 +47,7 @@ void codec_streaming(bool started) { g_streaming += started ? 1 : -1; }
 bool codec_is_streaming() { return g_streaming.load() > 0; }
 
 HRESULT show_config_dialog(HWND owner) {
-    const INT_PTR result = DialogBoxParamW(reinterpret_cast<HINSTANCE>(&__ImageBase),
+    const INT_PTR result = DialogBoxParamW(this_module(),
                                            MAKEINTRESOURCEW(VLXTP_MJPEG_IDD_CONFIG), owner, config_procedure, 0);
     return result == -1 || result == 0 ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
 }

@@ -12,8 +12,6 @@
 
 namespace {
 
-HINSTANCE g_instance = nullptr;
-
 HRESULT create_mapper(vlxtp::ComPtr<IFilterMapper2>& mapper) {
     return CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                             mapper.put_void());
@@ -53,14 +51,6 @@ void unregister_everything() {
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_instance = instance;
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -73,7 +63,7 @@ STDAPI DllCanUnloadNow(void) { return vlxtp::live_objects() == 0 ? S_OK : S_FALS
 // A failure rolls back what was registered.
 STDAPI DllRegisterServer(void) {
     vlxtp::ComScope com;
-    HRESULT hr = vlxtp::register_class(vlxtp::kMjpegCompressorClsid, VLXTP_MJPEG_NAME, g_instance);
+    HRESULT hr = vlxtp::register_class(vlxtp::kMjpegCompressorClsid, VLXTP_MJPEG_NAME);
     if (SUCCEEDED(hr)) hr = register_filter();
     if (FAILED(hr)) unregister_everything();
     return hr;

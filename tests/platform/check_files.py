@@ -98,6 +98,11 @@ def check_file(entry, folder, scratch):
         duration = entry["frames"] * entry["frame_duration"] / 1e7
         check(f"{name} duration", abs(float(stream["duration"]) - duration) < 2e-6,
               f"{stream['duration']} s, expected {duration:.6f}")
+    if "smaller_frames_than" in entry:
+        other = os.path.join(folder, entry["smaller_frames_than"])
+        other_frames = int(probe(other)[1]["nb_read_frames"])
+        ours, theirs = os.path.getsize(path) / frames, os.path.getsize(other) / other_frames
+        check(f"{name} frames smaller", ours < 0.8 * theirs, f"{ours:.0f} bytes a frame against {theirs:.0f}")
     first, last = decoded_frame(path, 0, scratch), decoded_frame(path, frames - 1, scratch)
     problems = corner_problems(first) or corner_problems(last)
     check(f"{name} upright", not problems, problems)

@@ -107,7 +107,9 @@ def check_file(entry, folder, scratch):
     problems = corner_problems(first) or corner_problems(last)
     check(f"{name} upright", not problems, problems)
     numbers = (frame_number(first), frame_number(last))
-    if entry["container"] == "avi":
+    if "smaller_frames_than" in entry:
+        pass  # coarse blocks hide the number cells
+    elif entry["container"] == "avi":
         check(f"{name} frame order", numbers[1] > numbers[0], f"frame numbers {numbers}")
     else:
         check(f"{name} frame numbers", numbers == (0, frames - 1), f"frame numbers {numbers}")

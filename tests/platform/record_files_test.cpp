@@ -70,6 +70,15 @@ TEST_P(AviCapture, RecordsTheCameraForTwoSeconds) {
     const ULONGLONG recorded_ms = GetTickCount64() - started;
     EXPECT_EQ(v.Close(), 0);
     EXPECT_EQ(camera_live_objects(), 0);
+    for (const wchar_t* component : {L"vidlox-tp-capture64.dll", L"vidlox-tp-mjpeg64.dll"}) {
+        const HMODULE module = GetModuleHandleW(component);
+        const auto can_unload = module ? reinterpret_cast<HRESULT(WINAPI*)()>(
+                                             reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")))
+                                       : nullptr;
+        if (can_unload) {
+            EXPECT_EQ(can_unload(), S_OK) << "objects of " << utf8(component) << " left alive";
+        }
+    }
 
     char line[256];
     std::snprintf(line, sizeof line,

@@ -28,10 +28,10 @@
  * process (as a VfW driver keeps its configuration), read at each frame:
  * the dialog object and the filter in a graph may be different instances.
  * It is handed to the JPEG encoder as ImageQuality (quality / 100); Wine 8's
- * JPEG encoder ignores that option, so the compressor also averages the
- * picture over blocks of VLXTP_MJPEG_BLOCK(quality) x VLXTP_MJPEG_BLOCK(quality)
- * pixels before encoding: a lower quality gives visibly coarser and
- * smaller frames.
+ * JPEG encoder ignores that option, so below 76 the compressor also
+ * averages the picture over blocks of VLXTP_MJPEG_BLOCK(quality) pixels
+ * square, on the JPEG's own 8x8 / 16x16 grid: flat blocks keep only their
+ * DC coefficients, so a lower quality gives coarser and smaller frames.
  */
 #ifndef VIDLOX_TP_MJPEG_H
 #define VIDLOX_TP_MJPEG_H
@@ -45,7 +45,7 @@
 #define VLXTP_MJPEG_IDC_QUALITY 1001
 
 #define VLXTP_MJPEG_DEFAULT_QUALITY 90
-#define VLXTP_MJPEG_BLOCK(quality) (1 + (100 - (quality)) / 25)
+#define VLXTP_MJPEG_BLOCK(quality) ((quality) > 75 ? 1 : (quality) > 25 ? 8 : 16)
 
 /* {3C2B7A10-58E4-4F7B-A3D1-6E0F9B2C4A11} */
 #define VLXTP_MJPEG_CLSID_INIT {0x3c2b7a10, 0x58e4, 0x4f7b, {0xa3, 0xd1, 0x6e, 0x0f, 0x9b, 0x2c, 0x4a, 0x11}}

@@ -120,8 +120,12 @@ def main():
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     env = dict(os.environ, VLX_PLATFORM_OUT="Z:" + os.path.abspath(folder).replace("/", "\\"))
-    recorded = subprocess.run([wine_run, prefix, recorder], env=env, cwd=os.path.dirname(recorder))
-    check("recorder (the host's side, through the DLL)", recorded.returncode == 0, f"exit {recorded.returncode}")
+    try:
+        code = subprocess.run([wine_run, prefix, recorder], env=env, cwd=os.path.dirname(recorder),
+                              timeout=300).returncode
+    except subprocess.TimeoutExpired:
+        code = "timeout"
+    check("recorder (the host's side, through the DLL)", code == 0, f"exit {code}")
     manifest = os.path.join(folder, "manifest.jsonl")
     entries = [json.loads(line) for line in open(manifest)] if os.path.exists(manifest) else []
     check("manifest lists files", len(entries) > 0, "no file recorded")

@@ -110,7 +110,7 @@ TEST_F(Capture, CompressorThatCannotTakeRgb24EndsAtRendering) {
 std::thread answer_dialog(const wchar_t* caption, const wchar_t* quality) {
     return std::thread([caption, quality] {
         HWND dialog = nullptr;
-        for (int i = 0; i < 500 && !dialog; ++i, Sleep(10)) dialog = FindWindowW(nullptr, caption);
+        for (int i = 0; i < 6000 && !dialog; ++i, Sleep(10)) dialog = FindWindowW(nullptr, caption);
         if (!dialog) return;
         if (quality) SetDlgItemTextW(dialog, VLXTP_MJPEG_IDC_QUALITY, quality);
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);

@@ -200,9 +200,11 @@ static void record_files(const char* output_folder) {
         BITMAPINFO header;
         if (image_mem(pixels, &size, &header) == 0 && write_encoder(encoder, pixels, 0) == 0) ++written;
     }
-    printf("vlx_Stop: %d, vlx_Close: %d\n", stop(), close_slot());
-    printf("vlx_CloseEncoder: %d, vlx_DeleteEncoder: %d, vlx_UnInitEncoder: 0x%x\n", close_encoder(encoder),
-           delete_encoder(encoder), (unsigned)uninit_encoder());
+    int32_t stopped = stop();
+    printf("vlx_Stop: %d, vlx_Close: %d\n", stopped, close_slot());
+    int32_t closed = close_encoder(encoder), deleted = delete_encoder(encoder);
+    printf("vlx_CloseEncoder: %d, vlx_DeleteEncoder: %d, vlx_UnInitEncoder: 0x%x\n", closed, deleted,
+           (unsigned)uninit_encoder());
     printf("wrote %ls (%ld bytes, about 2 s of Motion JPEG)\n", avi, file_size(avi));
     printf("wrote %ls (%ld bytes, %d grabbed frames)\n", mp4, file_size(mp4), written);
     DestroyWindow(window);

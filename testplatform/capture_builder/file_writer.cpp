@@ -113,6 +113,7 @@ HRESULT StreamPin::receive(IMediaSample* sample) {
     REFERENCE_TIME start = 0, stop = 0;
     BYTE* data = nullptr;
     HRESULT hr = sample->GetTime(&start, &stop);
+    if (SUCCEEDED(hr) && (start < 0 || stop < start || stop - start > sample->GetActualDataLength())) hr = E_INVALIDARG;
     if (SUCCEEDED(hr)) hr = sample->GetPointer(&data);
     if (SUCCEEDED(hr)) hr = writer_.seek(start, STREAM_SEEK_SET, nullptr);
     if (SUCCEEDED(hr)) hr = writer_.write(data, static_cast<ULONG>(stop - start), nullptr);

@@ -25,8 +25,9 @@ STDMETHODIMP Filter::GetClassID(CLSID* clsid) {
 
 STDMETHODIMP Filter::Stop() {
     std::lock_guard guard(lock_);
-    if (state_ != State_Stopped) on_stop();
-    state_ = State_Stopped;
+    // Stopped first: samples arriving while on_stop waits are refused.
+    const bool was_streaming = state_.exchange(State_Stopped) != State_Stopped;
+    if (was_streaming) on_stop();
     return S_OK;
 }
 

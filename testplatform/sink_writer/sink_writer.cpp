@@ -26,6 +26,7 @@
 
 #include <cwctype>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 

@@ -96,15 +96,6 @@ INSTANTIATE_TEST_SUITE_P(Modes, AviCapture,
                                     (info.param.compressed ? "TestCompressor" : "Uncompressed");
                          });
 
-TEST_F(Capture, CompressorThatCannotTakeRgb24EndsAtRendering) {
-    // Wine's MS-RLE codec compresses 8 bits per pixel or less.
-    const std::wstring file = output_path("never.avi");
-    const wchar_t* rle = L"Wine MS-RLE video codec";
-    EXPECT_EQ(v.Open(camera, 300, 0, reinterpret_cast<intptr_t>(file.c_str()), reinterpret_cast<intptr_t>(rle)), -51);
-    EXPECT_EQ(v.GetRef(), VLX_SLOT_CLOSED);
-    EXPECT_EQ(camera_live_objects(), 0);
-}
-
 // Answers the dialog titled `caption` from a second thread while the test
 // thread runs its modal loop: types `quality` (when given), then presses OK.
 std::thread answer_dialog(const wchar_t* caption, const wchar_t* quality) {

@@ -16,13 +16,14 @@ namespace {
 constexpr GUID kLongNameEntry = {0x5c3a64d5, 0x1d4b, 0x4e6b, {0x9a, 0x3f, 0x0c, 0x61, 0xd2, 0xb7, 0xe1, 0x01}};
 constexpr GUID kNamelessEntry = {0x5c3a64d5, 0x1d4b, 0x4e6b, {0x9a, 0x3f, 0x0c, 0x61, 0xd2, 0xb7, 0xe1, 0x02}};
 
-// Wine's three compressors and the test codec's three decompressors (the
-// device enumerator lists every vidc driver), in the order of their FourCCs:
-// cvid, MJPG, mrle, msvc, NV12, YUY2.
+// The test platform's compressor, then Wine's three compressors and the test
+// codec's three decompressors (the device enumerator lists every vidc
+// driver) in the order of their FourCCs: cvid, MJPG, mrle, msvc, NV12, YUY2.
 constexpr char kVideoCompressors[] =
-    "Cinepak Video codec\r\nvidlox Test Decompressor (MJPG)\r\nWine MS-RLE video codec\r\n"
-    "Wine Video 1 video codec\r\nvidlox Test Decompressor (NV12)\r\nvidlox Test Decompressor (YUY2)\r\n";
-constexpr int32_t kVideoCompressorCount = 6;
+    "vidlox Test MJPEG Compressor\r\nCinepak Video codec\r\nvidlox Test Decompressor (MJPG)\r\n"
+    "Wine MS-RLE video codec\r\nWine Video 1 video codec\r\nvidlox Test Decompressor (NV12)\r\n"
+    "vidlox Test Decompressor (YUY2)\r\n";
+constexpr int32_t kVideoCompressorCount = 7;
 
 class Lists : public ::testing::Test {
 protected:
@@ -48,7 +49,7 @@ protected:
     const Vidlox& v = vidlox();
 };
 
-TEST_F(Lists, VideoCompressorsWineShips) {
+TEST_F(Lists, VideoCompressorsOfTheTestPrefix) {
     int32_t count = 0;
     const std::string text = codec_list(0, &count);
     EXPECT_EQ(text, kVideoCompressors);

@@ -73,10 +73,10 @@ TEST_F(ListFaults, FailedReadKeepsListAndSizeInStep) {
     vlx::fault::arm("vlx_GetCodecListSize->PropertyBag->Read", E_FAIL, 1, 1);
     const int32_t size = vlx_GetCodecListSize(0);
     char buffer[256] = "";
-    EXPECT_EQ(vlx_GetCodecList(buffer, 0), 6) << "Wine's three compressors and the test codec's three";
+    EXPECT_EQ(vlx_GetCodecList(buffer, 0), 7) << "the test platform's compressor, Wine's three, the test codec's three";
     EXPECT_STREQ(buffer,
-                 "Cinepak Video codec\r\n\r\nWine MS-RLE video codec\r\nWine Video 1 video codec\r\n"
-                 "vidlox Test Decompressor (NV12)\r\nvidlox Test Decompressor (YUY2)\r\n");
+                 "vidlox Test MJPEG Compressor\r\n\r\nvidlox Test Decompressor (MJPG)\r\nWine MS-RLE video codec\r\n"
+                 "Wine Video 1 video codec\r\nvidlox Test Decompressor (NV12)\r\nvidlox Test Decompressor (YUY2)\r\n");
     EXPECT_EQ(size, static_cast<int32_t>(std::string(buffer).size()) + 1);
 }
 

@@ -176,6 +176,31 @@ TEST_F(FormatCapture, WebcamRequests) {
     }
 }
 
+// The AVI modes from a YUY2 camera build their graph: the capture stream
+// goes into the AVI Mux as the camera sends it, the preview through the
+// decoder into the grabber. They are not run on Wine: while the preview
+// branch is built, Wine's intelligent connect tries the mux's spare input
+// pin on every path it explores, and Wine's AVI Mux adds a pin for each
+// attempt and never drops it (127 pins); its interleaver then leaves the
+// camera's samples queued, and its pin disconnect reads them after their
+// allocator was decommitted (a page fault in qcap.dll when the graph goes).
+TEST_F(FormatCapture, AviModesFromAYuy2CameraBuild) {
+    const int32_t index = device_index(VLXCAM_NAME_YUY2);
+    ASSERT_GE(index, 0);
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring file = std::wstring(folder) + L"vidlox-yuy2-camera.avi";
+    for (const int32_t mode : {300, 301}) {
+        ASSERT_EQ(v.Open(index, mode, 0, reinterpret_cast<intptr_t>(file.c_str()), 0), 0) << mode;
+        const auto names = filter_names();
+        for (const char* wanted : {"Device Filter", "AVI Mux", "AVI Decompressor", "Sample Grabber"}) {
+            EXPECT_NE(std::find(names.begin(), names.end(), wanted), names.end()) << mode << ": " << wanted;
+        }
+        EXPECT_EQ(v.Close(), 0);
+        EXPECT_EQ(camera_live_objects(), 0);
+    }
+}
+
 // A camera whose only format nothing decodes cannot reach the grabber: the
 // open fails at the preview branch's render step instead of building a
 // graph that never delivers a frame.

@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""vidlox.exe run under Wine as a user runs it, against the test camera:
+each command, a failure of each with its message, and the files it writes
+checked with ffprobe. Usage: tool_test.py SOURCE_DIR BUILD_DIR WINE_RUN"""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SOURCE, BUILD, WINE_RUN = sys.argv[1:4]
+sys.path.insert(0, os.path.join(SOURCE, "tools", "package"))
+import make_package  # noqa: E402  (reads the README's usage block)
+
+TOOL = os.path.join(BUILD, "bin", "vidlox.exe")
+CAMERA = "vidlox Test Camera"
+
+
+def vidlox(*args, cwd=None, timeout=120):
+    """Runs the tool; answers (exit code, stdout, stderr) as text."""
+    result = subprocess.run([WINE_RUN, os.path.join(BUILD, "wineprefix"), TOOL, *args], cwd=cwd,
+                            capture_output=True, timeout=timeout)
+    err = "\n".join(line for line in result.stderr.decode("utf-8", "replace").split("\n")
+                    if not line.startswith("ALSA lib"))
+    return result.returncode, result.stdout.decode("utf-8").replace("\r\n", "\n"), err.replace("\r\n", "\n")
+
+
+def device_lines(out):
+    """{name: index} from the numbered lines of `vidlox devices`."""
+    lines = {}
+    for line in out.split("\n"):
+        parts = line.strip().split("  ", 1)
+        if len(parts) == 2 and parts[0].isdigit():
+            lines[parts[1]] = int(parts[0])
+    return lines
+
+
+class CommandLine(unittest.TestCase):
+    def test_help_is_the_usage_the_readme_shows(self):
+        code, out, _ = vidlox("--help")
+        self.assertEqual(code, 0)
+        self.assertEqual(out, make_package.tool_usage(SOURCE))
+
+    def test_wrong_lines_exit_2_with_the_reason(self):
+        for args, message in ((["bogus"], 'unknown command "bogus"'),
+                              (["encode", "0"], "usage: vidlox encode DEVICE FILE.mp4"),
+                              (["devices", "--codec", "1"], "this command does not take --codec"),
+                              (["encode", "0", "x.mp4", "--fps", "fast"], '--fps takes a number above 0, not "fast"'),
+                              (["encode", "0", "x.mp4", "--seconds"], "--seconds needs a value")):
+            with self.subTest(args=args):
+                code, _, err = vidlox(*args)
+                self.assertEqual(code, 2)
+                self.assertIn(message, err)
+
+    def test_version_resources(self):
+        code, out, _ = vidlox("--version")
+        self.assertEqual(code, 0)
+        self.assertIn("vidlox.exe    2.1.3 (vidlox command-line tool)", out)
+        self.assertIn("vidlox64.dll  2.1.3 (vidlox video capture and encoding library), vlx_Version 213", out)
+
+
+class Lists(unittest.TestCase):
+    def test_devices_numbers_video_devices_as_vlx_open_takes_them(self):
+        code, out, _ = vidlox("devices")
+        self.assertEqual(code, 0)
+        devices = device_lines(out)
+        self.assertIn(CAMERA, devices)
+        self.assertIn("vidlox Kamera f\u00fcr Tests \u2713", devices)  # UTF-8 from end to end
+        self.assertEqual(sorted(devices.values()), list(range(len(devices))))
+        self.assertIn("audio capture devices: none", out)  # Wine has none: an empty list, not a failure
+
+    def test_codecs(self):
+        code, out, _ = vidlox("codecs")
+        self.assertEqual(code, 0)
+        self.assertIn("video compressors:\n", out)
+        self.assertIn("Wine MS-RLE video codec", out)
+        self.assertIn("audio compressors: none", out)
+
+    def test_log_goes_to_stderr(self):
+        code, _, err = vidlox("--log", "devices")
+        self.assertEqual(code, 0)
+        self.assertIn("vlx_GetDeviceListSize->CoCreateInstance = S_OK", err)
+        self.assertIn("vlx_GetDeviceList->PropertyBag->Read = S_OK", err)
+
+
+class DeviceFailures(unittest.TestCase):
+    def test_unknown_name(self):
+        code, _, err = vidlox("encode", "no such camera", "x.mp4")
+        self.assertEqual(code, 1)
+        self.assertIn('no video capture device is named "no such camera"', err)
+
+    def test_index_past_the_list_is_vlx_open_s_code_with_its_meaning(self):
+        code, _, err = vidlox("encode", "999", "x.mp4")
+        self.assertEqual(code, 1)
+        self.assertIn("vidlox: vlx_Open failed with -4: device_index out of range", err)
+
+
+class Encode(unittest.TestCase):
+    def test_codec_without_a_format(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, _, err = vidlox("encode", CAMERA, "x.mp4", "--codec", "4", cwd=folder)
+            self.assertEqual(code, 1)
+            self.assertIn("vidlox: vlx_OpenEncoder failed with -10: output type: subtype; "
+                          "also codec 4 or 6 (checked before any file is created)", err)
+            self.assertEqual(os.listdir(folder), [])
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)

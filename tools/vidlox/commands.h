@@ -1,0 +1,16 @@
+// The tool's commands; each answers the process exit code.
+#pragma once
+
+#include "command_line.h"
+
+namespace tool {
+
+// vlx_Open's render modes that the commands use (include/vidlox.h, vlx_Open).
+constexpr int render_null_renderer = 6;
+constexpr int render_avi_file = 300;
+
+int devices_command(const CommandLine& line);
+int codecs_command(const CommandLine& line);
+int encode_command(const CommandLine& line);
+
+}  // namespace tool

@@ -209,6 +209,59 @@ int32_t vlx_GetImageMemSize(int32_t mode);
  *   0 copied   -8 no sample grabber   -5 also for a NULL header */
 int32_t vlx_GetImageMem(void* pixels, int32_t* size, void* header);
 
+/* ---- Still pictures ----------------------------------------------------
+ * Both take the newest frame as vlx_GetImage does (one copy of it) and
+ * share the frame codes above (-4 also when the frame copy cannot be
+ * allocated); with the log on, each logs its GetConnectedMediaType and
+ * GetCurrentBuffer calls under its own name. A refusal before the file step
+ * creates no file, and neither function leaves a partial file behind: a file
+ * it began and could not finish is removed. */
+
+/* Writes a BMP file (ANSI path, replaced if it exists): the 14-byte file
+ * header (bfSize = pixel bytes + 54, bfOffBits 54), the frame's 40-byte
+ * BITMAPINFOHEADER exactly as vlx_GetImageMem returns it, then the frame's
+ * bytes unchanged (so a top-down frame gives a top-down BMP, which viewers
+ * show upright).
+ *   0 written   -9 no sample grabber   -8 the file cannot be created
+ *   -10 a write failed or was short, or the file could not be closed; the
+ *       partial file is removed */
+int32_t vlx_SaveBMP(const char* file_name);
+
+/* Encodes the frame through WIC into `file_name` (UTF-16, replaced if it
+ * exists), upright, scaled to `width` x `height` (either 0 or less: the
+ * frame's own width or height; the aspect ratio is the caller's affair).
+ *   format  container             pixel format   option, 0 <= quality <= 100
+ *     0     BMP                   24bpp BGR      none
+ *     1     JPEG                  24bpp BGR      "ImageQuality" = quality/100
+ *     2     PNG                   24bpp BGR      none
+ *     3     GIF                   8bpp indexed   none (median-cut palette)
+ *     4     TIFF                  24bpp BGR      "CompressionQuality" = q/100
+ *     5     JPEG XR               24bpp BGR      "ImageQuality" = quality/100
+ *     6     HEIF                  24bpp BGR      "ImageQuality" = quality/100
+ * A quality outside 0-100 (negative ones included) is not an error: no
+ * option is written, except "Lossless" (VT_BOOL 1) for JPEG XR. Quality
+ * options are VT_R4.
+ * Frames are written upright whichever way their rows run: a bottom-up frame
+ * is flipped, a top-down one (negative biHeight) is taken as it is, with its
+ * absolute height. Rows are copied into the WIC bitmap one by one with the
+ * stride its lock reports.
+ *   0 written   -9 no sample grabber
+ *   -10 CoCreateInstance(WICImagingFactory)   -11 format not 0-6
+ *   -12 CreateEncoder (JPEG XR and HEIF where the system has no encoder)
+ *   -13 CreateStream   -14 the file cannot be opened for writing
+ *   -15 encoder Initialize   -16 CreateNewFrame   -17 writing the option
+ *   -18 frame Initialize   -19 SetSize   -20 SetPixelFormat
+ *   -21 CreateBitmap   -22 Lock   -23 the lock's data pointer or stride
+ *   -24 the frame holds fewer bytes than its header describes, or the
+ *       bitmap's buffer is too small for it (nothing copied)
+ *   -25 CreateFormatConverter   -26 CreateBitmapFlipRotator
+ *   -27 flip-rotator Initialize   -28 CreateBitmapScaler
+ *   -29 scaler Initialize   -30 converter Initialize   -31 WriteSource
+ *   -32 frame Commit   -33 encoder Commit
+ * The WIC calls are not logged: their failures show in these codes only.
+ * COM must be initialised on the calling thread (vlx_Init does it). */
+int32_t vlx_SaveImage(const wchar_t* file_name, int32_t format, int32_t quality, int32_t width, int32_t height);
+
 /* ---- Requested capture format ------------------------------------------
  * Stored in the active slot, no checks, always 0; applied at the next
  * vlx_Open or vlx_SetDevCapConfig and kept across vlx_Close. 0 = none. */

@@ -17,6 +17,8 @@ EXPECTED_EXPORTS = {
     "vlx_Close", "vlx_GetState",
     # frames
     "vlx_GetImage", "vlx_GetImageMemSize", "vlx_GetImageMem",
+    # still pictures
+    "vlx_SaveBMP", "vlx_SaveImage",
     # requested capture format
     "vlx_SetDevWidth", "vlx_SetDevHeight", "vlx_SetDevFrameRate",
     # video file encoder

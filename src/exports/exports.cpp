@@ -9,6 +9,8 @@
 #include "library/lifecycle.h"
 #include "library/log_settings.h"
 #include "frames/frame_access.h"
+#include "frames/bmp_snapshot.h"
+#include "frames/image_file.h"
 #include "graph/cap_config.h"
 #include "graph/open_graph.h"
 #include "graph/running.h"
@@ -65,6 +67,10 @@ int32_t vlx_GetImage(HDC hdc, int32_t x, int32_t y, int32_t width, int32_t heigh
 int32_t vlx_GetImageMemSize(int32_t mode) { return guarded(-2, [&] { return vlx::frame_memory_size(mode); }); }
 int32_t vlx_GetImageMem(void* pixels, int32_t* size, void* header) {
     return guarded(-8, [&] { return vlx::copy_frame(pixels, size, header); });
+}
+int32_t vlx_SaveBMP(const char* file_name) { return guarded(-8, [&] { return vlx::save_bmp(file_name); }); }
+int32_t vlx_SaveImage(const wchar_t* file_name, int32_t format, int32_t quality, int32_t width, int32_t height) {
+    return guarded(-10, [&] { return vlx::save_image(file_name, format, quality, width, height); });
 }
 
 int32_t vlx_SetDevWidth(int32_t width) { return vlx::request_width(width); }

@@ -57,6 +57,8 @@ Vidlox load_all() {
     VLX_RESOLVE(GetImage);
     VLX_RESOLVE(GetImageMemSize);
     VLX_RESOLVE(GetImageMem);
+    VLX_RESOLVE(SaveBMP);
+    VLX_RESOLVE(SaveImage);
     VLX_RESOLVE(SetDevWidth);
     VLX_RESOLVE(SetDevHeight);
     VLX_RESOLVE(SetDevFrameRate);

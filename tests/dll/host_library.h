@@ -35,6 +35,8 @@ struct Vidlox {
     decltype(&vlx_GetImage) GetImage;
     decltype(&vlx_GetImageMemSize) GetImageMemSize;
     decltype(&vlx_GetImageMem) GetImageMem;
+    decltype(&vlx_SaveBMP) SaveBMP;
+    decltype(&vlx_SaveImage) SaveImage;
     decltype(&vlx_SetDevWidth) SetDevWidth;
     decltype(&vlx_SetDevHeight) SetDevHeight;
     decltype(&vlx_SetDevFrameRate) SetDevFrameRate;

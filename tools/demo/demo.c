@@ -17,6 +17,8 @@ typedef int32_t(__cdecl* fn_log_buffer)(char*, int32_t);
 typedef int32_t(__cdecl* fn_open)(int32_t, int32_t, int32_t, intptr_t, intptr_t);
 typedef int32_t(__cdecl* fn_place)(int32_t, int32_t, int32_t, int32_t, int32_t);
 typedef int32_t(__cdecl* fn_image_mem)(void*, int32_t*, void*);
+typedef int32_t(__cdecl* fn_save_bmp)(const char*);
+typedef int32_t(__cdecl* fn_save_image)(const wchar_t*, int32_t, int32_t, int32_t, int32_t);
 
 static HMODULE library;
 
@@ -83,6 +85,20 @@ static void pump_for(DWORD milliseconds) {
     }
 }
 
+/* The newest frame as the library saves it: snapshot.bmp (vlx_SaveBMP, ANSI
+ * path) and snapshot.jpg (vlx_SaveImage, UTF-16 path, JPEG at quality 90). */
+static void save_pictures(const char* output_folder) {
+    fn_save_bmp save_bmp = (fn_save_bmp)(void*)need("vlx_SaveBMP");
+    fn_save_image save_image = (fn_save_image)(void*)need("vlx_SaveImage");
+    char path[MAX_PATH];
+    wchar_t wide_path[MAX_PATH];
+    snprintf(path, sizeof path, "%s/snapshot.bmp", output_folder);
+    printf("vlx_SaveBMP(%s): %d\n", path, save_bmp(path));
+    snprintf(path, sizeof path, "%s/snapshot.jpg", output_folder);
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, MAX_PATH) > 0)
+        printf("vlx_SaveImage(%s, JPEG, 90): %d\n", path, save_image(wide_path, 1, 90, 0, 0));
+}
+
 static void capture(const char* output_folder) {
     fn_list device_list = (fn_list)(void*)need("vlx_GetDeviceList");
     fn_int device_list_size = (fn_int)(void*)need("vlx_GetDeviceListSize");
@@ -143,6 +159,7 @@ static void capture(const char* output_folder) {
         }
     }
     free(pixels);
+    save_pictures(output_folder);
     int32_t stopped = stop();
     printf("vlx_Stop: %d, vlx_GetState: %d\n", stopped, state());
     printf("vlx_Close: %d\n", close_slot());

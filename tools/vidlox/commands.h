@@ -11,6 +11,7 @@ constexpr int render_avi_file = 300;
 
 int devices_command(const CommandLine& line);
 int codecs_command(const CommandLine& line);
+int snap_command(const CommandLine& line);
 int encode_command(const CommandLine& line);
 
 }  // namespace tool

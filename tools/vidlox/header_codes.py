@@ -7,8 +7,9 @@ comments, so that the tool and the host README never carry a second copy.
 
 How the header documents codes, and so what is read:
   - A comment documents the prototypes that follow it up to the next comment;
-    a section comment ("/* ---- Frames ----") also gives defaults to every
-    function of its section.
+    a section comment ("/* ---- Frames ----") that is followed by another
+    comment gives defaults to every function of its section, and one that
+    speaks of the "codes above" keeps the previous section's defaults too.
   - A line naming only functions ("vlx_GetCodecList / vlx_GetCodecListSize")
     narrows the entries under it to those functions, up to a blank line.
   - An entry is a negative number followed by its text: "-4 device_index out
@@ -26,8 +27,9 @@ import sys
 
 TOKEN = re.compile(r"(?<![\w.-])-(\d+)(?:\s*\.\.\.\s*-(\d+))?(?=[\s:,;)]|\.(?:\s|$)|$)")
 # What may stand before an entry on its line: nothing, a gap of two spaces, a
-# list comma, a prefix colon, a sentence end, or "or" ("0, or -100 ...").
-ENTRY_START = re.compile(r"(?:^\s*|\S {2,}|, |: |\. |\bor )$")
+# list comma, a prefix colon, a sentence end, "or" ("0, or -100 ...") or an
+# opening parenthesis ("(-4 also when ...)").
+ENTRY_START = re.compile(r"(?:^\s*|\S {2,}|, |: |\. |\bor |\()$")
 ENTRY_END = re.compile(r"(?<=\S) {2,}|(?<!\.)\.(?!\.)(?=\s+[A-Z0-9`(]|\s*$)")
 PROTOTYPE = re.compile(r"\bint32_t\s+(vlx_\w+)\s*\(")
 SUBHEAD = re.compile(r"^\s*vlx_\w+(?:\s*[/,]\s*vlx_\w+)*\s*$")
@@ -82,6 +84,12 @@ def entry_text(lines, row, token, next_token):
     found = ENTRY_END.search(text)
     if found:
         text = text[: found.start()]
+    depth = 0
+    for at, ch in enumerate(text):  # an entry inside parentheses ends with them
+        depth += (ch == "(") - (ch == ")")
+        if depth < 0:
+            text = text[:at]
+            break
     text = re.sub(r"\s+", " ", text).strip().rstrip(",;").strip()
     return re.sub(r"\s+(or|and)$", "", text)
 
@@ -138,14 +146,16 @@ def read_header(text):
     section comment followed by another comment gives its section's defaults;
     followed by a prototype, it is that prototype's own documentation."""
     functions = {}
-    defaults, own, after_section = [], [], False
+    defaults, inherited, own, after_section = [], [], [], False
     for match in re.finditer(r"/\*.*?\*/|\bint32_t\s+vlx_\w+\s*\(", text, re.S):
         chunk = match.group(0)
         if chunk.startswith("/*"):
             entries = doc_entries(comment_lines(chunk))
             if after_section:
-                defaults = own
-            elif chunk[2:].lstrip().startswith("----"):
+                defaults = inherited + own
+            if chunk[2:].lstrip().startswith("----"):
+                # "share the frame codes above": the section before lends its defaults.
+                inherited = defaults if "codes above" in chunk else []
                 defaults = []
             own, after_section = entries, chunk[2:].lstrip().startswith("----")
             continue

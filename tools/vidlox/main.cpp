@@ -27,6 +27,11 @@ struct Command {
 const Command commands[] = {
     {"devices", 0, 0, "", devices_command, "video and audio capture devices (DEVICE is a video index)"},
     {"codecs", 0, 0, "", codecs_command, "video and audio compressors"},
+    {"snap DEVICE FILE [--size WxH] [--quality Q] [--raw]", 2, 2, "--size --quality --raw", snap_command,
+     "saves the newest frame in the format of FILE's extension (.bmp .jpg .png\n"
+     ".gif .tif .jxr .heic) through vlx_SaveImage, resized to W x H (0: the\n"
+     "frame's own), at quality Q (0-100); --raw: a .bmp of the frame's own bytes\n"
+     "through vlx_SaveBMP"},
     {"encode DEVICE FILE.mp4 [--codec N] [--seconds S] [--fps F]", 2, 2, "--codec --seconds --fps", encode_command,
      "grabs frames (vlx_GetImageMem) into the encoder (vlx_WriteEncoder);\n"
      "codec numbers as in vidlox.h, default 2 (H.264 main); 5 s at 30 fps"},

@@ -41,6 +41,7 @@ Vidlox load_all() {
     VLX_RESOLVE(SetLogBuffer);
     VLX_RESOLVE(SetErrorCallbackHwnd);
     VLX_RESOLVE(GetLastError);
+    VLX_RESOLVE(GetBufferSize);
     VLX_RESOLVE(GetDeviceList);
     VLX_RESOLVE(GetDeviceListSize);
     VLX_RESOLVE(GetCodecList);
@@ -54,6 +55,9 @@ Vidlox load_all() {
     VLX_RESOLVE(SetCapConfig);
     VLX_RESOLVE(Close);
     VLX_RESOLVE(GetState);
+    VLX_RESOLVE(StreamFilterList);
+    VLX_RESOLVE(GetStreamFilterList);
+    VLX_RESOLVE(GetStreamFilterListSize);
     VLX_RESOLVE(GetImage);
     VLX_RESOLVE(GetImageMemSize);
     VLX_RESOLVE(GetImageMem);
@@ -62,6 +66,14 @@ Vidlox load_all() {
     VLX_RESOLVE(SetDevWidth);
     VLX_RESOLVE(SetDevHeight);
     VLX_RESOLVE(SetDevFrameRate);
+    VLX_RESOLVE(GetDevCapConfig);
+    VLX_RESOLVE(GetDevCapConfigSize);
+    VLX_RESOLVE(GetCapInfo);
+    VLX_RESOLVE(FilterProp);
+    VLX_RESOLVE(DevPinProp);
+    VLX_RESOLVE(CodecDialog);
+    VLX_RESOLVE(VMRMixImage);
+    VLX_RESOLVE(SetVMRDeinterlace);
     VLX_RESOLVE(InitEncoder);
     VLX_RESOLVE(UnInitEncoder);
     VLX_RESOLVE(CreateEncoder);

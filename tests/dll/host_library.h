@@ -19,6 +19,7 @@ struct Vidlox {
     decltype(&vlx_SetLogBuffer) SetLogBuffer;
     decltype(&vlx_SetErrorCallbackHwnd) SetErrorCallbackHwnd;
     decltype(&vlx_GetLastError) GetLastError;
+    decltype(&vlx_GetBufferSize) GetBufferSize;
     decltype(&vlx_GetDeviceList) GetDeviceList;
     decltype(&vlx_GetDeviceListSize) GetDeviceListSize;
     decltype(&vlx_GetCodecList) GetCodecList;
@@ -32,6 +33,9 @@ struct Vidlox {
     decltype(&vlx_SetCapConfig) SetCapConfig;
     decltype(&vlx_Close) Close;
     decltype(&vlx_GetState) GetState;
+    decltype(&vlx_StreamFilterList) StreamFilterList;
+    decltype(&vlx_GetStreamFilterList) GetStreamFilterList;
+    decltype(&vlx_GetStreamFilterListSize) GetStreamFilterListSize;
     decltype(&vlx_GetImage) GetImage;
     decltype(&vlx_GetImageMemSize) GetImageMemSize;
     decltype(&vlx_GetImageMem) GetImageMem;
@@ -40,6 +44,14 @@ struct Vidlox {
     decltype(&vlx_SetDevWidth) SetDevWidth;
     decltype(&vlx_SetDevHeight) SetDevHeight;
     decltype(&vlx_SetDevFrameRate) SetDevFrameRate;
+    decltype(&vlx_GetDevCapConfig) GetDevCapConfig;
+    decltype(&vlx_GetDevCapConfigSize) GetDevCapConfigSize;
+    decltype(&vlx_GetCapInfo) GetCapInfo;
+    decltype(&vlx_FilterProp) FilterProp;
+    decltype(&vlx_DevPinProp) DevPinProp;
+    decltype(&vlx_CodecDialog) CodecDialog;
+    decltype(&vlx_VMRMixImage) VMRMixImage;
+    decltype(&vlx_SetVMRDeinterlace) SetVMRDeinterlace;
     decltype(&vlx_InitEncoder) InitEncoder;
     decltype(&vlx_UnInitEncoder) UnInitEncoder;
     decltype(&vlx_CreateEncoder) CreateEncoder;

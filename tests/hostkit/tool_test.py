@@ -8,6 +8,8 @@ import sys
 import tempfile
 import unittest
 
+from PIL import Image
+
 SOURCE, BUILD, WINE_RUN = sys.argv[1:4]
 sys.path.insert(0, os.path.join(SOURCE, "tools", "package"))
 import make_package  # noqa: E402  (reads the README's usage block)
@@ -46,7 +48,10 @@ class CommandLine(unittest.TestCase):
                               (["encode", "0"], "usage: vidlox encode DEVICE FILE.mp4"),
                               (["devices", "--codec", "1"], "this command does not take --codec"),
                               (["encode", "0", "x.mp4", "--fps", "fast"], '--fps takes a number above 0, not "fast"'),
-                              (["encode", "0", "x.mp4", "--seconds"], "--seconds needs a value")):
+                              (["encode", "0", "x.mp4", "--seconds"], "--seconds needs a value"),
+                              (["snap", "0", "x.webp"], 'cannot tell a picture format from the name "x.webp"'),
+                              (["snap", "0", "x.png", "--raw"], "--raw writes the frame's own bytes to a .bmp"),
+                              (["filters", "0", "300"], "filters opens no file")):
             with self.subTest(args=args):
                 code, _, err = vidlox(*args)
                 self.assertEqual(code, 2)
@@ -93,6 +98,57 @@ class DeviceFailures(unittest.TestCase):
         code, _, err = vidlox("encode", "999", "x.mp4")
         self.assertEqual(code, 1)
         self.assertIn("vidlox: vlx_Open failed with -4: device_index out of range", err)
+
+
+class Graph(unittest.TestCase):
+    def test_caps_one_line_per_capability(self):
+        code, out, _ = vidlox("caps", CAMERA)
+        self.assertEqual(code, 0)
+        self.assertIn("vidlox Test Camera: 4 capabilities\n"
+                      "   0  640 x 480  30.00 fps\n   1  1280 x 720  30.00 fps\n"
+                      "   2  320 x 240  15.00 fps\n   3  1920 x 1080  30.00 fps\n", out)
+        code, out, _ = vidlox("caps", "vidlox Test Camera (64-byte caps block)")
+        self.assertEqual((code, out), (0, "vidlox Test Camera (64-byte caps block): no usable capabilities\n"))
+
+    def test_filters_of_a_mode(self):
+        code, out, _ = vidlox("filters", CAMERA, "0")
+        self.assertEqual(code, 0)
+        for name in ("Device Filter", "Sample Grabber", "Video Renderer"):
+            self.assertIn("      %s\n" % name, out)
+
+    def test_a_device_without_pins_fails_to_open_with_the_step_named(self):
+        for command in ("caps", "filters"):
+            code, _, err = vidlox(command, "vidlox Test Camera (no pins)")
+            self.assertEqual(code, 1)
+            self.assertIn("vidlox: vlx_Open failed with -56: mode 6: render\n"
+                          "vidlox: last platform status 0x80070057", err)
+
+
+class Snap(unittest.TestCase):
+    def test_formats_from_the_extension_upright_and_resized(self):
+        with tempfile.TemporaryDirectory() as folder:
+            for args, name, size, kind in ((["--size", "320x0"], "small.png", (320, 480), "PNG"),
+                                           (["--quality", "90"], "q.jpg", (640, 480), "JPEG"),
+                                           (["--raw"], "raw.bmp", (640, 480), "BMP")):
+                code, out, err = vidlox("snap", CAMERA, name, *args, cwd=folder)
+                self.assertEqual(code, 0, err)
+                self.assertTrue(out.startswith("saved " + name), out)
+                with Image.open(os.path.join(folder, name)) as picture:
+                    self.assertEqual((picture.format, picture.size), (kind, size))
+                    rgb = picture.convert("RGB")
+                    width, height = size
+                    for (x, y), colour in (((2, 2), (255, 0, 0)), ((width - 3, height - 3), (255, 255, 255))):
+                        for got, wanted in zip(rgb.getpixel((x, y)), colour):
+                            self.assertLess(abs(got - wanted), 16, name)
+            self.assertEqual(os.path.getsize(os.path.join(folder, "raw.bmp")), 54 + 640 * 480 * 3)
+
+    def test_an_encoder_the_platform_lacks(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, _, err = vidlox("snap", CAMERA, "x.jxr", cwd=folder)
+            self.assertEqual(code, 1)
+            self.assertIn("vidlox: vlx_SaveImage failed with -12: CreateEncoder (JPEG XR and HEIF where the system "
+                          "has no encoder)", err)
+            self.assertEqual(os.listdir(folder), [])
 
 
 class Encode(unittest.TestCase):

@@ -58,10 +58,16 @@ int CaptureSession::resolve(const std::string& device) {
     return tool_failure("no video capture device is named \"%s\" (vidlox devices lists them)", device.c_str());
 }
 
-int CaptureSession::open_and_run(int32_t render_mode, intptr_t param1, intptr_t param2) {
+int CaptureSession::open(int32_t render_mode, intptr_t param1, intptr_t param2) {
     const int32_t opened = vlx_Open(index, render_mode, 0, param1, param2);
     if (opened < 0) return library_failure("vlx_Open", opened);
     opened_ = true;
+    flush_log();
+    return exit_ok;
+}
+
+int CaptureSession::open_and_run(int32_t render_mode, intptr_t param1, intptr_t param2) {
+    if (int failed = open(render_mode, param1, param2)) return failed;
     const int32_t played = vlx_Play2();
     if (played < 0) return library_failure("vlx_Play2", played);
     running_ = true;

@@ -23,7 +23,9 @@ public:
     // `index` and `name` (empty when given as an index past the list: then
     // vlx_Open itself says what is wrong).
     int resolve(const std::string& device);
-    // vlx_Open(index, render_mode, 0, param1, param2) and vlx_Play2.
+    // vlx_Open(index, render_mode, 0, param1, param2).
+    int open(int32_t render_mode, intptr_t param1 = 0, intptr_t param2 = 0);
+    // open, then vlx_Play2.
     int open_and_run(int32_t render_mode, intptr_t param1 = 0, intptr_t param2 = 0);
     // Waits for the newest frame and copies it; answers an exit code.
     int grab(std::vector<uint8_t>& pixels, BITMAPINFO& header, DWORD timeout_ms = 10000);

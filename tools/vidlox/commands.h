@@ -8,9 +8,12 @@ namespace tool {
 // vlx_Open's render modes that the commands use (include/vidlox.h, vlx_Open).
 constexpr int render_null_renderer = 6;
 constexpr int render_avi_file = 300;
+constexpr int render_avi_file_no_preview_renderer = 301;
 
 int devices_command(const CommandLine& line);
 int codecs_command(const CommandLine& line);
+int caps_command(const CommandLine& line);
+int filters_command(const CommandLine& line);
 int snap_command(const CommandLine& line);
 int encode_command(const CommandLine& line);
 

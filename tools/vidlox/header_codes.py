@@ -28,8 +28,9 @@ import sys
 TOKEN = re.compile(r"(?<![\w.-])-(\d+)(?:\s*\.\.\.\s*-(\d+))?(?=[\s:,;)]|\.(?:\s|$)|$)")
 # What may stand before an entry on its line: nothing, a gap of two spaces, a
 # list comma, a prefix colon, a sentence end, "or" ("0, or -100 ...") or an
-# opening parenthesis ("(-4 also when ...)").
-ENTRY_START = re.compile(r"(?:^\s*|\S {2,}|, |: |\. |\bor |\()$")
+# opening parenthesis ("(-4 also when ...)"), or a slash between codes
+# ("-4 / -5 answered E_INVALIDARG / E_POINTER").
+ENTRY_START = re.compile(r"(?:^\s*|\S {2,}|, |: |\. |\bor |\(|\S / )$")
 ENTRY_END = re.compile(r"(?<=\S) {2,}|(?<!\.)\.(?!\.)(?=\s+[A-Z0-9`(]|\s*$)")
 PROTOTYPE = re.compile(r"\bint32_t\s+(vlx_\w+)\s*\(")
 SUBHEAD = re.compile(r"^\s*vlx_\w+(?:\s*[/,]\s*vlx_\w+)*\s*$")
@@ -80,7 +81,7 @@ def entry_text(lines, row, token, next_token):
             if not (indentation(follow) > own or own <= PROSE_INDENT == indentation(follow)):
                 break
             text += "\n" + follow
-    text = re.sub(r"^[\s:]+", "", text)
+    text = re.sub(r"^[\s:,/]+", "", text)
     found = ENTRY_END.search(text)
     if found:
         text = text[: found.start()]
@@ -111,10 +112,24 @@ def doc_entries(lines):
         tokens = entry_tokens(line)
         texts = [entry_text(lines, row, t, tokens[i + 1] if i + 1 < len(tokens) else None)
                  for i, t in enumerate(tokens)]
-        # "-42, -43, -96 (the same steps)": the codes share the text after them.
+        # "-42, -43, -96 (the same steps)": the codes share the text after
+        # them; "-4 / -5 answered A / B": each takes its alternative.
         for i in range(len(texts) - 2, -1, -1):
             if not texts[i]:
                 texts[i] = texts[i + 1]
+        start = 0
+        while start < len(texts):
+            end = start
+            while end + 1 < len(texts) and texts[end + 1] is texts[start]:
+                end += 1
+            count = end - start + 1
+            alternatives = re.fullmatch(r"(.*?)(\S+(?: / \S+){%d})(.*)" % (count - 1), texts[start]) \
+                if count > 1 else None
+            if alternatives:
+                head, items, tail = alternatives.groups()
+                for offset, item in enumerate(items.split(" / ")):
+                    texts[start + offset] = head + item + tail
+            start = end + 1
         last_end = 0
         for token, text in zip(tokens, texts):
             segment = re.split(r"\S {2,}|[.;] ", line[last_end: token.start()])[-1].strip()

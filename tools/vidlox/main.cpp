@@ -25,16 +25,22 @@ struct Command {
 };
 
 const Command commands[] = {
-    {"devices", 0, 0, "", devices_command, "video and audio capture devices (DEVICE is a video index)"},
+    {"devices", 0, 0, "", devices_command, "video and audio capture devices (DEVICE: video index)"},
     {"codecs", 0, 0, "", codecs_command, "video and audio compressors"},
+    {"caps DEVICE", 1, 1, "", caps_command, "the device's capabilities, one line each"},
+    {"filters DEVICE [MODE]", 1, 2, "", filters_command,
+     "the filters of the device's graph in render mode MODE\n"
+     "(default 6 Null Renderer; 0 Video Renderer, 1 VMR7, 2 VMR9)"},
     {"snap DEVICE FILE [--size WxH] [--quality Q] [--raw]", 2, 2, "--size --quality --raw", snap_command,
-     "saves the newest frame in the format of FILE's extension (.bmp .jpg .png\n"
-     ".gif .tif .jxr .heic) through vlx_SaveImage, resized to W x H (0: the\n"
-     "frame's own), at quality Q (0-100); --raw: a .bmp of the frame's own bytes\n"
-     "through vlx_SaveBMP"},
+     "saves the newest frame through vlx_SaveImage in the\n"
+     "format of FILE's extension (.bmp .jpg .png .gif .tif\n"
+     ".jxr .heic), resized to W x H (0: the frame's own), at\n"
+     "quality Q (0-100); --raw: the frame's own bytes as a\n"
+     ".bmp through vlx_SaveBMP"},
     {"encode DEVICE FILE.mp4 [--codec N] [--seconds S] [--fps F]", 2, 2, "--codec --seconds --fps", encode_command,
-     "grabs frames (vlx_GetImageMem) into the encoder (vlx_WriteEncoder);\n"
-     "codec numbers as in vidlox.h, default 2 (H.264 main); 5 s at 30 fps"},
+     "grabs frames (vlx_GetImageMem) into the encoder\n"
+     "(vlx_WriteEncoder): codec numbers as in vidlox.h,\n"
+     "default 2 (H.264 main); 5 s at 30 fps"},
 };
 
 std::string command_name(const Command& command) {

@@ -16,7 +16,7 @@ constexpr int exit_usage = 2;   // the command line is wrong
 int library_failure(const char* function, int32_t code);
 
 // Prints "vidlox: TEXT"; returns exit_failed.
-int tool_failure(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int tool_failure(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 
 // --log: every reported platform call (log level 2) goes to stderr.
 void start_log_forwarding();

@@ -151,6 +151,15 @@ class Snap(unittest.TestCase):
             self.assertEqual(os.listdir(folder), [])
 
 
+class Record(unittest.TestCase):
+    def test_a_compressor_that_is_not_installed(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, _, err = vidlox("record", CAMERA, "x.avi", "--compressor", "no such codec", cwd=folder)
+            self.assertEqual(code, 1)
+            self.assertIn("vidlox: vlx_Open failed with -49: AVI: no compressor with that name", err)
+            self.assertEqual(os.listdir(folder), [])
+
+
 class Encode(unittest.TestCase):
     def test_codec_without_a_format(self):
         with tempfile.TemporaryDirectory() as folder:

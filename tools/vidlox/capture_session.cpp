@@ -113,4 +113,13 @@ int CaptureSession::stop() {
     return exit_ok;
 }
 
+int CaptureSession::close() {
+    if (int failed = stop()) return failed;
+    if (!opened_) return exit_ok;
+    opened_ = false;
+    const int32_t result = vlx_Close();
+    if (result < 0) return library_failure("vlx_Close", result);
+    return exit_ok;
+}
+
 }  // namespace tool

@@ -34,6 +34,8 @@ public:
     bool frame_number(const std::vector<uint8_t>& pixels, const BITMAPINFO& header, uint32_t& number) const;
     // vlx_Stop; answers an exit code.
     int stop();
+    // stop, then vlx_Close; answers an exit code.
+    int close();
 
     int32_t index = -1;
     std::string name;

@@ -15,6 +15,7 @@ int codecs_command(const CommandLine& line);
 int caps_command(const CommandLine& line);
 int filters_command(const CommandLine& line);
 int snap_command(const CommandLine& line);
+int record_command(const CommandLine& line);
 int encode_command(const CommandLine& line);
 
 }  // namespace tool

@@ -14,12 +14,17 @@ How the header documents codes, and so what is read:
     narrows the entries under it to those functions, up to a blank line.
   - An entry is a negative number followed by its text: "-4 device_index out
     of range", "-1: out of range, unchanged." It ends at the next entry, at a
-    gap of two spaces, at the end of a sentence, or at a line indented no
-    deeper than its own (a continuation line is indented deeper). Text before
-    the first entry of a group that ends in ":" ("mode 0:") prefixes the
-    group's entries. "-5 ... -13 what: a, b, ..." gives each code its item
-    when the counts agree. An entry starting with "also" adds to the meaning
-    the code has anyway; any other later entry replaces it.
+    gap of two spaces, at the end of a sentence or of the parentheses it
+    opened in, or at a line indented no deeper than its own (a continuation
+    line is indented deeper, or ends the entry's text before the line's own
+    first entry). Text before the first entry of a group that ends in ":"
+    ("mode 0:") prefixes the group's entries.
+  - Codes listed together share the text after them ("-42, -43 (the same
+    steps)"), or take one alternative each ("-4 / -5 answered A / B"); a
+    range "-5 ... -13 what: a, b, ..." gives each code its item when the
+    counts agree.
+  - An entry starting with "also" adds to the meaning the code has anyway;
+    any other later entry replaces it.
 """
 import argparse
 import re
@@ -75,12 +80,22 @@ def entry_text(lines, row, token, next_token):
         text = line[token.end():]
         own = indentation(line)
         for follow in lines[row + 1:]:
-            if not follow.strip() or SUBHEAD.match(follow) or entry_tokens(follow)[:1] and \
-                    not follow[: entry_tokens(follow)[0].start()].strip():
+            if not follow.strip() or SUBHEAD.match(follow):
                 break
-            if not (indentation(follow) > own or own <= PROSE_INDENT == indentation(follow)):
+            tokens = entry_tokens(follow)
+            head = follow[: tokens[0].start()] if tokens else follow
+            if not head.strip():
+                break  # the line starts with an entry of its own
+            deeper = indentation(follow) > own
+            prose = own <= PROSE_INDENT == indentation(follow)
+            # "-49 no compressor / with that name, -50 ...": the text before the
+            # line's first entry ends this one, unless it is a group's "mode 6:".
+            tail = bool(tokens) and indentation(follow) >= own and not head.strip().endswith(":")
+            if not (deeper or prose or tail):
                 break
-            text += "\n" + follow
+            text += "\n" + head
+            if tokens:
+                break
     text = re.sub(r"^[\s:,/]+", "", text)
     found = ENTRY_END.search(text)
     if found:

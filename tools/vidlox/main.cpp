@@ -37,6 +37,9 @@ const Command commands[] = {
      ".jxr .heic), resized to W x H (0: the frame's own), at\n"
      "quality Q (0-100); --raw: the frame's own bytes as a\n"
      ".bmp through vlx_SaveBMP"},
+    {"record DEVICE FILE.avi [--compressor NAME] [--seconds S]", 2, 2, "--compressor --seconds", record_command,
+     "records into an AVI file (render mode 300) through the\n"
+     "compressor NAME (see codecs; default: uncompressed); 5 s"},
     {"encode DEVICE FILE.mp4 [--codec N] [--seconds S] [--fps F]", 2, 2, "--codec --seconds --fps", encode_command,
      "grabs frames (vlx_GetImageMem) into the encoder\n"
      "(vlx_WriteEncoder): codec numbers as in vidlox.h,\n"

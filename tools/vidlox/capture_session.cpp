@@ -32,14 +32,6 @@ CaptureSession::~CaptureSession() {
     flush_log();
 }
 
-int CaptureSession::start() {
-    const int32_t result = vlx_Init();
-    if (result < 0) return library_failure("vlx_Init", result);
-    started_ = true;
-    vlx_SetActiveSel(0);
-    return exit_ok;
-}
-
 int CaptureSession::resolve(const std::string& device) {
     const NameList devices = device_list(0);
     if (devices.failed_function) return library_failure(devices.failed_function, devices.result);
@@ -58,7 +50,12 @@ int CaptureSession::resolve(const std::string& device) {
     return tool_failure("no video capture device is named \"%s\" (vidlox devices lists them)", device.c_str());
 }
 
-int CaptureSession::open(int32_t render_mode, intptr_t param1, intptr_t param2) {
+int CaptureSession::open(const std::string& device, int32_t render_mode, intptr_t param1, intptr_t param2) {
+    const int32_t initialised = vlx_Init();
+    if (initialised < 0) return library_failure("vlx_Init", initialised);
+    started_ = true;
+    vlx_SetActiveSel(0);
+    if (int failed = resolve(device)) return failed;
     const int32_t opened = vlx_Open(index, render_mode, 0, param1, param2);
     if (opened < 0) return library_failure("vlx_Open", opened);
     opened_ = true;
@@ -66,8 +63,7 @@ int CaptureSession::open(int32_t render_mode, intptr_t param1, intptr_t param2) 
     return exit_ok;
 }
 
-int CaptureSession::open_and_run(int32_t render_mode, intptr_t param1, intptr_t param2) {
-    if (int failed = open(render_mode, param1, param2)) return failed;
+int CaptureSession::run() {
     const int32_t played = vlx_Play2();
     if (played < 0) return library_failure("vlx_Play2", played);
     running_ = true;

@@ -17,16 +17,12 @@ public:
     CaptureSession& operator=(const CaptureSession&) = delete;
     ~CaptureSession();
 
-    // vlx_Init; on failure prints it and answers the exit code, else 0.
-    int start();
-    // The device's index from DEVICE, an index or an exact name; sets
-    // `index` and `name` (empty when given as an index past the list: then
-    // vlx_Open itself says what is wrong).
-    int resolve(const std::string& device);
-    // vlx_Open(index, render_mode, 0, param1, param2).
-    int open(int32_t render_mode, intptr_t param1 = 0, intptr_t param2 = 0);
-    // open, then vlx_Play2.
-    int open_and_run(int32_t render_mode, intptr_t param1 = 0, intptr_t param2 = 0);
+    // vlx_Init, DEVICE (an index or an exact name) found in the device list,
+    // then vlx_Open(index, render_mode, 0, param1, param2) into slot 0.
+    // Answers the exit code: 0, or a failure that has been printed.
+    int open(const std::string& device, int32_t render_mode, intptr_t param1 = 0, intptr_t param2 = 0);
+    // vlx_Play2 on the opened slot.
+    int run();
     // Waits for the newest frame and copies it; answers an exit code.
     int grab(std::vector<uint8_t>& pixels, BITMAPINFO& header, DWORD timeout_ms = 10000);
     // The test camera's number of a frame just grabbed, when the device is
@@ -38,9 +34,11 @@ public:
     int close();
 
     int32_t index = -1;
-    std::string name;
+    std::string name;  // empty for an index past the list: vlx_Open then says what is wrong
 
 private:
+    int resolve(const std::string& device);
+
     bool started_ = false;
     bool opened_ = false;
     bool running_ = false;

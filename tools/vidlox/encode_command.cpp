@@ -61,9 +61,8 @@ int encode_command(const CommandLine& line) {
     const std::wstring file = utf16(line.positional[1]);
 
     CaptureSession session;
-    if (int failed = session.start()) return failed;
-    if (int failed = session.resolve(line.positional[0])) return failed;
-    if (int failed = session.open_and_run(render_null_renderer)) return failed;
+    if (int failed = session.open(line.positional[0], render_null_renderer)) return failed;
+    if (int failed = session.run()) return failed;
     std::vector<uint8_t> pixels;
     BITMAPINFO header{};
     if (int failed = session.grab(pixels, header)) return failed;

@@ -39,9 +39,7 @@ bool is_number(const std::string& text) {
 
 int caps_command(const CommandLine& line) {
     CaptureSession session;
-    if (int failed = session.start()) return failed;
-    if (int failed = session.resolve(line.positional[0])) return failed;
-    if (int failed = session.open(render_null_renderer)) return failed;
+    if (int failed = session.open(line.positional[0], render_null_renderer)) return failed;
     std::vector<std::string> lists[3];  // rates, widths, heights
     if (int failed = read_capability_lists(lists)) return failed;
     if (lists[0].size() != lists[1].size() || lists[0].size() != lists[2].size())
@@ -71,9 +69,7 @@ int filters_command(const CommandLine& line) {
         return exit_usage;
     }
     CaptureSession session;
-    if (int failed = session.start()) return failed;
-    if (int failed = session.resolve(line.positional[0])) return failed;
-    if (int failed = session.open(mode)) return failed;
+    if (int failed = session.open(line.positional[0], mode)) return failed;
     const int32_t size = vlx_GetStreamFilterListSize();
     if (size < 0) return library_failure("vlx_GetStreamFilterListSize", size);
     std::string text(static_cast<size_t>(size) + 1, '\0');

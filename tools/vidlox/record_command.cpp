@@ -27,14 +27,13 @@ int record_command(const CommandLine& line) {
     const std::wstring compressor = named == line.values.end() ? std::wstring() : utf16(named->second);
 
     CaptureSession session;
-    if (int failed = session.start()) return failed;
-    if (int failed = session.resolve(line.positional[0])) return failed;
     // vlx_Open takes both names as UTF-16 addresses; no compressor name
     // records uncompressed.
-    if (int failed = session.open_and_run(
-            render_avi_file, reinterpret_cast<intptr_t>(file.c_str()),
-            named == line.values.end() ? 0 : reinterpret_cast<intptr_t>(compressor.c_str())))
+    const intptr_t compressor_name = named == line.values.end() ? 0 : reinterpret_cast<intptr_t>(compressor.c_str());
+    if (int failed = session.open(line.positional[0], render_avi_file, reinterpret_cast<intptr_t>(file.c_str()),
+                                  compressor_name))
         return failed;
+    if (int failed = session.run()) return failed;
 
     Progress progress("record");
     std::vector<uint8_t> pixels;

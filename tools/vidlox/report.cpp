@@ -50,7 +50,8 @@ int library_failure(const char* function, int32_t code) {
         print_system_text(code);
     }
     std::fputc('\n', stderr);
-    // The capture side keeps the status of its most recent platform call.
+    // The capture side keeps the status of its most recent platform call; the
+    // encoder functions (vlx_*Encoder) never report to it.
     if (std::strncmp(function, "vlx_", 4) == 0 && std::strstr(function, "Encoder") == nullptr) {
         const int32_t status = vlx_GetLastError();
         if (status < 0) {

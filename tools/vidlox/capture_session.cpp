@@ -52,8 +52,8 @@ int CaptureSession::resolve(const std::string& device) {
 
 int CaptureSession::open(const std::string& device, int32_t render_mode, intptr_t param1, intptr_t param2) {
     const int32_t initialised = vlx_Init();
+    started_ = initialised != -1;  // a failed CoInitialize still leaves the library initialised
     if (initialised < 0) return library_failure("vlx_Init", initialised);
-    started_ = true;
     vlx_SetActiveSel(0);
     if (int failed = resolve(device)) return failed;
     const int32_t opened = vlx_Open(index, render_mode, 0, param1, param2);

@@ -32,11 +32,11 @@ int print_list(const char* title, const NameList& list, bool codecs, bool number
 
 int print_lists(NameList (*read)(int32_t), bool codecs, const char* video_title, const char* audio_title) {
     const int32_t initialised = vlx_Init();
-    if (initialised < 0) return library_failure("vlx_Init", initialised);
     // Only video devices can be opened, so only they carry the index DEVICE takes.
-    int result = print_list(video_title, read(0), codecs, !codecs);
+    int result = initialised < 0 ? library_failure("vlx_Init", initialised)
+                                 : print_list(video_title, read(0), codecs, !codecs);
     if (result == exit_ok) result = print_list(audio_title, read(1), codecs, false);
-    vlx_Exit();
+    if (initialised != -1) vlx_Exit();  // a failed CoInitialize still leaves the library initialised
     flush_log();
     return result;
 }

@@ -80,6 +80,23 @@ prepare_prefix() {
     if [ -f "$VLX_BUILD/bin/vidlox-testcam64.dll" ]; then
         wine_run regsvr32 /s /n /i:all "$VLX_BUILD/bin/vidlox-testcam64.dll" >/dev/null 2>&1
     fi
+    register_test_platform
+}
+
+# The test platform's components (testplatform/, README "The test
+# platform"): pieces Wine 8 lacks, put into the test prefix only. Done after
+# every wineboot, which rewrites Wine's own class entries.
+register_test_platform() {
+    local components="$VLX_BUILD/bin/testplatform"
+    local system32="$VLX_PREFIX/drive_c/windows/system32"
+    [ -d "$components" ] || return 0
+    wine_run regsvr32 /s "$components/vidlox-tp-capture64.dll" >/dev/null 2>&1
+    wine_run regsvr32 /s "$components/vidlox-tp-mjpeg64.dll" >/dev/null 2>&1
+    # Our mfreadwrite.dll, loaded instead of Wine's (DllOverrides "native"),
+    # forwards everything but the sink writer to Wine's own under another name.
+    cp /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/mfreadwrite.dll "$system32/mfreadwrite_wine.dll"
+    cp "$components/mfreadwrite.dll" "$system32/mfreadwrite.dll"
+    wine_run reg add 'HKCU\Software\Wine\DllOverrides' /v mfreadwrite /d native /f >/dev/null 2>&1
 }
 
 setup_everything() {

@@ -40,18 +40,20 @@ protected:
     const Vidlox& v = vidlox();
 };
 
-TEST_F(Lists, VideoCompressorsWineShips) {
+// The test platform's compressor, then the three Wine ships.
+TEST_F(Lists, VideoCompressorsOfTheTestPrefix) {
     int32_t count = 0;
     const std::string text = codec_list(0, &count);
-    EXPECT_EQ(text, "Cinepak Video codec\r\nWine MS-RLE video codec\r\nWine Video 1 video codec\r\n");
-    EXPECT_EQ(count, 3);
+    EXPECT_EQ(text, "vidlox Test MJPEG Compressor\r\nCinepak Video codec\r\nWine MS-RLE video codec\r\n"
+                    "Wine Video 1 video codec\r\n");
+    EXPECT_EQ(count, 4);
 }
 
 TEST_F(Lists, TextIsAppendedAfterExistingText) {
     char buffer[256] = "already here;";
-    EXPECT_EQ(v.GetCodecList(buffer, 0), 3) << "the count covers only this call's names";
-    EXPECT_EQ(std::string(buffer),
-              "already here;Cinepak Video codec\r\nWine MS-RLE video codec\r\nWine Video 1 video codec\r\n");
+    EXPECT_EQ(v.GetCodecList(buffer, 0), 4) << "the count covers only this call's names";
+    EXPECT_EQ(std::string(buffer), "already here;vidlox Test MJPEG Compressor\r\nCinepak Video codec\r\n"
+                                   "Wine MS-RLE video codec\r\nWine Video 1 video codec\r\n");
 }
 
 TEST_F(Lists, EmptyAudioCategoriesLeaveTheBufferAlone) {
@@ -103,7 +105,7 @@ TEST_F(Lists, NamesLongerThanAnyWorkAreaAreListedWhole) {
     ASSERT_TRUE(entry.ok());
     int32_t count = 0;
     const std::string text = codec_list(0, &count);
-    EXPECT_EQ(count, 4);
+    EXPECT_EQ(count, 5);
     std::string utf8;
     for (int i = 0; i < 400; ++i) utf8 += "\xe6\x98\xa0";
     EXPECT_NE(text.find(utf8 + "\r\n"), std::string::npos);
@@ -117,7 +119,7 @@ TEST_F(Lists, EntryWithoutFriendlyNameIsAnEmptyLine) {
     v.SetLogLevel(1);
     int32_t count = 0;
     const std::string text = codec_list(0, &count);
-    EXPECT_EQ(count, 4);
+    EXPECT_EQ(count, 5);
     EXPECT_NE(("\r\n" + text).find("\r\n\r\n"), std::string::npos) << "one empty line: " << text;
     // The failed Read is reported (twice: size query and list) with the
     // platform's own code, which the status table does not hold.

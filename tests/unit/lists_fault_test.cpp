@@ -73,8 +73,8 @@ TEST_F(ListFaults, FailedReadKeepsListAndSizeInStep) {
     vlx::fault::arm("vlx_GetCodecListSize->PropertyBag->Read", E_FAIL, 1, 1);
     const int32_t size = vlx_GetCodecListSize(0);
     char buffer[256] = "";
-    EXPECT_EQ(vlx_GetCodecList(buffer, 0), 3);
-    EXPECT_STREQ(buffer, "Cinepak Video codec\r\n\r\nWine Video 1 video codec\r\n");
+    EXPECT_EQ(vlx_GetCodecList(buffer, 0), 4);
+    EXPECT_STREQ(buffer, "vidlox Test MJPEG Compressor\r\n\r\nWine MS-RLE video codec\r\nWine Video 1 video codec\r\n");
     EXPECT_EQ(size, static_cast<int32_t>(std::string(buffer).size()) + 1);
 }
 

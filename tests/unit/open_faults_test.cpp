@@ -23,8 +23,10 @@ struct OpenCase {
 
 void PrintTo(const OpenCase& c, std::ostream* out) { *out << c.name; }
 
-// Stand-ins that let the AVI branch past the two calls Wine lacks.
+// Stand-ins that let the AVI branch past its two calls without writing a
+// file (platform_files writes real ones).
 const Fault kAviFileOk{"vlx_Open->CaptureGraphBuilder2->SetOutputFileName(AVI)", S_OK};
+const Fault kAviFileFails{"vlx_Open->CaptureGraphBuilder2->SetOutputFileName(AVI)", E_NOTIMPL};
 const Fault kAviRenderOk{"vlx_Open->CaptureGraphBuilder2->RenderStream(AVI)", S_OK};
 constexpr const wchar_t* kWineCodec = L"Wine MS-RLE video codec";
 
@@ -66,12 +68,12 @@ const OpenCase kCases[] = {
     {"NullCreate", 6, {{"vlx_Open->CoCreateInstance(NullRenderer)", E_FAIL}}, -44},
     {"NullAdd", 6, {{"vlx_Open->GraphBuilder->AddFilter(NullRenderer)", E_FAIL}}, -59},
     {"NullRender", 6, {{"vlx_Open->CaptureGraphBuilder2->RenderStream(NullRenderer)", E_FAIL}}, -56},
-    {"AviFile", 300, {}, -45},
+    {"AviFile", 300, {kAviFileFails}, -45},
     {"AviRender", 300, {kAviFileOk, {"vlx_Open->CaptureGraphBuilder2->RenderStream(AVI)", E_FAIL}}, -46},
     {"CompressorEnum", 300, {{"vlx_Open->CoCreateInstance(AVI)", E_OUTOFMEMORY}}, -47, kWineCodec},
     {"CompressorCategory", 300, {{"vlx_Open->DevEnum->CreateClassEnumerator(AVI)", S_FALSE}}, -48, kWineCodec},
     {"CompressorName", 300, {}, -49, L"No such codec"},
-    {"CompressorFile", 301, {}, -50, kWineCodec},
+    {"CompressorFile", 301, {kAviFileFails}, -50, kWineCodec},
     {"CompressorRender", 301, {kAviFileOk, {"vlx_Open->CaptureGraphBuilder2->RenderStream(AVI)", E_FAIL}}, -51,
      kWineCodec},
     {"Avi300NullCreate", 300, {kAviFileOk, kAviRenderOk, {"vlx_Open->CoCreateInstance(NullRenderer)", E_FAIL}}, -52},

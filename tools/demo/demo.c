@@ -9,6 +9,7 @@
 
 #include "vidlox.h"
 #include "vidlox_testcam.h"
+#include "vidlox_tp_mjpeg.h"
 
 typedef int32_t(__cdecl* fn_void)(void);
 typedef int32_t(__cdecl* fn_int)(int32_t);
@@ -256,6 +257,66 @@ static void show_dialogs(int32_t index) {
     DestroyWindow(window);
 }
 
+typedef int32_t(__cdecl* fn_open_encoder)(int32_t, const wchar_t*, int32_t, int32_t, int32_t, int32_t, double, int32_t);
+typedef int32_t(__cdecl* fn_write_encoder)(int32_t, const void*, int32_t);
+
+static long file_size(const wchar_t* path) {
+    FILE* file = _wfopen(path, L"rb");
+    if (!file) return -1;
+    fseek(file, 0, SEEK_END);
+    long size = ftell(file);
+    fclose(file);
+    return size;
+}
+
+/* Two seconds of AVI through the test platform's compressor, and the frames
+ * grabbed meanwhile encoded into an MP4 (H.264) by the encoder. */
+static void record_files(const char* output_folder) {
+    fn_list device_list = (fn_list)(void*)need("vlx_GetDeviceList");
+    fn_int device_list_size = (fn_int)(void*)need("vlx_GetDeviceListSize");
+    fn_open open = (fn_open)(void*)need("vlx_Open");
+    fn_place play = (fn_place)(void*)need("vlx_Play");
+    fn_void stop = (fn_void)(void*)need("vlx_Stop");
+    fn_void close_slot = (fn_void)(void*)need("vlx_Close");
+    fn_image_mem image_mem = (fn_image_mem)(void*)need("vlx_GetImageMem");
+    fn_void init_encoder = (fn_void)(void*)need("vlx_InitEncoder");
+    fn_void uninit_encoder = (fn_void)(void*)need("vlx_UnInitEncoder");
+    fn_void create_encoder = (fn_void)(void*)need("vlx_CreateEncoder");
+    fn_open_encoder open_encoder = (fn_open_encoder)(void*)need("vlx_OpenEncoder");
+    fn_write_encoder write_encoder = (fn_write_encoder)(void*)need("vlx_WriteEncoder");
+    fn_int close_encoder = (fn_int)(void*)need("vlx_CloseEncoder");
+    fn_int delete_encoder = (fn_int)(void*)need("vlx_DeleteEncoder");
+
+    int32_t index = device_index(device_list, device_list_size, "vidlox Test Camera");
+    if (index < 0) return;
+    wchar_t avi[MAX_PATH], mp4[MAX_PATH];
+    swprintf(avi, MAX_PATH, L"%hs/demo-mjpeg.avi", output_folder);
+    swprintf(mp4, MAX_PATH, L"%hs/demo-grabs.mp4", output_folder);
+    HWND window = make_preview_window();
+    printf("vlx_Open(device %d, AVI through \"%ls\"): %d\n", index, VLXTP_MJPEG_NAME,
+           open(index, 300, 0, (intptr_t)avi, (intptr_t)VLXTP_MJPEG_NAME));
+    printf("vlx_Play: %d\n", play((int32_t)(intptr_t)window, 10, 10, 640, 480));
+    printf("vlx_InitEncoder: 0x%x\n", (unsigned)init_encoder());
+    int32_t encoder = create_encoder();
+    printf("vlx_OpenEncoder(H.264 Main, 640x480, 10 fps): %d\n", open_encoder(encoder, mp4, 2, 640, 480, 24, 10.0, 2000000));
+    static uint8_t pixels[640 * 480 * 3];
+    int32_t written = 0;
+    for (int grab = 0; grab < 20; ++grab) {
+        pump_for(100);
+        int32_t size = (int32_t)sizeof pixels;
+        BITMAPINFO header;
+        if (image_mem(pixels, &size, &header) == 0 && write_encoder(encoder, pixels, 0) == 0) ++written;
+    }
+    int32_t stopped = stop();
+    printf("vlx_Stop: %d, vlx_Close: %d\n", stopped, close_slot());
+    int32_t closed = close_encoder(encoder), deleted = delete_encoder(encoder);
+    printf("vlx_CloseEncoder: %d, vlx_DeleteEncoder: %d, vlx_UnInitEncoder: 0x%x\n", closed, deleted,
+           (unsigned)uninit_encoder());
+    printf("wrote %ls (%ld bytes, about 2 s of Motion JPEG)\n", avi, file_size(avi));
+    printf("wrote %ls (%ld bytes, %d grabbed frames)\n", mp4, file_size(mp4), written);
+    DestroyWindow(window);
+}
+
 int main(int argc, char** argv) {
     const char* path = argc > 1 ? argv[1] : "vidlox64.dll";
     const char* output_folder = argc > 2 ? argv[2] : ".";
@@ -291,6 +352,7 @@ int main(int argc, char** argv) {
         int32_t index = device_index(device_list, device_list_size, "vidlox Test Camera");
         if (index >= 0) show_dialogs(index);
     }
+    record_files(output_folder);
 
     printf("vlx_Exit: %d\n", exit_library());
     printf("log:\n%s", log_text);

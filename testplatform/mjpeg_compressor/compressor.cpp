@@ -1,0 +1,330 @@
+#include "compressor.h"
+
+#include "codec_settings.h"
+#include "enumerators.h"
+#include "filter_base.h"
+#include "jpeg_frame.h"
+#include "vidlox_tp_mjpeg.h"
+
+#include <dvdmedia.h>
+
+#include <cstring>
+
+namespace vlxtp {
+
+const CLSID kMjpegCompressorClsid = VLXTP_MJPEG_CLSID_INIT;
+
+namespace {
+
+constexpr DWORD kMjpgFourcc = MAKEFOURCC('M', 'J', 'P', 'G');
+
+class Compressor;
+
+const VIDEOINFOHEADER& video_info(const AM_MEDIA_TYPE& type) {
+    return *reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+}
+
+bool is_rgb24_video_info(const AM_MEDIA_TYPE& type) {
+    if (!IsEqualGUID(type.majortype, MEDIATYPE_Video) || !IsEqualGUID(type.subtype, MEDIASUBTYPE_RGB24) ||
+        !IsEqualGUID(type.formattype, FORMAT_VideoInfo) || !type.pbFormat || type.cbFormat < sizeof(VIDEOINFOHEADER))
+        return false;
+    const BITMAPINFOHEADER& header = video_info(type).bmiHeader;
+    return header.biBitCount == 24 && header.biCompression == BI_RGB && header.biWidth > 0 && header.biHeight != 0;
+}
+
+// GUID_NULL in `partial` matches anything.
+bool matches_partial(const AM_MEDIA_TYPE& type, const AM_MEDIA_TYPE& partial) {
+    auto fits = [](const GUID& mine, const GUID& wanted) {
+        return IsEqualGUID(wanted, GUID_NULL) || IsEqualGUID(wanted, mine);
+    };
+    return fits(type.majortype, partial.majortype) && fits(type.subtype, partial.subtype) &&
+           fits(type.formattype, partial.formattype);
+}
+
+class RgbInputPin final : public InputPin {
+public:
+    explicit RgbInputPin(Compressor& compressor);
+    STDMETHODIMP EndOfStream() override;
+
+protected:
+    bool accepts(const AM_MEDIA_TYPE& type) const override { return is_rgb24_video_info(type); }
+    HRESULT receive(IMediaSample* sample) override;
+
+private:
+    Compressor& compressor_;
+};
+
+class JpegOutputPin final : public PinBase {
+public:
+    explicit JpegOutputPin(Compressor& compressor);
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPin)) return hand_out<IPin>(this, out);
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override;
+    STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
+    STDMETHODIMP Disconnect() override;
+    STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override;
+    STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override;
+    STDMETHODIMP EndOfStream() override { return E_UNEXPECTED; }
+    STDMETHODIMP BeginFlush() override { return E_UNEXPECTED; }
+    STDMETHODIMP EndFlush() override { return E_UNEXPECTED; }
+    STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
+
+    HRESULT commit() { return allocator_ ? allocator_->Commit() : S_OK; }
+    void decommit() {
+        if (allocator_) allocator_->Decommit();
+    }
+    HRESULT deliver(const std::vector<uint8_t>& jpeg, IMediaSample* input);
+    HRESULT deliver_end_of_stream() { return peer_ ? peer_->EndOfStream() : S_OK; }
+
+private:
+    HRESULT negotiate_allocator(IPin* receiver, const AM_MEDIA_TYPE& type);
+
+    Compressor& compressor_;
+    ComPtr<IMemInputPin> peer_input_;
+    ComPtr<IMemAllocator> allocator_;
+};
+
+class Compressor final : public Filter, public IAMVfwCompressDialogs {
+public:
+    Compressor() : Filter(kMjpegCompressorClsid), input_(*this), output_(*this) {}
+    ~Compressor() override {
+        if (streaming_) codec_streaming(false);
+    }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return Filter::QueryInterface(iid, out); }
+    STDMETHODIMP_(ULONG) AddRef() override { return Filter::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return Filter::Release(); }
+
+    // IAMVfwCompressDialogs
+    STDMETHODIMP ShowDialog(int dialog, HWND owner) override;
+    STDMETHODIMP GetState(LPVOID state, int* size) override;
+    STDMETHODIMP SetState(LPVOID state, int size) override;
+    STDMETHODIMP SendDriverMessage(int, long, long) override { return E_NOTIMPL; }
+
+    // The output type for the connected input type; false while the input
+    // is unconnected.
+    bool output_type(vlx::MediaType& type);
+    HRESULT compress(IMediaSample* sample);
+    JpegOutputPin& output() { return output_; }
+
+protected:
+    std::vector<IPin*> pins() override { return {static_cast<InputPin*>(&input_), &output_}; }
+    HRESULT on_start() override;
+    void on_stop() override;
+    HRESULT other_interface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IAMVfwCompressDialogs)) return hand_out<IAMVfwCompressDialogs>(this, out);
+        return Filter::other_interface(iid, out);
+    }
+
+private:
+    RgbInputPin input_;
+    JpegOutputPin output_;
+    bool streaming_ = false;  // guarded by the filter's lock
+};
+
+// ---- Input pin ----------------------------------------------------------
+
+RgbInputPin::RgbInputPin(Compressor& compressor) : InputPin(compressor, L"Input"), compressor_(compressor) {}
+
+HRESULT RgbInputPin::receive(IMediaSample* sample) { return compressor_.compress(sample); }
+
+STDMETHODIMP RgbInputPin::EndOfStream() {
+    std::lock_guard guard(streaming_lock());
+    return compressor_.output().deliver_end_of_stream();
+}
+
+// ---- Output pin ---------------------------------------------------------
+
+JpegOutputPin::JpegOutputPin(Compressor& compressor)
+    : PinBase(compressor, L"Output", PINDIR_OUTPUT), compressor_(compressor) {}
+
+STDMETHODIMP JpegOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted) {
+    if (!receiver) return E_POINTER;
+    return com_guard([&]() -> HRESULT {
+        std::lock_guard guard(filter_.lock());
+        if (peer_) return VFW_E_ALREADY_CONNECTED;
+        if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
+        PIN_DIRECTION direction;
+        if (FAILED(receiver->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
+        vlx::MediaType ours;
+        if (!compressor_.output_type(ours)) return VFW_E_NO_ACCEPTABLE_TYPES;  // input first
+        if (wanted && !matches_partial(*ours.get(), *wanted)) return VFW_E_NO_ACCEPTABLE_TYPES;
+        HRESULT hr = receiver->ReceiveConnection(this, ours.get());
+        if (FAILED(hr)) return hr;
+        hr = negotiate_allocator(receiver, *ours.get());
+        if (FAILED(hr)) {
+            receiver->Disconnect();
+            peer_input_.reset();
+            allocator_.reset();
+            return hr;
+        }
+        peer_ = ComPtr<IPin>::share(receiver);
+        return vlx::copy_media_type(*type_.reset(), *ours.get());
+    });
+}
+
+HRESULT JpegOutputPin::negotiate_allocator(IPin* receiver, const AM_MEDIA_TYPE& type) {
+    HRESULT hr = receiver->QueryInterface(IID_IMemInputPin, peer_input_.put_void());
+    if (FAILED(hr)) return hr;
+    if (FAILED(peer_input_->GetAllocator(allocator_.put()))) {
+        hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                              allocator_.put_void());
+        if (FAILED(hr)) return hr;
+    }
+    ALLOCATOR_PROPERTIES wanted{}, actual{};
+    peer_input_->GetAllocatorRequirements(&wanted);  // E_NOTIMPL is common: our values then
+    wanted.cBuffers = std::max<long>(wanted.cBuffers, 2);
+    wanted.cbBuffer = std::max<long>(wanted.cbBuffer, static_cast<long>(video_info(type).bmiHeader.biSizeImage));
+    wanted.cbAlign = std::max<long>(wanted.cbAlign, 1);
+    hr = allocator_->SetProperties(&wanted, &actual);
+    if (SUCCEEDED(hr)) hr = peer_input_->NotifyAllocator(allocator_.get(), FALSE);
+    return hr;
+}
+
+STDMETHODIMP JpegOutputPin::Disconnect() {
+    std::lock_guard guard(filter_.lock());
+    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
+    if (!peer_) return S_FALSE;
+    peer_.reset();
+    peer_input_.reset();
+    allocator_.reset();
+    type_.reset();
+    return S_OK;
+}
+
+STDMETHODIMP JpegOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
+    if (!type) return E_POINTER;
+    return com_guard([&] {
+        vlx::MediaType ours;
+        return compressor_.output_type(ours) && matches_partial(*ours.get(), *type) ? S_OK : S_FALSE;
+    });
+}
+
+STDMETHODIMP JpegOutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
+    return com_guard([&] {
+        vlx::MediaType ours;
+        if (!compressor_.output_type(ours)) return create_media_type_enumerator({}, types);
+        return create_media_type_enumerator({ours.get()}, types);
+    });
+}
+
+HRESULT JpegOutputPin::deliver(const std::vector<uint8_t>& jpeg, IMediaSample* input) {
+    if (!allocator_ || !peer_input_) return VFW_E_NOT_CONNECTED;
+    ComPtr<IMediaSample> sample;
+    HRESULT hr = allocator_->GetBuffer(sample.put(), nullptr, nullptr, 0);
+    if (FAILED(hr)) return hr;
+    if (static_cast<size_t>(sample->GetSize()) < jpeg.size()) return VFW_E_BUFFER_OVERFLOW;
+    BYTE* data = nullptr;
+    hr = sample->GetPointer(&data);
+    if (FAILED(hr)) return hr;
+    std::memcpy(data, jpeg.data(), jpeg.size());
+    sample->SetActualDataLength(static_cast<long>(jpeg.size()));
+    REFERENCE_TIME start = 0, stop = 0;
+    const HRESULT timed = input->GetTime(&start, &stop);
+    if (timed == S_OK) sample->SetTime(&start, &stop);
+    else if (timed == VFW_S_NO_STOP_TIME) sample->SetTime(&start, nullptr);
+    sample->SetSyncPoint(TRUE);  // every frame is a whole JPEG picture
+    sample->SetDiscontinuity(input->IsDiscontinuity() == S_OK);
+    return peer_input_->Receive(sample.get());
+}
+
+// ---- Filter -------------------------------------------------------------
+
+bool Compressor::output_type(vlx::MediaType& type) {
+    std::lock_guard guard(lock());
+    if (!input_.connected()) return false;
+    if (FAILED(vlx::copy_media_type(*type.reset(), input_.connection_type()))) throw std::bad_alloc();
+    auto* info = reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat);
+    BITMAPINFOHEADER& header = info->bmiHeader;
+    header.biHeight = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+    header.biCompression = kMjpgFourcc;
+    header.biBitCount = 24;
+    // The largest frame the compressor delivers: the mux sizes its buffers
+    // by it.
+    header.biSizeImage = static_cast<DWORD>(header.biWidth) * static_cast<DWORD>(header.biHeight) * 3;
+    type->subtype = MEDIASUBTYPE_MJPG;
+    type->bFixedSizeSamples = FALSE;
+    type->bTemporalCompression = FALSE;
+    type->lSampleSize = 0;
+    return true;
+}
+
+HRESULT Compressor::compress(IMediaSample* sample) {
+    const BITMAPINFOHEADER header = video_info(input_.connection_type()).bmiHeader;
+    const size_t stride = ((static_cast<size_t>(header.biWidth) * 24 + 31) / 32) * 4;
+    const size_t rows = static_cast<size_t>(header.biHeight < 0 ? -header.biHeight : header.biHeight);
+    BYTE* bits = nullptr;
+    HRESULT hr = sample->GetPointer(&bits);
+    if (FAILED(hr)) return hr;
+    if (static_cast<size_t>(sample->GetActualDataLength()) < stride * rows) return E_INVALIDARG;
+
+    // The upstream streaming thread is not ours: WIC needs COM on it.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    std::vector<uint8_t> jpeg;
+    hr = encode_jpeg_frame(bits, header.biWidth, header.biHeight, codec_quality(), jpeg);
+    if (SUCCEEDED(hr)) hr = output_.deliver(jpeg, sample);
+    if (SUCCEEDED(com)) CoUninitialize();
+    return hr;
+}
+
+HRESULT Compressor::on_start() {
+    const HRESULT hr = output_.commit();
+    if (FAILED(hr)) return hr;
+    streaming_ = true;
+    codec_streaming(true);
+    return S_OK;
+}
+
+void Compressor::on_stop() {
+    output_.decommit();  // frees a Receive waiting for a buffer
+    std::lock_guard wait(input_.streaming_lock());
+    if (streaming_) codec_streaming(false);
+    streaming_ = false;
+}
+
+STDMETHODIMP Compressor::ShowDialog(int dialog, HWND owner) {
+    switch (dialog) {
+    case VfwCompressDialog_QueryConfig:
+    case VfwCompressDialog_QueryAbout:
+        return S_OK;
+    case VfwCompressDialog_Config:
+        return codec_is_streaming() ? VFW_E_NOT_STOPPED : show_config_dialog(owner);
+    case VfwCompressDialog_About:
+        return codec_is_streaming() ? VFW_E_NOT_STOPPED : show_about_box(owner);
+    default:
+        return E_INVALIDARG;
+    }
+}
+
+STDMETHODIMP Compressor::GetState(LPVOID state, int* size) {
+    if (!size) return E_POINTER;
+    if (!state) {
+        *size = sizeof(int32_t);
+        return S_OK;
+    }
+    if (*size < static_cast<int>(sizeof(int32_t))) return E_INVALIDARG;
+    const int32_t quality = codec_quality();
+    std::memcpy(state, &quality, sizeof quality);
+    *size = sizeof quality;
+    return S_OK;
+}
+
+STDMETHODIMP Compressor::SetState(LPVOID state, int size) {
+    if (!state) return E_POINTER;
+    if (size != static_cast<int>(sizeof(int32_t))) return E_INVALIDARG;
+    int32_t quality;
+    std::memcpy(&quality, state, sizeof quality);
+    set_codec_quality(quality);
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT create_mjpeg_compressor(REFIID iid, void** out) { return create_object<Compressor>(iid, out); }
+
+}  // namespace vlxtp

@@ -1,0 +1,267 @@
+// Real files from the shipped DLL on the test platform: AVI capture in modes
+// 300 and 301 (with and without the test compressor) and MP4 files from the
+// encoder. Each test checks what the host sees and leaves its file, with
+// what the file must hold, in the manifest; check_files.py then reads every
+// file with ffprobe and ffmpeg, tools nobody here wrote.
+#include "common/com_ptr.h"
+#include "dll/capture_fixture.h"
+#include "frame_painter.h"
+#include "support/message_window.h"
+#include "vidlox_tp_mjpeg.h"
+
+#include <dshow.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace vlx_test {
+namespace {
+
+// The folder the checker gave (a Windows path), and the manifest in it.
+std::wstring output_path(const char* file) {
+    const char* folder = std::getenv("VLX_PLATFORM_OUT");
+    std::string path = std::string(folder ? folder : ".") + "\\" + file;
+    return std::wstring(path.begin(), path.end());
+}
+
+void add_to_manifest(const std::string& json_line) {
+    const std::wstring manifest = output_path("manifest.jsonl");
+    FILE* file = _wfopen(manifest.c_str(), L"a");
+    ASSERT_TRUE(file) << "cannot append to the manifest";
+    std::fprintf(file, "%s\n", json_line.c_str());
+    std::fclose(file);
+}
+
+// ---- AVI capture ----------------------------------------------------------
+
+struct AviCase {
+    int32_t mode;
+    bool compressed;
+    const char* file;
+};
+
+class AviCapture : public Capture, public ::testing::WithParamInterface<AviCase> {};
+
+TEST_P(AviCapture, RecordsTheCameraForTwoSeconds) {
+    const AviCase c = GetParam();
+    const std::wstring file = output_path(c.file);
+    MessageWindow host;  // mode 301 renders through a Video Renderer of the builder's choice
+    const auto owner = static_cast<int32_t>(reinterpret_cast<intptr_t>(host.handle()));
+    const wchar_t* compressor = c.compressed ? VLXTP_MJPEG_NAME : nullptr;
+
+    ASSERT_EQ(v.Open(camera, c.mode, 0, reinterpret_cast<intptr_t>(file.c_str()), reinterpret_cast<intptr_t>(compressor)),
+              0)
+        << std::hex << v.GetLastError();
+    const ULONGLONG started = GetTickCount64();
+    ASSERT_GE(v.Play(owner, 0, 0, 320, 240), 0);
+    // The preview branch keeps feeding the grabber while the file is written.
+    const uint32_t first = grab_frame_number();
+    for (int i = 0; i < 20; ++i) {
+        host.pump();
+        Sleep(100);
+    }
+    const uint32_t later = grab_frame_number();
+    EXPECT_NE(first, UINT32_MAX);
+    EXPECT_GE(later, first + 40) << "about 60 frames in two seconds";
+    EXPECT_EQ(v.Stop(), 0);
+    const ULONGLONG recorded_ms = GetTickCount64() - started;
+    EXPECT_EQ(v.Close(), 0);
+    EXPECT_EQ(camera_live_objects(), 0);
+    for (const wchar_t* component : {L"vidlox-tp-capture64.dll", L"vidlox-tp-mjpeg64.dll"}) {
+        const HMODULE module = GetModuleHandleW(component);
+        const auto can_unload = module ? reinterpret_cast<HRESULT(WINAPI*)()>(
+                                             reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")))
+                                       : nullptr;
+        if (can_unload) {
+            EXPECT_EQ(can_unload(), S_OK) << "objects of " << utf8(component) << " left alive";
+        }
+    }
+
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  R"({"file": "%s", "container": "avi", "codec": "%s", "width": 640, "height": 480, )"
+                  R"("rate": "10000000/333333", "recorded_ms": %llu})",
+                  c.file, c.compressed ? "mjpeg" : "rawvideo", recorded_ms);
+    add_to_manifest(line);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, AviCapture,
+                         ::testing::Values(AviCase{300, false, "mode300.avi"}, AviCase{300, true, "mode300_mjpeg.avi"},
+                                           AviCase{301, false, "mode301.avi"}, AviCase{301, true, "mode301_mjpeg.avi"}),
+                         [](const auto& info) {
+                             return "Mode" + std::to_string(info.param.mode) +
+                                    (info.param.compressed ? "TestCompressor" : "Uncompressed");
+                         });
+
+// Answers the dialog titled `caption` from a second thread while the test
+// thread runs its modal loop: types `quality` (when given), then presses OK.
+std::thread answer_dialog(const wchar_t* caption, const wchar_t* quality) {
+    return std::thread([caption, quality] {
+        HWND dialog = nullptr;
+        for (int i = 0; i < 6000 && !dialog; ++i, Sleep(10)) dialog = FindWindowW(nullptr, caption);
+        if (!dialog) return;
+        if (quality) SetDlgItemTextW(dialog, VLXTP_MJPEG_IDC_QUALITY, quality);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+}
+
+TEST_F(Capture, TestCompressorQualityFromItsConfigDialog) {
+    const CLSID compressor_class = VLXTP_MJPEG_CLSID_INIT;
+    vlx::ComPtr<IAMVfwCompressDialogs> dialogs;
+    ASSERT_EQ(CoCreateInstance(compressor_class, nullptr, CLSCTX_INPROC_SERVER, IID_IAMVfwCompressDialogs,
+                               dialogs.put_void()),
+              S_OK);
+    MessageWindow host;
+    EXPECT_EQ(dialogs->ShowDialog(VfwCompressDialog_QueryConfig, host.handle()), S_OK);
+    EXPECT_EQ(dialogs->ShowDialog(VfwCompressDialog_QueryAbout, host.handle()), S_OK);
+    std::thread about = answer_dialog(VLXTP_MJPEG_ABOUT_CAPTION, nullptr);
+    EXPECT_EQ(dialogs->ShowDialog(VfwCompressDialog_About, host.handle()), S_OK);
+    about.join();
+    std::thread config = answer_dialog(VLXTP_MJPEG_CONFIG_CAPTION, L"10");
+    EXPECT_EQ(dialogs->ShowDialog(VfwCompressDialog_Config, host.handle()), S_OK);
+    config.join();
+    int32_t quality = 0;
+    int size = sizeof quality;
+    ASSERT_EQ(dialogs->GetState(&quality, &size), S_OK);
+    EXPECT_EQ(quality, 10) << "the codec's setting, seen by every instance";
+
+    // A second of capture at that quality: the checker compares its frames
+    // with those of the default quality.
+    const std::wstring file = output_path("mode300_mjpeg_quality10.avi");
+    ASSERT_EQ(v.Open(camera, 300, 0, reinterpret_cast<intptr_t>(file.c_str()),
+                     reinterpret_cast<intptr_t>(VLXTP_MJPEG_NAME)),
+              0);
+    const ULONGLONG started = GetTickCount64();
+    ASSERT_GE(v.Play(static_cast<int32_t>(reinterpret_cast<intptr_t>(host.handle())), 0, 0, 320, 240), 0);
+    Sleep(1000);
+    EXPECT_EQ(dialogs->ShowDialog(VfwCompressDialog_Config, host.handle()), VFW_E_NOT_STOPPED);
+    EXPECT_EQ(v.Stop(), 0);
+    const ULONGLONG recorded_ms = GetTickCount64() - started;
+    EXPECT_EQ(v.Close(), 0);
+    quality = VLXTP_MJPEG_DEFAULT_QUALITY;
+    EXPECT_EQ(dialogs->SetState(&quality, sizeof quality), S_OK);
+
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  R"({"file": "mode300_mjpeg_quality10.avi", "container": "avi", "codec": "mjpeg", "width": 640, )"
+                  R"("height": 480, "rate": "10000000/333333", "recorded_ms": %llu, )"
+                  R"("smaller_frames_than": "mode300_mjpeg.avi"})",
+                  recorded_ms);
+    add_to_manifest(line);
+}
+
+// ---- MP4 encoding -------------------------------------------------------
+
+constexpr int32_t kWidth = 640, kHeight = 480;
+
+// Frame `number` of the test camera's picture, rows as the encoder is told:
+// bottom-up (a DIB, as vlx_GetImageMem gives it) or, for a write with row
+// reversal, top-down.
+std::vector<uint8_t> camera_frame(uint32_t number, int32_t bits_per_pixel, bool top_down) {
+    vlxcam::FramePainter painter;
+    const vlxcam::VideoFormat format{kWidth, kHeight, 333333};
+    painter.configure(format);
+    std::vector<uint8_t> dib(format.image_size());
+    painter.paint(dib.data(), number);
+    const size_t stride = ((static_cast<size_t>(kWidth) * bits_per_pixel + 31) / 32) * 4;
+    std::vector<uint8_t> frame(stride * kHeight, 0);
+    for (int32_t row = 0; row < kHeight; ++row) {
+        const uint8_t* source = dib.data() + static_cast<size_t>(top_down ? kHeight - 1 - row : row) * format.stride();
+        uint8_t* target = frame.data() + static_cast<size_t>(row) * stride;
+        for (int32_t x = 0; x < kWidth; ++x) std::memcpy(target + x * bits_per_pixel / 8, source + x * 3, 3);
+    }
+    return frame;
+}
+
+class EncoderFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(v.InitEncoder(), S_OK);
+        id = v.CreateEncoder();
+        ASSERT_GE(id, 0);
+    }
+    void TearDown() override {
+        v.DeleteEncoder(id);
+        EXPECT_EQ(v.UnInitEncoder(), S_OK);
+    }
+    // Writes `count` camera frames; their rows reach the writer bottom-up.
+    void write_frames(uint32_t count, int32_t bits_per_pixel, bool reverse_rows) {
+        for (uint32_t n = 0; n < count; ++n) {
+            const std::vector<uint8_t> frame = camera_frame(n, bits_per_pixel, reverse_rows);
+            ASSERT_EQ(v.WriteEncoder(id, frame.data(), reverse_rows ? 1 : 0), 0) << "frame " << n;
+        }
+    }
+    void expect_in_manifest(const char* file, const char* profile, uint32_t frames, long frame_duration) {
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      R"({"file": "%s", "container": "mp4", "codec": "h264", "profile": "%s", "width": %d, )"
+                      R"("height": %d, "frames": %u, "frame_duration": %ld})",
+                      file, profile, kWidth, kHeight, frames, frame_duration);
+        add_to_manifest(line);
+    }
+
+    const Vidlox& v = vidlox();
+    int32_t id = -1;
+};
+
+struct Mp4Case {
+    const char* file;
+    int32_t codec;
+    int32_t bits_per_pixel;
+    double frame_rate;
+    bool reverse_rows;
+    const char* profile;  // as ffprobe names it
+    long frame_duration;
+};
+
+class Mp4Encoding : public EncoderFiles, public ::testing::WithParamInterface<Mp4Case> {};
+
+TEST_P(Mp4Encoding, ClosedEncoderLeavesACompleteFile) {
+    const Mp4Case c = GetParam();
+    const std::wstring file = output_path(c.file);
+    ASSERT_EQ(v.OpenEncoder(id, file.c_str(), c.codec, kWidth, kHeight, c.bits_per_pixel, c.frame_rate, 4000000), 0);
+    write_frames(30, c.bits_per_pixel, c.reverse_rows);
+    EXPECT_EQ(v.CloseEncoder(id), 0);
+    expect_in_manifest(c.file, c.profile, 30, c.frame_duration);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codecs, Mp4Encoding,
+    ::testing::Values(Mp4Case{"h264_baseline_rgb24.mp4", 1, 24, 30.0, false, "Constrained Baseline", 333333},
+                      Mp4Case{"h264_main_rgb32_reversed.mp4", 2, 32, 25.0, true, "Main", 400000},
+                      Mp4Case{"h264_high_rgb24_reversed.mp4", 3, 24, 29.97, true, "High", 333667}),
+    [](const auto& info) { return "Codec" + std::to_string(info.param.codec); });
+
+TEST_F(EncoderFiles, DeletingAnOpenEncoderFinalizesItsFile) {
+    const std::wstring file = output_path("deleted_open.mp4");
+    ASSERT_EQ(v.OpenEncoder(id, file.c_str(), 2, kWidth, kHeight, 24, 30.0, 4000000), 0);
+    write_frames(12, 24, false);
+    EXPECT_EQ(v.DeleteEncoder(id), 0);
+    expect_in_manifest("deleted_open.mp4", "Main", 12, 333333);
+}
+
+TEST_F(EncoderFiles, CodecsWithoutAnEncoderFailWhereWindowsFails) {
+    struct Refusal {
+        const char* file;
+        int32_t codec;
+        int32_t width;
+        int32_t expected;
+    };
+    // No HEVC, WMV3 or VP9 encoder: the input type finds no transform (-22);
+    // an odd width suits no H.264 encoder (-22); an unknown extension names
+    // no container (-4).
+    for (const Refusal& r : {Refusal{"hevc.mp4", 5, kWidth, -22}, Refusal{"wmv3.wmv", 0, kWidth, -22},
+                             Refusal{"vp9.mp4", 7, kWidth, -22}, Refusal{"odd.mp4", 2, 641, -22},
+                             Refusal{"unknown.xyz", 2, kWidth, -4}}) {
+        const std::wstring file = output_path(r.file);
+        EXPECT_EQ(v.OpenEncoder(id, file.c_str(), r.codec, r.width, kHeight, 24, 30.0, 1000000), r.expected) << r.file;
+        uint8_t frame[16] = {};
+        EXPECT_EQ(v.WriteEncoder(id, frame, 0), -2) << r.file << ": the failed open left it closed";
+    }
+}
+
+}  // namespace
+}  // namespace vlx_test

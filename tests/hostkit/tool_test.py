@@ -3,6 +3,7 @@
 each command, a failure of each with its message, and the files it writes
 checked with ffprobe. Usage: tool_test.py SOURCE_DIR BUILD_DIR WINE_RUN"""
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -151,7 +152,34 @@ class Snap(unittest.TestCase):
             self.assertEqual(os.listdir(folder), [])
 
 
+def probe(path):
+    """ffprobe's codec, size and count of stored frames of the first video stream."""
+    out = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
+                          "stream=codec_name,width,height,nb_read_packets", "-of", "default=noprint_wrappers=1",
+                          path], capture_output=True, text=True, check=True).stdout
+    fields = dict(line.split("=", 1) for line in out.split())
+    return fields["codec_name"], int(fields["width"]), int(fields["height"]), int(fields["nb_read_packets"])
+
+
+def progress_lines(err):
+    """The states the updating progress line went through."""
+    return [part.strip() for part in err.split("\r") if part.strip()]
+
+
 class Record(unittest.TestCase):
+    def test_avi_files_uncompressed_and_through_the_test_compressor(self):
+        with tempfile.TemporaryDirectory() as folder:
+            for name, args, codec in (("raw.avi", [], "rawvideo"),
+                                      ("mjpeg.avi", ["--compressor", "vidlox Test MJPEG Compressor"], "mjpeg")):
+                code, out, err = vidlox("record", CAMERA, name, "--seconds", "1.5", *args, cwd=folder)
+                self.assertEqual(code, 0, err)
+                written = re.match(r"wrote %s: (\d+) frames of the camera's (\d+)" % name, out)
+                self.assertTrue(written, out)
+                frames, delivered = int(written.group(1)), int(written.group(2))
+                self.assertEqual(probe(os.path.join(folder, name)), (codec, 640, 480, frames))
+                self.assertTrue(20 <= frames <= delivered <= 60, out)
+                self.assertRegex(progress_lines(err)[-1], r"^record +\d+\.\d s  %d frames$" % delivered)
+
     def test_a_compressor_that_is_not_installed(self):
         with tempfile.TemporaryDirectory() as folder:
             code, _, err = vidlox("record", CAMERA, "x.avi", "--compressor", "no such codec", cwd=folder)
@@ -161,6 +189,23 @@ class Record(unittest.TestCase):
 
 
 class Encode(unittest.TestCase):
+    def test_grabs_into_an_mp4_upright_with_progress(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, out, err = vidlox("encode", CAMERA, "x.mp4", "--seconds", "1", "--fps", "10", cwd=folder)
+            self.assertEqual(code, 0, err)
+            self.assertEqual(out, "wrote x.mp4: 10 frames of 640x480 at 10 fps, codec 2\n")
+            # At 10 of the camera's 30 fps, about two camera frames in three never reach the file.
+            self.assertRegex(progress_lines(err)[-1], r"^encode +\d+\.\d s  10 frames  [1-9]\d* dropped$")
+            path = os.path.join(folder, "x.mp4")
+            self.assertEqual(probe(path), ("h264", 640, 480, 10))
+            first = os.path.join(folder, "first.png")
+            subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-frames:v", "1", first], check=True)
+            with Image.open(first) as picture:
+                rgb = picture.convert("RGB")
+                for (x, y), colour in (((4, 4), (255, 0, 0)), ((4, 475), (0, 0, 255))):
+                    for got, wanted in zip(rgb.getpixel((x, y)), colour):
+                        self.assertLess(abs(got - wanted), 24)
+
     def test_codec_without_a_format(self):
         with tempfile.TemporaryDirectory() as folder:
             code, _, err = vidlox("encode", CAMERA, "x.mp4", "--codec", "4", cwd=folder)

@@ -34,13 +34,20 @@ int64_t avi_frame_count(const std::wstring& file) {
     if (handle == INVALID_HANDLE_VALUE) return -1;
     std::vector<uint8_t> bytes(header_bytes);
     DWORD read = 0;
-    const BOOL ok = ReadFile(handle, bytes.data(), header_bytes, &read, nullptr);
+    LARGE_INTEGER size{};
+    const BOOL ok = GetFileSizeEx(handle, &size) && ReadFile(handle, bytes.data(), header_bytes, &read, nullptr);
     CloseHandle(handle);
     if (!ok || read < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "AVI ", 4) != 0)
         return -1;
     bytes.resize(read);
-    const int64_t whole_file = chunk_field(bytes, "dmlh", 0);  // dwTotalFrames
-    if (whole_file > 0) return whole_file;
+    // The main header counts the frames of the first RIFF chunk, which holds
+    // a whole recording below 1 GB; past it, 'AVIX' chunks follow and only
+    // the OpenDML header counts them all. (Wine's AVI Mux writes an OpenDML
+    // count one above the frames it stored, so it is not read otherwise.)
+    if (static_cast<int64_t>(little_endian(bytes.data() + 4)) + 8 < size.QuadPart) {
+        const int64_t whole_file = chunk_field(bytes, "dmlh", 0);  // dwTotalFrames
+        if (whole_file > 0) return whole_file;
+    }
     return chunk_field(bytes, "avih", 16);  // dwMicroSecPerFrame .. dwFlags, then dwTotalFrames
 }
 

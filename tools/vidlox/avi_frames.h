@@ -6,8 +6,9 @@
 
 namespace tool {
 
-// The OpenDML total ('dmlh', whole file) when present, else the main header's
-// dwTotalFrames ('avih'); -1 when the file cannot be read or has neither.
+// The main header's dwTotalFrames ('avih'), or for a file larger than its
+// first RIFF chunk the OpenDML total ('dmlh'); -1 when the file cannot be
+// read or is not an AVI file.
 int64_t avi_frame_count(const std::wstring& file);
 
 }  // namespace tool

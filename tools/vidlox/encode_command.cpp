@@ -68,9 +68,10 @@ int encode_command(const CommandLine& line) {
     if (int failed = session.grab(pixels, header)) return failed;
     const int32_t width = header.bmiHeader.biWidth;
     const int32_t height = std::abs(header.bmiHeader.biHeight);
-    // Grabbed frames are bottom-up when biHeight is positive; the encoder
-    // takes the top row first.
-    const int32_t flip = header.bmiHeader.biHeight > 0 ? 1 : 0;
+    // The sink writer takes RGB rows bottom-up, as Media Foundation reads RGB
+    // without a default stride: a grabbed DIB goes as it is, and only a
+    // top-down frame (negative biHeight) needs its rows reversed.
+    const int32_t flip = header.bmiHeader.biHeight < 0 ? 1 : 0;
 
     Encoder encoder;
     if (int failed = encoder.start()) return failed;

@@ -6,6 +6,8 @@
 namespace tool {
 
 // vlx_Open's render modes that the commands use (include/vidlox.h, vlx_Open).
+constexpr int render_vmr7 = 1;
+constexpr int render_vmr9 = 2;
 constexpr int render_null_renderer = 6;
 constexpr int render_avi_file = 300;
 constexpr int render_avi_file_no_preview_renderer = 301;

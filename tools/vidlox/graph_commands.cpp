@@ -69,7 +69,12 @@ int filters_command(const CommandLine& line) {
         return exit_usage;
     }
     CaptureSession session;
-    if (int failed = session.open(line.positional[0], mode)) return failed;
+    // The mixing renderers in windowed mode with one stream: their other
+    // modes need a host that draws (and crash Wine's VMR9).
+    const bool mixing = mode == render_vmr7 || mode == render_vmr9;
+    const intptr_t windowed = 1, streams = 1;
+    if (int failed = session.open(line.positional[0], mode, mixing ? windowed : 0, mixing ? streams : 0))
+        return failed;
     const int32_t size = vlx_GetStreamFilterListSize();
     if (size < 0) return library_failure("vlx_GetStreamFilterListSize", size);
     std::string text(static_cast<size_t>(size) + 1, '\0');

@@ -30,7 +30,8 @@ const Command commands[] = {
     {"caps DEVICE", 1, 1, "", caps_command, "the device's capabilities, one line each"},
     {"filters DEVICE [MODE]", 1, 2, "", filters_command,
      "the filters of the device's graph in render mode MODE\n"
-     "(default 6 Null Renderer; 0 Video Renderer, 1 VMR7, 2 VMR9)"},
+     "(default 6 Null Renderer; 0 Video Renderer; 1 VMR7 and\n"
+     "2 VMR9, windowed with one stream)"},
     {"snap DEVICE FILE [--size WxH] [--quality Q] [--raw]", 2, 2, "--size --quality --raw", snap_command,
      "saves the newest frame through vlx_SaveImage in the\n"
      "format of FILE's extension (.bmp .jpg .png .gif .tif\n"

@@ -448,8 +448,10 @@ int32_t vlx_CreateEncoder(void);
 int32_t vlx_OpenEncoder(int32_t encoder_id, const wchar_t* file_name, int32_t codec, int32_t width, int32_t height,
                         int32_t bits_per_pixel, double frame_rate, int32_t bit_rate);
 
-/* Writes one frame; a non-zero `flip_vertical` reverses the row order (for
- * bottom-up frames).
+/* Writes one frame; a non-zero `flip_vertical` reverses the row order on
+ * the way. The sink writer takes RGB rows bottom-up, as DIBs and
+ * vlx_GetImageMem frames lie: write those with 0, and top-down frames
+ * with 1.
  *   0 written   -100 unknown id   -1 NULL pixels   -2 not open
  *   -3 MFCreateMemoryBuffer
  *   -4 Lock   -5 MFCopyImage   -6 Unlock   -7 SetCurrentLength

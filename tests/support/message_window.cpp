@@ -41,7 +41,6 @@ LRESULT CALLBACK MessageWindow::procedure(HWND hwnd, UINT message, WPARAM wparam
         self->received_.push_back({wparam, lparam});
         return 0;
     }
-    if (message == WM_PARENTNOTIFY && LOWORD(wparam) == WM_DESTROY && self) ++self->children_destroyed_;
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 

@@ -24,15 +24,11 @@ public:
     HWND handle() const { return hwnd_; }
     // Dispatches everything queued for this thread, then returns what arrived.
     const std::vector<PostedMessage>& pump();
-    // Child windows that were destroyed while still children of this window
-    // (WM_PARENTNOTIFY with WM_DESTROY).
-    int children_destroyed() const { return children_destroyed_; }
 
 private:
     static LRESULT CALLBACK procedure(HWND, UINT, WPARAM, LPARAM);
     HWND hwnd_ = nullptr;
     std::vector<PostedMessage> received_;
-    int children_destroyed_ = 0;
 };
 
 }  // namespace vlx_test

@@ -75,6 +75,18 @@ int32_t vlx_SetErrorCallbackHwnd(HWND hwnd, int32_t extra);
 /* Status code of the most recent reported platform call (0 at load). */
 int32_t vlx_GetLastError(void);
 
+/* ---- Buffer sizes ------------------------------------------------------
+ * Calls the size query that `query` selects and returns its result
+ * unchanged, negative codes included; it checks nothing itself.
+ *     0  vlx_GetDeviceListSize(0)     1  vlx_GetDeviceListSize(1)
+ *     2  vlx_GetStreamFilterListSize()
+ *     3  vlx_GetCodecListSize(0)      4  vlx_GetCodecListSize(1)
+ *     5  vlx_GetImageMemSize(0)       6  vlx_GetImageMemSize(1)
+ *     7  vlx_GetDevCapConfigSize(0)   8  vlx_GetDevCapConfigSize(1)
+ *     9  vlx_GetDevCapConfigSize(2)
+ *     any other value: -1, nothing called */
+int32_t vlx_GetBufferSize(int32_t query);
+
 /* ---- Device and codec lists -------------------------------------------
  * A list appends each friendly name as UTF-8 followed by CR LF to the
  * NUL-terminated text already in `buffer`, and returns the number of names
@@ -155,7 +167,11 @@ int32_t vlx_Open(int32_t device_index, int32_t render_mode, int32_t reserved, in
 
 /* Offers every usable capability of the active slot's capture pin (RGB and
  * FORMAT_VideoInfo) to SetFormat with the requested width, height and frame
- * rate written into it; the last one accepted is in force.
+ * rate written into it; the last one accepted is in force. For uncompressed
+ * RGB types (BI_RGB, BI_BITFIELDS) biSizeImage and lSampleSize are set to
+ * the new frame size, row stride x |height| (0 when a negative width or a
+ * size beyond 32 bits leaves no valid one), so that a device which takes the
+ * type as given announces frames of the size it delivers.
  *   0 done (also: no usable capability, or a capabilities block size other
  *     than 128)   1 the device refused a format (the offers stop there)
  *   -1 not initialised  -2 no graph in the slot  -3 no device
@@ -194,6 +210,24 @@ int32_t vlx_Close(void);
  *   -4 GetState failed with another code (vlx_GetLastError has it) */
 int32_t vlx_GetState(void);
 
+/* The names of the filters in the active slot's graph, in the graph's
+ * enumeration order, as a name list: each name as UTF-8 followed by CR LF,
+ * appended to the NUL-terminated text already in `buffer`. The result is
+ * the number of filters listed; the size query gives the bytes the list
+ * needs in an empty buffer (sum of name length + 2, plus 1).
+ * vlx_GetStreamFilterList is the same function under a second name.
+ *   -1 slot not open (also: NULL buffer, nothing enumerated)   -2 no graph
+ * List and size query always agree:
+ *  - a name whose UTF-8 form exceeds 255 bytes is cut after the last whole
+ *    character that fits in 255 bytes (a surrogate pair is never split);
+ *  - a filter whose QueryFilterInfo fails contributes an empty line (just
+ *    CR LF) and is counted, so that the count is the number of lines;
+ *  - when the graph gives no filter enumerator the list is empty (0, size 1).
+ */
+int32_t vlx_StreamFilterList(char* buffer);
+int32_t vlx_GetStreamFilterList(char* buffer);
+int32_t vlx_GetStreamFilterListSize(void);
+
 /* ---- Frames ------------------------------------------------------------
  * Frames are 24-bit DIBs (blue, green, red), rows padded to 4 bytes,
  * bottom-up when biHeight is positive, exactly as the grabber holds them.
@@ -223,12 +257,161 @@ int32_t vlx_GetImageMemSize(int32_t mode);
  *   0 copied   -8 no sample grabber   -5 also for a NULL header */
 int32_t vlx_GetImageMem(void* pixels, int32_t* size, void* header);
 
+/* ---- Still pictures ----------------------------------------------------
+ * Both take the newest frame as vlx_GetImage does (one copy of it) and
+ * share the frame codes above (-4 also when the frame copy cannot be
+ * allocated); with the log on, each logs its GetConnectedMediaType and
+ * GetCurrentBuffer calls under its own name. A refusal before the file step
+ * creates no file, and neither function leaves a partial file behind: a file
+ * it began and could not finish is removed. */
+
+/* Writes a BMP file (ANSI path, replaced if it exists): the 14-byte file
+ * header (bfSize = pixel bytes + 54, bfOffBits 54), the frame's 40-byte
+ * BITMAPINFOHEADER exactly as vlx_GetImageMem returns it, then the frame's
+ * bytes unchanged (so a top-down frame gives a top-down BMP, which viewers
+ * show upright).
+ *   0 written   -9 no sample grabber   -8 the file cannot be created
+ *   -10 a write failed or was short, or the file could not be closed; the
+ *       partial file is removed */
+int32_t vlx_SaveBMP(const char* file_name);
+
+/* Encodes the frame through WIC into `file_name` (UTF-16, replaced if it
+ * exists), upright, scaled to `width` x `height` (either 0 or less: the
+ * frame's own width or height; the aspect ratio is the caller's affair).
+ *   format  container             pixel format   option, 0 <= quality <= 100
+ *     0     BMP                   24bpp BGR      none
+ *     1     JPEG                  24bpp BGR      "ImageQuality" = quality/100
+ *     2     PNG                   24bpp BGR      none
+ *     3     GIF                   8bpp indexed   none (median-cut palette)
+ *     4     TIFF                  24bpp BGR      "CompressionQuality" = q/100
+ *     5     JPEG XR               24bpp BGR      "ImageQuality" = quality/100
+ *     6     HEIF                  24bpp BGR      "ImageQuality" = quality/100
+ * A quality outside 0-100 (negative ones included) is not an error: no
+ * option is written, except "Lossless" (VT_BOOL 1) for JPEG XR. Quality
+ * options are VT_R4.
+ * Frames are written upright whichever way their rows run: a bottom-up frame
+ * is flipped, a top-down one (negative biHeight) is taken as it is, with its
+ * absolute height. Rows are copied into the WIC bitmap one by one with the
+ * stride its lock reports.
+ *   0 written   -9 no sample grabber
+ *   -10 CoCreateInstance(WICImagingFactory)   -11 format not 0-6
+ *   -12 CreateEncoder (JPEG XR and HEIF where the system has no encoder)
+ *   -13 CreateStream   -14 the file cannot be opened for writing
+ *   -15 encoder Initialize   -16 CreateNewFrame   -17 writing the option
+ *   -18 frame Initialize   -19 SetSize   -20 SetPixelFormat
+ *   -21 CreateBitmap   -22 Lock   -23 the lock's data pointer or stride
+ *   -24 the frame holds fewer bytes than its header describes, or the
+ *       bitmap's buffer is too small for it (nothing copied)
+ *   -25 CreateFormatConverter   -26 CreateBitmapFlipRotator
+ *   -27 flip-rotator Initialize   -28 CreateBitmapScaler
+ *   -29 scaler Initialize   -30 converter Initialize   -31 WriteSource
+ *   -32 frame Commit   -33 encoder Commit
+ * The WIC calls are not logged: their failures show in these codes only.
+ * COM must be initialised on the calling thread (vlx_Init does it). */
+int32_t vlx_SaveImage(const wchar_t* file_name, int32_t format, int32_t quality, int32_t width, int32_t height);
+
 /* ---- Requested capture format ------------------------------------------
  * Stored in the active slot, no checks, always 0; applied at the next
  * vlx_Open or vlx_SetDevCapConfig and kept across vlx_Close. 0 = none. */
 int32_t vlx_SetDevWidth(int32_t width);
 int32_t vlx_SetDevHeight(int32_t height);
 int32_t vlx_SetDevFrameRate(double frame_rate);
+
+/* ---- Capture capabilities ------------------------------------------------
+ * The usable capabilities of the active slot's capture pin (those
+ * vlx_SetDevCapConfig offers: FORMAT_VideoInfo with a whole
+ * VIDEOINFOHEADER) as three parallel lists, line k of each describing the
+ * same capability: the frame rate 10^7 / AvgTimePerFrame with "%1.2f" ("30.00";
+ * an AvgTimePerFrame of 0 gives "inf"), the width and the height with "%1d".
+ * Each line ends with CR LF; the lines are appended to the NUL-terminated
+ * text already in each buffer.
+ *
+ * vlx_GetDevCapConfig: 0 (also when nothing was appended)
+ * vlx_GetDevCapConfigSize: the bytes list `list` (0 rates, 1 widths,
+ *   2 heights; any other value: an empty list) needs in an empty buffer,
+ *   terminator included: 1 when there is nothing to list
+ *   -1 not initialised (vlx_GetDevCapConfig also: a NULL buffer, nothing
+ *      enumerated)
+ *   -2 no graph in the slot   -3 no device
+ *   -4 the capture pin has no IAMStreamConfig
+ * A capabilities block size other than 128, or a failed
+ * GetNumberOfCapabilities, lists nothing. */
+int32_t vlx_GetDevCapConfig(char* rates, char* widths, char* heights);
+int32_t vlx_GetDevCapConfigSize(int32_t list);
+
+/* One value of capability 0, read without the usability tests of the lists:
+ *     0 biWidth   1 biHeight   2 dwBitRate   3 dwBitErrorRate
+ *     4 AvgTimePerFrame (low 32 bits)   5 biCompression (FourCC, BI_RGB 0)
+ *   0 any other item, or no capabilities (capability 0 is then not read)
+ *   -1 slot not open   -3 no graph in the slot
+ *   -4 FindInterface failed   -2 GetNumberOfCapabilities did not answer S_OK
+ *   -5 capabilities block size other than 128
+ *   -6 capability 0 cannot be read, or its type is not FORMAT_VideoInfo
+ *      with a whole VIDEOINFOHEADER (its fields are never guessed at)
+ * The checks run in the order -1, -3, -4, -2, -5. */
+int32_t vlx_GetCapInfo(int32_t item);
+/* ---- Property pages and the compressor's dialogs ------------------------
+ * Each shows the platform's modal frame or dialog, owned by `owner_window`,
+ * on the calling thread, and returns when the user has closed it. The frame
+ * is shown whatever it answers; its result is not returned. */
+
+/* The pages of the graph's filter named `filter_name` (UTF-16, the name it
+ * was added under: "Device Filter", "Sample Grabber", "Video Renderer",
+ * "VMR7", "VMR9", "Null Renderer", or a compressor's friendly name); the
+ * frame's caption is the filter's own name.
+ *   0 shown   -1 slot not open   -3 no filter graph
+ *   -2 no filter of that name (also a NULL name, which is not looked up),
+ *      the filter has no property pages, or GetPages failed (nothing shown)
+ * The frame is captioned with `filter_name` when QueryFilterInfo fails. */
+int32_t vlx_FilterProp(HWND owner_window, const wchar_t* filter_name);
+
+/* The pages of the device filter's first pin (whatever its direction),
+ * captioned "デバイスピンのプロパティ" (UTF-16).
+ *   0 shown   -1 slot not open   -6 no device filter
+ *   -2 EnumPins failed   -3 Reset failed   -4 the device has no pin
+ *   -5 the pin has no property pages, or GetPages failed (nothing shown) */
+int32_t vlx_DevPinProp(HWND owner_window);
+
+/* IAMVfwCompressDialogs::ShowDialog(dialog, owner_window) on the compressor
+ * that the slot's AVI branch put into the graph (vlx_Open modes 300/301 with
+ * a compressor name, when that compressor offers the interface): dialog 1
+ * configure, 2 about, 4 / 8 ask whether those exist (nothing is shown).
+ *   -1 the slot holds no compressor dialogs (no vlx_Init or slot state is
+ *      needed otherwise)
+ *   otherwise ShowDialog's HRESULT, unchanged (S_OK, S_FALSE, failures) */
+int32_t vlx_CodecDialog(HWND owner_window, int32_t dialog);
+
+/* ---- Mixing renderer controls (render modes 1 VMR7, 2 VMR9) ------------- */
+
+/* Blends the bitmap selected into `source_dc` over the running preview:
+ * source rectangle in pixels, destination in normalized video coordinates
+ * (0.0 .. 1.0), `alpha` 0.0 transparent .. 1.0 opaque. `use_color_key` 1
+ * makes the key colour (low 8 bits of each of red, green, blue) transparent;
+ * any other value blends every pixel.
+ *   -1 slot not running
+ *   -2 the render mode is not 1 or 2 (no mixing renderer: nothing mixed)
+ *   -3 the mode's VMR filter is missing
+ *   -8 the renderer offers no mixer bitmap (VMR7 on Wine); nothing is set
+ *   -4 / -5 / -6 / -7 SetAlphaBitmap answered E_INVALIDARG / E_POINTER /
+ *      E_OUTOFMEMORY / E_FAIL
+ *   otherwise SetAlphaBitmap's HRESULT, unchanged (0 on success; Wine 8's
+ *   VMR9 answers E_NOTIMPL) */
+int32_t vlx_VMRMixImage(HDC source_dc, int32_t source_left, int32_t source_top, int32_t source_right,
+                        int32_t source_bottom, float alpha, float dest_left, float dest_top, float dest_right,
+                        float dest_bottom, int32_t use_color_key, int32_t key_red, int32_t key_green,
+                        int32_t key_blue);
+
+/* A non-zero `deinterlace_prefs` sets the deinterlacing preferences
+ * (DeinterlacePref / DeinterlacePref9 flags: 1 next best, 2 bob, 4 weave)
+ * and `mode_guid` is ignored; zero sets the deinterlacing mode *mode_guid
+ * (NULL: GUID_NULL) for every stream. Acts on the active slot's render mode
+ * without looking at its state. Nothing is reported to the error recorder.
+ *   -1 not initialised   -2 the render mode is not 1 or 2
+ *   -3 the mode's VMR filter is missing (a closed slot after a vlx_Open
+ *      that failed in a VMR step keeps that render mode)
+ *   -4 the renderer offers no deinterlace control (VMR7 and VMR9 on Wine)
+ *   otherwise the HRESULT of SetDeinterlacePrefs / SetDeinterlaceMode */
+int32_t vlx_SetVMRDeinterlace(uint32_t deinterlace_prefs, const GUID* mode_guid);
 
 /* ---- Video file encoder --------------------------------------------------
  * Encodes host frames into a compressed video file through the Media

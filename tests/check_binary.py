@@ -10,15 +10,25 @@ EXPECTED_EXPORTS = {
     # library frame, errors and log
     "vlx_Init", "vlx_Exit", "vlx_SetActiveSel", "vlx_GetActiveSel", "vlx_GetRef", "vlx_Version",
     "vlx_SetLogLevel", "vlx_SetLogBuffer", "vlx_SetErrorCallbackHwnd", "vlx_GetLastError",
+    # buffer size dispatcher
+    "vlx_GetBufferSize",
     # device and codec lists
     "vlx_GetDeviceList", "vlx_GetDeviceListSize", "vlx_GetCodecList", "vlx_GetCodecListSize",
     # capture graph and running control
     "vlx_Open", "vlx_SetDevCapConfig", "vlx_Play", "vlx_Play2", "vlx_ReSize", "vlx_Stop", "vlx_SetCapConfig",
     "vlx_Close", "vlx_GetState",
+    # graph filter list (two names, one function)
+    "vlx_StreamFilterList", "vlx_GetStreamFilterList", "vlx_GetStreamFilterListSize",
     # frames
     "vlx_GetImage", "vlx_GetImageMemSize", "vlx_GetImageMem",
+    # still pictures
+    "vlx_SaveBMP", "vlx_SaveImage",
     # requested capture format
     "vlx_SetDevWidth", "vlx_SetDevHeight", "vlx_SetDevFrameRate",
+    # capture capabilities
+    "vlx_GetDevCapConfig", "vlx_GetDevCapConfigSize", "vlx_GetCapInfo",
+    # property pages, codec dialog, mixing renderer controls
+    "vlx_FilterProp", "vlx_DevPinProp", "vlx_CodecDialog", "vlx_VMRMixImage", "vlx_SetVMRDeinterlace",
     # video file encoder
     "vlx_InitEncoder", "vlx_UnInitEncoder", "vlx_CreateEncoder", "vlx_OpenEncoder", "vlx_WriteEncoder",
     "vlx_CloseEncoder", "vlx_DeleteEncoder",
@@ -44,6 +54,14 @@ def main():
         ok = False
         print("missing exports:", sorted(EXPECTED_EXPORTS - exports))
         print("unexpected exports:", sorted(exports - EXPECTED_EXPORTS))
+    # One function under two exported names: both names lead to one address.
+    address_table = dump.split("Export Address Table --", 1)
+    addresses = dict(re.findall(r"\[\s*(\d+)\] \+base\[\s*\d+\] ([0-9a-f]+) Export RVA", address_table[-1]))
+    slots = {name: slot for slot, name in re.findall(r"\[\s*(\d+)\]\s+(\S+)\s*$", table, re.M)}
+    aliases = [addresses.get(slots.get(name, "?")) for name in ("vlx_StreamFilterList", "vlx_GetStreamFilterList")]
+    if None in aliases or aliases[0] != aliases[1]:
+        ok = False
+        print("vlx_GetStreamFilterList is not vlx_StreamFilterList:", aliases)
     foreign = sorted(imports - SYSTEM_DLLS)
     if foreign:
         ok = False

@@ -1,6 +1,7 @@
 // The open operation: a sink writer for the file, one compressed video
 // stream from the codec table and the uncompressed RGB input that the host's
 // frames have.
+#include "common/dib_size.h"
 #include "encoder/codec_table.h"
 #include "encoder/encoder.h"
 #include "encoder/frame_timing.h"
@@ -21,9 +22,8 @@ UINT64 packed(uint32_t high, uint32_t low) { return (UINT64{high} << 32) | low; 
 
 // Row stride and frame size in 32 bits, or none when they do not fit.
 bool frame_geometry(int32_t width, int32_t height, int32_t bits_per_pixel, int32_t* stride) {
-    const int64_t row_bits = int64_t{width} * bits_per_pixel + 31;
-    if (row_bits > std::numeric_limits<int32_t>::max()) return false;
-    const int64_t row_stride = (row_bits / 32) * 4;
+    if (int64_t{width} * bits_per_pixel + 31 > std::numeric_limits<int32_t>::max()) return false;
+    const int64_t row_stride = dib_row_bytes(width, bits_per_pixel);
     if (row_stride * height > std::numeric_limits<int32_t>::max()) return false;
     *stride = static_cast<int32_t>(row_stride);
     return true;

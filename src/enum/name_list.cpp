@@ -12,6 +12,12 @@ int32_t utf8_length(const wchar_t* name) {
     return with_nul > 0 ? with_nul - 1 : 0;
 }
 
+int32_t utf8_length(const wchar_t* name, int32_t units) {
+    if (!name || units <= 0) return 0;
+    const int length = WideCharToMultiByte(CP_UTF8, 0, name, units, nullptr, 0, nullptr, nullptr);
+    return length > 0 ? length : 0;
+}
+
 NameListWriter::NameListWriter(char* text) : end_(text + std::strlen(text)) {}
 
 void NameListWriter::add(const wchar_t* name) {

@@ -10,6 +10,8 @@ namespace vlx {
 // Byte length of `name` in UTF-8, without terminator. Names are converted
 // whole, however long; a null name counts as empty.
 int32_t utf8_length(const wchar_t* name);
+// The same for the first `units` UTF-16 code units of `name`.
+int32_t utf8_length(const wchar_t* name, int32_t units);
 
 // Appends names to the text already in a host buffer.
 class NameListWriter {

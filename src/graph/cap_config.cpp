@@ -1,10 +1,12 @@
 #include "graph/cap_config.h"
 
+#include "common/dib_size.h"
 #include "library/library_state.h"
 #include "library/platform_call.h"
 #include "graph/capabilities.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 
@@ -23,6 +25,19 @@ std::optional<REFERENCE_TIME> time_per_frame_for(double rate) {
     return static_cast<REFERENCE_TIME>(static_cast<int32_t>(time));
 }
 
+// An uncompressed RGB type announces its frame size twice, in biSizeImage and
+// lSampleSize. Drivers that take the type as given allocate and describe
+// samples by those fields, so they must follow the new width and height; a
+// size that 32 bits cannot hold (or a negative width) is written as 0,
+// "not stated", rather than as a wrong number.
+void match_frame_size(AM_MEDIA_TYPE& type, BITMAPINFOHEADER& bmi) {
+    if (bmi.biCompression != BI_RGB && bmi.biCompression != BI_BITFIELDS) return;
+    const int64_t size = dib_row_bytes(bmi.biWidth, bmi.biBitCount) * std::llabs(bmi.biHeight);
+    const bool fits = bmi.biWidth >= 0 && size <= static_cast<int64_t>(std::numeric_limits<DWORD>::max());
+    bmi.biSizeImage = fits ? static_cast<DWORD>(size) : 0;
+    type.lSampleSize = bmi.biSizeImage;
+}
+
 }  // namespace
 
 bool format_requested() {
@@ -31,30 +46,24 @@ bool format_requested() {
 }
 
 int32_t apply_requested_format() {
-    if (!library_initialised()) return -1;
-    Slot& slot = active_slot();
-    if (!slot.capture_builder) return -2;
-    if (!slot.device_filter) return -3;
-
+    static constexpr CapabilityCalls kCalls{
+        "vlx_SetDevCapConfig->CaptureGraphBuilder2->FindInterface(PIN_CATEGORY_CAPTURE)",
+        "vlx_SetDevCapConfig->AMStreamConfig->GetNumberOfCapabilities",
+        "vlx_SetDevCapConfig->AMStreamConfig->GetStreamCaps"};
     ComPtr<IAMStreamConfig> config;
-    if (find_stream_config(slot.capture_builder.get(), slot.device_filter.get(),
-                           "vlx_SetDevCapConfig->CaptureGraphBuilder2->FindInterface(PIN_CATEGORY_CAPTURE)",
-                           config) != S_OK ||
-        !config) {
-        return -4;
-    }
-    const CapabilityCount caps =
-        count_capabilities(config.get(), "vlx_SetDevCapConfig->AMStreamConfig->GetNumberOfCapabilities");
+    CapabilityCount caps{};
+    if (const int32_t refused = open_capabilities(kCalls, config, caps)) return refused;
     // Any other block size means the pin is not a video pin.
     if (caps.block_size != kCapsBlockSize || caps.count <= 0) return 0;
 
     int32_t result = 0;
     visit_usable_capabilities(
-        config.get(), caps.count, "vlx_SetDevCapConfig->AMStreamConfig->GetStreamCaps",
+        config.get(), caps.count, kCalls.stream_caps,
         [&](AM_MEDIA_TYPE& type, VIDEOINFOHEADER& vih) {
             const Slot& wanted = active_slot();  // read afresh for every capability
             vih.bmiHeader.biHeight = wanted.requested_height;
             vih.bmiHeader.biWidth = wanted.requested_width;
+            match_frame_size(type, vih.bmiHeader);
             if (const auto time = time_per_frame_for(wanted.requested_frame_rate)) vih.AvgTimePerFrame = *time;
             const HRESULT set = reported_call("vlx_SetDevCapConfig->AMStreamConfig->SetFormat",
                                               [&] { return config->SetFormat(&type); });

@@ -1,6 +1,7 @@
 #include "graph/capabilities.h"
 
 #include "common/media_type.h"
+#include "library/library_state.h"
 #include "library/platform_call.h"
 
 namespace vlx {
@@ -22,6 +23,26 @@ CapabilityCount count_capabilities(IAMStreamConfig* config, const char* context)
     return result;
 }
 
+int32_t open_capabilities(const CapabilityCalls& calls, ComPtr<IAMStreamConfig>& config, CapabilityCount& caps) {
+    if (!library_initialised()) return -1;
+    const Slot& slot = active_slot();
+    if (!slot.capture_builder) return -2;
+    if (!slot.device_filter) return -3;
+    if (find_stream_config(slot.capture_builder.get(), slot.device_filter.get(), calls.find_interface, config) !=
+            S_OK ||
+        !config) {
+        return -4;
+    }
+    caps = count_capabilities(config.get(), calls.count);
+    return 0;
+}
+
+VIDEOINFOHEADER* whole_video_info(const AM_MEDIA_TYPE& type) {
+    if (!IsEqualGUID(type.formattype, FORMAT_VideoInfo) || type.cbFormat < sizeof(VIDEOINFOHEADER) || !type.pbFormat)
+        return nullptr;
+    return reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat);
+}
+
 void visit_usable_capabilities(IAMStreamConfig* config, int count, const char* context,
                                const std::function<bool(AM_MEDIA_TYPE&, VIDEOINFOHEADER&)>& visit) {
     for (int index = 0; index < count; ++index) {
@@ -31,11 +52,9 @@ void visit_usable_capabilities(IAMStreamConfig* config, int count, const char* c
             return config->GetStreamCaps(index, type.put(), reinterpret_cast<BYTE*>(&caps));
         });
         if (FAILED(status) || !type) continue;
-        if (!IsEqualGUID(type->formattype, FORMAT_VideoInfo) || type->cbFormat < sizeof(VIDEOINFOHEADER) ||
-            !type->pbFormat) {
-            continue;
-        }
-        if (!visit(*type.get(), *reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat))) return;
+        VIDEOINFOHEADER* video_info = whole_video_info(*type.get());
+        if (!video_info) continue;
+        if (!visit(*type.get(), *video_info)) return;
     }
 }
 

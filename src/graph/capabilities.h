@@ -25,6 +25,23 @@ struct CapabilityCount {
 };
 CapabilityCount count_capabilities(IAMStreamConfig* config, const char* context);
 
+// Context strings of the opening that vlx_SetDevCapConfig and the capability
+// lists share, and of their GetStreamCaps calls.
+struct CapabilityCalls {
+    const char* find_interface;
+    const char* count;
+    const char* stream_caps;
+};
+
+// That opening: -1 library not initialised, -2 no capture graph builder in
+// the active slot, -3 no device filter, -4 FindInterface did not answer S_OK;
+// 0 with the capture pin's IAMStreamConfig and its capability count.
+int32_t open_capabilities(const CapabilityCalls& calls, ComPtr<IAMStreamConfig>& config, CapabilityCount& caps);
+
+// The VIDEOINFOHEADER of a FORMAT_VideoInfo type whose format block holds a
+// whole one; null for any other type.
+VIDEOINFOHEADER* whole_video_info(const AM_MEDIA_TYPE& type);
+
 // Calls `visit` for each usable capability in index order (a successful
 // GetStreamCaps with a FORMAT_VideoInfo type whose format block holds a
 // whole VIDEOINFOHEADER); `visit` returns false to stop. Each GetStreamCaps

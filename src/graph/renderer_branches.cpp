@@ -121,10 +121,14 @@ int32_t add_compressor(Slot& slot, const wchar_t* wanted) {
         platform_call("vlx_Open->Moniker->BindToObject(AVI compressor)", [&] {
             return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, slot.avi_compressor.put_void());
         });
-        platform_call("vlx_Open->Moniker->BindToObject(AVI dialogs)", [&] {
-            return moniker->BindToObject(nullptr, nullptr, IID_IAMVfwCompressDialogs,
-                                         slot.compress_dialogs.put_void());
-        });
+        // The dialogs must configure the very compressor that goes into the
+        // graph: a second BindToObject would create a second instance that
+        // never writes a frame.
+        if (slot.avi_compressor) {
+            platform_call("vlx_Open->AviCompressor->QueryInterface(AMVfwCompressDialogs)", [&] {
+                return slot.avi_compressor->QueryInterface(IID_IAMVfwCompressDialogs, slot.compress_dialogs.put_void());
+            });
+        }
         reported_call("vlx_Open->GraphBuilder->AddFilter(AVI)",
                       [&] { return slot.graph_builder->AddFilter(slot.avi_compressor.get(), wanted); });
         return 0;

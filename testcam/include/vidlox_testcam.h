@@ -56,6 +56,13 @@ extern "C" {
 #define VLXCAM_NAME_REFUSES L"vidlox Test Camera (refuses formats)"
 #define VLXCAM_NAME_PREVIEW_PIN L"vidlox Test Camera (capture and preview pins)"
 #define VLXCAM_NAME_SLOW_START L"vidlox Test Camera (first frame after 2 s)"
+/* Like some drivers, keeps the biSizeImage and lSampleSize of the type given
+ * to SetFormat and connects with them, while it delivers frames of the real
+ * size of the format: a stale size in the type reaches the host unchanged. */
+#define VLXCAM_NAME_KEEPS_SIZES L"vidlox Test Camera (keeps given sample size)"
+/* GetStreamCaps states capability 0 with AvgTimePerFrame 0, as drivers with a
+ * variable frame rate do; it connects and streams like the main camera. */
+#define VLXCAM_NAME_UNSTATED_RATE L"vidlox Test Camera (capability without frame rate)"
 /* "vidlox Kamera für Tests ✓": a 2-byte and a 3-byte UTF-8 character. */
 #define VLXCAM_NAME_NON_ASCII L"vidlox Kamera f\u00fcr Tests \u2713"
 

@@ -91,6 +91,7 @@ private:
 
     // Guarded by the filter's lock.
     std::optional<VideoFormat> chosen_format_;  // set by SetFormat
+    std::optional<StatedSizes> given_sizes_;    // set by SetFormat on a keeps_given_sizes device
     ComPtr<IPin> peer_;
     ComPtr<IMemInputPin> peer_input_;
     ComPtr<IMemAllocator> allocator_;

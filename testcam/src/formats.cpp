@@ -135,6 +135,15 @@ std::optional<VideoFormat> acceptable_format(const AM_MEDIA_TYPE& type) {
     return std::nullopt;
 }
 
+StatedSizes stated_sizes(const AM_MEDIA_TYPE& type) {
+    return {reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat)->bmiHeader.biSizeImage, type.lSampleSize};
+}
+
+void state_sizes(AM_MEDIA_TYPE& type, const StatedSizes& sizes) {
+    reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->bmiHeader.biSizeImage = sizes.image_size;
+    type.lSampleSize = sizes.sample_size;
+}
+
 bool is_partial(const AM_MEDIA_TYPE& type) {
     return IsEqualGUID(type.majortype, GUID_NULL) || IsEqualGUID(type.subtype, GUID_NULL) ||
            IsEqualGUID(type.formattype, GUID_NULL) || !type.pbFormat;

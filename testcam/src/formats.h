@@ -34,6 +34,15 @@ HRESULT video_info_media_type(const VideoFormat& format, AM_MEDIA_TYPE& type);
 // interval inside that size's range.
 std::optional<VideoFormat> acceptable_format(const AM_MEDIA_TYPE& type);
 
+// The frame size a media type states, in biSizeImage and lSampleSize.
+struct StatedSizes {
+    DWORD image_size;
+    ULONG sample_size;
+};
+// Of an RGB24 FORMAT_VideoInfo type that acceptable_format() took.
+StatedSizes stated_sizes(const AM_MEDIA_TYPE& type);
+void state_sizes(AM_MEDIA_TYPE& type, const StatedSizes& sizes);
+
 // Whether `type` leaves anything open (GUID_NULL or no format block).
 bool is_partial(const AM_MEDIA_TYPE& type);
 // Whether a fully specified `candidate` matches the fields `pattern` sets.

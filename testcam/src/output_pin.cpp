@@ -113,6 +113,7 @@ HRESULT OutputPin::try_connection(IPin* receiver, const AM_MEDIA_TYPE& type) {
     // Connect with our own normalised description of that format.
     MediaType normalised;
     if (FAILED(video_info_media_type(*format, *normalised.get()))) return E_OUTOFMEMORY;
+    if (given_sizes_) state_sizes(*normalised.get(), *given_sizes_);
 
     const HRESULT received = receiver->ReceiveConnection(this, normalised.get());
     if (FAILED(received)) return received;
@@ -266,6 +267,7 @@ STDMETHODIMP OutputPin::SetFormat(AM_MEDIA_TYPE* type) {
         if (peer_->QueryAccept(normalised.get()) != S_OK) return VFW_E_INVALIDMEDIATYPE;
     }
     chosen_format_ = format;
+    if (filter_.profile().quirk == Quirk::keeps_given_sizes) given_sizes_ = stated_sizes(*type);
     if (peer_ && !same_format(connection_format_, *format) && filter_.graph()) {
         ComPtr<IFilterGraph2> graph;
         if (SUCCEEDED(filter_.graph()->QueryInterface(IID_IFilterGraph2, graph.put_void()))) {
@@ -305,6 +307,9 @@ STDMETHODIMP OutputPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* cap
     if (FAILED(capability_media_type(index, *capability.get()))) return E_OUTOFMEMORY;
     *type = vlx::clone_media_type(*capability.get());
     if (!*type) return E_OUTOFMEMORY;
+    if (index == 0 && filter_.profile().quirk == Quirk::unstated_rate) {
+        reinterpret_cast<VIDEOINFOHEADER*>((*type)->pbFormat)->AvgTimePerFrame = 0;
+    }
     VIDEO_STREAM_CONFIG_CAPS block;
     capability_caps(index, block);
     // Never write more than the block size we reported.

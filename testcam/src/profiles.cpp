@@ -19,6 +19,8 @@ constexpr DeviceProfile kProfiles[] = {
     {VLXCAM_NAME_PREVIEW_PIN, device_clsid(0xc4), Quirk::preview_pin},
     {VLXCAM_NAME_SLOW_START, device_clsid(0xc5), Quirk::slow_start},
     {VLXCAM_NAME_NON_ASCII, device_clsid(0xc6), Quirk::none},
+    {VLXCAM_NAME_KEEPS_SIZES, device_clsid(0xc7), Quirk::keeps_given_sizes},
+    {VLXCAM_NAME_UNSTATED_RATE, device_clsid(0xc8), Quirk::unstated_rate},
 };
 
 }  // namespace

@@ -15,6 +15,8 @@ enum class Quirk {
     refuses_formats,  // every SetFormat fails
     preview_pin,      // a "Capture" and a "Preview" pin
     slow_start,       // the first frame comes two seconds after Run
+    keeps_given_sizes,  // connects with the biSizeImage and lSampleSize SetFormat was given
+    unstated_rate,      // GetStreamCaps states capability 0 with AvgTimePerFrame 0
 };
 
 struct DeviceProfile {

@@ -83,6 +83,27 @@ TEST_F(RequestedFormat, SizeNoCapabilityHasGivesOne) {
     EXPECT_EQ(v.SetDevCapConfig(), 1) << "called directly on the open slot";
 }
 
+// A device that keeps the frame size stated in the type it is given: the
+// size written with the requested width and height is what reaches the host.
+TEST_F(RequestedFormat, StatedFrameSizeFollowsTheRequest) {
+    const int32_t keeps_sizes = device_index(VLXCAM_NAME_KEEPS_SIZES);
+    ASSERT_GE(keeps_sizes, 0);
+    v.SetDevWidth(320);
+    v.SetDevHeight(240);
+    v.SetDevFrameRate(15.0);
+    ASSERT_EQ(v.Open(keeps_sizes, 6, 0, 0, 0), 0);
+    EXPECT_EQ(v.GetImageMemSize(0), 230400) << "not the 1920x1080 size of the last capability offered";
+    ASSERT_GE(v.Play2(), 0);
+    std::vector<uint8_t> pixels(6220800);
+    BITMAPINFO header{};
+    ASSERT_EQ(wait_for_frame(pixels, header), 0);
+    int32_t size = static_cast<int32_t>(pixels.size());
+    ASSERT_EQ(v.GetImageMem(pixels.data(), &size, &header), 0);
+    EXPECT_EQ(size, 230400) << "bytes delivered";
+    EXPECT_EQ(header.bmiHeader.biSizeImage, 230400u);
+    EXPECT_EQ(header.bmiHeader.biWidth, 320);
+}
+
 TEST_F(RequestedFormat, DeviceThatRefusesEveryFormat) {
     const int32_t refusing = device_index(VLXCAM_NAME_REFUSES);
     ASSERT_GE(refusing, 0);

@@ -33,7 +33,7 @@ DWORD regsvr32(const std::wstring& arguments) {
 size_t count_ours(const std::vector<std::wstring>& names) {
     const std::wstring ours[] = {VLXCAM_NAME_MAIN,    VLXCAM_NAME_NO_PINS,     VLXCAM_NAME_CAPS_BLOCK,
                                  VLXCAM_NAME_REFUSES, VLXCAM_NAME_PREVIEW_PIN, VLXCAM_NAME_SLOW_START,
-                                 VLXCAM_NAME_NON_ASCII};
+                                 VLXCAM_NAME_NON_ASCII, VLXCAM_NAME_KEEPS_SIZES, VLXCAM_NAME_UNSTATED_RATE};
     return static_cast<size_t>(std::count_if(names.begin(), names.end(), [&](const std::wstring& name) {
         return std::find(std::begin(ours), std::end(ours), name) != std::end(ours);
     }));
@@ -60,7 +60,7 @@ TEST(CameraRegistration, BothWaysAndRemoval) {
     // The suite needs every device: leave them registered.
     ASSERT_EQ(regsvr32(L"/n /i:all"), 0u);
     names = video_device_names();
-    EXPECT_EQ(count_ours(names), 7u);
+    EXPECT_EQ(count_ours(names), 9u);
     EXPECT_TRUE(listed(names, VLXCAM_NAME_NON_ASCII));
     EXPECT_TRUE(listed(names, VLXCAM_NAME_SLOW_START));
 

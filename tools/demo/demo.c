@@ -17,6 +17,13 @@ typedef int32_t(__cdecl* fn_log_buffer)(char*, int32_t);
 typedef int32_t(__cdecl* fn_open)(int32_t, int32_t, int32_t, intptr_t, intptr_t);
 typedef int32_t(__cdecl* fn_place)(int32_t, int32_t, int32_t, int32_t, int32_t);
 typedef int32_t(__cdecl* fn_image_mem)(void*, int32_t*, void*);
+typedef int32_t(__cdecl* fn_save_bmp)(const char*);
+typedef int32_t(__cdecl* fn_save_image)(const wchar_t*, int32_t, int32_t, int32_t, int32_t);
+typedef int32_t(__cdecl* fn_text)(char*);
+typedef int32_t(__cdecl* fn_three_texts)(char*, char*, char*);
+typedef int32_t(__cdecl* fn_owner)(HWND);
+typedef int32_t(__cdecl* fn_mix)(HDC, int32_t, int32_t, int32_t, int32_t, float, float, float, float, float, int32_t,
+                                 int32_t, int32_t, int32_t);
 
 static HMODULE library;
 
@@ -62,6 +69,58 @@ static int32_t device_index(fn_list list, fn_int size, const char* name) {
     return found;
 }
 
+/* An empty text in a buffer of the size vlx_GetBufferSize gives for `query`;
+ * NULL when it gives none. */
+static char* sized_buffer(fn_int buffer_size, int32_t query) {
+    int32_t needed = buffer_size(query);
+    printf("vlx_GetBufferSize(%d): %d\n", query, needed);
+    return needed > 0 ? calloc((size_t)needed, 1) : NULL;
+}
+
+static void print_lines(const char* title, const char* text) {
+    printf("  %s:", title);
+    for (const char* line = text; *line;) {
+        const char* end = strstr(line, "\r\n");
+        if (!end) break;
+        printf(" [%.*s]", (int)(end - line), line);
+        line = end + 2;
+    }
+    printf("\n");
+}
+
+/* What the open slot's device offers, and the filters of its graph. */
+static void show_capabilities_and_filters(void) {
+    fn_int buffer_size = (fn_int)(void*)need("vlx_GetBufferSize");
+    fn_three_texts capability_lists = (fn_three_texts)(void*)need("vlx_GetDevCapConfig");
+    fn_int capability_info = (fn_int)(void*)need("vlx_GetCapInfo");
+    fn_text filter_list = (fn_text)(void*)need("vlx_StreamFilterList");
+    static const char* const items[] = {"width", "height", "bit rate", "bit error rate", "time per frame",
+                                        "compression"};
+
+    char* rates = sized_buffer(buffer_size, 7);
+    char* widths = sized_buffer(buffer_size, 8);
+    char* heights = sized_buffer(buffer_size, 9);
+    if (rates && widths && heights) {
+        printf("vlx_GetDevCapConfig: %d\n", capability_lists(rates, widths, heights));
+        print_lines("frame rates", rates);
+        print_lines("widths", widths);
+        print_lines("heights", heights);
+    }
+    free(rates);
+    free(widths);
+    free(heights);
+    for (int32_t item = 0; item < 6; ++item) {
+        printf("vlx_GetCapInfo(%d), %s: %d\n", item, items[item], capability_info(item));
+    }
+
+    char* filters = sized_buffer(buffer_size, 2);
+    if (filters) {
+        printf("vlx_StreamFilterList: %d\n", filter_list(filters));
+        print_lines("filters", filters);
+    }
+    free(filters);
+}
+
 static HWND make_preview_window(void) {
     WNDCLASSA window_class = {0};
     window_class.lpfnWndProc = DefWindowProcA;
@@ -81,6 +140,20 @@ static void pump_for(DWORD milliseconds) {
         while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         Sleep(10);
     }
+}
+
+/* The newest frame as the library saves it: snapshot.bmp (vlx_SaveBMP, ANSI
+ * path) and snapshot.jpg (vlx_SaveImage, UTF-16 path, JPEG at quality 90). */
+static void save_pictures(const char* output_folder) {
+    fn_save_bmp save_bmp = (fn_save_bmp)(void*)need("vlx_SaveBMP");
+    fn_save_image save_image = (fn_save_image)(void*)need("vlx_SaveImage");
+    char path[MAX_PATH];
+    wchar_t wide_path[MAX_PATH];
+    snprintf(path, sizeof path, "%s/snapshot.bmp", output_folder);
+    printf("vlx_SaveBMP(%s): %d\n", path, save_bmp(path));
+    snprintf(path, sizeof path, "%s/snapshot.jpg", output_folder);
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, MAX_PATH) > 0)
+        printf("vlx_SaveImage(%s, JPEG, 90): %d\n", path, save_image(wide_path, 1, 90, 0, 0));
 }
 
 static void capture(const char* output_folder) {
@@ -103,6 +176,7 @@ static void capture(const char* output_folder) {
     printf("vlx_Open(device %d, Video Renderer): %d\n", index, open(index, 0, 0, 0, 0));
     printf("vlx_Play: %d\n", play((int32_t)(intptr_t)window, 10, 10, 640, 480));
     printf("vlx_GetState: %d\n", state());
+    show_capabilities_and_filters();
 
     int32_t size = image_size(0);
     printf("frame size: %d bytes\n", size);
@@ -143,9 +217,42 @@ static void capture(const char* output_folder) {
         }
     }
     free(pixels);
+    save_pictures(output_folder);
     int32_t stopped = stop();
     printf("vlx_Stop: %d, vlx_GetState: %d\n", stopped, state());
     printf("vlx_Close: %d\n", close_slot());
+    DestroyWindow(window);
+}
+
+/* With --dialogs: a VMR9 preview with a small bitmap mixed over it, then the
+ * device pin's property page, which stays until the user closes it. */
+static void show_dialogs(int32_t index) {
+    fn_open open = (fn_open)(void*)need("vlx_Open");
+    fn_place play = (fn_place)(void*)need("vlx_Play");
+    fn_void close_slot = (fn_void)(void*)need("vlx_Close");
+    fn_mix mix = (fn_mix)(void*)need("vlx_VMRMixImage");
+    fn_owner pin_page = (fn_owner)(void*)need("vlx_DevPinProp");
+
+    HWND window = make_preview_window();
+    printf("vlx_Open(device %d, VMR9): %d\n", index, open(index, 2, 0, 1 /* VMR9Mode_Windowed */, 1));
+    printf("vlx_Play: %d\n", play((int32_t)(intptr_t)window, 10, 10, 640, 480));
+    HDC screen = GetDC(NULL);
+    HDC source = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 64, 64);
+    ReleaseDC(NULL, screen);
+    HGDIOBJ old = SelectObject(source, bitmap);
+    RECT all = {0, 0, 64, 64};
+    FillRect(source, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    /* Half-transparent white square at the top left; black pixels would be keyed out. */
+    printf("vlx_VMRMixImage: %d\n", mix(source, 0, 0, 64, 64, 0.5f, 0.05f, 0.05f, 0.25f, 0.25f, 1, 0, 0, 0));
+    pump_for(500);
+    printf("the device pin's property page is open: close it to go on\n");
+    fflush(stdout);
+    printf("vlx_DevPinProp: %d\n", pin_page(window));
+    printf("vlx_Close: %d\n", close_slot());
+    SelectObject(source, old);
+    DeleteObject(bitmap);
+    DeleteDC(source);
     DestroyWindow(window);
 }
 
@@ -180,6 +287,10 @@ int main(int argc, char** argv) {
     show_list("audio compressors", codec_list, codec_list_size, 1);
 
     capture(output_folder);
+    if (argc > 3 && strcmp(argv[3], "--dialogs") == 0) {
+        int32_t index = device_index(device_list, device_list_size, "vidlox Test Camera");
+        if (index >= 0) show_dialogs(index);
+    }
 
     printf("vlx_Exit: %d\n", exit_library());
     printf("log:\n%s", log_text);

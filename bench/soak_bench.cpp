@@ -306,9 +306,10 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         const Growth ours = run_child("vidlox", mode, cycles);
         const Growth theirs = run_child("hand-built", mode, cycles);
-        // Commit is allowed 5 % + 1 MB of noise: two processes doing the
-        // same VMR9 work differ by about 2 % in 20 cycles.
-        const bool ok = ours.handles <= theirs.handles && ours.threads <= theirs.threads &&
+        // Noise allowances: commit 5 % + 1 MB (two processes doing the same
+        // VMR9 work differ by about 2 %), handles 5 (a handle that happens to
+        // be open at the first sample, not growth per cycle).
+        const bool ok = ours.handles <= theirs.handles + 5 && ours.threads <= theirs.threads &&
                         ours.commit_mb <= theirs.commit_mb * 1.05 + 1.0 && ours.failures == 0;
         within = within && ok;
         std::printf("mode %d growth: vidlox handles %+ld threads %+ld commit %+.1f MB (failed cycles %d); "

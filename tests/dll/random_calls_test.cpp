@@ -226,7 +226,12 @@ public:
         v.SetErrorCallbackHwnd(nullptr, 0);
         v.SetLogLevel(0);
         if (m_.initialised) v.Exit();
-        m_ = Model{.last_encoder_id = m_.last_encoder_id};
+        v.SetActiveSel(0);
+        // What outlives vlx_Exit: the library-wide buffering choice and the
+        // render mode a failed open left in a closed slot.
+        const Model ended = m_;
+        m_ = Model{.buffer_flag = ended.buffer_flag, .last_encoder_id = ended.last_encoder_id};
+        for (size_t slot = 0; slot < m_.slots.size(); ++slot) m_.slots[slot].render_mode = ended.slots[slot].render_mode;
         window_.pump();
     }
 

@@ -37,11 +37,14 @@ extern "C" {
 
 /* Initialises COM on the calling thread as a single-threaded apartment.
  * -1: already initialised. Otherwise the HRESULT of CoInitialize: 0, 1 (COM
- * was already initialised on this thread) or a failure code; the library
- * counts as initialised in every case, and vlx_Exit undoes it once. */
+ * was already initialised on this thread) or a failure code (for instance
+ * RPC_E_CHANGED_MODE on a thread the host made multithreaded); the library
+ * counts as initialised in every case. */
 int32_t vlx_Init(void);
 
-/* -1: not initialised. 0: CoUninitialize called. Open slots stay open. */
+/* -1: not initialised. 0: ended. CoUninitialize is called once when
+ * vlx_Init's CoInitialize succeeded (0 or 1), and not at all after a failed
+ * one, which leaves the host's own apartment alone. Open slots stay open. */
 int32_t vlx_Exit(void);
 
 /* 0: `slot` (0..31) becomes the active slot. -1: out of range, unchanged. */
@@ -127,6 +130,10 @@ int32_t vlx_GetCodecListSize(int32_t kind);
  *          `mode_param2` exactly (UTF-16; NULL: uncompressed), then the
  *          preview stream through the grabber into a "Null Renderer"
  *     301  as 300, with no renderer named for the preview stream
+ *          A value from 1 to 65535 in place of either name is no address
+ *          and is never read: as a file name it is refused with -45 (-50
+ *          with a compressor) without calling SetOutputFileName, as a
+ *          compressor name it matches no friendly name (-49).
  *     other  no branch: device and grabber stay unconnected
  * Filters are named "Device Filter", "Sample Grabber" and as above. A
  * camera that sends no RGB24 (most webcams send YUY2, NV12 or MJPG) reaches
@@ -153,7 +160,8 @@ int32_t vlx_GetCodecListSize(int32_t kind);
  *   mode 300: -52 create, -53 add, -54 render   mode 301: -55 render
  *   -58 IVideoWindow
  * After a failure every interface of the slot is released and the slot is
- * closed; a new vlx_Open may follow. The preview branches of modes 0, 1, 2
+ * closed; a new vlx_Open may follow. Before a graph is released (here and
+ * in vlx_Close) its video window is hidden and given no owner, unreported. The preview branches of modes 0, 1, 2
  * and 6 fail when RenderStream answers any failure code (for instance
  * VFW_E_CANNOT_CONNECT: the camera sends only formats that no installed
  * decoder turns into RGB24); success codes go on with what was connected.
@@ -213,7 +221,8 @@ int32_t vlx_Stop(void);
  * value changes nothing. Result 0 otherwise.
  *   -1 not running   -2 no sample grabber */
 int32_t vlx_SetCapConfig(int32_t buffering);
-/* Stops a running graph, releases the slot; requested formats stay.
+/* Stops a running graph, hides the preview window and takes it from its
+ * owner, then releases the slot; requested formats stay.
  *   0 closed   -1 slot not open */
 int32_t vlx_Close(void);
 /* The graph's state: 0 stopped, 1 paused, 2 running.
@@ -249,8 +258,13 @@ int32_t vlx_GetStreamFilterListSize(void);
  *   -5 null pointer   -6 grabber not connected
  *   -7 no frame has arrived yet */
 
-/* Draws the newest frame unscaled at (x, y) onto `hdc`, upright. At most the
- * frame's own rows are read, whatever `height` says.
+/* Draws the newest frame unscaled onto `hdc` with SetDIBitsToDevice(hdc, x,
+ * y, width, height, 0, 0, 0, rows, frame, header): the destination rectangle
+ * (x, y, width, height) receives the frame's lower-left width x height
+ * pixels, upright. With the frame's own width and height the whole frame
+ * lands at (x, y). A smaller `height` shows only the frame's bottom `height`
+ * rows; a larger one places the frame (height - frame height) rows lower.
+ * At most the frame's own rows are read, whatever `height` says.
  *   0 drawn   -9 no sample grabber   -8 GDI drew nothing
  *   -4 also when the frame copy cannot be allocated */
 int32_t vlx_GetImage(HDC hdc, int32_t x, int32_t y, int32_t width, int32_t height);
@@ -434,6 +448,9 @@ int32_t vlx_SetVMRDeinterlace(uint32_t deinterlace_prefs, const GUID* mode_guid)
  * the first row at the lowest address; 24 bits per pixel as RGB24, 32 as
  * RGB32. A vlx_GetImageMem frame can be written as it is with 24 bits.
  * Sample times are 0, d, 2d ... with d = trunc((1 / frame_rate) * 10^7).
+ *
+ * Threads: the host makes one encoder call at a time, for all ids together;
+ * the map of ids and the writers take no lock.
  */
 
 /* MFStartup(0x20070, MFSTARTUP_FULL): its HRESULT. */
@@ -468,8 +485,10 @@ int32_t vlx_CreateEncoder(void);
 int32_t vlx_OpenEncoder(int32_t encoder_id, const wchar_t* file_name, int32_t codec, int32_t width, int32_t height,
                         int32_t bits_per_pixel, double frame_rate, int32_t bit_rate);
 
-/* Writes one frame; a non-zero `flip_vertical` reverses the row order (for
- * bottom-up frames).
+/* Writes one frame; a non-zero `flip_vertical` reverses the row order on
+ * the way. The sink writer takes RGB rows bottom-up, as DIBs and
+ * vlx_GetImageMem frames lie: write those with 0, and top-down frames
+ * with 1.
  *   0 written   -100 unknown id   -1 NULL pixels   -2 not open
  *   -3 MFCreateMemoryBuffer
  *   -4 Lock   -5 MFCopyImage   -6 Unlock   -7 SetCurrentLength

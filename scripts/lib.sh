@@ -8,6 +8,8 @@ VLX_BUILD=${VLX_BUILD_DIR:-$VLX_ROOT/build}
 VLX_PREFIX=$VLX_BUILD/wineprefix
 VLX_PACKAGES=(cmake ninja-build mingw-w64 g++-mingw-w64-x86-64 wine64 xvfb xauth x11-apps
               googletest python3 python3-pil ffmpeg)
+# The host kit: clang, lld-link and llvm-dlltool build and prove the MSVC import library.
+VLX_PACKAGES+=(clang lld llvm)
 
 log() { printf '== %s\n' "$*" >&2; }
 

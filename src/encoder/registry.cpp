@@ -1,5 +1,6 @@
 #include "encoder/registry.h"
 
+#include "common/string_argument.h"
 #include "encoder/encoder.h"
 
 
@@ -53,9 +54,7 @@ int32_t open_encoder_id(int32_t id, const wchar_t* file_name, int32_t codec, int
                         int32_t bits_per_pixel, double frame_rate, int32_t bit_rate) {
     Encoder* encoder = find(id);
     if (!encoder) return kUnknownEncoder;
-    // Values up to 65535 are string resource numbers to the platform's
-    // string classes; this library has none, so they name no file.
-    if (IS_INTRESOURCE(file_name)) file_name = nullptr;
+    if (is_resource_number(file_name)) file_name = nullptr;  // names no file
     return open_encoder(*encoder, file_name, codec, width, height, bits_per_pixel, frame_rate, bit_rate);
 }
 

@@ -31,13 +31,10 @@ int32_t visit_category_names(const CLSID& category, const CategoryCalls& calls,
         platform_call("Moniker->BindToStorage(PropertyBag)", [&] {
             return moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void());
         });
+        // VT_EMPTY until Read fills it: a Read that fails leaves the VARIANT
+        // untouched, and only an empty one is safe to clear then.
         ScopedVariant name;
-        if (bag) {
-            name.get()->vt = VT_BSTR;
-            const HRESULT read =
-                reported_call(calls.read, [&] { return bag->Read(L"FriendlyName", name.get(), nullptr); });
-            if (FAILED(read)) VariantClear(name.get());
-        }
+        if (bag) reported_call(calls.read, [&] { return bag->Read(L"FriendlyName", name.get(), nullptr); });
         visit(name.bstr() ? name.bstr() : L"");
     }
     return 0;

@@ -4,8 +4,27 @@
 
 namespace vlx {
 
+namespace {
+
+// IVideoWindow's rule for ending a graph: hide the renderer's window and take
+// it from its owner first, or it stays a visible child of the host's window
+// while the graph goes and messages reach a window that is going away. A
+// failed open has no video_window yet but may have a renderer: the graph
+// answers for it. Neither call is reported, so the log keeps its lines; a
+// graph without a windowed renderer refuses them harmlessly.
+void detach_preview(Slot& slot) {
+    ComPtr<IVideoWindow> window = slot.video_window;
+    if (!window && slot.graph_builder) slot.graph_builder.query(window);
+    if (!window) return;
+    window->put_Visible(OAFALSE);
+    window->put_Owner(0);
+}
+
+}  // namespace
+
 void release_slot() {
     Slot& slot = active_slot();
+    detach_preview(slot);
     slot.video_window.reset();
     slot.compress_dialogs.reset();
     slot.avi_compressor.reset();

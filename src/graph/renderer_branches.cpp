@@ -1,5 +1,6 @@
 #include "graph/renderer_branches.h"
 
+#include "common/string_argument.h"
 #include "common/variant.h"
 #include "library/platform_call.h"
 
@@ -114,7 +115,8 @@ int32_t add_compressor(Slot& slot, const wchar_t* wanted) {
         if (!bag) continue;  // no bag, no name: not a match
         ScopedVariant name;
         reported_call("vlx_Open->PropertyBag->Read(AVI)", [&] { return bag->Read(L"FriendlyName", name.get(), nullptr); });
-        if (!name.bstr() || std::wcscmp(name.bstr(), wanted) != 0) continue;
+        // A resource number in place of the name matches no friendly name.
+        if (!name.bstr() || is_resource_number(wanted) || std::wcscmp(name.bstr(), wanted) != 0) continue;
 
         platform_call("vlx_Open->Moniker->BindToObject(AVI compressor)", [&] {
             return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, slot.avi_compressor.put_void());
@@ -140,6 +142,9 @@ int32_t build_avi_branch(Slot& slot, const wchar_t* file_name, const wchar_t* co
     if (compressor) {
         if (const int32_t failed = add_compressor(slot, compressor)) return failed;
     }
+    // A resource number names no file: refused at the step that would read
+    // it, without the call.
+    if (is_resource_number(file_name)) return compressor ? -50 : -45;
     if (!is_ok(reported_call("vlx_Open->CaptureGraphBuilder2->SetOutputFileName(AVI)", [&] {
             return slot.capture_builder->SetOutputFileName(&MEDIASUBTYPE_Avi, file_name, slot.avi_mux.put(),
                                                            nullptr);

@@ -47,6 +47,10 @@ struct Slot {
 struct LibraryState {
     std::array<Slot, kSlotCount> slots{};
     int32_t initialised = 0;
+    // vlx_Init's CoInitialize succeeded (S_OK or S_FALSE): vlx_Exit owes
+    // COM exactly one CoUninitialize. After a failed CoInitialize it owes
+    // none; an unbalanced call would end the host's own apartment.
+    bool owes_uninitialize = false;
     int32_t active_slot = 0;
     int32_t buffer_samples_flag = 0;
     int32_t last_error = 0;

@@ -10,16 +10,18 @@ int32_t init_library() {
     LibraryState& lib = library();
     if (lib.initialised != 0) return -1;
     const HRESULT status = CoInitialize(nullptr);
-    // Counted as initialised whatever COM answered, so that vlx_Exit pairs
-    // the call with exactly one CoUninitialize.
+    // Counted as initialised whatever COM answered; only a successful call
+    // is paired with a CoUninitialize in vlx_Exit.
     lib.initialised = 1;
+    lib.owes_uninitialize = SUCCEEDED(status);
     return status;
 }
 
 int32_t exit_library() {
     LibraryState& lib = library();
     if (lib.initialised != 1) return -1;
-    CoUninitialize();
+    if (lib.owes_uninitialize) CoUninitialize();
+    lib.owes_uninitialize = false;
     lib.initialised = 0;
     return 0;
 }

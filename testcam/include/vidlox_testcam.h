@@ -23,7 +23,10 @@
  * one of these five sizes and whose AvgTimePerFrame lies in that size's
  * frame-interval range; the type is then normalised (biSizeImage, lSampleSize
  * recomputed) and becomes the only type the pin offers and connects with.
- * Without SetFormat the pin offers all five, capability 0 first.
+ * Without SetFormat the pin offers all five, capability 0 first. As Windows'
+ * capture filters do, SetFormat answers VFW_E_NOT_STOPPED unless the filter
+ * is stopped, and on a connected pin asks the peer's QueryAccept and has the
+ * graph reconnect the pin (IFilterGraph2::ReconnectEx) with the new format.
  *
  * Frames: bottom-up RGB24 (blue, green, red bytes), rows padded to 4 bytes.
  * Seen upright, the picture has four corner blocks of width/8 x height/8:
@@ -81,6 +84,10 @@ extern "C" {
 #define VLXCAM_NAME_NO_PINS L"vidlox Test Camera (no pins)"
 #define VLXCAM_NAME_CAPS_BLOCK L"vidlox Test Camera (64-byte caps block)"
 #define VLXCAM_NAME_REFUSES L"vidlox Test Camera (refuses formats)"
+/* Its "Preview" pin shows what the "Capture" pin captures: a format set on
+ * the capture pin is set on the preview pin too (reconnecting it when it is
+ * connected), so a preview branch sees a format change without the platform's
+ * Smart Tee in between. */
 #define VLXCAM_NAME_PREVIEW_PIN L"vidlox Test Camera (capture and preview pins)"
 #define VLXCAM_NAME_SLOW_START L"vidlox Test Camera (first frame after 2 s)"
 /* Like some drivers, keeps the biSizeImage and lSampleSize of the type given
@@ -109,6 +116,11 @@ extern "C" {
 /* Live COM objects of this DLL (filters with their pins, enumerators, class
  * factories, property pages); 0 once every host has released everything. */
 int32_t __cdecl vlxcam_LiveObjects(void);
+
+/* For tests of out-of-memory paths: the `nth` allocation (1 = the next) that
+ * the calling thread makes inside the camera fails as if memory ran out;
+ * 0 disarms. Every COM method then answers E_OUTOFMEMORY or succeeds. */
+void __cdecl vlxcam_FailAllocation(int32_t nth);
 
 /* Frame number of a frame in the documented layout: `bits` points at the
  * first byte, `height` is biHeight (positive: bottom-up). */

@@ -1,5 +1,7 @@
 #include "camera_filter.h"
 
+#include "com_boundary.h"
+
 #include <objbase.h>
 
 #include <cwchar>
@@ -92,18 +94,27 @@ HRESULT CameraFilter::pause_locked() {
 
 STDMETHODIMP CameraFilter::Pause() {
     std::lock_guard guard(lock_);
-    return pause_locked();
+    return com_boundary([&] { return pause_locked(); });
 }
 
 STDMETHODIMP CameraFilter::Run(REFERENCE_TIME start) {
     std::lock_guard guard(lock_);
     if (state_ == State_Running) return S_OK;
     if (state_ == State_Stopped) {
-        const HRESULT paused = pause_locked();
+        const HRESULT paused = com_boundary([&] { return pause_locked(); });
         if (FAILED(paused)) return paused;
     }
     for (auto& pin : pins_) pin->on_run(start, clock_.get());
     state_ = State_Running;
+    return S_OK;
+}
+
+HRESULT CameraFilter::capture_format_changed(const VideoFormat& format) {
+    for (auto& pin : pins_) {
+        if (!IsEqualGUID(pin->category(), PIN_CATEGORY_PREVIEW)) continue;
+        const HRESULT followed = pin->apply_format(format, std::nullopt);
+        if (FAILED(followed)) return followed;
+    }
     return S_OK;
 }
 
@@ -129,9 +140,13 @@ STDMETHODIMP CameraFilter::GetSyncSource(IReferenceClock** clock) {
 }
 
 STDMETHODIMP CameraFilter::EnumPins(IEnumPins** pins) {
-    std::vector<IPin*> list;
-    for (auto& pin : pins_) list.push_back(pin.get());
-    return create_pin_enumerator(this, std::move(list), 0, pins);
+    if (!pins) return E_POINTER;
+    *pins = nullptr;
+    return com_boundary([&] {
+        std::vector<IPin*> list;
+        for (auto& pin : pins_) list.push_back(pin.get());
+        return create_pin_enumerator(this, std::move(list), 0, pins);
+    });
 }
 
 STDMETHODIMP CameraFilter::FindPin(LPCWSTR id, IPin** pin) {

@@ -77,8 +77,12 @@ public:
     const wchar_t* name() const { return name_; }
     // The format the pin delivers or would connect with.
     VideoFormat current_format() const;
+    const GUID& category() const { return category_; }
+    // SetFormat's work once the format is known to be acceptable (lock held).
+    HRESULT apply_format(const VideoFormat& format, const std::optional<StatedSizes>& given);
 
 private:
+    HRESULT connect(IPin* receiver, const AM_MEDIA_TYPE* type);
     HRESULT try_connection(IPin* receiver, const AM_MEDIA_TYPE& type);
     HRESULT negotiate_allocator(IMemInputPin* input, const VideoFormat& format);
     std::vector<AM_MEDIA_TYPE> offered_types() const;
@@ -89,9 +93,19 @@ private:
     GUID category_;
     Streamer streamer_;
 
+    // What SetFormat chose. Its own lock, never held while calling out:
+    // QueryAccept and EnumMediaTypes read it without the filter's lock,
+    // which Stop holds while it joins the streaming thread that a
+    // downstream filter may call them from.
+    struct Choice {
+        std::optional<VideoFormat> format;
+        std::optional<StatedSizes> given_sizes;  // on a keeps_given_sizes device
+    };
+    Choice choice() const;
+    mutable std::mutex choice_lock_;
+    Choice choice_;
+
     // Guarded by the filter's lock.
-    std::optional<VideoFormat> chosen_format_;  // set by SetFormat
-    std::optional<StatedSizes> given_sizes_;    // set by SetFormat on a keeps_given_sizes device
     ComPtr<IPin> peer_;
     ComPtr<IMemInputPin> peer_input_;
     ComPtr<IMemAllocator> allocator_;
@@ -137,6 +151,8 @@ public:
     std::recursive_mutex& lock() { return lock_; }
     FILTER_STATE state() const { return state_; }
     IFilterGraph* graph() const { return graph_; }
+    // The capture pin took `format`: the preview pin follows (lock held).
+    HRESULT capture_format_changed(const VideoFormat& format);
 
 private:
     HRESULT pause_locked();

@@ -40,11 +40,18 @@ private:
     std::atomic<ULONG> refs_{1};
 };
 
-// A new object handed out through `iid`, as factories do.
+// A new object handed out through `iid`, as factories do. A constructor
+// that throws (its members allocate) answers E_OUTOFMEMORY too.
 template <class Object, class... Args>
 HRESULT create_object(REFIID iid, void** out, Args&&... args) {
-    auto* object = new (std::nothrow) Object(std::forward<Args>(args)...);
-    if (!object) return E_OUTOFMEMORY;
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    Object* object = nullptr;
+    try {
+        object = new Object(std::forward<Args>(args)...);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
     const HRESULT hr = object->QueryInterface(iid, out);
     object->Release();
     return hr;

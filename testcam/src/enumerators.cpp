@@ -1,5 +1,6 @@
 #include "enumerators.h"
 
+#include "com_boundary.h"
 #include "com_object.h"
 
 #include <new>
@@ -50,7 +51,7 @@ public:
         return given == wanted ? S_OK : S_FALSE;
     }
     STDMETHODIMP Clone(IEnumPins** out) override {
-        return create_pin_enumerator(filter_.get(), pins_, position_, out);
+        return com_boundary([&] { return create_pin_enumerator(filter_.get(), pins_, position_, out); });
     }
 
 private:
@@ -84,6 +85,11 @@ public:
         return given == wanted ? S_OK : S_FALSE;
     }
     STDMETHODIMP Clone(IEnumMediaTypes** out) override {
+        return com_boundary([&] { return clone(out); });
+    }
+
+private:
+    HRESULT clone(IEnumMediaTypes** out) {
         std::vector<AM_MEDIA_TYPE> copies(types_.size());
         for (size_t i = 0; i < types_.size(); ++i) {
             if (FAILED(vlx::copy_media_type(copies[i], types_[i]))) {
@@ -94,7 +100,6 @@ public:
         return create_media_type_enumerator(std::move(copies), position_, out);
     }
 
-private:
     std::vector<AM_MEDIA_TYPE> types_;
 };
 

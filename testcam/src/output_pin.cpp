@@ -1,5 +1,7 @@
 #include "camera_filter.h"
 
+#include "com_boundary.h"
+
 #include "vidlox_testcam.h"
 
 #include <ks.h>
@@ -53,23 +55,30 @@ STDMETHODIMP OutputPin::QueryInterface(REFIID iid, void** object) {
 STDMETHODIMP_(ULONG) OutputPin::AddRef() { return filter_.AddRef(); }
 STDMETHODIMP_(ULONG) OutputPin::Release() { return filter_.Release(); }
 
-VideoFormat OutputPin::current_format() const {
-    if (peer_) return connection_format_;
-    return chosen_format_ ? *chosen_format_ : capability_format(device_capabilities(filter_), 0);
+OutputPin::Choice OutputPin::choice() const {
+    std::lock_guard guard(choice_lock_);
+    return choice_;
 }
 
+VideoFormat OutputPin::current_format() const {
+    if (peer_) return connection_format_;
+    const std::optional<VideoFormat> chosen = choice().format;
+    return chosen ? *chosen : capability_format(device_capabilities(filter_), 0);
+}
+
+// Throws std::bad_alloc before it has made any type.
 std::vector<AM_MEDIA_TYPE> OutputPin::offered_types() const {
-    std::vector<AM_MEDIA_TYPE> types;
-    if (chosen_format_) {
-        // After SetFormat the chosen format is the only one on offer.
-        AM_MEDIA_TYPE type{};
-        if (SUCCEEDED(video_info_media_type(*chosen_format_, type))) types.push_back(type);
-        return types;
-    }
+    const std::optional<VideoFormat> chosen = choice().format;
     const Capabilities capabilities = device_capabilities(filter_);
-    for (int i = 0; i < static_cast<int>(capabilities.size()); ++i) {
+    // After SetFormat the chosen format is the only one on offer.
+    const int count = chosen ? 1 : static_cast<int>(capabilities.size());
+    std::vector<AM_MEDIA_TYPE> types;
+    types.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
         AM_MEDIA_TYPE type{};
-        if (SUCCEEDED(capability_media_type(capabilities, i, type))) types.push_back(type);
+        const HRESULT made =
+            chosen ? video_info_media_type(*chosen, type) : capability_media_type(capabilities, i, type);
+        if (SUCCEEDED(made)) types.push_back(type);
     }
     return types;
 }
@@ -77,6 +86,10 @@ std::vector<AM_MEDIA_TYPE> OutputPin::offered_types() const {
 // ---- Connection --------------------------------------------------------
 
 STDMETHODIMP OutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
+    return com_boundary([&] { return connect(receiver, type); });
+}
+
+HRESULT OutputPin::connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
     if (!receiver) return E_POINTER;
     std::lock_guard guard(filter_.lock());
     if (peer_) return VFW_E_ALREADY_CONNECTED;
@@ -112,12 +125,13 @@ STDMETHODIMP OutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
 HRESULT OutputPin::try_connection(IPin* receiver, const AM_MEDIA_TYPE& type) {
     const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), type);
     if (!format) return VFW_E_TYPE_NOT_ACCEPTED;
-    if (chosen_format_ && !same_format(*chosen_format_, *format)) return VFW_E_TYPE_NOT_ACCEPTED;
+    const Choice chosen = choice();
+    if (chosen.format && !same_format(*chosen.format, *format)) return VFW_E_TYPE_NOT_ACCEPTED;
 
     // Connect with our own normalised description of that format.
     MediaType normalised;
     if (FAILED(video_info_media_type(*format, *normalised.get()))) return E_OUTOFMEMORY;
-    if (given_sizes_) state_sizes(*normalised.get(), *given_sizes_);
+    if (chosen.given_sizes) state_sizes(*normalised.get(), *chosen.given_sizes);
 
     const HRESULT received = receiver->ReceiveConnection(this, normalised.get());
     if (FAILED(received)) return received;
@@ -224,18 +238,19 @@ STDMETHODIMP OutputPin::QueryId(LPWSTR* id) {
     return S_OK;
 }
 
+// Neither takes the filter's lock (see choice_lock_).
 STDMETHODIMP OutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
     if (!type) return E_POINTER;
-    std::lock_guard guard(filter_.lock());
     const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), *type);
     if (!format) return S_FALSE;
-    return !chosen_format_ || same_format(*chosen_format_, *format) ? S_OK : S_FALSE;
+    const std::optional<VideoFormat> chosen = choice().format;
+    return !chosen || same_format(*chosen, *format) ? S_OK : S_FALSE;
 }
 
 STDMETHODIMP OutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
     if (!types) return E_POINTER;
-    std::lock_guard guard(filter_.lock());
-    return create_media_type_enumerator(offered_types(), 0, types);
+    *types = nullptr;
+    return com_boundary([&] { return create_media_type_enumerator(offered_types(), 0, types); });
 }
 
 STDMETHODIMP OutputPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
@@ -257,6 +272,8 @@ void OutputPin::on_stop() { streamer_.stop(); }
 
 // ---- IAMStreamConfig ------------------------------------------------------
 
+// As capture filters do: only while stopped; a connected pin asks its peer
+// and has the graph reconnect it with the new format.
 STDMETHODIMP OutputPin::SetFormat(AM_MEDIA_TYPE* type) {
     std::lock_guard guard(filter_.lock());
     if (filter_.profile().quirk == Quirk::refuses_formats) return VFW_E_INVALIDMEDIATYPE;
@@ -264,22 +281,30 @@ STDMETHODIMP OutputPin::SetFormat(AM_MEDIA_TYPE* type) {
     if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
     const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), *type);
     if (!format) return VFW_E_INVALIDMEDIATYPE;
+    const std::optional<StatedSizes> given =
+        filter_.profile().quirk == Quirk::keeps_given_sizes ? std::optional(stated_sizes(*type)) : std::nullopt;
+    const HRESULT applied = apply_format(*format, given);
+    if (FAILED(applied) || !IsEqualGUID(category_, PIN_CATEGORY_CAPTURE)) return applied;
+    // The preview pin of a two-pin device shows what the capture pin captures.
+    return filter_.capture_format_changed(*format);
+}
 
+HRESULT OutputPin::apply_format(const VideoFormat& format, const std::optional<StatedSizes>& given) {
     if (peer_) {
         MediaType normalised;
-        if (FAILED(video_info_media_type(*format, *normalised.get()))) return E_OUTOFMEMORY;
+        if (FAILED(video_info_media_type(format, *normalised.get()))) return E_OUTOFMEMORY;
         if (peer_->QueryAccept(normalised.get()) != S_OK) return VFW_E_INVALIDMEDIATYPE;
     }
-    chosen_format_ = format;
-    if (filter_.profile().quirk == Quirk::keeps_given_sizes) given_sizes_ = stated_sizes(*type);
-    if (peer_ && !same_format(connection_format_, *format) && filter_.graph()) {
-        ComPtr<IFilterGraph2> graph;
-        if (SUCCEEDED(filter_.graph()->QueryInterface(IID_IFilterGraph2, graph.put_void()))) {
-            return graph->ReconnectEx(this, nullptr);
-        }
-        return filter_.graph()->Reconnect(this);
+    {
+        std::lock_guard choosing(choice_lock_);
+        choice_.format = format;
+        choice_.given_sizes = given;
     }
-    return S_OK;
+    if (!peer_ || same_format(connection_format_, format) || !filter_.graph()) return S_OK;
+    ComPtr<IFilterGraph2> graph;
+    if (SUCCEEDED(filter_.graph()->QueryInterface(IID_IFilterGraph2, graph.put_void())))
+        return graph->ReconnectEx(this, nullptr);
+    return filter_.graph()->Reconnect(this);
 }
 
 STDMETHODIMP OutputPin::GetFormat(AM_MEDIA_TYPE** type) {

@@ -2,24 +2,28 @@
 
 #include <objbase.h>
 
-#include <system_error>
+#include <new>
 
 namespace vlxcam {
 
 HRESULT Streamer::start(IMemAllocator* allocator, IMemInputPin* input, const VideoFormat& format) {
     stop();
+    try {
+        writer_.configure(format);  // the row templates and picture: the frame-sized allocations
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     const HRESULT committed = allocator->Commit();
     if (FAILED(committed)) return committed;
     allocator_ = ComPtr<IMemAllocator>::share(allocator);
     input_ = ComPtr<IMemInputPin>::share(input);
     format_ = format;
-    writer_.configure(format);
     next_frame_number_ = 0;
     started_before_ = false;
     mode_ = Mode::paused;
     try {
         thread_ = std::thread([this] { thread_main(); });
-    } catch (const std::system_error&) {
+    } catch (...) {  // std::system_error, or std::bad_alloc for the thread's state
         mode_ = Mode::idle;
         allocator->Decommit();
         allocator_.reset();
@@ -90,8 +94,10 @@ void Streamer::thread_main() {
         bool first_of_run = true;
         while (mode_ == Mode::running) {
             if (changed_.wait_until(lock, anchor + interval * k, [&] { return mode_ != Mode::running; })) break;
+            const ComPtr<IReferenceClock> clock = clock_;
+            const REFERENCE_TIME stream_start = stream_start_;
             lock.unlock();
-            deliver(base + static_cast<uint32_t>(k), first_of_run);
+            deliver(base + static_cast<uint32_t>(k), first_of_run, clock.get(), stream_start);
             lock.lock();
             first_of_run = false;
             const auto elapsed = static_cast<uint64_t>((Clock::now() - anchor) / interval);
@@ -103,7 +109,8 @@ void Streamer::thread_main() {
     if (SUCCEEDED(com)) CoUninitialize();
 }
 
-void Streamer::deliver(uint32_t frame_number, bool discontinuity) {
+void Streamer::deliver(uint32_t frame_number, bool discontinuity, IReferenceClock* clock,
+                       REFERENCE_TIME stream_start) {
     IMediaSample* sample = nullptr;
     if (FAILED(allocator_->GetBuffer(&sample, nullptr, nullptr, 0)) || !sample) return;
     ComPtr<IMediaSample> owned = ComPtr<IMediaSample>::adopt(sample);
@@ -115,8 +122,8 @@ void Streamer::deliver(uint32_t frame_number, bool discontinuity) {
     sample->SetActualDataLength(written);
 
     REFERENCE_TIME now = 0;
-    if (clock_ && SUCCEEDED(clock_->GetTime(&now))) {
-        REFERENCE_TIME start = now - stream_start_;
+    if (clock && SUCCEEDED(clock->GetTime(&now))) {
+        REFERENCE_TIME start = now - stream_start;
         REFERENCE_TIME end = start + format_.frame_interval;
         sample->SetTime(&start, &end);
     } else {

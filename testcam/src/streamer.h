@@ -36,7 +36,9 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void thread_main();
-    void deliver(uint32_t frame_number, bool discontinuity);
+    // Runs without lock_: `clock` and `stream_start` are the thread's own
+    // copies of the run they belong to, taken under lock_.
+    void deliver(uint32_t frame_number, bool discontinuity, IReferenceClock* clock, REFERENCE_TIME stream_start);
 
     const std::chrono::milliseconds first_frame_delay_;
     std::mutex lock_;
@@ -49,7 +51,8 @@ private:
     ComPtr<IMemInputPin> input_;
     VideoFormat format_{};
     FrameWriter writer_;
-    // Set by run() under lock_.
+    // Set by run() under lock_, and read only under it: a Pause and Run
+    // while a frame is on its way replace them.
     ComPtr<IReferenceClock> clock_;
     REFERENCE_TIME stream_start_ = 0;
     uint32_t next_frame_number_ = 0;

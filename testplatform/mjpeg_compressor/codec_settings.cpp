@@ -10,19 +10,20 @@ namespace vlxtp {
 
 namespace {
 
-std::atomic<int> g_quality{VLXTP_MJPEG_DEFAULT_QUALITY};
-std::atomic<int> g_streaming{0};
-
-INT_PTR CALLBACK config_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK config_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_INITDIALOG:
-        SetDlgItemInt(dialog, VLXTP_MJPEG_IDC_QUALITY, static_cast<UINT>(codec_quality()), FALSE);
+    case WM_INITDIALOG: {
+        auto* quality = reinterpret_cast<std::atomic<int>*>(lparam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+        SetDlgItemInt(dialog, VLXTP_MJPEG_IDC_QUALITY, static_cast<UINT>(quality->load()), FALSE);
         return TRUE;
+    }
     case WM_COMMAND:
         if (LOWORD(wparam) == IDOK) {
+            auto* quality = reinterpret_cast<std::atomic<int>*>(GetWindowLongPtrW(dialog, DWLP_USER));
             BOOL is_number = FALSE;
             const UINT typed = GetDlgItemInt(dialog, VLXTP_MJPEG_IDC_QUALITY, &is_number, FALSE);
-            if (is_number) set_codec_quality(static_cast<int>(std::min<UINT>(typed, 100)));
+            if (is_number) *quality = clamped_quality(static_cast<int>(std::min<UINT>(typed, 100)));
             EndDialog(dialog, IDOK);
             return TRUE;
         }
@@ -38,17 +39,11 @@ INT_PTR CALLBACK config_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
 
 }  // namespace
 
-int codec_quality() { return g_quality.load(); }
+int clamped_quality(int quality) { return std::clamp(quality, 1, 100); }
 
-void set_codec_quality(int quality) { g_quality = std::clamp(quality, 1, 100); }
-
-void codec_streaming(bool started) { g_streaming += started ? 1 : -1; }
-
-bool codec_is_streaming() { return g_streaming.load() > 0; }
-
-HRESULT show_config_dialog(HWND owner) {
-    const INT_PTR result = DialogBoxParamW(this_module(),
-                                           MAKEINTRESOURCEW(VLXTP_MJPEG_IDD_CONFIG), owner, config_procedure, 0);
+HRESULT show_config_dialog(HWND owner, std::atomic<int>& quality) {
+    const INT_PTR result = DialogBoxParamW(this_module(), MAKEINTRESOURCEW(VLXTP_MJPEG_IDD_CONFIG), owner,
+                                           config_procedure, reinterpret_cast<LPARAM>(&quality));
     return result == -1 || result == 0 ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
 }
 

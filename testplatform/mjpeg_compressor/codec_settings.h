@@ -1,22 +1,20 @@
-// The compressor's codec-wide setting (the quality) and its two dialogs.
-// Like a Video for Windows driver's configuration it belongs to the codec,
-// not to one filter instance: the host may show the dialog through one
-// instance and stream through another.
+// The compressor's setting (the quality) and its two dialogs. As with the
+// platform's AVI Compressor, whose dialog configures the codec instance it
+// opened, the setting belongs to one filter instance: a dialog shown
+// through another instance does not reach the filter that streams.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace vlxtp {
 
-int codec_quality();
-void set_codec_quality(int quality);  // clamped to 1..100
+int clamped_quality(int quality);  // 1..100
 
-// Instances streaming now; the dialogs refuse to open meanwhile.
-void codec_streaming(bool started);
-bool codec_is_streaming();
-
-// The modal Config dialog and the About box, owned by `owner`.
-HRESULT show_config_dialog(HWND owner);
+// The modal Config dialog, which edits `quality`, and the About box, both
+// owned by `owner`.
+HRESULT show_config_dialog(HWND owner, std::atomic<int>& quality);
 HRESULT show_about_box(HWND owner);
 
 }  // namespace vlxtp

@@ -8,6 +8,7 @@
 
 #include <dvdmedia.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace vlxtp {
@@ -92,9 +93,6 @@ private:
 class Compressor final : public Filter, public IAMVfwCompressDialogs {
 public:
     Compressor() : Filter(kMjpegCompressorClsid), input_(*this), output_(*this) {}
-    ~Compressor() override {
-        if (streaming_) codec_streaming(false);
-    }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return Filter::QueryInterface(iid, out); }
     STDMETHODIMP_(ULONG) AddRef() override { return Filter::AddRef(); }
@@ -124,7 +122,8 @@ protected:
 private:
     RgbInputPin input_;
     JpegOutputPin output_;
-    bool streaming_ = false;  // guarded by the filter's lock
+    std::atomic<bool> streaming_ = false;
+    std::atomic<int> quality_ = VLXTP_MJPEG_DEFAULT_QUALITY;
 };
 
 // ---- Input pin ----------------------------------------------------------
@@ -266,7 +265,7 @@ HRESULT Compressor::compress(IMediaSample* sample) {
     // The upstream streaming thread is not ours: WIC needs COM on it.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::vector<uint8_t> jpeg;
-    hr = encode_jpeg_frame(bits, header.biWidth, header.biHeight, codec_quality(), jpeg);
+    hr = encode_jpeg_frame(bits, header.biWidth, header.biHeight, quality_.load(), jpeg);
     if (SUCCEEDED(hr)) hr = output_.deliver(jpeg, sample);
     if (SUCCEEDED(com)) CoUninitialize();
     return hr;
@@ -276,14 +275,12 @@ HRESULT Compressor::on_start() {
     const HRESULT hr = output_.commit();
     if (FAILED(hr)) return hr;
     streaming_ = true;
-    codec_streaming(true);
     return S_OK;
 }
 
 void Compressor::on_stop() {
     output_.decommit();  // frees a Receive waiting for a buffer
     std::lock_guard wait(input_.streaming_lock());
-    if (streaming_) codec_streaming(false);
     streaming_ = false;
 }
 
@@ -293,9 +290,9 @@ STDMETHODIMP Compressor::ShowDialog(int dialog, HWND owner) {
     case VfwCompressDialog_QueryAbout:
         return S_OK;
     case VfwCompressDialog_Config:
-        return codec_is_streaming() ? VFW_E_NOT_STOPPED : show_config_dialog(owner);
+        return streaming_ ? VFW_E_NOT_STOPPED : show_config_dialog(owner, quality_);
     case VfwCompressDialog_About:
-        return codec_is_streaming() ? VFW_E_NOT_STOPPED : show_about_box(owner);
+        return streaming_ ? VFW_E_NOT_STOPPED : show_about_box(owner);
     default:
         return E_INVALIDARG;
     }
@@ -308,7 +305,7 @@ STDMETHODIMP Compressor::GetState(LPVOID state, int* size) {
         return S_OK;
     }
     if (*size < static_cast<int>(sizeof(int32_t))) return E_INVALIDARG;
-    const int32_t quality = codec_quality();
+    const int32_t quality = quality_.load();
     std::memcpy(state, &quality, sizeof quality);
     *size = sizeof quality;
     return S_OK;
@@ -319,7 +316,7 @@ STDMETHODIMP Compressor::SetState(LPVOID state, int size) {
     if (size != static_cast<int>(sizeof(int32_t))) return E_INVALIDARG;
     int32_t quality;
     std::memcpy(&quality, state, sizeof quality);
-    set_codec_quality(quality);
+    quality_ = clamped_quality(quality);
     return S_OK;
 }
 

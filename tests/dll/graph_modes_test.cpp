@@ -186,6 +186,73 @@ TEST_F(Capture, AviModesRefuseCompressorsTheyCannotUse) {
     EXPECT_EQ(v.Open(camera, 6, 0, 0, 0), 0) << "the slot is usable again";
 }
 
+TEST_F(Capture, AviNamesGivenAsSmallIntegersAreNeverRead) {
+    // Values below 65536 are no addresses: reading them would crash the host.
+    const wchar_t* file = L"vidlox-test.avi";
+    const wchar_t* compressor = L"Wine MS-RLE video codec";
+    char log[8192] = "";
+    v.SetLogBuffer(log, sizeof log);
+    v.SetLogLevel(2);
+    for (intptr_t small : {intptr_t{1}, intptr_t{2}, intptr_t{0xffff}}) {
+        for (int32_t mode : {300, 301}) {
+            EXPECT_EQ(v.Open(camera, mode, 0, reinterpret_cast<intptr_t>(file), small), -49) << small;
+            log[0] = '\0';
+            EXPECT_EQ(v.Open(camera, mode, 0, small, 0), -45) << small;
+            EXPECT_EQ(std::string(log).find("SetOutputFileName"), std::string::npos) << "not handed on: " << log;
+            EXPECT_EQ(v.Open(camera, mode, 0, small, reinterpret_cast<intptr_t>(compressor)), -50) << small;
+            EXPECT_EQ(std::string(log).find("SetOutputFileName"), std::string::npos) << log;
+            EXPECT_EQ(v.GetRef(), VLX_SLOT_CLOSED);
+        }
+    }
+    EXPECT_EQ(camera_live_objects(), 0);
+}
+
+// What the preview window goes through while vlx_Close releases its graph:
+// every message it receives on this thread, with where it then is.
+struct TeardownWatch {
+    HWND preview = nullptr;
+    HWND host = nullptr;
+    int messages = 0;
+    int visible_outside_host = 0;
+};
+TeardownWatch* g_watch = nullptr;
+
+LRESULT CALLBACK watch_preview(int code, WPARAM wparam, LPARAM lparam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lparam);
+    if (code == HC_ACTION && g_watch && sent->hwnd == g_watch->preview) {
+        ++g_watch->messages;
+        const bool child_of_host = (GetWindowLongW(sent->hwnd, GWL_STYLE) & WS_CHILD) != 0 &&
+                                   GetAncestor(sent->hwnd, GA_PARENT) == g_watch->host;
+        if (IsWindowVisible(sent->hwnd) && !child_of_host) ++g_watch->visible_outside_host;
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+TEST_F(Capture, ClosedGraphsHideThePreviewBeforeLettingGo) {
+    // The renderer's window is hidden while still inside the host and only
+    // then given no owner: it never shows anywhere else while its graph goes
+    // (Wine's renderer unparents a window still visible when it is destroyed).
+    MessageWindow host;
+    ShowWindow(host.handle(), SW_SHOW);
+    const auto owner = static_cast<int32_t>(reinterpret_cast<intptr_t>(host.handle()));
+    for (int32_t mode : {0, 2}) {
+        ASSERT_EQ(v.Open(camera, mode, 0, mode == 2 ? 1 : 0, 1), 0) << mode;
+        ASSERT_GE(v.Play(owner, 0, 0, 160, 120), 0);
+        host.pump();
+        TeardownWatch watch{GetWindow(host.handle(), GW_CHILD), host.handle()};
+        ASSERT_TRUE(watch.preview && IsWindowVisible(watch.preview)) << mode;
+        ASSERT_EQ(GetWindowThreadProcessId(watch.preview, nullptr), GetCurrentThreadId());
+        g_watch = &watch;
+        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, watch_preview, nullptr, GetCurrentThreadId());
+        EXPECT_EQ(v.Close(), 0);
+        UnhookWindowsHookEx(hook);
+        g_watch = nullptr;
+        EXPECT_GT(watch.messages, 0) << mode;
+        EXPECT_EQ(watch.visible_outside_host, 0) << mode;
+        EXPECT_FALSE(IsWindow(watch.preview)) << mode;
+    }
+}
+
 TEST_F(Capture, Vmr7StopsAtSetNumberOfStreamsOnWine) {
     // Wine's VMR7 does not implement IVMRFilterConfig::SetNumberOfStreams; the
     // rest of mode 1 is proven in-process with that one call stood in for.

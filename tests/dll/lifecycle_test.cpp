@@ -1,4 +1,6 @@
 // Starting and ending the library, slot selection and version, through the DLL.
+#include "common/com_ptr.h"
+#include "common/directshow.h"
 #include "dll/host_library.h"
 #include "support/com_thread.h"
 
@@ -7,6 +9,8 @@
 
 namespace vlx_test {
 namespace {
+
+using vlx::ComPtr;
 
 TEST(Lifecycle, InitAndExitRefuseOutOfTurn) {
     const Vidlox& v = vidlox();
@@ -37,8 +41,15 @@ TEST(Lifecycle, FailedCoInitializeStillCountsAsInitialised) {
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
         EXPECT_EQ(v.Init(), RPC_E_CHANGED_MODE);
         EXPECT_EQ(v.Init(), -1);
-        EXPECT_EQ(v.Exit(), 0) << "one CoUninitialize, which ends the thread's own apartment";
+        EXPECT_EQ(v.Exit(), 0);
         EXPECT_EQ(v.Exit(), -1);
+        // vlx_Exit owed COM nothing: the host's own apartment still works.
+        ComPtr<ICreateDevEnum> devices;
+        EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                   devices.put_void()),
+                  S_OK);
+        devices.reset();
+        CoUninitialize();
     });
 }
 

@@ -1,5 +1,6 @@
 // Capture formats requested before vlx_Open.
 #include "dll/capture_fixture.h"
+#include "support/frame_check.h"
 
 #include <limits>
 #include <string>
@@ -102,6 +103,49 @@ TEST_F(RequestedFormat, StatedFrameSizeFollowsTheRequest) {
     EXPECT_EQ(size, 230400) << "bytes delivered";
     EXPECT_EQ(header.bmiHeader.biSizeImage, 230400u);
     EXPECT_EQ(header.bmiHeader.biWidth, 320);
+}
+
+TEST_F(RequestedFormat, SetDevCapConfigOnAnOpenSlotReconnects) {
+    // A capture filter that is stopped and connected asks its peer and has
+    // the graph reconnect it: the new size reaches the grabber. The two-pin
+    // device's preview pin feeds the grabber directly; a one-pin device's
+    // capture pin would feed it through Wine's Smart Tee, which keeps its
+    // outputs' old type when its input is reconnected.
+    const int32_t two_pins = device_index(VLXCAM_NAME_PREVIEW_PIN);
+    ASSERT_GE(two_pins, 0);
+    ASSERT_EQ(v.Open(two_pins, 6, 0, 0, 0), 0);
+    EXPECT_EQ(v.GetImageMemSize(0), 921600);
+    v.SetDevWidth(320);
+    v.SetDevHeight(240);
+    v.SetDevFrameRate(15.0);
+    EXPECT_EQ(v.SetDevCapConfig(), 0);
+    EXPECT_EQ(v.GetImageMemSize(0), 230400);
+    ASSERT_GE(v.Play2(), 0);
+    std::vector<uint8_t> pixels(230400);
+    BITMAPINFO header{};
+    ASSERT_EQ(wait_for_frame(pixels, header), 0);
+    EXPECT_EQ(header.bmiHeader.biWidth, 320);
+    EXPECT_EQ(header.bmiHeader.biHeight, 240);
+    EXPECT_EQ(corner_problem(pixels.data(), 320, 240), "");
+}
+
+TEST_F(RequestedFormat, SetDevCapConfigOnARunningSlotIsRefused) {
+    // Running, the camera refuses every format (VFW_E_NOT_STOPPED) and the
+    // stream goes on as it was.
+    ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
+    ASSERT_GE(v.Play2(), 0);
+    const uint32_t before = grab_frame_number();
+    v.SetDevWidth(320);
+    v.SetDevHeight(240);
+    v.SetDevFrameRate(15.0);
+    EXPECT_EQ(v.SetDevCapConfig(), 1);
+    EXPECT_EQ(v.GetLastError(), VFW_E_NOT_STOPPED);
+    EXPECT_EQ(v.GetImageMemSize(0), 921600);
+    Sleep(200);
+    const uint32_t after = grab_frame_number();
+    EXPECT_NE(after, UINT32_MAX);
+    EXPECT_GT(after, before) << "frames still arrive";
+    EXPECT_EQ(v.GetState(), 2);
 }
 
 TEST_F(RequestedFormat, DeviceThatRefusesEveryFormat) {

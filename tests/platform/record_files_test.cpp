@@ -3,7 +3,6 @@
 // encoder. Each test checks what the host sees and leaves its file, with
 // what the file must hold, in the manifest; check_files.py then reads every
 // file with ffprobe and ffmpeg, tools nobody here wrote.
-#include "common/com_ptr.h"
 #include "dll/capture_fixture.h"
 #include "frame_painter.h"
 #include "support/message_window.h"
@@ -11,6 +10,7 @@
 
 #include <dshow.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -98,51 +98,59 @@ INSTANTIATE_TEST_SUITE_P(Modes, AviCapture,
 
 // Answers the dialog titled `caption` from a second thread while the test
 // thread runs its modal loop: types `quality` (when given), then presses OK.
-std::thread answer_dialog(const wchar_t* caption, const wchar_t* quality) {
-    return std::thread([caption, quality] {
-        HWND dialog = nullptr;
-        for (int i = 0; i < 6000 && !dialog; ++i, Sleep(10)) dialog = FindWindowW(nullptr, caption);
-        if (!dialog) return;
-        if (quality) SetDlgItemTextW(dialog, VLXTP_MJPEG_IDC_QUALITY, quality);
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    });
-}
+// Stops looking once the test thread's call has returned.
+class DialogAnswer {
+public:
+    DialogAnswer(const wchar_t* caption, const wchar_t* quality)
+        : thread_([this, caption, quality] {
+              HWND dialog = nullptr;
+              for (int i = 0; i < 6000 && !dialog && !returned_; ++i, Sleep(10)) dialog = FindWindowW(nullptr, caption);
+              if (!dialog) return;
+              if (quality) SetDlgItemTextW(dialog, VLXTP_MJPEG_IDC_QUALITY, quality);
+              PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+          }) {}
+    ~DialogAnswer() {
+        returned_ = true;
+        thread_.join();
+    }
 
-TEST_F(Capture, TestCompressorQualityFromItsConfigDialog) {
-    const CLSID compressor_class = VLXTP_MJPEG_CLSID_INIT;
-    vlx::ComPtr<IAMVfwCompressDialogs> dialogs;
-    ASSERT_EQ(CoCreateInstance(compressor_class, nullptr, CLSCTX_INPROC_SERVER, IID_IAMVfwCompressDialogs,
-                               dialogs.put_void()),
-              S_OK);
-    MessageWindow host;
-    EXPECT_EQ(dialogs->ShowDialog(VfwCompressDialog_QueryConfig, host.handle()), S_OK);
-    EXPECT_EQ(dialogs->ShowDialog(VfwCompressDialog_QueryAbout, host.handle()), S_OK);
-    std::thread about = answer_dialog(VLXTP_MJPEG_ABOUT_CAPTION, nullptr);
-    EXPECT_EQ(dialogs->ShowDialog(VfwCompressDialog_About, host.handle()), S_OK);
-    about.join();
-    std::thread config = answer_dialog(VLXTP_MJPEG_CONFIG_CAPTION, L"10");
-    EXPECT_EQ(dialogs->ShowDialog(VfwCompressDialog_Config, host.handle()), S_OK);
-    config.join();
-    int32_t quality = 0;
-    int size = sizeof quality;
-    ASSERT_EQ(dialogs->GetState(&quality, &size), S_OK);
-    EXPECT_EQ(quality, 10) << "the codec's setting, seen by every instance";
+private:
+    std::atomic<bool> returned_ = false;
+    std::thread thread_;
+};
 
-    // A second of capture at that quality: the checker compares its frames
-    // with those of the default quality.
+// vlx_CodecDialog reaches the compressor that writes the file: the quality
+// set in its Config dialog shows in the recorded frames.
+TEST_F(Capture, CodecDialogConfiguresTheCompressorInTheGraph) {
     const std::wstring file = output_path("mode300_mjpeg_quality10.avi");
     ASSERT_EQ(v.Open(camera, 300, 0, reinterpret_cast<intptr_t>(file.c_str()),
                      reinterpret_cast<intptr_t>(VLXTP_MJPEG_NAME)),
               0);
+    MessageWindow host;
+    EXPECT_EQ(v.CodecDialog(host.handle(), VfwCompressDialog_QueryConfig), S_OK);
+    EXPECT_EQ(v.CodecDialog(host.handle(), VfwCompressDialog_QueryAbout), S_OK);
+    {
+        DialogAnswer about(VLXTP_MJPEG_ABOUT_CAPTION, nullptr);
+        EXPECT_EQ(v.CodecDialog(host.handle(), VfwCompressDialog_About), S_OK);
+    }
+    {
+        DialogAnswer config(VLXTP_MJPEG_CONFIG_CAPTION, L"10");
+        EXPECT_EQ(v.CodecDialog(host.handle(), VfwCompressDialog_Config), S_OK);
+    }
+
+    // A second of capture at that quality: the checker compares its frames
+    // with those of the default quality.
     const ULONGLONG started = GetTickCount64();
     ASSERT_GE(v.Play(static_cast<int32_t>(reinterpret_cast<intptr_t>(host.handle())), 0, 0, 320, 240), 0);
     Sleep(1000);
-    EXPECT_EQ(dialogs->ShowDialog(VfwCompressDialog_Config, host.handle()), VFW_E_NOT_STOPPED);
+    {
+        // A compressor that is not the one streaming would show its dialog.
+        DialogAnswer refused(VLXTP_MJPEG_CONFIG_CAPTION, nullptr);
+        EXPECT_EQ(v.CodecDialog(host.handle(), VfwCompressDialog_Config), VFW_E_NOT_STOPPED);
+    }
     EXPECT_EQ(v.Stop(), 0);
     const ULONGLONG recorded_ms = GetTickCount64() - started;
     EXPECT_EQ(v.Close(), 0);
-    quality = VLXTP_MJPEG_DEFAULT_QUALITY;
-    EXPECT_EQ(dialogs->SetState(&quality, sizeof quality), S_OK);
 
     char line[256];
     std::snprintf(line, sizeof line,

@@ -1,13 +1,36 @@
 // List failures that Wine cannot produce, through fault injection.
 #include "library/fault_injection.h"
 #include "support/message_window.h"
+#include "unit/import_patch.h"
 #include "vidlox.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
+
+// VariantInit as its documentation describes it, and as Windows before 8.1
+// has it: vt becomes VT_EMPTY and the rest of the VARIANT keeps what it held,
+// here a value that no allocation returned. Wine's zeroes the whole VARIANT.
+constexpr uintptr_t kStackGarbage = 0xa5a5a5a5a5a5a5a5ull;
+void WINAPI documented_variant_init(VARIANTARG* variant) {
+    std::memset(variant, 0xa5, sizeof *variant);
+    variant->vt = VT_EMPTY;
+}
+
+// VariantClear that counts strings it is asked to free which no allocation
+// returned: Windows frees them and corrupts its heap, Wine's heap shrugs.
+int g_foreign_strings_cleared = 0;
+HRESULT(WINAPI* g_platform_variant_clear)(VARIANTARG*) = nullptr;
+HRESULT WINAPI counting_variant_clear(VARIANTARG* variant) {
+    if (variant->vt == VT_BSTR && reinterpret_cast<uintptr_t>(variant->bstrVal) == kStackGarbage) {
+        ++g_foreign_strings_cleared;
+        variant->vt = VT_EMPTY;
+    }
+    return g_platform_variant_clear(variant);
+}
 
 class ListFaults : public ::testing::Test {
 protected:
@@ -78,6 +101,25 @@ TEST_F(ListFaults, FailedReadKeepsListAndSizeInStep) {
                  "vidlox Test MJPEG Compressor\r\n\r\nvidlox Test Decompressor (MJPG)\r\nWine MS-RLE video codec\r\n"
                  "Wine Video 1 video codec\r\nvidlox Test Decompressor (NV12)\r\nvidlox Test Decompressor (YUY2)\r\n");
     EXPECT_EQ(size, static_cast<int32_t>(std::string(buffer).size()) + 1);
+}
+
+TEST_F(ListFaults, FailedReadLeavesNothingToClear) {
+    // A Read that fails leaves the VARIANT as it was, and the library clears
+    // it afterwards: it must still be VT_EMPTY, whatever else it holds.
+    vlx_test::ImportPatch variant_init("oleaut32.dll", "VariantInit",
+                                       reinterpret_cast<void*>(&documented_variant_init));
+    vlx_test::ImportPatch variant_clear("oleaut32.dll", "VariantClear",
+                                        reinterpret_cast<void*>(&counting_variant_clear));
+    ASSERT_TRUE(variant_init.ok() && variant_clear.ok());
+    g_platform_variant_clear = reinterpret_cast<decltype(g_platform_variant_clear)>(variant_clear.original());
+    g_foreign_strings_cleared = 0;
+    vlx::fault::arm("vlx_GetCodecListSize->PropertyBag->Read", E_FAIL);
+    vlx::fault::arm("vlx_GetCodecList->PropertyBag->Read", E_FAIL);
+    EXPECT_EQ(vlx_GetCodecListSize(0), 7) << "three empty lines";
+    char buffer[16] = "";
+    EXPECT_EQ(vlx_GetCodecList(buffer, 0), 3);
+    EXPECT_STREQ(buffer, "\r\n\r\n\r\n");
+    EXPECT_EQ(g_foreign_strings_cleared, 0);
 }
 
 }  // namespace

@@ -19,14 +19,14 @@
  *       VLXTP_MJPEG_ABOUT_CAPTION, with an OK button. Answers S_OK.
  *   ShowDialog(VfwCompressDialog_QueryConfig / _QueryAbout, ...) shows
  *       nothing and answers S_OK: both dialogs exist.
- *   Config and About answer VFW_E_NOT_STOPPED while any instance of the
- *   compressor is streaming; any other dialog value is E_INVALIDARG.
+ *   Config and About answer VFW_E_NOT_STOPPED while this instance is
+ *   streaming; any other dialog value is E_INVALIDARG.
  *   GetState / SetState: the quality as a 4-byte signed integer
  *   (GetState with a null buffer reports the size).
  *
- * The quality is the codec's setting, shared by every instance in the
- * process (as a VfW driver keeps its configuration), read at each frame:
- * the dialog object and the filter in a graph may be different instances.
+ * The quality belongs to the filter instance (as the platform's AVI
+ * Compressor configures the codec instance it opened), read at each frame:
+ * a dialog shown through another instance changes nothing in this one.
  * It is handed to the JPEG encoder as ImageQuality (quality / 100); Wine 8's
  * JPEG encoder ignores that option, so below 76 the compressor also
  * averages the picture over blocks of VLXTP_MJPEG_BLOCK(quality) pixels

@@ -1,0 +1,219 @@
+#!/usr/bin/env python3
+"""vidlox.exe run under Wine as a user runs it, against the test camera:
+each command, a failure of each with its message, and the files it writes
+checked with ffprobe. Usage: tool_test.py SOURCE_DIR BUILD_DIR WINE_RUN"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from PIL import Image
+
+SOURCE, BUILD, WINE_RUN = sys.argv[1:4]
+sys.path.insert(0, os.path.join(SOURCE, "tools", "package"))
+import make_package  # noqa: E402  (reads the README's usage block)
+
+TOOL = os.path.join(BUILD, "bin", "vidlox.exe")
+CAMERA = "vidlox Test Camera"
+
+
+def vidlox(*args, cwd=None, timeout=120):
+    """Runs the tool; answers (exit code, stdout, stderr) as text."""
+    result = subprocess.run([WINE_RUN, os.path.join(BUILD, "wineprefix"), TOOL, *args], cwd=cwd,
+                            capture_output=True, timeout=timeout)
+    err = "\n".join(line for line in result.stderr.decode("utf-8", "replace").split("\n")
+                    if not line.startswith("ALSA lib"))
+    return result.returncode, result.stdout.decode("utf-8").replace("\r\n", "\n"), err.replace("\r\n", "\n")
+
+
+def device_lines(out):
+    """{name: index} from the numbered lines of `vidlox devices`."""
+    lines = {}
+    for line in out.split("\n"):
+        parts = line.strip().split("  ", 1)
+        if len(parts) == 2 and parts[0].isdigit():
+            lines[parts[1]] = int(parts[0])
+    return lines
+
+
+class CommandLine(unittest.TestCase):
+    def test_help_is_the_usage_the_readme_shows(self):
+        code, out, _ = vidlox("--help")
+        self.assertEqual(code, 0)
+        self.assertEqual(out, make_package.tool_usage(SOURCE))
+
+    def test_wrong_lines_exit_2_with_the_reason(self):
+        for args, message in ((["bogus"], 'unknown command "bogus"'),
+                              (["encode", "0"], "usage: vidlox encode DEVICE FILE.mp4"),
+                              (["devices", "--codec", "1"], "this command does not take --codec"),
+                              (["encode", "0", "x.mp4", "--fps", "fast"], '--fps takes a number above 0, not "fast"'),
+                              (["encode", "0", "x.mp4", "--seconds"], "--seconds needs a value"),
+                              (["snap", "0", "x.webp"], 'cannot tell a picture format from the name "x.webp"'),
+                              (["snap", "0", "x.png", "--raw"], "--raw writes the frame's own bytes to a .bmp"),
+                              (["filters", "0", "300"], "filters opens no file")):
+            with self.subTest(args=args):
+                code, _, err = vidlox(*args)
+                self.assertEqual(code, 2)
+                self.assertIn(message, err)
+
+    def test_version_resources(self):
+        code, out, _ = vidlox("--version")
+        self.assertEqual(code, 0)
+        self.assertIn("vidlox.exe    2.1.3 (vidlox command-line tool)", out)
+        self.assertIn("vidlox64.dll  2.1.3 (vidlox video capture and encoding library), vlx_Version 213", out)
+
+
+class Lists(unittest.TestCase):
+    def test_devices_numbers_video_devices_as_vlx_open_takes_them(self):
+        code, out, _ = vidlox("devices")
+        self.assertEqual(code, 0)
+        devices = device_lines(out)
+        self.assertIn(CAMERA, devices)
+        self.assertIn("vidlox Kamera f\u00fcr Tests \u2713", devices)  # UTF-8 from end to end
+        self.assertEqual(sorted(devices.values()), list(range(len(devices))))
+        self.assertIn("audio capture devices: none", out)  # Wine has none: an empty list, not a failure
+
+    def test_codecs(self):
+        code, out, _ = vidlox("codecs")
+        self.assertEqual(code, 0)
+        self.assertIn("video compressors:\n", out)
+        self.assertIn("Wine MS-RLE video codec", out)
+        self.assertIn("audio compressors: none", out)
+
+    def test_log_goes_to_stderr(self):
+        code, _, err = vidlox("--log", "devices")
+        self.assertEqual(code, 0)
+        self.assertIn("vlx_GetDeviceListSize->CoCreateInstance = S_OK", err)
+        self.assertIn("vlx_GetDeviceList->PropertyBag->Read = S_OK", err)
+
+
+class DeviceFailures(unittest.TestCase):
+    def test_unknown_name(self):
+        code, _, err = vidlox("encode", "no such camera", "x.mp4")
+        self.assertEqual(code, 1)
+        self.assertIn('no video capture device is named "no such camera"', err)
+
+    def test_index_past_the_list_is_vlx_open_s_code_with_its_meaning(self):
+        code, _, err = vidlox("encode", "999", "x.mp4")
+        self.assertEqual(code, 1)
+        self.assertIn("vidlox: vlx_Open failed with -4: device_index out of range", err)
+
+
+class Graph(unittest.TestCase):
+    def test_caps_one_line_per_capability(self):
+        code, out, _ = vidlox("caps", CAMERA)
+        self.assertEqual(code, 0)
+        self.assertIn("vidlox Test Camera: 4 capabilities\n"
+                      "   0  640 x 480  30.00 fps\n   1  1280 x 720  30.00 fps\n"
+                      "   2  320 x 240  15.00 fps\n   3  1920 x 1080  30.00 fps\n", out)
+        code, out, _ = vidlox("caps", "vidlox Test Camera (64-byte caps block)")
+        self.assertEqual((code, out), (0, "vidlox Test Camera (64-byte caps block): no usable capabilities\n"))
+
+    def test_filters_of_a_mode(self):
+        code, out, _ = vidlox("filters", CAMERA, "0")
+        self.assertEqual(code, 0)
+        for name in ("Device Filter", "Sample Grabber", "Video Renderer"):
+            self.assertIn("      %s\n" % name, out)
+
+    def test_a_device_without_pins_fails_to_open_with_the_step_named(self):
+        for command in ("caps", "filters"):
+            code, _, err = vidlox(command, "vidlox Test Camera (no pins)")
+            self.assertEqual(code, 1)
+            self.assertIn("vidlox: vlx_Open failed with -56: mode 6: render\n"
+                          "vidlox: last platform status 0x80070057", err)
+
+
+class Snap(unittest.TestCase):
+    def test_formats_from_the_extension_upright_and_resized(self):
+        with tempfile.TemporaryDirectory() as folder:
+            for args, name, size, kind in ((["--size", "320x0"], "small.png", (320, 480), "PNG"),
+                                           (["--quality", "90"], "q.jpg", (640, 480), "JPEG"),
+                                           (["--raw"], "raw.bmp", (640, 480), "BMP")):
+                code, out, err = vidlox("snap", CAMERA, name, *args, cwd=folder)
+                self.assertEqual(code, 0, err)
+                self.assertTrue(out.startswith("saved " + name), out)
+                with Image.open(os.path.join(folder, name)) as picture:
+                    self.assertEqual((picture.format, picture.size), (kind, size))
+                    rgb = picture.convert("RGB")
+                    width, height = size
+                    for (x, y), colour in (((2, 2), (255, 0, 0)), ((width - 3, height - 3), (255, 255, 255))):
+                        for got, wanted in zip(rgb.getpixel((x, y)), colour):
+                            self.assertLess(abs(got - wanted), 16, name)
+            self.assertEqual(os.path.getsize(os.path.join(folder, "raw.bmp")), 54 + 640 * 480 * 3)
+
+    def test_an_encoder_the_platform_lacks(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, _, err = vidlox("snap", CAMERA, "x.jxr", cwd=folder)
+            self.assertEqual(code, 1)
+            self.assertIn("vidlox: vlx_SaveImage failed with -12: CreateEncoder (JPEG XR and HEIF where the system "
+                          "has no encoder)", err)
+            self.assertEqual(os.listdir(folder), [])
+
+
+def probe(path):
+    """ffprobe's codec, size and count of stored frames of the first video stream."""
+    out = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
+                          "stream=codec_name,width,height,nb_read_packets", "-of", "default=noprint_wrappers=1",
+                          path], capture_output=True, text=True, check=True).stdout
+    fields = dict(line.split("=", 1) for line in out.split())
+    return fields["codec_name"], int(fields["width"]), int(fields["height"]), int(fields["nb_read_packets"])
+
+
+def progress_lines(err):
+    """The states the updating progress line went through."""
+    return [part.strip() for part in err.split("\r") if part.strip()]
+
+
+class Record(unittest.TestCase):
+    def test_avi_files_uncompressed_and_through_the_test_compressor(self):
+        with tempfile.TemporaryDirectory() as folder:
+            for name, args, codec in (("raw.avi", [], "rawvideo"),
+                                      ("mjpeg.avi", ["--compressor", "vidlox Test MJPEG Compressor"], "mjpeg")):
+                code, out, err = vidlox("record", CAMERA, name, "--seconds", "1.5", *args, cwd=folder)
+                self.assertEqual(code, 0, err)
+                written = re.match(r"wrote %s: (\d+) frames of the camera's (\d+)" % name, out)
+                self.assertTrue(written, out)
+                frames, delivered = int(written.group(1)), int(written.group(2))
+                self.assertEqual(probe(os.path.join(folder, name)), (codec, 640, 480, frames))
+                self.assertTrue(20 <= frames <= delivered <= 60, out)
+                self.assertRegex(progress_lines(err)[-1], r"^record +\d+\.\d s  %d frames$" % delivered)
+
+    def test_a_compressor_that_is_not_installed(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, _, err = vidlox("record", CAMERA, "x.avi", "--compressor", "no such codec", cwd=folder)
+            self.assertEqual(code, 1)
+            self.assertIn("vidlox: vlx_Open failed with -49: AVI: no compressor with that name", err)
+            self.assertEqual(os.listdir(folder), [])
+
+
+class Encode(unittest.TestCase):
+    def test_grabs_into_an_mp4_upright_with_progress(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, out, err = vidlox("encode", CAMERA, "x.mp4", "--seconds", "1", "--fps", "10", cwd=folder)
+            self.assertEqual(code, 0, err)
+            self.assertEqual(out, "wrote x.mp4: 10 frames of 640x480 at 10 fps, codec 2\n")
+            # At 10 of the camera's 30 fps, about two camera frames in three never reach the file.
+            self.assertRegex(progress_lines(err)[-1], r"^encode +\d+\.\d s  10 frames  [1-9]\d* dropped$")
+            path = os.path.join(folder, "x.mp4")
+            self.assertEqual(probe(path), ("h264", 640, 480, 10))
+            first = os.path.join(folder, "first.png")
+            subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-frames:v", "1", first], check=True)
+            with Image.open(first) as picture:
+                rgb = picture.convert("RGB")
+                for (x, y), colour in (((4, 4), (255, 0, 0)), ((4, 475), (0, 0, 255))):
+                    for got, wanted in zip(rgb.getpixel((x, y)), colour):
+                        self.assertLess(abs(got - wanted), 24)
+
+    def test_codec_without_a_format(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, _, err = vidlox("encode", CAMERA, "x.mp4", "--codec", "4", cwd=folder)
+            self.assertEqual(code, 1)
+            self.assertIn("vidlox: vlx_OpenEncoder failed with -10: output type: subtype; "
+                          "also codec 4 or 6 (checked before any file is created)", err)
+            self.assertEqual(os.listdir(folder), [])
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)

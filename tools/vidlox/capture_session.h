@@ -1,0 +1,47 @@
+// One capture device opened into slot 0 for the length of a command, closed
+// again (and the library ended) on every way out.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tool {
+
+class CaptureSession {
+public:
+    CaptureSession() = default;
+    CaptureSession(const CaptureSession&) = delete;
+    CaptureSession& operator=(const CaptureSession&) = delete;
+    ~CaptureSession();
+
+    // vlx_Init, DEVICE (an index or an exact name) found in the device list,
+    // then vlx_Open(index, render_mode, 0, param1, param2) into slot 0.
+    // Answers the exit code: 0, or a failure that has been printed.
+    int open(const std::string& device, int32_t render_mode, intptr_t param1 = 0, intptr_t param2 = 0);
+    // vlx_Play2 on the opened slot.
+    int run();
+    // Waits for the newest frame and copies it; answers an exit code.
+    int grab(std::vector<uint8_t>& pixels, BITMAPINFO& header, DWORD timeout_ms = 10000);
+    // The test camera's number of a frame just grabbed, when the device is
+    // one of the test camera's (their pictures carry it); else false.
+    bool frame_number(const std::vector<uint8_t>& pixels, const BITMAPINFO& header, uint32_t& number) const;
+    // vlx_Stop; answers an exit code.
+    int stop();
+    // stop, then vlx_Close; answers an exit code.
+    int close();
+
+    int32_t index = -1;
+    std::string name;  // empty for an index past the list: vlx_Open then says what is wrong
+
+private:
+    int resolve(const std::string& device);
+
+    bool started_ = false;
+    bool opened_ = false;
+    bool running_ = false;
+};
+
+}  // namespace tool

@@ -1,0 +1,63 @@
+// record DEVICE FILE.avi [--compressor NAME] [--seconds S]: the capture
+// stream into an AVI file through render mode 300, while the preview stream
+// reaches the grabber, whose frame numbers show the camera's progress.
+#include "avi_frames.h"
+#include "capture_session.h"
+#include "commands.h"
+#include "progress.h"
+#include "report.h"
+#include "text.h"
+
+#include <vidlox.h>
+
+#include <cstdio>
+
+namespace tool {
+
+namespace {
+constexpr double default_seconds = 5.0;
+constexpr DWORD poll_ms = 50;
+}  // namespace
+
+int record_command(const CommandLine& line) {
+    double seconds = default_seconds;
+    if (!option_double(line, "--seconds", seconds)) return exit_usage;
+    const std::wstring file = utf16(line.positional[1]);
+    const auto named = line.values.find("--compressor");
+    const std::wstring compressor = named == line.values.end() ? std::wstring() : utf16(named->second);
+
+    CaptureSession session;
+    // vlx_Open takes both names as UTF-16 addresses; no compressor name
+    // records uncompressed.
+    const intptr_t compressor_name = named == line.values.end() ? 0 : reinterpret_cast<intptr_t>(compressor.c_str());
+    if (int failed = session.open(line.positional[0], render_avi_file, reinterpret_cast<intptr_t>(file.c_str()),
+                                  compressor_name))
+        return failed;
+    if (int failed = session.run()) return failed;
+
+    Progress progress("record");
+    std::vector<uint8_t> pixels;
+    BITMAPINFO header{};
+    int64_t delivered = -1;  // camera frames since Run, where they are numbered
+    while (progress.elapsed_seconds() < seconds) {
+        Sleep(poll_ms);
+        if (int failed = session.grab(pixels, header)) return failed;
+        uint32_t number = 0;
+        if (session.frame_number(pixels, header, number)) delivered = int64_t{number} + 1;
+        progress.show(delivered < 0 ? 0 : delivered, -1);
+    }
+    progress.finish(delivered < 0 ? 0 : delivered, -1);
+    if (int failed = session.close()) return failed;  // the file is complete once the graph is gone
+
+    const int64_t written = avi_frame_count(file);
+    if (written < 0) return tool_failure("%s was not written as an AVI file", line.positional[1].c_str());
+    std::printf("wrote %s: %lld frames", line.positional[1].c_str(), static_cast<long long>(written));
+    if (delivered >= 0) {
+        std::printf(" of the camera's %lld", static_cast<long long>(delivered));
+        if (delivered > written) std::printf(" (%lld dropped)", static_cast<long long>(delivered - written));
+    }
+    std::printf(", %s\n", compressor.empty() ? "uncompressed" : named->second.c_str());
+    return exit_ok;
+}
+
+}  // namespace tool

@@ -135,7 +135,10 @@ int32_t vlx_GetCodecListSize(int32_t kind);
  *          with a compressor) without calling SetOutputFileName, as a
  *          compressor name it matches no friendly name (-49).
  *     other  no branch: device and grabber stay unconnected
- * Filters are named "Device Filter", "Sample Grabber" and as above.
+ * Filters are named "Device Filter", "Sample Grabber" and as above. A
+ * camera that sends no RGB24 (most webcams send YUY2, NV12 or MJPG) reaches
+ * the grabber through a decoder the platform's graph builder inserts, for
+ * instance "AVI Decompressor" around a Video for Windows codec.
  * A requested format (vlx_SetDevWidth/Height/FrameRate) is applied with
  * vlx_SetDevCapConfig before the renderer exists.
  *
@@ -159,15 +162,18 @@ int32_t vlx_GetCodecListSize(int32_t kind);
  * After a failure every interface of the slot is released and the slot is
  * closed; a new vlx_Open may follow. Before a graph is released (here and
  * in vlx_Close) its video window is hidden and given no owner, unreported. The preview branches of modes 0, 1, 2
- * and 6 fail only when RenderStream answers E_FAIL, E_INVALIDARG or
- * E_POINTER; modes 300 and 301 accept S_OK and VFW_S_NOPREVIEWPIN.
+ * and 6 fail when RenderStream answers any failure code (for instance
+ * VFW_E_CANNOT_CONNECT: the camera sends only formats that no installed
+ * decoder turns into RGB24); success codes go on with what was connected.
+ * Modes 300 and 301 accept S_OK and VFW_S_NOPREVIEWPIN.
  */
 int32_t vlx_Open(int32_t device_index, int32_t render_mode, int32_t reserved, intptr_t mode_param1,
                  intptr_t mode_param2);
 
-/* Offers every usable capability of the active slot's capture pin (RGB and
- * FORMAT_VideoInfo) to SetFormat with the requested width, height and frame
- * rate written into it; the last one accepted is in force. For uncompressed
+/* Offers every usable capability of the active slot's capture pin
+ * (FORMAT_VideoInfo, whatever its pixel format) to SetFormat with the
+ * requested width, height and frame rate written into it; the last one
+ * accepted is in force. For uncompressed
  * RGB types (BI_RGB, BI_BITFIELDS) biSizeImage and lSampleSize are set to
  * the new frame size, row stride x |height| (0 when a negative width or a
  * size beyond 32 bits leaves no valid one), so that a device which takes the
@@ -178,7 +184,21 @@ int32_t vlx_Open(int32_t device_index, int32_t render_mode, int32_t reserved, in
  *   -4 the capture pin has no IAMStreamConfig
  * Width and height are written as requested, zeros included. A frame rate
  * of 0, below 0, NaN, or so small that 10^7 / rate leaves the 32-bit range
- * asks for no rate: each capability keeps its own AvgTimePerFrame. */
+ * asks for no rate: each capability keeps its own AvgTimePerFrame.
+ *
+ * What a host gets from a typical USB 2 webcam, which lists YUY2 at every
+ * size first and MJPG after it, YUY2 slowing down as the size grows (for
+ * instance 640x480 at 30 fps, 1280x720 at 10, 1920x1080 at 5) while MJPG
+ * keeps 30 fps:
+ *  - a size and rate that every capability accepts (640x480 at 30 fps,
+ *    1280x720 at 10 fps or less): 0, and the last capability, MJPG, is in
+ *    force, at that size and rate. The graph decodes it to RGB24 on the
+ *    way to the grabber ("AVI Decompressor" in the filter list);
+ *  - a rate YUY2 cannot give at that size (1280x720 or 1920x1080 at 30
+ *    fps): the first YUY2 capability refuses it, the offers stop there and
+ *    vlx_Open returns 1 with the device's default format unchanged (YUY2
+ *    640x480 at 30 fps). Such a camera's MJPG 1280x720 at 30 fps cannot be
+ *    had through this request. */
 int32_t vlx_SetDevCapConfig(void);
 
 /* Places the preview window as a child (WS_CHILD | WS_CLIPSIBLINGS) of the

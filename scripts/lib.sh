@@ -60,7 +60,7 @@ stop_all() {
 }
 
 # Makes the prefix once and registers the test camera with every edge-case
-# device in it.
+# device in it, and the test codec.
 prepare_prefix() {
     export WINEPREFIX="$VLX_PREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     if [ ! -f "$VLX_PREFIX/system.reg" ]; then
@@ -81,6 +81,11 @@ prepare_prefix() {
         wine_run regsvr32 /s /n /i:all "$VLX_BUILD/bin/vidlox-testcam64.dll" >/dev/null 2>&1
     fi
     register_test_platform
+    # Wine has no decoder for what webcams send; the test codec is the one
+    # intelligent connect finds behind the AVI Decompressor.
+    if [ -f "$VLX_BUILD/bin/vidlox-testcodec64.dll" ]; then
+        wine_run regsvr32 /s "$VLX_BUILD/bin/vidlox-testcodec64.dll" >/dev/null 2>&1
+    fi
 }
 
 # The test platform's components (testplatform/, README "The test

@@ -12,11 +12,11 @@ namespace {
 
 bool is_ok(HRESULT status) { return status == S_OK; }
 
-// The preview branches of modes 0, 1, 2 and 6 fail only on these; any other
-// answer keeps whatever connections the capture graph builder made.
-bool preview_render_failed(HRESULT status) {
-    return status == E_FAIL || status == E_INVALIDARG || status == E_POINTER;
-}
+// The preview branches of modes 0, 1, 2 and 6 fail on any failure code:
+// VFW_E_CANNOT_CONNECT (a camera format nothing decodes to RGB24) leaves a
+// graph that runs but never delivers a frame. Success codes such as
+// VFW_S_NOPREVIEWPIN keep whatever connections the builder made.
+bool preview_render_failed(HRESULT status) { return FAILED(status); }
 
 bool renderer_added(HRESULT status) { return status == S_OK || status == VFW_S_DUPLICATE_NAME; }
 

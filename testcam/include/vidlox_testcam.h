@@ -42,6 +42,33 @@
  *     y from 7*height/16 to 9*height/16 - 1 (integer division),
  * and is white (255,255,255) for a 1 bit and black (0,0,0) for a 0 bit.
  * vlxcam_read_frame_number() reads it back from raw frame bytes.
+ *
+ * Webcam pixel formats. These devices paint the same picture in the format
+ * a real webcam sends; the Sample Grabber then needs a decoder (on Wine, the
+ * test platform's vidlox-testcodec64.dll behind Wine's AVI Decompressor):
+ *     (YUY2), (NV12), (MJPG)  that format at 640x480, 1280x720 and
+ *                             1920x1080, each 30 fps (333333) .. 1 fps
+ *     (webcam)                a typical USB 2 camera, in this order:
+ *                             0 YUY2  640x480   30 fps
+ *                             1 YUY2  320x240   30 fps
+ *                             2 YUY2  800x600   20 fps
+ *                             3 YUY2  1280x720  10 fps
+ *                             4 YUY2  1920x1080  5 fps
+ *                             5..9 MJPG at the same five sizes, 30 fps;
+ *                             every capability down to 5 fps (2000000)
+ *     (undecodable format)    YUY2 bytes at 640x480 under the FourCC
+ *                             'VLXU', which no decoder knows
+ * All are FORMAT_VideoInfo with a positive biHeight; biCompression is the
+ * FourCC and biBitCount 16 (YUY2, VLXU), 12 (NV12) or 24 (MJPG). SetFormat
+ * accepts any listed pixel format and size with an AvgTimePerFrame inside
+ * that capability's range, as a UVC camera does.
+ * YUY2 and NV12 rows are top-down whatever the sign of biHeight, as on real
+ * cameras; they are BT.601, limited range, with each chroma sample the mean
+ * of the pixels it covers. An MJPG frame is one baseline JPEG (4:2:0,
+ * libjpeg quality 90 where the platform's encoder takes a quality) without
+ * Huffman tables, as many cameras send it: decoders use the standard tables
+ * of ITU T.81 Annex K.3. Its samples vary in length (the most a frame takes
+ * is width * height * 2 bytes, as UVC cameras announce).
  */
 #ifndef VIDLOX_TESTCAM_H
 #define VIDLOX_TESTCAM_H
@@ -72,6 +99,13 @@ extern "C" {
 #define VLXCAM_NAME_UNSTATED_RATE L"vidlox Test Camera (capability without frame rate)"
 /* "vidlox Kamera für Tests ✓": a 2-byte and a 3-byte UTF-8 character. */
 #define VLXCAM_NAME_NON_ASCII L"vidlox Kamera f\u00fcr Tests \u2713"
+
+/* Webcam pixel formats, described above. */
+#define VLXCAM_NAME_YUY2 L"vidlox Test Camera (YUY2)"
+#define VLXCAM_NAME_NV12 L"vidlox Test Camera (NV12)"
+#define VLXCAM_NAME_MJPG L"vidlox Test Camera (MJPG)"
+#define VLXCAM_NAME_WEBCAM L"vidlox Test Camera (webcam)"
+#define VLXCAM_NAME_UNDECODABLE L"vidlox Test Camera (undecodable format)"
 
 /* The same names in UTF-8, as device lists give them. */
 #define VLXCAM_NAME_NON_ASCII_UTF8 "vidlox Kamera f\xc3\xbcr Tests \xe2\x9c\x93"

@@ -70,8 +70,13 @@ public:
             if (IsEqualGUID(type->formattype, FORMAT_VideoInfo) && type->cbFormat >= sizeof(VIDEOINFOHEADER)) {
                 const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
                 const double fps = vih->AvgTimePerFrame ? 1e7 / static_cast<double>(vih->AvgTimePerFrame) : 0.0;
-                StringCchPrintfW(text_, std::size(text_), L"RGB24 %ld x %ld, %.2f frames per second",
-                              vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, fps);
+                wchar_t pixels[6] = L"RGB24";  // or the FourCC of a webcam format
+                if (const DWORD fourcc = vih->bmiHeader.biCompression; fourcc != BI_RGB) {
+                    for (int i = 0; i < 4; ++i) pixels[i] = static_cast<wchar_t>((fourcc >> (8 * i)) & 0xff);
+                    pixels[4] = L'\0';
+                }
+                StringCchPrintfW(text_, std::size(text_), L"%ls %ld x %ld, %.2f frames per second", pixels,
+                                 vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, fps);
             }
             break;
         }

@@ -11,14 +11,6 @@ namespace {
 
 constexpr REFERENCE_TIME k30fps = 333333;
 constexpr REFERENCE_TIME k15fps = 666666;
-constexpr REFERENCE_TIME k1fps = 10000000;
-
-struct Capability {
-    LONG width;
-    LONG height;
-    REFERENCE_TIME fastest;  // default and minimum frame interval
-    bool video_info2;
-};
 
 constexpr Capability kCapabilities[kCapabilityCount] = {
     {640, 480, k30fps, false},
@@ -43,15 +35,15 @@ void fill_bitmap_header(BITMAPINFOHEADER& bmi, const VideoFormat& format) {
     bmi.biWidth = format.width;
     bmi.biHeight = format.height;
     bmi.biPlanes = 1;
-    bmi.biBitCount = 24;
-    bmi.biCompression = BI_RGB;
+    bmi.biBitCount = bit_count_of(format.fourcc);
+    bmi.biCompression = format.fourcc;
     bmi.biSizeImage = format.image_size();
 }
 
 void fill_common(AM_MEDIA_TYPE& type, const VideoFormat& format) {
     type.majortype = MEDIATYPE_Video;
-    type.subtype = MEDIASUBTYPE_RGB24;
-    type.bFixedSizeSamples = TRUE;
+    type.subtype = subtype_of(format.fourcc);
+    type.bFixedSizeSamples = is_compressed(format.fourcc) ? FALSE : TRUE;
     type.bTemporalCompression = FALSE;
     type.lSampleSize = format.image_size();
 }
@@ -63,9 +55,11 @@ DWORD bit_rate(const VideoFormat& format) {
 
 }  // namespace
 
-VideoFormat capability_format(int index) {
-    const Capability& c = kCapabilities[index];
-    return {c.width, c.height, c.fastest};
+Capabilities rgb24_capabilities() { return kCapabilities; }
+
+VideoFormat capability_format(Capabilities capabilities, int index) {
+    const Capability& c = capabilities[static_cast<size_t>(index)];
+    return {c.width, c.height, c.fastest, c.fourcc};
 }
 
 HRESULT video_info_media_type(const VideoFormat& format, AM_MEDIA_TYPE& type) {
@@ -80,9 +74,9 @@ HRESULT video_info_media_type(const VideoFormat& format, AM_MEDIA_TYPE& type) {
     return S_OK;
 }
 
-HRESULT capability_media_type(int index, AM_MEDIA_TYPE& type) {
-    const VideoFormat format = capability_format(index);
-    if (!kCapabilities[index].video_info2) return video_info_media_type(format, type);
+HRESULT capability_media_type(Capabilities capabilities, int index, AM_MEDIA_TYPE& type) {
+    const VideoFormat format = capability_format(capabilities, index);
+    if (!capabilities[static_cast<size_t>(index)].video_info2) return video_info_media_type(format, type);
 
     type = AM_MEDIA_TYPE{};
     fill_common(type, format);
@@ -98,8 +92,8 @@ HRESULT capability_media_type(int index, AM_MEDIA_TYPE& type) {
     return S_OK;
 }
 
-void capability_caps(int index, VIDEO_STREAM_CONFIG_CAPS& caps) {
-    const Capability& c = kCapabilities[index];
+void capability_caps(Capabilities capabilities, int index, VIDEO_STREAM_CONFIG_CAPS& caps) {
+    const Capability& c = capabilities[static_cast<size_t>(index)];
     caps = VIDEO_STREAM_CONFIG_CAPS{};
     caps.guid = c.video_info2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
     caps.VideoStandard = AnalogVideo_None;
@@ -110,26 +104,27 @@ void capability_caps(int index, VIDEO_STREAM_CONFIG_CAPS& caps) {
     caps.MinOutputSize = caps.MaxOutputSize = caps.InputSize;
     caps.OutputGranularityX = caps.OutputGranularityY = 0;
     caps.MinFrameInterval = c.fastest;
-    caps.MaxFrameInterval = k1fps;
-    const VideoFormat fastest{c.width, c.height, c.fastest};
-    const VideoFormat slowest{c.width, c.height, k1fps};
+    caps.MaxFrameInterval = c.slowest;
+    const VideoFormat fastest{c.width, c.height, c.fastest, c.fourcc};
+    const VideoFormat slowest{c.width, c.height, c.slowest, c.fourcc};
     caps.MinBitsPerSecond = static_cast<LONG>(bit_rate(slowest));
     caps.MaxBitsPerSecond = static_cast<LONG>(bit_rate(fastest));
 }
 
-std::optional<VideoFormat> acceptable_format(const AM_MEDIA_TYPE& type) {
-    if (!IsEqualGUID(type.majortype, MEDIATYPE_Video) || !IsEqualGUID(type.subtype, MEDIASUBTYPE_RGB24) ||
+std::optional<VideoFormat> acceptable_format(Capabilities capabilities, const AM_MEDIA_TYPE& type) {
+    const DWORD fourcc = pixel_format_of(type.subtype);
+    if (!IsEqualGUID(type.majortype, MEDIATYPE_Video) || !is_camera_pixel_format(fourcc) ||
         !IsEqualGUID(type.formattype, FORMAT_VideoInfo) || !type.pbFormat ||
         type.cbFormat < sizeof(VIDEOINFOHEADER)) {
         return std::nullopt;
     }
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
     const BITMAPINFOHEADER& bmi = vih->bmiHeader;
-    if (bmi.biBitCount != 24 || bmi.biCompression != BI_RGB) return std::nullopt;
-    for (const Capability& c : kCapabilities) {
-        if (bmi.biWidth == c.width && bmi.biHeight == c.height && vih->AvgTimePerFrame >= c.fastest &&
-            vih->AvgTimePerFrame <= k1fps) {
-            return VideoFormat{c.width, c.height, vih->AvgTimePerFrame};
+    if (bmi.biBitCount != bit_count_of(fourcc) || bmi.biCompression != fourcc) return std::nullopt;
+    for (const Capability& c : capabilities) {
+        if (c.fourcc == fourcc && bmi.biWidth == c.width && bmi.biHeight == c.height &&
+            vih->AvgTimePerFrame >= c.fastest && vih->AvgTimePerFrame <= c.slowest) {
+            return VideoFormat{c.width, c.height, vih->AvgTimePerFrame, fourcc};
         }
     }
     return std::nullopt;

@@ -1,10 +1,13 @@
 // The camera's capabilities and the media types that describe them.
 #pragma once
 
+#include "pixel_formats.h"
+
 #include <windows.h>
 #include <dshow.h>
 
 #include <optional>
+#include <span>
 
 namespace vlxcam {
 
@@ -12,27 +15,46 @@ struct VideoFormat {
     LONG width;
     LONG height;                  // positive: bottom-up rows
     REFERENCE_TIME frame_interval;  // AvgTimePerFrame, 100 ns units
+    DWORD fourcc = BI_RGB;        // the pixel format (pixel_formats.h)
 
+    // Bytes of one RGB24 row.
     LONG stride() const { return ((width * 24 + 31) / 32) * 4; }
-    DWORD image_size() const { return static_cast<DWORD>(stride()) * static_cast<DWORD>(height); }
+    DWORD image_size() const { return frame_bytes(fourcc, width, height); }
 };
 
+inline constexpr REFERENCE_TIME k1fps = 10000000;
+
+struct Capability {
+    LONG width;
+    LONG height;
+    REFERENCE_TIME fastest;  // default and minimum frame interval
+    bool video_info2;
+    DWORD fourcc = BI_RGB;
+    REFERENCE_TIME slowest = k1fps;  // maximum frame interval
+};
+// A device's capabilities, in the order GetStreamCaps lists them.
+using Capabilities = std::span<const Capability>;
+
+// The main camera's: RGB24 at five sizes.
+Capabilities rgb24_capabilities();
 inline constexpr int kCapabilityCount = 5;
 inline constexpr int kVideoInfo2Capability = 3;
 
 // Fills `type` (which must hold nothing) with capability `index`, as
 // GetStreamCaps and the media type enumeration offer it.
-HRESULT capability_media_type(int index, AM_MEDIA_TYPE& type);
-void capability_caps(int index, VIDEO_STREAM_CONFIG_CAPS& caps);
-VideoFormat capability_format(int index);
+HRESULT capability_media_type(Capabilities capabilities, int index, AM_MEDIA_TYPE& type);
+void capability_caps(Capabilities capabilities, int index, VIDEO_STREAM_CONFIG_CAPS& caps);
+VideoFormat capability_format(Capabilities capabilities, int index);
 
-// An RGB24 FORMAT_VideoInfo type for `format`, with sizes computed.
+// A FORMAT_VideoInfo type for `format` in its pixel format, with sizes
+// computed.
 HRESULT video_info_media_type(const VideoFormat& format, AM_MEDIA_TYPE& type);
 
-// The format `type` asks for, if the camera can deliver it: RGB24,
-// FORMAT_VideoInfo, bottom-up, one of the capabilities' sizes and a frame
-// interval inside that size's range.
-std::optional<VideoFormat> acceptable_format(const AM_MEDIA_TYPE& type);
+// The format `type` asks for, if the camera can deliver it: one of the
+// capabilities' pixel formats and sizes, FORMAT_VideoInfo, bottom-up, and a
+// frame interval inside that capability's range, as a UVC camera accepts
+// any listed size and rate.
+std::optional<VideoFormat> acceptable_format(Capabilities capabilities, const AM_MEDIA_TYPE& type);
 
 // The frame size a media type states, in biSizeImage and lSampleSize.
 struct StatedSizes {

@@ -21,8 +21,11 @@ std::chrono::milliseconds first_frame_delay(const DeviceProfile& profile) {
 }
 
 bool same_format(const VideoFormat& a, const VideoFormat& b) {
-    return a.width == b.width && a.height == b.height && a.frame_interval == b.frame_interval;
+    return a.width == b.width && a.height == b.height && a.frame_interval == b.frame_interval &&
+           a.fourcc == b.fourcc;
 }
+
+Capabilities device_capabilities(const CameraFilter& filter) { return capabilities_of(filter.profile().formats); }
 
 }  // namespace
 
@@ -60,19 +63,21 @@ OutputPin::Choice OutputPin::choice() const {
 VideoFormat OutputPin::current_format() const {
     if (peer_) return connection_format_;
     const std::optional<VideoFormat> chosen = choice().format;
-    return chosen ? *chosen : capability_format(0);
+    return chosen ? *chosen : capability_format(device_capabilities(filter_), 0);
 }
 
 // Throws std::bad_alloc before it has made any type.
 std::vector<AM_MEDIA_TYPE> OutputPin::offered_types() const {
     const std::optional<VideoFormat> chosen = choice().format;
+    const Capabilities capabilities = device_capabilities(filter_);
     // After SetFormat the chosen format is the only one on offer.
-    const int count = chosen ? 1 : kCapabilityCount;
+    const int count = chosen ? 1 : static_cast<int>(capabilities.size());
     std::vector<AM_MEDIA_TYPE> types;
     types.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         AM_MEDIA_TYPE type{};
-        const HRESULT made = chosen ? video_info_media_type(*chosen, type) : capability_media_type(i, type);
+        const HRESULT made =
+            chosen ? video_info_media_type(*chosen, type) : capability_media_type(capabilities, i, type);
         if (SUCCEEDED(made)) types.push_back(type);
     }
     return types;
@@ -118,7 +123,7 @@ HRESULT OutputPin::connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
 }
 
 HRESULT OutputPin::try_connection(IPin* receiver, const AM_MEDIA_TYPE& type) {
-    const std::optional<VideoFormat> format = acceptable_format(type);
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), type);
     if (!format) return VFW_E_TYPE_NOT_ACCEPTED;
     const Choice chosen = choice();
     if (chosen.format && !same_format(*chosen.format, *format)) return VFW_E_TYPE_NOT_ACCEPTED;
@@ -236,7 +241,7 @@ STDMETHODIMP OutputPin::QueryId(LPWSTR* id) {
 // Neither takes the filter's lock (see choice_lock_).
 STDMETHODIMP OutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
     if (!type) return E_POINTER;
-    const std::optional<VideoFormat> format = acceptable_format(*type);
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), *type);
     if (!format) return S_FALSE;
     const std::optional<VideoFormat> chosen = choice().format;
     return !chosen || same_format(*chosen, *format) ? S_OK : S_FALSE;
@@ -274,7 +279,7 @@ STDMETHODIMP OutputPin::SetFormat(AM_MEDIA_TYPE* type) {
     if (filter_.profile().quirk == Quirk::refuses_formats) return VFW_E_INVALIDMEDIATYPE;
     if (!type) return E_POINTER;
     if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    const std::optional<VideoFormat> format = acceptable_format(*type);
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), *type);
     if (!format) return VFW_E_INVALIDMEDIATYPE;
     const std::optional<StatedSizes> given =
         filter_.profile().quirk == Quirk::keeps_given_sizes ? std::optional(stated_sizes(*type)) : std::nullopt;
@@ -318,7 +323,7 @@ STDMETHODIMP OutputPin::GetFormat(AM_MEDIA_TYPE** type) {
 
 STDMETHODIMP OutputPin::GetNumberOfCapabilities(int* count, int* size) {
     if (!count || !size) return E_POINTER;
-    *count = kCapabilityCount;
+    *count = static_cast<int>(device_capabilities(filter_).size());
     *size = filter_.profile().quirk == Quirk::caps_block_64 ? 64 : static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS));
     return S_OK;
 }
@@ -326,16 +331,17 @@ STDMETHODIMP OutputPin::GetNumberOfCapabilities(int* count, int* size) {
 STDMETHODIMP OutputPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
     if (!type || !caps) return E_POINTER;
     if (index < 0) return E_INVALIDARG;
-    if (index >= kCapabilityCount) return S_FALSE;
+    const Capabilities capabilities = device_capabilities(filter_);
+    if (index >= static_cast<int>(capabilities.size())) return S_FALSE;
     MediaType capability;
-    if (FAILED(capability_media_type(index, *capability.get()))) return E_OUTOFMEMORY;
+    if (FAILED(capability_media_type(capabilities, index, *capability.get()))) return E_OUTOFMEMORY;
     *type = vlx::clone_media_type(*capability.get());
     if (!*type) return E_OUTOFMEMORY;
     if (index == 0 && filter_.profile().quirk == Quirk::unstated_rate) {
         reinterpret_cast<VIDEOINFOHEADER*>((*type)->pbFormat)->AvgTimePerFrame = 0;
     }
     VIDEO_STREAM_CONFIG_CAPS block;
-    capability_caps(index, block);
+    capability_caps(capabilities, index, block);
     // Never write more than the block size we reported.
     int count = 0, size = 0;
     GetNumberOfCapabilities(&count, &size);

@@ -21,6 +21,12 @@ constexpr DeviceProfile kProfiles[] = {
     {VLXCAM_NAME_NON_ASCII, device_clsid(0xc6), Quirk::none},
     {VLXCAM_NAME_KEEPS_SIZES, device_clsid(0xc7), Quirk::keeps_given_sizes},
     {VLXCAM_NAME_UNSTATED_RATE, device_clsid(0xc8), Quirk::unstated_rate},
+    // Webcam pixel formats.
+    {VLXCAM_NAME_YUY2, device_clsid(0xd0), Quirk::none, FormatSet::yuy2},
+    {VLXCAM_NAME_NV12, device_clsid(0xd1), Quirk::none, FormatSet::nv12},
+    {VLXCAM_NAME_MJPG, device_clsid(0xd2), Quirk::none, FormatSet::mjpg},
+    {VLXCAM_NAME_WEBCAM, device_clsid(0xd3), Quirk::none, FormatSet::webcam},
+    {VLXCAM_NAME_UNDECODABLE, device_clsid(0xd4), Quirk::none, FormatSet::undecodable},
 };
 
 }  // namespace

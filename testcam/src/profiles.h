@@ -1,6 +1,9 @@
 // The devices this DLL can register: one main camera and edge cases, each a
-// class of its own that differs from the main camera in one quirk.
+// class of its own that differs from the main camera in one quirk or in the
+// pixel formats it sends.
 #pragma once
+
+#include "format_sets.h"
 
 #include <windows.h>
 
@@ -23,6 +26,7 @@ struct DeviceProfile {
     const wchar_t* name;
     CLSID clsid;
     Quirk quirk;
+    FormatSet formats = FormatSet::rgb24;
 };
 
 // The main device first.

@@ -57,7 +57,8 @@ HRESULT register_device(IFilterMapper2* mapper, const DeviceProfile& profile) {
     HRESULT hr = register_class(profile.clsid, profile.name);
     if (FAILED(hr)) return hr;
 
-    REGPINTYPES type{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
+    const GUID subtype = subtype_of(capabilities_of(profile.formats).front().fourcc);
+    REGPINTYPES type{&MEDIATYPE_Video, &subtype};
     REGFILTERPINS2 pin{};
     pin.dwFlags = REG_PINFLAG_B_OUTPUT;
     pin.cInstances = 1;

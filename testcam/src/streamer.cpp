@@ -9,7 +9,7 @@ namespace vlxcam {
 HRESULT Streamer::start(IMemAllocator* allocator, IMemInputPin* input, const VideoFormat& format) {
     stop();
     try {
-        painter_.configure(format);  // the row templates: the frame-sized allocations
+        writer_.configure(format);  // the row templates and picture: the frame-sized allocations
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
@@ -116,10 +116,10 @@ void Streamer::deliver(uint32_t frame_number, bool discontinuity, IReferenceCloc
     ComPtr<IMediaSample> owned = ComPtr<IMediaSample>::adopt(sample);
 
     BYTE* bits = nullptr;
-    const auto size = static_cast<LONG>(format_.image_size());
-    if (FAILED(sample->GetPointer(&bits)) || !bits || sample->GetSize() < size) return;
-    painter_.paint(bits, frame_number);
-    sample->SetActualDataLength(size);
+    if (FAILED(sample->GetPointer(&bits)) || !bits) return;
+    const LONG written = writer_.write(bits, sample->GetSize(), frame_number);
+    if (written <= 0) return;
+    sample->SetActualDataLength(written);
 
     REFERENCE_TIME now = 0;
     if (clock && SUCCEEDED(clock->GetTime(&now))) {

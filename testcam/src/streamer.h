@@ -5,7 +5,7 @@
 
 #include "com_ptr.h"
 #include "formats.h"
-#include "frame_painter.h"
+#include "frame_writer.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -50,7 +50,7 @@ private:
     ComPtr<IMemAllocator> allocator_;
     ComPtr<IMemInputPin> input_;
     VideoFormat format_{};
-    FramePainter painter_;
+    FrameWriter writer_;
     // Set by run() under lock_, and read only under it: a Pause and Run
     // while a frame is on its way replace them.
     ComPtr<IReferenceClock> clock_;

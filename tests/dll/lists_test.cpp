@@ -16,6 +16,15 @@ namespace {
 constexpr GUID kLongNameEntry = {0x5c3a64d5, 0x1d4b, 0x4e6b, {0x9a, 0x3f, 0x0c, 0x61, 0xd2, 0xb7, 0xe1, 0x01}};
 constexpr GUID kNamelessEntry = {0x5c3a64d5, 0x1d4b, 0x4e6b, {0x9a, 0x3f, 0x0c, 0x61, 0xd2, 0xb7, 0xe1, 0x02}};
 
+// The test platform's compressor, then Wine's three compressors and the test
+// codec's three decompressors (the device enumerator lists every vidc
+// driver) in the order of their FourCCs: cvid, MJPG, mrle, msvc, NV12, YUY2.
+constexpr char kVideoCompressors[] =
+    "vidlox Test MJPEG Compressor\r\nCinepak Video codec\r\nvidlox Test Decompressor (MJPG)\r\n"
+    "Wine MS-RLE video codec\r\nWine Video 1 video codec\r\nvidlox Test Decompressor (NV12)\r\n"
+    "vidlox Test Decompressor (YUY2)\r\n";
+constexpr int32_t kVideoCompressorCount = 7;
+
 class Lists : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(v.Init(), 0); }
@@ -40,20 +49,17 @@ protected:
     const Vidlox& v = vidlox();
 };
 
-// The test platform's compressor, then the three Wine ships.
 TEST_F(Lists, VideoCompressorsOfTheTestPrefix) {
     int32_t count = 0;
     const std::string text = codec_list(0, &count);
-    EXPECT_EQ(text, "vidlox Test MJPEG Compressor\r\nCinepak Video codec\r\nWine MS-RLE video codec\r\n"
-                    "Wine Video 1 video codec\r\n");
-    EXPECT_EQ(count, 4);
+    EXPECT_EQ(text, kVideoCompressors);
+    EXPECT_EQ(count, kVideoCompressorCount);
 }
 
 TEST_F(Lists, TextIsAppendedAfterExistingText) {
     char buffer[256] = "already here;";
-    EXPECT_EQ(v.GetCodecList(buffer, 0), 4) << "the count covers only this call's names";
-    EXPECT_EQ(std::string(buffer), "already here;vidlox Test MJPEG Compressor\r\nCinepak Video codec\r\n"
-                                   "Wine MS-RLE video codec\r\nWine Video 1 video codec\r\n");
+    EXPECT_EQ(v.GetCodecList(buffer, 0), kVideoCompressorCount) << "the count covers only this call's names";
+    EXPECT_EQ(std::string(buffer), std::string("already here;") + kVideoCompressors);
 }
 
 TEST_F(Lists, EmptyAudioCategoriesLeaveTheBufferAlone) {
@@ -105,7 +111,7 @@ TEST_F(Lists, NamesLongerThanAnyWorkAreaAreListedWhole) {
     ASSERT_TRUE(entry.ok());
     int32_t count = 0;
     const std::string text = codec_list(0, &count);
-    EXPECT_EQ(count, 5);
+    EXPECT_EQ(count, kVideoCompressorCount + 1);
     std::string utf8;
     for (int i = 0; i < 400; ++i) utf8 += "\xe6\x98\xa0";
     EXPECT_NE(text.find(utf8 + "\r\n"), std::string::npos);
@@ -119,7 +125,7 @@ TEST_F(Lists, EntryWithoutFriendlyNameIsAnEmptyLine) {
     v.SetLogLevel(1);
     int32_t count = 0;
     const std::string text = codec_list(0, &count);
-    EXPECT_EQ(count, 5);
+    EXPECT_EQ(count, kVideoCompressorCount + 1);
     EXPECT_NE(("\r\n" + text).find("\r\n\r\n"), std::string::npos) << "one empty line: " << text;
     // The failed Read is reported (twice: size query and list) with the
     // platform's own code, which the status table does not hold.

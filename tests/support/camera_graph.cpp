@@ -88,7 +88,7 @@ STDMETHODIMP FrameRecorder::BufferCB(double time, BYTE* buffer, long length) {
                 problem_ = "frame of " + std::to_string(length) + " bytes, expected " +
                            std::to_string(expected_length_);
             } else {
-                problem_ = corner_problem(buffer, width_, height_);
+                problem_ = corner_problem(buffer, width_, height_, tolerance_);
             }
         }
         if (length == expected_length_) numbers_.push_back(frame_number(buffer, width_, height_));
@@ -128,6 +128,11 @@ std::string FrameRecorder::first_problem() {
     return problem_;
 }
 
+void FrameRecorder::set_tolerance(int tolerance) {
+    std::lock_guard guard(lock_);
+    tolerance_ = tolerance;
+}
+
 HRESULT choose_full_hd(IAMStreamConfig* config) {
     vlx::MediaTypePtr type;
     VIDEO_STREAM_CONFIG_CAPS caps;
@@ -136,7 +141,7 @@ HRESULT choose_full_hd(IAMStreamConfig* config) {
 }
 
 HRESULT CameraGraph::build(ComPtr<IBaseFilter> device, FrameRecorder& recorder,
-                           HRESULT (*configure)(IAMStreamConfig*)) {
+                           HRESULT (*configure)(IAMStreamConfig*), const GUID& grabber_subtype) {
     camera = std::move(device);
     if (!camera) return E_POINTER;
     HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
@@ -150,11 +155,11 @@ HRESULT CameraGraph::build(ComPtr<IBaseFilter> device, FrameRecorder& recorder,
                               grabber_filter.put_void());
     if (SUCCEEDED(hr)) hr = grabber_filter.query(grabber);
     if (SUCCEEDED(hr)) {
-        AM_MEDIA_TYPE rgb24{};
-        rgb24.majortype = MEDIATYPE_Video;
-        rgb24.subtype = MEDIASUBTYPE_RGB24;
-        rgb24.formattype = FORMAT_VideoInfo;
-        hr = grabber->SetMediaType(&rgb24);
+        AM_MEDIA_TYPE wanted{};
+        wanted.majortype = MEDIATYPE_Video;
+        wanted.subtype = grabber_subtype;
+        wanted.formattype = FORMAT_VideoInfo;
+        hr = grabber->SetMediaType(&wanted);
     }
     if (SUCCEEDED(hr))
         hr = CoCreateInstance(vlx::kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,

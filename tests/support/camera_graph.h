@@ -36,6 +36,9 @@ public:
     STDMETHODIMP BufferCB(double time, BYTE* buffer, long length) override;
 
     void set_format(int32_t width, int32_t height, long expected_length);
+    // Per-channel tolerance of the corner check, for frames that went
+    // through YUV or JPEG on their way (0: exact).
+    void set_tolerance(int tolerance);
     // Waits until `count` frames arrived in all; false on timeout.
     bool wait_for_frames(size_t count, DWORD timeout_ms);
     size_t frame_count();
@@ -48,6 +51,7 @@ private:
     HANDLE arrived_;
     int32_t width_ = 0, height_ = 0;
     long expected_length_ = 0;
+    int tolerance_ = 0;
     std::vector<uint32_t> numbers_;
     std::vector<double> times_;
     std::string problem_;
@@ -66,9 +70,11 @@ struct CameraGraph {
     ComPtr<IMediaControl> control;
 
     // Builds and connects the graph; `configure` (may be null) runs on the
-    // camera's IAMStreamConfig before the connection.
+    // camera's IAMStreamConfig before the connection. A grabber subtype of
+    // GUID_NULL takes the camera's own format, with no decoder between.
     HRESULT build(ComPtr<IBaseFilter> device, FrameRecorder& recorder,
-                  HRESULT (*configure)(IAMStreamConfig*) = nullptr);
+                  HRESULT (*configure)(IAMStreamConfig*) = nullptr,
+                  const GUID& grabber_subtype = MEDIASUBTYPE_RGB24);
     // Width and height of the grabber's connection.
     void connected_size(int32_t* width, int32_t* height, long* sample_size);
 };

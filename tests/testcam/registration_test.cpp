@@ -1,6 +1,7 @@
 // Registering and removing the camera with regsvr32, seen through the system
 // device enumerator.
 #include "support/camera_graph.h"
+#include "support/regsvr32.h"
 #include "vidlox_testcam.h"
 
 #include <gtest/gtest.h>
@@ -12,28 +13,15 @@
 namespace vlx_test {
 namespace {
 
-DWORD regsvr32(const std::wstring& arguments) {
-    wchar_t dll[MAX_PATH];
-    GetModuleFileNameW(nullptr, dll, MAX_PATH);
-    std::wstring path(dll);
-    path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"vidlox-testcam64.dll";
-    std::wstring command = L"regsvr32.exe /s " + arguments + L" \"" + path + L"\"";
-    STARTUPINFOW startup{sizeof startup};
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return GetLastError();
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
+DWORD regsvr32(const std::wstring& arguments) { return vlx_test::regsvr32(arguments, L"vidlox-testcam64.dll"); }
 
 size_t count_ours(const std::vector<std::wstring>& names) {
     const std::wstring ours[] = {VLXCAM_NAME_MAIN,    VLXCAM_NAME_NO_PINS,     VLXCAM_NAME_CAPS_BLOCK,
                                  VLXCAM_NAME_REFUSES, VLXCAM_NAME_PREVIEW_PIN, VLXCAM_NAME_SLOW_START,
-                                 VLXCAM_NAME_NON_ASCII, VLXCAM_NAME_KEEPS_SIZES, VLXCAM_NAME_UNSTATED_RATE};
+                                 VLXCAM_NAME_NON_ASCII, VLXCAM_NAME_KEEPS_SIZES, VLXCAM_NAME_UNSTATED_RATE,
+                                 // webcam pixel formats
+                                 VLXCAM_NAME_YUY2, VLXCAM_NAME_NV12, VLXCAM_NAME_MJPG, VLXCAM_NAME_WEBCAM,
+                                 VLXCAM_NAME_UNDECODABLE};
     return static_cast<size_t>(std::count_if(names.begin(), names.end(), [&](const std::wstring& name) {
         return std::find(std::begin(ours), std::end(ours), name) != std::end(ours);
     }));
@@ -60,7 +48,7 @@ TEST(CameraRegistration, BothWaysAndRemoval) {
     // The suite needs every device: leave them registered.
     ASSERT_EQ(regsvr32(L"/n /i:all"), 0u);
     names = video_device_names();
-    EXPECT_EQ(count_ours(names), 9u);
+    EXPECT_EQ(count_ours(names), 14u);
     EXPECT_TRUE(listed(names, VLXCAM_NAME_NON_ASCII));
     EXPECT_TRUE(listed(names, VLXCAM_NAME_SLOW_START));
 

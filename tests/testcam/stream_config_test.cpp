@@ -12,16 +12,23 @@ class StreamConfig : public CameraTest {
 protected:
     void SetUp() override {
         CameraTest::SetUp();
-        camera = bind_device(VLXCAM_NAME_MAIN);
-        ASSERT_TRUE(camera);
-        ComPtr<IPin> pin;
-        ASSERT_EQ(camera->FindPin(L"Capture", pin.put()), S_OK);
-        ASSERT_EQ(pin.query(config), S_OK);
+        config = capture_config(VLXCAM_NAME_MAIN, camera);
+        ASSERT_TRUE(config);
     }
     void TearDown() override {
         config.reset();
         camera.reset();
         CameraTest::TearDown();
+    }
+
+    // The IAMStreamConfig of the capture pin of the device `name`, whose
+    // filter `device` keeps.
+    static ComPtr<IAMStreamConfig> capture_config(const wchar_t* name, ComPtr<IBaseFilter>& device) {
+        device = bind_device(name);
+        ComPtr<IPin> pin;
+        ComPtr<IAMStreamConfig> result;
+        if (device && device->FindPin(L"Capture", pin.put()) == S_OK) pin.query(result);
+        return result;
     }
 
     ComPtr<IBaseFilter> camera;
@@ -132,24 +139,18 @@ TEST_F(StreamConfig, EdgeDevices) {
     config.reset();
     camera.reset();
     {
-        ComPtr<IBaseFilter> refusing = bind_device(VLXCAM_NAME_REFUSES);
-        ASSERT_TRUE(refusing);
-        ComPtr<IPin> pin;
-        ASSERT_EQ(refusing->FindPin(L"Capture", pin.put()), S_OK);
-        ComPtr<IAMStreamConfig> refusing_config;
-        ASSERT_EQ(pin.query(refusing_config), S_OK);
+        ComPtr<IBaseFilter> refusing;
+        ComPtr<IAMStreamConfig> refusing_config = capture_config(VLXCAM_NAME_REFUSES, refusing);
+        ASSERT_TRUE(refusing_config);
         vlx::MediaTypePtr type;
         VIDEO_STREAM_CONFIG_CAPS caps{};
         ASSERT_EQ(refusing_config->GetStreamCaps(0, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
         EXPECT_TRUE(FAILED(refusing_config->SetFormat(type.get()))) << "even its own default";
     }
     {
-        ComPtr<IBaseFilter> small_caps = bind_device(VLXCAM_NAME_CAPS_BLOCK);
-        ASSERT_TRUE(small_caps);
-        ComPtr<IPin> pin;
-        ASSERT_EQ(small_caps->FindPin(L"Capture", pin.put()), S_OK);
-        ComPtr<IAMStreamConfig> small_config;
-        ASSERT_EQ(pin.query(small_config), S_OK);
+        ComPtr<IBaseFilter> small_caps;
+        ComPtr<IAMStreamConfig> small_config = capture_config(VLXCAM_NAME_CAPS_BLOCK, small_caps);
+        ASSERT_TRUE(small_config);
         int count = 0, size = 0;
         ASSERT_EQ(small_config->GetNumberOfCapabilities(&count, &size), S_OK);
         EXPECT_EQ(size, 64);
@@ -161,6 +162,53 @@ TEST_F(StreamConfig, EdgeDevices) {
         ASSERT_EQ(pinless->EnumPins(pins.put()), S_OK);
         ComPtr<IPin> pin;
         EXPECT_EQ(pins->Next(1, pin.put(), nullptr), S_FALSE);
+    }
+}
+
+// The webcam devices describe their formats as UVC cameras do: a FourCC
+// subtype that matches biCompression, and for MJPG samples of varying size.
+TEST_F(StreamConfig, WebcamFormatsAndTheirRanges) {
+    config.reset();
+    camera.reset();
+    ComPtr<IBaseFilter> webcam;
+    ComPtr<IAMStreamConfig> webcam_config = capture_config(VLXCAM_NAME_WEBCAM, webcam);
+    ASSERT_TRUE(webcam_config);
+    int count = 0, size = 0;
+    ASSERT_EQ(webcam_config->GetNumberOfCapabilities(&count, &size), S_OK);
+    ASSERT_EQ(count, 10);
+
+    const DWORD yuy2 = MAKEFOURCC('Y', 'U', 'Y', '2'), mjpg = MAKEFOURCC('M', 'J', 'P', 'G');
+    for (int i = 0; i < count; ++i) {
+        vlx::MediaTypePtr type;
+        VIDEO_STREAM_CONFIG_CAPS caps{};
+        ASSERT_EQ(webcam_config->GetStreamCaps(i, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+        const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
+        const DWORD fourcc = i < 5 ? yuy2 : mjpg;
+        EXPECT_EQ(type->subtype.Data1, fourcc) << i;
+        EXPECT_EQ(vih->bmiHeader.biCompression, fourcc) << i;
+        EXPECT_EQ(vih->bmiHeader.biBitCount, i < 5 ? 16 : 24) << i;
+        EXPECT_EQ(type->bFixedSizeSamples, i < 5 ? TRUE : FALSE) << i;
+        EXPECT_EQ(caps.MaxFrameInterval, 2000000) << "5 fps, as UVC cameras list";
+    }
+
+    // Any listed format, size and rate; nothing beyond a capability's range.
+    const struct {
+        int capability;
+        REFERENCE_TIME interval;
+        bool accepted;
+    } cases[] = {
+        {4, 2000000, true},    // YUY2 1920x1080 at 5 fps
+        {4, 333333, false},    // ... not at 30
+        {9, 333333, true},     // MJPG 1920x1080 at 30 fps
+        {9, 10000000, false},  // ... not at 1
+        {3, 666666, false},    // YUY2 1280x720 stops at 10 fps
+    };
+    for (const auto& c : cases) {
+        vlx::MediaTypePtr type;
+        VIDEO_STREAM_CONFIG_CAPS caps{};
+        ASSERT_EQ(webcam_config->GetStreamCaps(c.capability, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+        reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->AvgTimePerFrame = c.interval;
+        EXPECT_EQ(SUCCEEDED(webcam_config->SetFormat(type.get())), c.accepted) << c.capability << " " << c.interval;
     }
 }
 

@@ -96,8 +96,10 @@ TEST_F(ListFaults, FailedReadKeepsListAndSizeInStep) {
     vlx::fault::arm("vlx_GetCodecListSize->PropertyBag->Read", E_FAIL, 1, 1);
     const int32_t size = vlx_GetCodecListSize(0);
     char buffer[256] = "";
-    EXPECT_EQ(vlx_GetCodecList(buffer, 0), 4);
-    EXPECT_STREQ(buffer, "vidlox Test MJPEG Compressor\r\n\r\nWine MS-RLE video codec\r\nWine Video 1 video codec\r\n");
+    EXPECT_EQ(vlx_GetCodecList(buffer, 0), 7) << "the test platform's compressor, Wine's three, the test codec's three";
+    EXPECT_STREQ(buffer,
+                 "vidlox Test MJPEG Compressor\r\n\r\nvidlox Test Decompressor (MJPG)\r\nWine MS-RLE video codec\r\n"
+                 "Wine Video 1 video codec\r\nvidlox Test Decompressor (NV12)\r\nvidlox Test Decompressor (YUY2)\r\n");
     EXPECT_EQ(size, static_cast<int32_t>(std::string(buffer).size()) + 1);
 }
 
@@ -113,10 +115,10 @@ TEST_F(ListFaults, FailedReadLeavesNothingToClear) {
     g_foreign_strings_cleared = 0;
     vlx::fault::arm("vlx_GetCodecListSize->PropertyBag->Read", E_FAIL);
     vlx::fault::arm("vlx_GetCodecList->PropertyBag->Read", E_FAIL);
-    EXPECT_EQ(vlx_GetCodecListSize(0), 9) << "four empty lines";
+    EXPECT_EQ(vlx_GetCodecListSize(0), 15) << "seven empty lines (with the test codec's three)";
     char buffer[16] = "";
-    EXPECT_EQ(vlx_GetCodecList(buffer, 0), 4);
-    EXPECT_STREQ(buffer, "\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(vlx_GetCodecList(buffer, 0), 7);
+    EXPECT_STREQ(buffer, "\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
     EXPECT_EQ(g_foreign_strings_cleared, 0);
 }
 

@@ -118,12 +118,12 @@ TEST_P(OpenFaults, CodeAndCleanSlot) {
 INSTANTIATE_TEST_SUITE_P(Steps, OpenFaults, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(InProcessCapture, PreviewRenderStreamFailsOnlyOnThreeCodes) {
-    for (HRESULT refused : {E_FAIL, E_INVALIDARG, E_POINTER}) {
+TEST_F(InProcessCapture, PreviewRenderStreamFailsOnEveryFailureCode) {
+    for (HRESULT refused : {E_FAIL, E_INVALIDARG, E_POINTER, E_NOTIMPL, VFW_E_CANNOT_CONNECT}) {
         vlx::fault::arm("vlx_Open->CaptureGraphBuilder2->RenderStream(NullRenderer)", refused, 0, 1);
         EXPECT_EQ(vlx_Open(camera, 6, 0, 0, 0), -56) << std::hex << refused;
     }
-    for (HRESULT accepted : {E_NOTIMPL, VFW_E_CANNOT_CONNECT, S_FALSE}) {
+    for (HRESULT accepted : {S_FALSE, VFW_S_NOPREVIEWPIN}) {
         vlx::fault::arm("vlx_Open->CaptureGraphBuilder2->RenderStream(NullRenderer)", accepted, 0, 1);
         EXPECT_EQ(vlx_Open(camera, 6, 0, 0, 0), 0) << std::hex << accepted;
         EXPECT_EQ(vlx_Close(), 0);

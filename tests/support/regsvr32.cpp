@@ -1,0 +1,23 @@
+#include "support/regsvr32.h"
+
+namespace vlx_test {
+
+DWORD regsvr32(const std::wstring& arguments, const wchar_t* dll_name) {
+    wchar_t program[MAX_PATH];
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring path(program);
+    path = path.substr(0, path.find_last_of(L"\\/") + 1) + dll_name;
+    std::wstring command = L"regsvr32.exe /s " + arguments + L" \"" + path + L"\"";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return GetLastError();
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+}  // namespace vlx_test

@@ -41,6 +41,7 @@ struct AviCase {
     int32_t mode;
     bool compressed;
     const char* file;
+    const wchar_t* device = nullptr;  // the RGB24 test camera when null
 };
 
 class AviCapture : public Capture, public ::testing::WithParamInterface<AviCase> {};
@@ -51,8 +52,10 @@ TEST_P(AviCapture, RecordsTheCameraForTwoSeconds) {
     MessageWindow host;  // mode 301 renders through a Video Renderer of the builder's choice
     const auto owner = static_cast<int32_t>(reinterpret_cast<intptr_t>(host.handle()));
     const wchar_t* compressor = c.compressed ? VLXTP_MJPEG_NAME : nullptr;
+    const int32_t device = c.device ? device_index(c.device) : camera;
+    ASSERT_GE(device, 0);
 
-    ASSERT_EQ(v.Open(camera, c.mode, 0, reinterpret_cast<intptr_t>(file.c_str()), reinterpret_cast<intptr_t>(compressor)),
+    ASSERT_EQ(v.Open(device, c.mode, 0, reinterpret_cast<intptr_t>(file.c_str()), reinterpret_cast<intptr_t>(compressor)),
               0)
         << std::hex << v.GetLastError();
     const ULONGLONG started = GetTickCount64();
@@ -88,12 +91,19 @@ TEST_P(AviCapture, RecordsTheCameraForTwoSeconds) {
     add_to_manifest(line);
 }
 
+// A YUY2 camera records as it sends (the decoder sits on the preview branch
+// only), or through the decoder into the compressor; building its preview
+// branch makes the graph try the mux's spare input pin on every path.
 INSTANTIATE_TEST_SUITE_P(Modes, AviCapture,
                          ::testing::Values(AviCase{300, false, "mode300.avi"}, AviCase{300, true, "mode300_mjpeg.avi"},
-                                           AviCase{301, false, "mode301.avi"}, AviCase{301, true, "mode301_mjpeg.avi"}),
+                                           AviCase{301, false, "mode301.avi"}, AviCase{301, true, "mode301_mjpeg.avi"},
+                                           AviCase{300, false, "mode300_yuy2.avi", VLXCAM_NAME_YUY2},
+                                           AviCase{301, false, "mode301_yuy2.avi", VLXCAM_NAME_YUY2},
+                                           AviCase{300, true, "mode300_yuy2_mjpeg.avi", VLXCAM_NAME_YUY2}),
                          [](const auto& info) {
                              return "Mode" + std::to_string(info.param.mode) +
-                                    (info.param.compressed ? "TestCompressor" : "Uncompressed");
+                                    (info.param.compressed ? "TestCompressor" : "Uncompressed") +
+                                    (info.param.device ? "Yuy2Camera" : "");
                          });
 
 // Answers the dialog titled `caption` from a second thread while the test

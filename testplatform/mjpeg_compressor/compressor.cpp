@@ -1,8 +1,8 @@
 #include "compressor.h"
 
 #include "codec_settings.h"
-#include "enumerators.h"
-#include "filter_base.h"
+#include "comkit/enumerators.h"
+#include "comkit/filter_base.h"
 #include "jpeg_frame.h"
 #include "vidlox_tp_mjpeg.h"
 
@@ -12,6 +12,8 @@
 #include <cstring>
 
 namespace vlxtp {
+
+using namespace vlxcom;
 
 const CLSID kMjpegCompressorClsid = VLXTP_MJPEG_CLSID_INIT;
 
@@ -207,8 +209,12 @@ STDMETHODIMP JpegOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
 STDMETHODIMP JpegOutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
     return com_guard([&] {
         vlx::MediaType ours;
-        if (!compressor_.output_type(ours)) return create_media_type_enumerator({}, types);
-        return create_media_type_enumerator({ours.get()}, types);
+        std::vector<AM_MEDIA_TYPE> offered;
+        if (compressor_.output_type(ours)) {
+            offered.emplace_back();
+            std::swap(offered.back(), *ours.get());  // the enumerator takes it over
+        }
+        return create_media_type_enumerator(std::move(offered), types);
     });
 }
 
@@ -322,6 +328,6 @@ STDMETHODIMP Compressor::SetState(LPVOID state, int size) {
 
 }  // namespace
 
-HRESULT create_mjpeg_compressor(REFIID iid, void** out) { return create_object<Compressor>(iid, out); }
+HRESULT create_mjpeg_compressor(REFCLSID, REFIID iid, void** out) { return create_object<Compressor>(iid, out); }
 
 }  // namespace vlxtp

@@ -1,11 +1,11 @@
-#include "filter_base.h"
+#include "comkit/filter_base.h"
 
-#include "enumerators.h"
+#include "comkit/enumerators.h"
 
 #include <cstring>
 #include <cwchar>
 
-namespace vlxtp {
+namespace vlxcom {
 
 // ---- Filter -------------------------------------------------------------
 
@@ -228,4 +228,4 @@ STDMETHODIMP InputPin::ReceiveMultiple(IMediaSample** samples, long count, long*
     return hr;
 }
 
-}  // namespace vlxtp
+}  // namespace vlxcom

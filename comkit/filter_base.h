@@ -1,10 +1,10 @@
-// The IBaseFilter and input-pin plumbing shared by the test platform's
-// filters (the file writer and the MJPEG compressor). A concrete filter
-// lists its pins and answers the state hooks; a concrete input pin says
-// which types it accepts and what it does with a sample.
+// The IBaseFilter and pin plumbing shared by the test tree's filters (the
+// test camera, the test platform's file writer and MJPEG compressor). A
+// concrete filter lists its pins and answers the state hooks; a concrete
+// input pin says which types it accepts and what it does with a sample.
 #pragma once
 
-#include "com_base.h"
+#include "comkit/com_base.h"
 #include "common/media_type.h"
 
 #include <windows.h>
@@ -14,12 +14,12 @@
 #include <mutex>
 #include <vector>
 
-namespace vlxtp {
+namespace vlxcom {
 
 class Filter : public IBaseFilter {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    VLXTP_REFCOUNTED
+    VLXCOM_REFCOUNTED
 
     // IPersist
     STDMETHODIMP GetClassID(CLSID* clsid) override;
@@ -41,10 +41,16 @@ public:
 
     std::recursive_mutex& lock() { return lock_; }
     FILTER_STATE state() const { return state_.load(); }
+    // The graph the filter is in (lock held), or null.
+    IFilterGraph* graph() const { return graph_; }
 
 protected:
     explicit Filter(const CLSID& clsid) : clsid_(clsid) {}
     virtual ~Filter() = default;
+
+    // For a filter whose transitions are its own (a live source's Stop,
+    // Pause, Run and GetState), which sets the state under the lock.
+    void set_state(FILTER_STATE state) { state_ = state; }
 
     virtual std::vector<IPin*> pins() = 0;
     // Stopped to paused; a failure keeps the filter stopped.
@@ -145,4 +151,4 @@ private:
     std::mutex streaming_;
 };
 
-}  // namespace vlxtp
+}  // namespace vlxcom

@@ -41,8 +41,9 @@ public:
 
     std::recursive_mutex& lock() { return lock_; }
     FILTER_STATE state() const { return state_.load(); }
-    // The graph the filter is in (lock held), or null.
+    // The graph the filter is in and the graph's clock (lock held), or null.
     IFilterGraph* graph() const { return graph_; }
+    IReferenceClock* clock() const { return clock_.get(); }
 
 protected:
     explicit Filter(const CLSID& clsid) : clsid_(clsid) {}

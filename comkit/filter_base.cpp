@@ -125,6 +125,14 @@ STDMETHODIMP Filter::QueryVendorInfo(LPWSTR* info) {
 
 // ---- PinBase ------------------------------------------------------------
 
+STDMETHODIMP PinBase::Disconnect() {
+    std::lock_guard guard(filter_.lock());
+    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
+    if (!peer_) return S_FALSE;
+    drop_connection();
+    return S_OK;
+}
+
 STDMETHODIMP PinBase::ConnectedTo(IPin** pin) {
     if (!pin) return E_POINTER;
     std::lock_guard guard(filter_.lock());
@@ -184,15 +192,6 @@ STDMETHODIMP InputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* t
     if (!accepts(*type)) return VFW_E_TYPE_NOT_ACCEPTED;
     if (FAILED(vlx::copy_media_type(*type_.reset(), *type))) return E_OUTOFMEMORY;
     peer_ = ComPtr<IPin>::share(connector);
-    return S_OK;
-}
-
-STDMETHODIMP InputPin::Disconnect() {
-    std::lock_guard guard(filter_.lock());
-    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    if (!peer_) return S_FALSE;
-    peer_.reset();
-    type_.reset();
     return S_OK;
 }
 

@@ -84,6 +84,8 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return filter_.AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return filter_.Release(); }
 
+    // Only while the filter is stopped.
+    STDMETHODIMP Disconnect() override;
     STDMETHODIMP ConnectedTo(IPin** pin) override;
     STDMETHODIMP ConnectionMediaType(AM_MEDIA_TYPE* type) override;
     STDMETHODIMP QueryPinInfo(PIN_INFO* info) override;
@@ -100,11 +102,31 @@ protected:
         : filter_(filter), name_(name), direction_(direction) {}
     virtual ~PinBase() = default;
 
+    // Forgets the connection (the filter's lock held); a pin that keeps more
+    // of it forgets that too.
+    virtual void drop_connection() {
+        peer_.reset();
+        type_.reset();
+    }
+
     Filter& filter_;
     const wchar_t* name_;
     PIN_DIRECTION direction_;
     ComPtr<IPin> peer_;  // guarded by the filter's lock
     vlx::MediaType type_;
+};
+
+// What an output pin answers to the calls meant for input pins.
+class OutputPinBase : public PinBase {
+public:
+    STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
+    STDMETHODIMP EndOfStream() override { return E_UNEXPECTED; }
+    STDMETHODIMP BeginFlush() override { return E_UNEXPECTED; }
+    STDMETHODIMP EndFlush() override { return E_UNEXPECTED; }
+    STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
+
+protected:
+    OutputPinBase(Filter& filter, const wchar_t* name) : PinBase(filter, name, PINDIR_OUTPUT) {}
 };
 
 class InputPin : public PinBase, public IMemInputPin {
@@ -116,7 +138,6 @@ public:
     // IPin
     STDMETHODIMP Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
     STDMETHODIMP ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP Disconnect() override;
     STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override;
     STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override;
     STDMETHODIMP EndOfStream() override { return S_OK; }

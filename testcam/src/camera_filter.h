@@ -23,7 +23,7 @@ class CameraFilter;
 // An output pin. Its reference count is the filter's: the pin lives exactly
 // as long as its filter, and the interfaces it carries (IAMStreamConfig,
 // IKsPropertySet, ISpecifyPropertyPages) belong to it.
-class OutputPin final : public vlxcom::PinBase,
+class OutputPin final : public vlxcom::OutputPinBase,
                         public IAMStreamConfig,
                         public IKsPropertySet,
                         public ISpecifyPropertyPages {
@@ -36,16 +36,10 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return PinBase::AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return PinBase::Release(); }
 
-    // IPin (identity and the connection record are PinBase's)
+    // IPin (identity, Disconnect and the connection record are the kit's)
     STDMETHODIMP Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP Disconnect() override;
     STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override;
     STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override;
-    STDMETHODIMP EndOfStream() override;
-    STDMETHODIMP BeginFlush() override;
-    STDMETHODIMP EndFlush() override;
-    STDMETHODIMP NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
 
     // IAMStreamConfig
     STDMETHODIMP SetFormat(AM_MEDIA_TYPE* type) override;
@@ -80,7 +74,7 @@ private:
     HRESULT try_connection(IPin* receiver, const AM_MEDIA_TYPE& type);
     HRESULT negotiate_allocator(IMemInputPin* input, const VideoFormat& format);
     std::vector<AM_MEDIA_TYPE> offered_types() const;
-    void drop_connection();
+    void drop_connection() override;
 
     CameraFilter& camera_;
     GUID category_;

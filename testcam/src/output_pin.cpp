@@ -28,7 +28,7 @@ Capabilities device_capabilities(const CameraFilter& filter) { return capabiliti
 }  // namespace
 
 OutputPin::OutputPin(CameraFilter& filter, const wchar_t* name, const GUID& category)
-    : PinBase(filter, name, PINDIR_OUTPUT), camera_(filter), category_(category),
+    : OutputPinBase(filter, name), camera_(filter), category_(category),
       streamer_(first_frame_delay(filter.profile())) {}
 
 OutputPin::~OutputPin() { drop_connection(); }
@@ -177,18 +177,7 @@ void OutputPin::drop_connection() {
     streamer_.stop();
     allocator_.reset();
     peer_input_.reset();
-    peer_.reset();
-    type_.reset();
-}
-
-STDMETHODIMP OutputPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) { return E_UNEXPECTED; }
-
-STDMETHODIMP OutputPin::Disconnect() {
-    std::lock_guard guard(filter_.lock());
-    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    if (!peer_) return S_FALSE;
-    drop_connection();
-    return S_OK;
+    PinBase::drop_connection();
 }
 
 // Neither takes the filter's lock (see choice_lock_).
@@ -206,10 +195,6 @@ STDMETHODIMP OutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
     return vlxcom::com_guard([&] { return vlxcom::create_media_type_enumerator(offered_types(), types); });
 }
 
-STDMETHODIMP OutputPin::EndOfStream() { return E_UNEXPECTED; }
-STDMETHODIMP OutputPin::BeginFlush() { return E_UNEXPECTED; }
-STDMETHODIMP OutputPin::EndFlush() { return E_UNEXPECTED; }
-STDMETHODIMP OutputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return S_OK; }
 
 // ---- State changes (filter lock held) -----------------------------------
 

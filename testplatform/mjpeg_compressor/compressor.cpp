@@ -57,7 +57,7 @@ private:
     Compressor& compressor_;
 };
 
-class JpegOutputPin final : public PinBase {
+class JpegOutputPin final : public OutputPinBase {
 public:
     explicit JpegOutputPin(Compressor& compressor);
 
@@ -68,14 +68,8 @@ public:
         return E_NOINTERFACE;
     }
     STDMETHODIMP Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
-    STDMETHODIMP Disconnect() override;
     STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override;
     STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override;
-    STDMETHODIMP EndOfStream() override { return E_UNEXPECTED; }
-    STDMETHODIMP BeginFlush() override { return E_UNEXPECTED; }
-    STDMETHODIMP EndFlush() override { return E_UNEXPECTED; }
-    STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
 
     HRESULT commit() { return allocator_ ? allocator_->Commit() : S_OK; }
     void decommit() {
@@ -83,6 +77,14 @@ public:
     }
     HRESULT deliver(const std::vector<uint8_t>& jpeg, IMediaSample* input);
     HRESULT deliver_end_of_stream() { return peer_ ? peer_->EndOfStream() : S_OK; }
+
+protected:
+    void drop_connection() override {
+        peer_.reset();
+        peer_input_.reset();
+        allocator_.reset();
+        type_.reset();
+    }
 
 private:
     HRESULT negotiate_allocator(IPin* receiver, const AM_MEDIA_TYPE& type);
@@ -142,7 +144,7 @@ STDMETHODIMP RgbInputPin::EndOfStream() {
 // ---- Output pin ---------------------------------------------------------
 
 JpegOutputPin::JpegOutputPin(Compressor& compressor)
-    : PinBase(compressor, L"Output", PINDIR_OUTPUT), compressor_(compressor) {}
+    : OutputPinBase(compressor, L"Output"), compressor_(compressor) {}
 
 STDMETHODIMP JpegOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted) {
     if (!receiver) return E_POINTER;
@@ -185,17 +187,6 @@ HRESULT JpegOutputPin::negotiate_allocator(IPin* receiver, const AM_MEDIA_TYPE& 
     hr = allocator_->SetProperties(&wanted, &actual);
     if (SUCCEEDED(hr)) hr = peer_input_->NotifyAllocator(allocator_.get(), FALSE);
     return hr;
-}
-
-STDMETHODIMP JpegOutputPin::Disconnect() {
-    std::lock_guard guard(filter_.lock());
-    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    if (!peer_) return S_FALSE;
-    peer_.reset();
-    peer_input_.reset();
-    allocator_.reset();
-    type_.reset();
-    return S_OK;
 }
 
 STDMETHODIMP JpegOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {

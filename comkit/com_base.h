@@ -65,7 +65,8 @@ class ComObject : public Interface {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(Interface))) return hand_out<Interface>(this, out);
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(Interface)))
+            return hand_out<Interface>(this, out);
         *out = nullptr;
         return E_NOINTERFACE;
     }

@@ -15,22 +15,6 @@ using vlx_test::vidlox;
 
 namespace {
 
-int32_t camera_index() {
-    const vlx_test::Vidlox& v = vidlox();
-    const int32_t size = v.GetDeviceListSize(0);
-    if (size <= 0) return -1;
-    std::vector<char> text(static_cast<size_t>(size));
-    v.GetDeviceList(text.data(), 0);
-    const std::string list = text.data();
-    int32_t index = 0;
-    for (size_t start = 0; start < list.size(); ++index) {
-        const size_t end = list.find("\r\n", start);
-        if (list.compare(start, end - start, "vidlox Test Camera") == 0 && end - start == 18) return index;
-        start = end + 2;
-    }
-    return -1;
-}
-
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -99,7 +83,7 @@ double hand_built_open_to_frame() {
 int main() {
     const vlx_test::Vidlox& v = vidlox();
     if (v.Init() < 0) return 1;
-    const int32_t camera = camera_index();
+    const int32_t camera = vlx_test::device_index(VLXCAM_NAME_MAIN);
     if (camera < 0) {
         std::fprintf(stderr, "the test camera is not registered\n");
         return 1;

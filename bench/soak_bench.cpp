@@ -86,22 +86,6 @@ HWND make_owner() {
                          nullptr, window_class.hInstance, nullptr);
 }
 
-int32_t camera_index() {
-    const vlx_test::Vidlox& v = vidlox();
-    const int32_t size = v.GetDeviceListSize(0);
-    if (size <= 0) return -1;
-    std::vector<char> text(static_cast<size_t>(size));
-    v.GetDeviceList(text.data(), 0);
-    const std::string list = text.data();
-    int32_t index = 0;
-    for (size_t start = 0; start < list.size(); ++index) {
-        const size_t end = list.find("\r\n", start);
-        if (list.compare(start, end - start, "vidlox Test Camera") == 0 && end - start == 18) return index;
-        start = end + 2;
-    }
-    return -1;
-}
-
 // One cycle through the library: open, play in the owner window, wait for
 // and grab one frame, stop, close.
 bool library_cycle(int32_t camera, int32_t mode, HWND owner, std::vector<uint8_t>& pixels) {
@@ -277,7 +261,7 @@ Growth run_child(const char* side, int32_t mode, int cycles) {
 int child(int cycles, const std::string& side, int32_t mode) {
     const vlx_test::Vidlox& v = vidlox();
     if (v.Init() < 0) return 1;
-    const int32_t camera = camera_index();
+    const int32_t camera = vlx_test::device_index(VLXCAM_NAME_MAIN);
     if (camera < 0) {
         std::fprintf(stderr, "the test camera is not registered\n");
         return 1;

@@ -1,10 +1,6 @@
 #include "camera_filter.h"
 
-#include "com_boundary.h"
-
 #include <objbase.h>
-
-#include <cwchar>
 
 namespace vlxcam {
 
@@ -20,7 +16,7 @@ HRESULT format_page_list(CAUUID* pages) {
     return S_OK;
 }
 
-CameraFilter::CameraFilter(const DeviceProfile& profile) : profile_(profile) {
+CameraFilter::CameraFilter(const DeviceProfile& profile) : Filter(profile.clsid), profile_(profile) {
     switch (profile.quirk) {
     case Quirk::no_pins:
         break;
@@ -38,46 +34,27 @@ CameraFilter::~CameraFilter() {
     for (auto& pin : pins_) pin->on_stop();
 }
 
-STDMETHODIMP CameraFilter::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPersist) || IsEqualIID(iid, IID_IMediaFilter) ||
-        IsEqualIID(iid, IID_IBaseFilter)) {
-        *object = static_cast<IBaseFilter*>(this);
-    } else if (IsEqualIID(iid, IID_IAMFilterMiscFlags)) {
-        *object = static_cast<IAMFilterMiscFlags*>(this);
-    } else if (IsEqualIID(iid, IID_ISpecifyPropertyPages)) {
-        *object = static_cast<ISpecifyPropertyPages*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+std::vector<IPin*> CameraFilter::pins() {
+    std::vector<IPin*> list;
+    for (auto& pin : pins_) list.push_back(pin.get());
+    return list;
 }
 
-STDMETHODIMP_(ULONG) CameraFilter::AddRef() { return ++refs_; }
-
-STDMETHODIMP_(ULONG) CameraFilter::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
-STDMETHODIMP CameraFilter::GetClassID(CLSID* clsid) {
-    if (!clsid) return E_POINTER;
-    *clsid = profile_.clsid;
-    return S_OK;
+HRESULT CameraFilter::other_interface(REFIID iid, void** out) {
+    if (IsEqualIID(iid, IID_IAMFilterMiscFlags)) return vlxcom::hand_out<IAMFilterMiscFlags>(this, out);
+    if (IsEqualIID(iid, IID_ISpecifyPropertyPages)) return vlxcom::hand_out<ISpecifyPropertyPages>(this, out);
+    return Filter::other_interface(iid, out);
 }
 
 STDMETHODIMP CameraFilter::Stop() {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(lock());
     for (auto& pin : pins_) pin->on_stop();
-    state_ = State_Stopped;
+    set_state(State_Stopped);
     return S_OK;
 }
 
 HRESULT CameraFilter::pause_locked() {
-    if (state_ == State_Stopped) {
+    if (state() == State_Stopped) {
         for (auto& pin : pins_) {
             const HRESULT started = pin->on_pause_from_stopped();
             if (FAILED(started)) {
@@ -85,27 +62,27 @@ HRESULT CameraFilter::pause_locked() {
                 return started;
             }
         }
-    } else if (state_ == State_Running) {
+    } else if (state() == State_Running) {
         for (auto& pin : pins_) pin->on_pause_from_running();
     }
-    state_ = State_Paused;
+    set_state(State_Paused);
     return S_OK;
 }
 
 STDMETHODIMP CameraFilter::Pause() {
-    std::lock_guard guard(lock_);
-    return com_boundary([&] { return pause_locked(); });
+    std::lock_guard guard(lock());
+    return vlxcom::com_guard([&] { return pause_locked(); });
 }
 
 STDMETHODIMP CameraFilter::Run(REFERENCE_TIME start) {
-    std::lock_guard guard(lock_);
-    if (state_ == State_Running) return S_OK;
-    if (state_ == State_Stopped) {
-        const HRESULT paused = com_boundary([&] { return pause_locked(); });
+    std::lock_guard guard(lock());
+    if (state() == State_Running) return S_OK;
+    if (state() == State_Stopped) {
+        const HRESULT paused = vlxcom::com_guard([&] { return pause_locked(); });
         if (FAILED(paused)) return paused;
     }
-    for (auto& pin : pins_) pin->on_run(start, clock_.get());
-    state_ = State_Running;
+    for (auto& pin : pins_) pin->on_run(start, clock());
+    set_state(State_Running);
     return S_OK;
 }
 
@@ -118,75 +95,10 @@ HRESULT CameraFilter::capture_format_changed(const VideoFormat& format) {
     return S_OK;
 }
 
-STDMETHODIMP CameraFilter::GetState(DWORD, FILTER_STATE* state) {
-    if (!state) return E_POINTER;
-    std::lock_guard guard(lock_);
-    *state = state_;
+STDMETHODIMP CameraFilter::GetState(DWORD timeout, FILTER_STATE* state) {
+    const HRESULT hr = Filter::GetState(timeout, state);
     // A live source has nothing to show while paused.
-    return state_ == State_Paused ? VFW_S_CANT_CUE : S_OK;
-}
-
-STDMETHODIMP CameraFilter::SetSyncSource(IReferenceClock* clock) {
-    std::lock_guard guard(lock_);
-    clock_ = ComPtr<IReferenceClock>::share(clock);
-    return S_OK;
-}
-
-STDMETHODIMP CameraFilter::GetSyncSource(IReferenceClock** clock) {
-    if (!clock) return E_POINTER;
-    std::lock_guard guard(lock_);
-    clock_.copy_to(clock);
-    return S_OK;
-}
-
-STDMETHODIMP CameraFilter::EnumPins(IEnumPins** pins) {
-    if (!pins) return E_POINTER;
-    *pins = nullptr;
-    return com_boundary([&] {
-        std::vector<IPin*> list;
-        for (auto& pin : pins_) list.push_back(pin.get());
-        return create_pin_enumerator(this, std::move(list), 0, pins);
-    });
-}
-
-STDMETHODIMP CameraFilter::FindPin(LPCWSTR id, IPin** pin) {
-    if (!id || !pin) return E_POINTER;
-    for (auto& candidate : pins_) {
-        if (std::wcscmp(candidate->name(), id) == 0) {
-            *pin = candidate.get();
-            candidate->AddRef();
-            return S_OK;
-        }
-    }
-    *pin = nullptr;
-    return VFW_E_NOT_FOUND;
-}
-
-STDMETHODIMP CameraFilter::QueryFilterInfo(FILTER_INFO* info) {
-    if (!info) return E_POINTER;
-    std::lock_guard guard(lock_);
-    std::wcsncpy(info->achName, name_, MAX_FILTER_NAME);
-    info->achName[MAX_FILTER_NAME - 1] = L'\0';
-    info->pGraph = graph_;
-    if (graph_) graph_->AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP CameraFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
-    std::lock_guard guard(lock_);
-    graph_ = graph;
-    name_[0] = L'\0';
-    if (graph && name) {
-        std::wcsncpy(name_, name, MAX_FILTER_NAME);
-        name_[MAX_FILTER_NAME - 1] = L'\0';
-    }
-    return S_OK;
-}
-
-STDMETHODIMP CameraFilter::QueryVendorInfo(LPWSTR* info) {
-    if (!info) return E_POINTER;
-    *info = nullptr;
-    return E_NOTIMPL;
+    return hr == S_OK && *state == State_Paused ? VFW_S_CANT_CUE : hr;
 }
 
 STDMETHODIMP_(ULONG) CameraFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }

@@ -1,8 +1,7 @@
 #include "format_page.h"
 
 #include "com_ptr.h"
-#include "com_object.h"
-#include "module.h"
+#include "comkit/com_base.h"
 
 #include <dshow.h>
 #include <objbase.h>
@@ -32,7 +31,7 @@ ComPtr<IAMStreamConfig> stream_config_of(IUnknown* object) {
     return {};
 }
 
-class FormatPage final : public ComObject<IPropertyPage> {
+class FormatPage final : public vlxcom::ComObject<IPropertyPage> {
 public:
     STDMETHODIMP SetPageSite(IPropertyPageSite* site) override {
         site_ = ComPtr<IPropertyPageSite>::share(site);
@@ -42,7 +41,7 @@ public:
         if (!rect) return E_POINTER;
         window_ = CreateWindowExW(0, L"STATIC", text_, WS_CHILD | SS_LEFT, rect->left, rect->top,
                                   rect->right - rect->left, rect->bottom - rect->top, parent, nullptr,
-                                  module_instance(), nullptr);
+                                  vlxcom::this_module(), nullptr);
         return window_ ? S_OK : E_FAIL;
     }
     STDMETHODIMP Deactivate() override {
@@ -107,6 +106,6 @@ private:
 
 }  // namespace
 
-HRESULT create_format_page(REFIID iid, void** object) { return create_object<FormatPage>(iid, object); }
+HRESULT create_format_page(REFIID iid, void** object) { return vlxcom::create_object<FormatPage>(iid, object); }
 
 }  // namespace vlxcam

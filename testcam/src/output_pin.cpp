@@ -1,7 +1,6 @@
 #include "camera_filter.h"
 
-#include "com_boundary.h"
-
+#include "comkit/enumerators.h"
 #include "vidlox_testcam.h"
 
 #include <ks.h>
@@ -10,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwchar>
 
 namespace vlxcam {
 
@@ -30,7 +28,8 @@ Capabilities device_capabilities(const CameraFilter& filter) { return capabiliti
 }  // namespace
 
 OutputPin::OutputPin(CameraFilter& filter, const wchar_t* name, const GUID& category)
-    : filter_(filter), name_(name), category_(category), streamer_(first_frame_delay(filter.profile())) {}
+    : OutputPinBase(filter, name), camera_(filter), category_(category),
+      streamer_(first_frame_delay(filter.profile())) {}
 
 OutputPin::~OutputPin() { drop_connection(); }
 
@@ -52,9 +51,6 @@ STDMETHODIMP OutputPin::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) OutputPin::AddRef() { return filter_.AddRef(); }
-STDMETHODIMP_(ULONG) OutputPin::Release() { return filter_.Release(); }
-
 OutputPin::Choice OutputPin::choice() const {
     std::lock_guard guard(choice_lock_);
     return choice_;
@@ -63,13 +59,13 @@ OutputPin::Choice OutputPin::choice() const {
 VideoFormat OutputPin::current_format() const {
     if (peer_) return connection_format_;
     const std::optional<VideoFormat> chosen = choice().format;
-    return chosen ? *chosen : capability_format(device_capabilities(filter_), 0);
+    return chosen ? *chosen : capability_format(device_capabilities(camera_), 0);
 }
 
 // Throws std::bad_alloc before it has made any type.
 std::vector<AM_MEDIA_TYPE> OutputPin::offered_types() const {
     const std::optional<VideoFormat> chosen = choice().format;
-    const Capabilities capabilities = device_capabilities(filter_);
+    const Capabilities capabilities = device_capabilities(camera_);
     // After SetFormat the chosen format is the only one on offer.
     const int count = chosen ? 1 : static_cast<int>(capabilities.size());
     std::vector<AM_MEDIA_TYPE> types;
@@ -86,7 +82,7 @@ std::vector<AM_MEDIA_TYPE> OutputPin::offered_types() const {
 // ---- Connection --------------------------------------------------------
 
 STDMETHODIMP OutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
-    return com_boundary([&] { return connect(receiver, type); });
+    return vlxcom::com_guard([&] { return connect(receiver, type); });
 }
 
 HRESULT OutputPin::connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
@@ -123,7 +119,7 @@ HRESULT OutputPin::connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
 }
 
 HRESULT OutputPin::try_connection(IPin* receiver, const AM_MEDIA_TYPE& type) {
-    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), type);
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(camera_), type);
     if (!format) return VFW_E_TYPE_NOT_ACCEPTED;
     const Choice chosen = choice();
     if (chosen.format && !same_format(*chosen.format, *format)) return VFW_E_TYPE_NOT_ACCEPTED;
@@ -147,9 +143,8 @@ HRESULT OutputPin::try_connection(IPin* receiver, const AM_MEDIA_TYPE& type) {
     peer_ = ComPtr<IPin>::share(receiver);
     peer_input_ = std::move(input);
     connection_format_ = *format;
-    vlx::free_media_type(*connection_type_.get());
-    *connection_type_.get() = *normalised.get();
-    *normalised.get() = AM_MEDIA_TYPE{};  // ownership moved to connection_type_
+    *type_.reset() = *normalised.get();
+    *normalised.get() = AM_MEDIA_TYPE{};  // ownership moved to type_
     return S_OK;
 }
 
@@ -182,66 +177,13 @@ void OutputPin::drop_connection() {
     streamer_.stop();
     allocator_.reset();
     peer_input_.reset();
-    peer_.reset();
-    vlx::free_media_type(*connection_type_.get());
-}
-
-STDMETHODIMP OutputPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) { return E_UNEXPECTED; }
-
-STDMETHODIMP OutputPin::Disconnect() {
-    std::lock_guard guard(filter_.lock());
-    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    if (!peer_) return S_FALSE;
-    drop_connection();
-    return S_OK;
-}
-
-STDMETHODIMP OutputPin::ConnectedTo(IPin** pin) {
-    if (!pin) return E_POINTER;
-    std::lock_guard guard(filter_.lock());
-    peer_.copy_to(pin);
-    return peer_ ? S_OK : VFW_E_NOT_CONNECTED;
-}
-
-STDMETHODIMP OutputPin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
-    if (!type) return E_POINTER;
-    std::lock_guard guard(filter_.lock());
-    if (!peer_) {
-        *type = AM_MEDIA_TYPE{};
-        return VFW_E_NOT_CONNECTED;
-    }
-    return vlx::copy_media_type(*type, *connection_type_.get());
-}
-
-STDMETHODIMP OutputPin::QueryPinInfo(PIN_INFO* info) {
-    if (!info) return E_POINTER;
-    info->pFilter = &filter_;
-    filter_.AddRef();
-    info->dir = PINDIR_OUTPUT;
-    std::wcsncpy(info->achName, name_, MAX_PIN_NAME);
-    info->achName[MAX_PIN_NAME - 1] = L'\0';
-    return S_OK;
-}
-
-STDMETHODIMP OutputPin::QueryDirection(PIN_DIRECTION* direction) {
-    if (!direction) return E_POINTER;
-    *direction = PINDIR_OUTPUT;
-    return S_OK;
-}
-
-STDMETHODIMP OutputPin::QueryId(LPWSTR* id) {
-    if (!id) return E_POINTER;
-    const size_t bytes = (std::wcslen(name_) + 1) * sizeof(wchar_t);
-    *id = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-    if (!*id) return E_OUTOFMEMORY;
-    std::memcpy(*id, name_, bytes);
-    return S_OK;
+    PinBase::drop_connection();
 }
 
 // Neither takes the filter's lock (see choice_lock_).
 STDMETHODIMP OutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
     if (!type) return E_POINTER;
-    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), *type);
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(camera_), *type);
     if (!format) return S_FALSE;
     const std::optional<VideoFormat> chosen = choice().format;
     return !chosen || same_format(*chosen, *format) ? S_OK : S_FALSE;
@@ -250,14 +192,9 @@ STDMETHODIMP OutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
 STDMETHODIMP OutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
     if (!types) return E_POINTER;
     *types = nullptr;
-    return com_boundary([&] { return create_media_type_enumerator(offered_types(), 0, types); });
+    return vlxcom::com_guard([&] { return vlxcom::create_media_type_enumerator(offered_types(), types); });
 }
 
-STDMETHODIMP OutputPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
-STDMETHODIMP OutputPin::EndOfStream() { return E_UNEXPECTED; }
-STDMETHODIMP OutputPin::BeginFlush() { return E_UNEXPECTED; }
-STDMETHODIMP OutputPin::EndFlush() { return E_UNEXPECTED; }
-STDMETHODIMP OutputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return S_OK; }
 
 // ---- State changes (filter lock held) -----------------------------------
 
@@ -276,17 +213,17 @@ void OutputPin::on_stop() { streamer_.stop(); }
 // and has the graph reconnect it with the new format.
 STDMETHODIMP OutputPin::SetFormat(AM_MEDIA_TYPE* type) {
     std::lock_guard guard(filter_.lock());
-    if (filter_.profile().quirk == Quirk::refuses_formats) return VFW_E_INVALIDMEDIATYPE;
+    if (camera_.profile().quirk == Quirk::refuses_formats) return VFW_E_INVALIDMEDIATYPE;
     if (!type) return E_POINTER;
     if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(filter_), *type);
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(camera_), *type);
     if (!format) return VFW_E_INVALIDMEDIATYPE;
     const std::optional<StatedSizes> given =
-        filter_.profile().quirk == Quirk::keeps_given_sizes ? std::optional(stated_sizes(*type)) : std::nullopt;
+        camera_.profile().quirk == Quirk::keeps_given_sizes ? std::optional(stated_sizes(*type)) : std::nullopt;
     const HRESULT applied = apply_format(*format, given);
     if (FAILED(applied) || !IsEqualGUID(category_, PIN_CATEGORY_CAPTURE)) return applied;
     // The preview pin of a two-pin device shows what the capture pin captures.
-    return filter_.capture_format_changed(*format);
+    return camera_.capture_format_changed(*format);
 }
 
 HRESULT OutputPin::apply_format(const VideoFormat& format, const std::optional<StatedSizes>& given) {
@@ -300,11 +237,11 @@ HRESULT OutputPin::apply_format(const VideoFormat& format, const std::optional<S
         choice_.format = format;
         choice_.given_sizes = given;
     }
-    if (!peer_ || same_format(connection_format_, format) || !filter_.graph()) return S_OK;
+    if (!peer_ || same_format(connection_format_, format) || !camera_.graph()) return S_OK;
     ComPtr<IFilterGraph2> graph;
-    if (SUCCEEDED(filter_.graph()->QueryInterface(IID_IFilterGraph2, graph.put_void())))
+    if (SUCCEEDED(camera_.graph()->QueryInterface(IID_IFilterGraph2, graph.put_void())))
         return graph->ReconnectEx(this, nullptr);
-    return filter_.graph()->Reconnect(this);
+    return camera_.graph()->Reconnect(this);
 }
 
 STDMETHODIMP OutputPin::GetFormat(AM_MEDIA_TYPE** type) {
@@ -312,7 +249,7 @@ STDMETHODIMP OutputPin::GetFormat(AM_MEDIA_TYPE** type) {
     std::lock_guard guard(filter_.lock());
     *type = nullptr;
     if (peer_) {
-        *type = vlx::clone_media_type(*connection_type_.get());
+        *type = vlx::clone_media_type(*type_.get());
         return *type ? S_OK : E_OUTOFMEMORY;
     }
     MediaType current;
@@ -323,21 +260,21 @@ STDMETHODIMP OutputPin::GetFormat(AM_MEDIA_TYPE** type) {
 
 STDMETHODIMP OutputPin::GetNumberOfCapabilities(int* count, int* size) {
     if (!count || !size) return E_POINTER;
-    *count = static_cast<int>(device_capabilities(filter_).size());
-    *size = filter_.profile().quirk == Quirk::caps_block_64 ? 64 : static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS));
+    *count = static_cast<int>(device_capabilities(camera_).size());
+    *size = camera_.profile().quirk == Quirk::caps_block_64 ? 64 : static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS));
     return S_OK;
 }
 
 STDMETHODIMP OutputPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
     if (!type || !caps) return E_POINTER;
     if (index < 0) return E_INVALIDARG;
-    const Capabilities capabilities = device_capabilities(filter_);
+    const Capabilities capabilities = device_capabilities(camera_);
     if (index >= static_cast<int>(capabilities.size())) return S_FALSE;
     MediaType capability;
     if (FAILED(capability_media_type(capabilities, index, *capability.get()))) return E_OUTOFMEMORY;
     *type = vlx::clone_media_type(*capability.get());
     if (!*type) return E_OUTOFMEMORY;
-    if (index == 0 && filter_.profile().quirk == Quirk::unstated_rate) {
+    if (index == 0 && camera_.profile().quirk == Quirk::unstated_rate) {
         reinterpret_cast<VIDEOINFOHEADER*>((*type)->pbFormat)->AvgTimePerFrame = 0;
     }
     VIDEO_STREAM_CONFIG_CAPS block;

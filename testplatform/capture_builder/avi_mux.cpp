@@ -1,7 +1,7 @@
 #include "avi_mux.h"
 
-#include "enumerators.h"
-#include "filter_base.h"
+#include "comkit/enumerators.h"
+#include "comkit/filter_base.h"
 
 #include <cwchar>
 #include <iterator>
@@ -9,6 +9,8 @@
 #include <vector>
 
 namespace vlxtp {
+
+using namespace vlxcom;
 
 namespace {
 
@@ -21,7 +23,6 @@ public:
     MuxInputPin(AviMux& mux, unsigned number);
 
     STDMETHODIMP ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP Disconnect() override;
     STDMETHODIMP NotifyAllocator(IMemAllocator* allocator, BOOL read_only) override;
     STDMETHODIMP EndOfStream() override { return wine_pin_ ? wine_pin_->EndOfStream() : S_OK; }
     STDMETHODIMP BeginFlush() override { return wine_pin_ ? wine_pin_->BeginFlush() : S_OK; }
@@ -32,6 +33,8 @@ public:
 
 protected:
     bool accepts(const AM_MEDIA_TYPE& type) const override;
+    // Wine's pin goes too, and the pin leaves the mux's list.
+    void drop_connection() override;
     HRESULT receive(IMediaSample* sample) override { return wine_input_ ? wine_input_->Receive(sample) : S_OK; }
 
 private:
@@ -42,13 +45,18 @@ private:
     ComPtr<IMemInputPin> wine_input_;
 };
 
+// The one type of the mux's output: an AVI byte stream (no format block).
+AM_MEDIA_TYPE avi_stream_type() {
+    AM_MEDIA_TYPE type{};
+    type.majortype = MEDIATYPE_Stream;
+    type.subtype = MEDIASUBTYPE_Avi;
+    return type;
+}
+
 // "AVI Out", the pin the graph connects to the file writer.
-class MuxOutputPin final : public PinBase {
+class MuxOutputPin final : public OutputPinBase {
 public:
-    explicit MuxOutputPin(Filter& mux) : PinBase(mux, L"AVI Out", PINDIR_OUTPUT) {
-        type_->majortype = MEDIATYPE_Stream;
-        type_->subtype = MEDIASUBTYPE_Avi;
-    }
+    explicit MuxOutputPin(Filter& mux) : OutputPinBase(mux, L"AVI Out") {}
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
@@ -57,19 +65,13 @@ public:
         return E_NOINTERFACE;
     }
     STDMETHODIMP Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted) override;
-    STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
-    STDMETHODIMP Disconnect() override;
     STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override {
         if (!type) return E_POINTER;
         return IsEqualGUID(type->majortype, MEDIATYPE_Stream) ? S_OK : S_FALSE;
     }
     STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override {
-        return com_guard([&] { return create_media_type_enumerator({type_.get()}, types); });
+        return com_guard([&] { return create_media_type_enumerator({avi_stream_type()}, types); });
     }
-    STDMETHODIMP EndOfStream() override { return E_UNEXPECTED; }
-    STDMETHODIMP BeginFlush() override { return E_UNEXPECTED; }
-    STDMETHODIMP EndFlush() override { return E_UNEXPECTED; }
-    STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
 
     // The IStream of the connected writer's pin, through which Wine's mux
     // writes and seeks.
@@ -212,16 +214,13 @@ STDMETHODIMP MuxInputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE
     return hr;
 }
 
-STDMETHODIMP MuxInputPin::Disconnect() {
-    std::lock_guard guard(filter_.lock());
-    const HRESULT hr = InputPin::Disconnect();
-    if (hr != S_OK) return hr;
+void MuxInputPin::drop_connection() {
+    InputPin::drop_connection();
     if (wine_pin_) wine_pin_->Disconnect();
     wine_pin_.reset();
     wine_input_.reset();
     allocator_.reset();
     mux_.remove_pin(this);
-    return hr;
 }
 
 STDMETHODIMP MuxInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL) {
@@ -267,17 +266,12 @@ STDMETHODIMP MuxOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted) 
     if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
     if (wanted && !IsEqualGUID(wanted->majortype, GUID_NULL) && QueryAccept(wanted) != S_OK)
         return VFW_E_NO_ACCEPTABLE_TYPES;
-    const HRESULT hr = receiver->ReceiveConnection(this, type_.get());
-    if (SUCCEEDED(hr)) peer_ = ComPtr<IPin>::share(receiver);
+    const AM_MEDIA_TYPE type = avi_stream_type();
+    const HRESULT hr = receiver->ReceiveConnection(this, &type);
+    if (FAILED(hr)) return hr;
+    peer_ = ComPtr<IPin>::share(receiver);
+    *type_.reset() = type;
     return hr;
-}
-
-STDMETHODIMP MuxOutputPin::Disconnect() {
-    std::lock_guard guard(filter_.lock());
-    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    if (!peer_) return S_FALSE;
-    peer_.reset();
-    return S_OK;
 }
 
 // Wine's mux refuses to run in any other mode (Run answers E_NOTIMPL).

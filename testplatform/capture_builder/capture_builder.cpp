@@ -1,27 +1,20 @@
 #include "capture_builder.h"
 
 #include "avi_mux.h"
-#include "com_base.h"
+#include "comkit/com_base.h"
 #include "file_writer.h"
 
 #include <dshow.h>
 
 namespace vlxtp {
 
+using namespace vlxcom;
+
 namespace {
 
-class CaptureBuilder final : public ICaptureGraphBuilder2 {
+class CaptureBuilder final : public ComObject<ICaptureGraphBuilder2> {
 public:
     explicit CaptureBuilder(ComPtr<ICaptureGraphBuilder2> wine) : wine_(std::move(wine)) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ICaptureGraphBuilder2))
-            return hand_out<ICaptureGraphBuilder2>(this, out);
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    VLXTP_REFCOUNTED
 
     STDMETHODIMP SetFiltergraph(IGraphBuilder* graph) override { return wine_->SetFiltergraph(graph); }
     STDMETHODIMP GetFiltergraph(IGraphBuilder** graph) override { return wine_->GetFiltergraph(graph); }
@@ -53,7 +46,6 @@ private:
     HRESULT build_avi_output(IGraphBuilder* graph, LPCOLESTR file, ComPtr<IBaseFilter>& mux,
                              ComPtr<IBaseFilter>& writer);
 
-    RefCount refs_;
     ComPtr<ICaptureGraphBuilder2> wine_;
 };
 
@@ -101,7 +93,7 @@ HMODULE wine_qcap() {
     return module;
 }
 
-HRESULT create_capture_builder(REFIID iid, void** out) {
+HRESULT create_capture_builder(REFCLSID, REFIID iid, void** out) {
     HMODULE qcap = wine_qcap();
     if (!qcap) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);

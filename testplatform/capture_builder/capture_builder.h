@@ -9,7 +9,8 @@
 
 namespace vlxtp {
 
-HRESULT create_capture_builder(REFIID iid, void** out);
+// A class factory's creation function.
+HRESULT create_capture_builder(REFCLSID clsid, REFIID iid, void** out);
 
 // Wine's qcap.dll, loaded once and kept for the life of the process (the
 // builders it made run its code); null when it cannot be loaded.

@@ -1,11 +1,13 @@
 #include "file_writer.h"
 
-#include "filter_base.h"
+#include "comkit/filter_base.h"
 
 #include <cstring>
 #include <string>
 
 namespace vlxtp {
+
+using namespace vlxcom;
 
 namespace {
 

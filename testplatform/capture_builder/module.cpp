@@ -6,8 +6,8 @@
 // Wine's `wineboot -u` rewrites its own class entries, so the registration
 // is made again after every wineboot.
 #include "capture_builder.h"
-#include "com_base.h"
-#include "registration.h"
+#include "comkit/com_base.h"
+#include "comkit/registration.h"
 
 #include <dshow.h>
 
@@ -17,13 +17,13 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!IsEqualCLSID(clsid, CLSID_CaptureGraphBuilder2)) return CLASS_E_CLASSNOTAVAILABLE;
-    return vlxtp::get_class_factory(vlxtp::create_capture_builder, iid, out);
+    return vlxcom::get_class_factory(vlxtp::create_capture_builder, clsid, iid, out);
 }
 
-STDAPI DllCanUnloadNow(void) { return vlxtp::live_objects() == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow(void) { return vlxcom::can_unload_now(); }
 
 STDAPI DllRegisterServer(void) {
-    return vlxtp::register_class(CLSID_CaptureGraphBuilder2, L"Capture Graph Builder 2 (vidlox test platform)");
+    return vlxcom::register_class(CLSID_CaptureGraphBuilder2, L"Capture Graph Builder 2 (vidlox test platform)");
 }
 
 // Wine's qcap.dll registers its own classes again.
@@ -33,7 +33,7 @@ STDAPI DllUnregisterServer(void) {
         qcap ? reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(qcap, "DllRegisterServer")))
              : nullptr;
     if (!reregister) return E_FAIL;
-    vlxtp::ComScope com;
+    vlxcom::ComScope com;
     return reregister();
 }
 

@@ -1,6 +1,6 @@
 #include "codec_settings.h"
 
-#include "com_base.h"
+#include "comkit/com_base.h"
 #include "vidlox_tp_mjpeg.h"
 
 #include <algorithm>
@@ -42,7 +42,7 @@ INT_PTR CALLBACK config_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
 int clamped_quality(int quality) { return std::clamp(quality, 1, 100); }
 
 HRESULT show_config_dialog(HWND owner, std::atomic<int>& quality) {
-    const INT_PTR result = DialogBoxParamW(this_module(), MAKEINTRESOURCEW(VLXTP_MJPEG_IDD_CONFIG), owner,
+    const INT_PTR result = DialogBoxParamW(vlxcom::this_module(), MAKEINTRESOURCEW(VLXTP_MJPEG_IDD_CONFIG), owner,
                                            config_procedure, reinterpret_cast<LPARAM>(&quality));
     return result == -1 || result == 0 ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
 }

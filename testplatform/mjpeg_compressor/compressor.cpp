@@ -1,8 +1,8 @@
 #include "compressor.h"
 
 #include "codec_settings.h"
-#include "enumerators.h"
-#include "filter_base.h"
+#include "comkit/enumerators.h"
+#include "comkit/filter_base.h"
 #include "jpeg_frame.h"
 #include "vidlox_tp_mjpeg.h"
 
@@ -12,6 +12,8 @@
 #include <cstring>
 
 namespace vlxtp {
+
+using namespace vlxcom;
 
 const CLSID kMjpegCompressorClsid = VLXTP_MJPEG_CLSID_INIT;
 
@@ -55,7 +57,7 @@ private:
     Compressor& compressor_;
 };
 
-class JpegOutputPin final : public PinBase {
+class JpegOutputPin final : public OutputPinBase {
 public:
     explicit JpegOutputPin(Compressor& compressor);
 
@@ -66,14 +68,8 @@ public:
         return E_NOINTERFACE;
     }
     STDMETHODIMP Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
-    STDMETHODIMP Disconnect() override;
     STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override;
     STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override;
-    STDMETHODIMP EndOfStream() override { return E_UNEXPECTED; }
-    STDMETHODIMP BeginFlush() override { return E_UNEXPECTED; }
-    STDMETHODIMP EndFlush() override { return E_UNEXPECTED; }
-    STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
 
     HRESULT commit() { return allocator_ ? allocator_->Commit() : S_OK; }
     void decommit() {
@@ -81,6 +77,14 @@ public:
     }
     HRESULT deliver(const std::vector<uint8_t>& jpeg, IMediaSample* input);
     HRESULT deliver_end_of_stream() { return peer_ ? peer_->EndOfStream() : S_OK; }
+
+protected:
+    void drop_connection() override {
+        peer_.reset();
+        peer_input_.reset();
+        allocator_.reset();
+        type_.reset();
+    }
 
 private:
     HRESULT negotiate_allocator(IPin* receiver, const AM_MEDIA_TYPE& type);
@@ -140,7 +144,7 @@ STDMETHODIMP RgbInputPin::EndOfStream() {
 // ---- Output pin ---------------------------------------------------------
 
 JpegOutputPin::JpegOutputPin(Compressor& compressor)
-    : PinBase(compressor, L"Output", PINDIR_OUTPUT), compressor_(compressor) {}
+    : OutputPinBase(compressor, L"Output"), compressor_(compressor) {}
 
 STDMETHODIMP JpegOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted) {
     if (!receiver) return E_POINTER;
@@ -185,17 +189,6 @@ HRESULT JpegOutputPin::negotiate_allocator(IPin* receiver, const AM_MEDIA_TYPE& 
     return hr;
 }
 
-STDMETHODIMP JpegOutputPin::Disconnect() {
-    std::lock_guard guard(filter_.lock());
-    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    if (!peer_) return S_FALSE;
-    peer_.reset();
-    peer_input_.reset();
-    allocator_.reset();
-    type_.reset();
-    return S_OK;
-}
-
 STDMETHODIMP JpegOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
     if (!type) return E_POINTER;
     return com_guard([&] {
@@ -207,8 +200,12 @@ STDMETHODIMP JpegOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
 STDMETHODIMP JpegOutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
     return com_guard([&] {
         vlx::MediaType ours;
-        if (!compressor_.output_type(ours)) return create_media_type_enumerator({}, types);
-        return create_media_type_enumerator({ours.get()}, types);
+        std::vector<AM_MEDIA_TYPE> offered;
+        if (compressor_.output_type(ours)) {
+            offered.emplace_back();
+            std::swap(offered.back(), *ours.get());  // the enumerator takes it over
+        }
+        return create_media_type_enumerator(std::move(offered), types);
     });
 }
 
@@ -322,6 +319,6 @@ STDMETHODIMP Compressor::SetState(LPVOID state, int size) {
 
 }  // namespace
 
-HRESULT create_mjpeg_compressor(REFIID iid, void** out) { return create_object<Compressor>(iid, out); }
+HRESULT create_mjpeg_compressor(REFCLSID, REFIID iid, void** out) { return create_object<Compressor>(iid, out); }
 
 }  // namespace vlxtp

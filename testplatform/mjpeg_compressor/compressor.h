@@ -7,6 +7,7 @@ namespace vlxtp {
 
 extern const CLSID kMjpegCompressorClsid;
 
-HRESULT create_mjpeg_compressor(REFIID iid, void** out);
+// A class factory's creation function.
+HRESULT create_mjpeg_compressor(REFCLSID clsid, REFIID iid, void** out);
 
 }  // namespace vlxtp

@@ -1,6 +1,6 @@
 #include "jpeg_frame.h"
 
-#include "com_base.h"
+#include "common/com_ptr.h"
 #include "vidlox_tp_mjpeg.h"
 
 #include <oleauto.h>
@@ -10,6 +10,8 @@
 #include <cstring>
 
 namespace vlxtp {
+
+using vlx::ComPtr;
 
 namespace {
 

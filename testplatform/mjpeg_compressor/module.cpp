@@ -3,22 +3,22 @@
 //   regsvr32 vidlox-tp-mjpeg64.dll     registers the class and lists the filter
 //                                      in the video compressor category
 //   regsvr32 /u vidlox-tp-mjpeg64.dll  removes both
-#include "com_base.h"
+#include "comkit/com_base.h"
 #include "compressor.h"
-#include "registration.h"
+#include "comkit/registration.h"
 #include "vidlox_tp_mjpeg.h"
 
 #include <dshow.h>
 
 namespace {
 
-HRESULT create_mapper(vlxtp::ComPtr<IFilterMapper2>& mapper) {
+HRESULT create_mapper(vlx::ComPtr<IFilterMapper2>& mapper) {
     return CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                             mapper.put_void());
 }
 
 HRESULT register_filter() {
-    vlxtp::ComPtr<IFilterMapper2> mapper;
+    vlx::ComPtr<IFilterMapper2> mapper;
     HRESULT hr = create_mapper(mapper);
     if (FAILED(hr)) return hr;
     REGPINTYPES input_type{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
@@ -41,10 +41,10 @@ HRESULT register_filter() {
 }
 
 void unregister_everything() {
-    vlxtp::ComPtr<IFilterMapper2> mapper;
+    vlx::ComPtr<IFilterMapper2> mapper;
     if (SUCCEEDED(create_mapper(mapper)))
         mapper->UnregisterFilter(&CLSID_VideoCompressorCategory, VLXTP_MJPEG_NAME, vlxtp::kMjpegCompressorClsid);
-    vlxtp::unregister_class(vlxtp::kMjpegCompressorClsid);
+    vlxcom::unregister_class(vlxtp::kMjpegCompressorClsid);
 }
 
 }  // namespace
@@ -55,22 +55,22 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!IsEqualCLSID(clsid, vlxtp::kMjpegCompressorClsid)) return CLASS_E_CLASSNOTAVAILABLE;
-    return vlxtp::get_class_factory(vlxtp::create_mjpeg_compressor, iid, out);
+    return vlxcom::get_class_factory(vlxtp::create_mjpeg_compressor, clsid, iid, out);
 }
 
-STDAPI DllCanUnloadNow(void) { return vlxtp::live_objects() == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow(void) { return vlxcom::can_unload_now(); }
 
 // A failure rolls back what was registered.
 STDAPI DllRegisterServer(void) {
-    vlxtp::ComScope com;
-    HRESULT hr = vlxtp::register_class(vlxtp::kMjpegCompressorClsid, VLXTP_MJPEG_NAME);
+    vlxcom::ComScope com;
+    HRESULT hr = vlxcom::register_class(vlxtp::kMjpegCompressorClsid, VLXTP_MJPEG_NAME);
     if (SUCCEEDED(hr)) hr = register_filter();
     if (FAILED(hr)) unregister_everything();
     return hr;
 }
 
 STDAPI DllUnregisterServer(void) {
-    vlxtp::ComScope com;
+    vlxcom::ComScope com;
     unregister_everything();
     return S_OK;
 }

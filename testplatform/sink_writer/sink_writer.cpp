@@ -16,7 +16,7 @@
 #include "h264_pcm.h"
 #include "mp4_file.h"
 
-#include "com_base.h"
+#include "comkit/com_base.h"
 
 #include <windows.h>
 #include <mfapi.h>
@@ -31,6 +31,8 @@
 #include <string>
 
 namespace vlxtp {
+
+using namespace vlxcom;
 
 namespace {
 
@@ -71,19 +73,11 @@ struct InputFormat {
     int32_t stride = 0;  // negative: bottom-up
 };
 
-class SinkWriter final : public IMFSinkWriter {
+class SinkWriter final : public ComObject<IMFSinkWriter> {
 public:
     SinkWriter(std::wstring path, const GUID& container) : path_(std::move(path)), container_(container) {}
 
     HRESULT create_file() { return file_.create(path_); }
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMFSinkWriter)) return hand_out<IMFSinkWriter>(this, out);
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    VLXTP_REFCOUNTED
 
     STDMETHODIMP AddStream(IMFMediaType* type, DWORD* index) override;
     STDMETHODIMP SetInputMediaType(DWORD index, IMFMediaType* type, IMFAttributes* parameters) override;
@@ -105,7 +99,6 @@ private:
 
     HRESULT write_sample(IMFSample* sample);
 
-    RefCount refs_;
     std::mutex lock_;
     std::wstring path_;
     GUID container_;
@@ -233,10 +226,10 @@ extern "C" HRESULT WINAPI MFCreateSinkWriterFromURL(LPCWSTR url, IMFByteStream* 
     if (!url) return E_INVALIDARG;
     // A caller's own byte stream is a road the library never takes.
     if (byte_stream) return E_NOTIMPL;
-    return vlxtp::com_guard([&] {
+    return vlxcom::com_guard([&] {
         const std::optional<GUID> container = vlxtp::container_of(url, attributes);
         if (!container) return E_INVALIDARG;
-        vlxtp::ComPtr<vlxtp::SinkWriter> created;
+        vlx::ComPtr<vlxtp::SinkWriter> created;
         *created.put() = new vlxtp::SinkWriter(url, *container);
         const HRESULT hr = created->create_file();
         if (FAILED(hr)) return hr;

@@ -1,6 +1,7 @@
 // Shared set-up of the capture tests through the DLL: an initialised
 // library, the test camera's device index, and a check that each test
-// leaves every slot closed and no camera object alive.
+// leaves every slot closed and no camera object alive. device_index (from
+// the host library) finds the other devices.
 #pragma once
 
 #include "dll/host_library.h"
@@ -14,15 +15,11 @@
 
 namespace vlx_test {
 
-std::string utf8(const wchar_t* text);
-
 class Capture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Position of a device in vlx_GetDeviceList, or -1.
-    int32_t device_index(const wchar_t* name);
     // Polls vlx_GetImageMem until a frame arrives; its result.
     int32_t wait_for_frame(std::vector<uint8_t>& pixels, BITMAPINFO& header, DWORD timeout_ms = 5000);
     uint32_t grab_frame_number();

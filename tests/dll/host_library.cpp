@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace vlx_test {
 
@@ -97,6 +98,42 @@ void reset_reporting() {
     v.SetLogBuffer(nullptr, 0);
     v.SetLogLevel(0);
     v.SetErrorCallbackHwnd(nullptr, 0);
+}
+
+int32_t device_index(const wchar_t* name) {
+    const Vidlox& v = vidlox();
+    const int32_t size = v.GetDeviceListSize(0);
+    if (size <= 0) return -1;
+    std::vector<char> text(static_cast<size_t>(size), '\0');
+    v.GetDeviceList(text.data(), 0);
+    const std::string wanted = utf8(name);
+    const std::string list(text.data());
+    int32_t index = 0;
+    for (size_t start = 0; start < list.size(); ++index) {
+        const size_t end = list.find("\r\n", start);
+        if (list.compare(start, end - start, wanted) == 0 && end - start == wanted.size()) return index;
+        start = end + 2;
+    }
+    return -1;
+}
+
+void close_every_slot() {
+    const Vidlox& v = vidlox();
+    for (int32_t slot = 0; slot < VLX_SLOT_COUNT; ++slot) {
+        v.SetActiveSel(slot);
+        v.Close();
+        v.SetDevWidth(0);
+        v.SetDevHeight(0);
+        v.SetDevFrameRate(0.0);
+    }
+}
+
+std::string utf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
+    result.resize(static_cast<size_t>(size - 1));
+    return result;
 }
 
 }  // namespace vlx_test

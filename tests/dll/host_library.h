@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace vlx_test {
 
 struct Vidlox {
@@ -67,5 +69,15 @@ const Vidlox& vidlox();
 
 // Puts the library's log and error settings back to their load-time values.
 void reset_reporting();
+
+// Position of the device `name` in vlx_GetDeviceList (the library
+// initialised), or -1.
+int32_t device_index(const wchar_t* name);
+
+// Closes every slot and clears its requested format, as a tidy host ends;
+// the last slot stays active.
+void close_every_slot();
+
+std::string utf8(const wchar_t* text);
 
 }  // namespace vlx_test

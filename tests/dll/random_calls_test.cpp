@@ -222,13 +222,7 @@ public:
 
     // Closes every slot and deletes every encoder, as a tidy host ends.
     void end() {
-        for (int32_t slot = 0; slot < VLX_SLOT_COUNT; ++slot) {
-            v.SetActiveSel(slot);
-            v.Close();
-            v.SetDevWidth(0);
-            v.SetDevHeight(0);
-            v.SetDevFrameRate(0.0);
-        }
+        close_every_slot();
         for (auto& [id, open] : m_.encoders) v.DeleteEncoder(id);
         m_.encoders.clear();
         v.SetLogBuffer(nullptr, 0);
@@ -278,22 +272,6 @@ private:
                                            << m_.slot().state << ")";
     }
     void note(const std::string& call) { g_trail.add(call); }
-
-    int32_t device_index(const wchar_t* name) {
-        const int32_t size = v.GetDeviceListSize(0);
-        if (size <= 0) return -1;
-        std::string text(static_cast<size_t>(size), '\0');
-        v.GetDeviceList(text.data(), 0);
-        const std::string wanted = [&] {
-            char utf8[512];
-            WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8, sizeof utf8, nullptr, nullptr);
-            return std::string(utf8);
-        }();
-        int32_t index = 0;
-        for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2, ++index)
-            if (text.compare(start, end - start, wanted) == 0 && end - start == wanted.size()) return index;
-        return -1;
-    }
 
     // The frame codes a slot allows: -1 closed, -2 no connected type, -3
     // buffering off, else a frame or none yet.

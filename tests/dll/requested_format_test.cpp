@@ -8,12 +8,27 @@
 namespace vlx_test {
 namespace {
 
-class RequestedFormat : public Capture {};
+class RequestedFormat : public Capture {
+protected:
+    void request(int32_t width, int32_t height, double rate) {
+        EXPECT_EQ(v.SetDevWidth(width), 0);
+        EXPECT_EQ(v.SetDevHeight(height), 0);
+        EXPECT_EQ(v.SetDevFrameRate(rate), 0);
+    }
+    // Plays the open slot; its first frame is a whole `width` x `height` picture.
+    void expect_frames_of(int32_t width, int32_t height) {
+        ASSERT_GE(v.Play2(), 0);
+        std::vector<uint8_t> pixels(static_cast<size_t>(width) * 3 * height);
+        BITMAPINFO header{};
+        ASSERT_EQ(wait_for_frame(pixels, header), 0);
+        EXPECT_EQ(header.bmiHeader.biWidth, width);
+        EXPECT_EQ(header.bmiHeader.biHeight, height);
+        EXPECT_EQ(corner_problem(pixels.data(), width, height), "");
+    }
+};
 
 TEST_F(RequestedFormat, SizeAndRateBeforeOpen) {
-    EXPECT_EQ(v.SetDevWidth(320), 0);
-    EXPECT_EQ(v.SetDevHeight(240), 0);
-    EXPECT_EQ(v.SetDevFrameRate(15.0), 0);
+    request(320, 240, 15.0);
     static char log[32768];
     log[0] = '\0';
     v.SetLogBuffer(log, sizeof log);
@@ -36,12 +51,7 @@ TEST_F(RequestedFormat, SizeAndRateBeforeOpen) {
     // The request survives the close and applies to the next open.
     ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
     EXPECT_EQ(v.GetImageMemSize(0), 230400);
-    ASSERT_GE(v.Play2(), 0);
-    std::vector<uint8_t> pixels(230400);
-    BITMAPINFO header{};
-    ASSERT_EQ(wait_for_frame(pixels, header), 0);
-    EXPECT_EQ(header.bmiHeader.biWidth, 320);
-    EXPECT_EQ(header.bmiHeader.biHeight, 240);
+    expect_frames_of(320, 240);
 }
 
 TEST_F(RequestedFormat, SetBeforeInitStillApplies) {
@@ -54,9 +64,7 @@ TEST_F(RequestedFormat, SetBeforeInitStillApplies) {
 }
 
 TEST_F(RequestedFormat, ZeroRateKeepsTheCapabilityRate) {
-    v.SetDevWidth(640);
-    v.SetDevHeight(480);
-    v.SetDevFrameRate(0.0);
+    request(640, 480, 0.0);
     char log[16384] = "";
     v.SetLogBuffer(log, sizeof log);
     v.SetLogLevel(1);
@@ -75,9 +83,7 @@ TEST_F(RequestedFormat, UnrepresentableRatesAskForNoRate) {
 }
 
 TEST_F(RequestedFormat, SizeNoCapabilityHasGivesOne) {
-    v.SetDevWidth(1000);
-    v.SetDevHeight(1000);
-    v.SetDevFrameRate(30.0);
+    request(1000, 1000, 30.0);
     EXPECT_EQ(v.Open(camera, 6, 0, 0, 0), 1);
     EXPECT_EQ(v.GetRef(), VLX_SLOT_OPEN) << "the open succeeds";
     EXPECT_EQ(v.GetImageMemSize(0), 921600) << "the default format stays";
@@ -89,9 +95,7 @@ TEST_F(RequestedFormat, SizeNoCapabilityHasGivesOne) {
 TEST_F(RequestedFormat, StatedFrameSizeFollowsTheRequest) {
     const int32_t keeps_sizes = device_index(VLXCAM_NAME_KEEPS_SIZES);
     ASSERT_GE(keeps_sizes, 0);
-    v.SetDevWidth(320);
-    v.SetDevHeight(240);
-    v.SetDevFrameRate(15.0);
+    request(320, 240, 15.0);
     ASSERT_EQ(v.Open(keeps_sizes, 6, 0, 0, 0), 0);
     EXPECT_EQ(v.GetImageMemSize(0), 230400) << "not the 1920x1080 size of the last capability offered";
     ASSERT_GE(v.Play2(), 0);
@@ -115,18 +119,10 @@ TEST_F(RequestedFormat, SetDevCapConfigOnAnOpenSlotReconnects) {
     ASSERT_GE(two_pins, 0);
     ASSERT_EQ(v.Open(two_pins, 6, 0, 0, 0), 0);
     EXPECT_EQ(v.GetImageMemSize(0), 921600);
-    v.SetDevWidth(320);
-    v.SetDevHeight(240);
-    v.SetDevFrameRate(15.0);
+    request(320, 240, 15.0);
     EXPECT_EQ(v.SetDevCapConfig(), 0);
     EXPECT_EQ(v.GetImageMemSize(0), 230400);
-    ASSERT_GE(v.Play2(), 0);
-    std::vector<uint8_t> pixels(230400);
-    BITMAPINFO header{};
-    ASSERT_EQ(wait_for_frame(pixels, header), 0);
-    EXPECT_EQ(header.bmiHeader.biWidth, 320);
-    EXPECT_EQ(header.bmiHeader.biHeight, 240);
-    EXPECT_EQ(corner_problem(pixels.data(), 320, 240), "");
+    expect_frames_of(320, 240);
 }
 
 TEST_F(RequestedFormat, SetDevCapConfigOnARunningSlotIsRefused) {
@@ -135,9 +131,7 @@ TEST_F(RequestedFormat, SetDevCapConfigOnARunningSlotIsRefused) {
     ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
     ASSERT_GE(v.Play2(), 0);
     const uint32_t before = grab_frame_number();
-    v.SetDevWidth(320);
-    v.SetDevHeight(240);
-    v.SetDevFrameRate(15.0);
+    request(320, 240, 15.0);
     EXPECT_EQ(v.SetDevCapConfig(), 1);
     EXPECT_EQ(v.GetLastError(), VFW_E_NOT_STOPPED);
     EXPECT_EQ(v.GetImageMemSize(0), 921600);
@@ -151,18 +145,14 @@ TEST_F(RequestedFormat, SetDevCapConfigOnARunningSlotIsRefused) {
 TEST_F(RequestedFormat, DeviceThatRefusesEveryFormat) {
     const int32_t refusing = device_index(VLXCAM_NAME_REFUSES);
     ASSERT_GE(refusing, 0);
-    v.SetDevWidth(640);
-    v.SetDevHeight(480);
-    v.SetDevFrameRate(30.0);
+    request(640, 480, 30.0);
     EXPECT_EQ(v.Open(refusing, 6, 0, 0, 0), 1);
 }
 
 TEST_F(RequestedFormat, WrongCapsBlockSizeSetsNothing) {
     const int32_t small_caps = device_index(VLXCAM_NAME_CAPS_BLOCK);
     ASSERT_GE(small_caps, 0);
-    v.SetDevWidth(320);
-    v.SetDevHeight(240);
-    v.SetDevFrameRate(15.0);
+    request(320, 240, 15.0);
     char log[16384] = "";
     v.SetLogBuffer(log, sizeof log);
     v.SetLogLevel(2);

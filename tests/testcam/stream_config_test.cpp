@@ -12,8 +12,7 @@ class StreamConfig : public CameraTest {
 protected:
     void SetUp() override {
         CameraTest::SetUp();
-        config = capture_config(VLXCAM_NAME_MAIN, camera);
-        ASSERT_TRUE(config);
+        use_device(VLXCAM_NAME_MAIN);
     }
     void TearDown() override {
         config.reset();
@@ -21,14 +20,21 @@ protected:
         CameraTest::TearDown();
     }
 
-    // The IAMStreamConfig of the capture pin of the device `name`, whose
-    // filter `device` keeps.
-    static ComPtr<IAMStreamConfig> capture_config(const wchar_t* name, ComPtr<IBaseFilter>& device) {
-        device = bind_device(name);
+    // `camera` becomes the device `name` and `config` the IAMStreamConfig of
+    // its capture pin; the previous ones go first.
+    void use_device(const wchar_t* name) {
+        config.reset();
+        camera = bind_device(name);
         ComPtr<IPin> pin;
-        ComPtr<IAMStreamConfig> result;
-        if (device && device->FindPin(L"Capture", pin.put()) == S_OK) pin.query(result);
-        return result;
+        if (camera && camera->FindPin(L"Capture", pin.put()) == S_OK) pin.query(config);
+        ASSERT_TRUE(config);
+    }
+
+    // GetStreamCaps of capability `index`, its block in `caps` when given.
+    static HRESULT stream_caps(IAMStreamConfig* config, int index, vlx::MediaTypePtr& type,
+                               VIDEO_STREAM_CONFIG_CAPS* caps = nullptr) {
+        VIDEO_STREAM_CONFIG_CAPS unread{};
+        return config->GetStreamCaps(index, type.put(), reinterpret_cast<BYTE*>(caps ? caps : &unread));
     }
 
     ComPtr<IBaseFilter> camera;
@@ -54,7 +60,7 @@ TEST_F(StreamConfig, CapabilitiesInOrder) {
     for (int i = 0; i < 5; ++i) {
         vlx::MediaTypePtr type;
         VIDEO_STREAM_CONFIG_CAPS caps{};
-        ASSERT_EQ(config->GetStreamCaps(i, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK) << i;
+        ASSERT_EQ(stream_caps(config.get(), i, type, &caps), S_OK) << i;
         EXPECT_TRUE(IsEqualGUID(type->subtype, MEDIASUBTYPE_RGB24));
         EXPECT_EQ(caps.MinFrameInterval, expected[i].interval);
         EXPECT_EQ(caps.MaxFrameInterval, 10000000);
@@ -73,14 +79,12 @@ TEST_F(StreamConfig, CapabilitiesInOrder) {
         }
     }
     vlx::MediaTypePtr past;
-    VIDEO_STREAM_CONFIG_CAPS caps{};
-    EXPECT_EQ(config->GetStreamCaps(5, past.put(), reinterpret_cast<BYTE*>(&caps)), S_FALSE);
+    EXPECT_EQ(stream_caps(config.get(), 5, past), S_FALSE);
 }
 
 TEST_F(StreamConfig, SetFormatRoundTrips) {
     vlx::MediaTypePtr type;
-    VIDEO_STREAM_CONFIG_CAPS caps{};
-    ASSERT_EQ(config->GetStreamCaps(1, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+    ASSERT_EQ(stream_caps(config.get(), 1, type), S_OK);
     auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat);
     vih->AvgTimePerFrame = 400000;  // 25 fps, inside 1280x720's range
     vih->bmiHeader.biSizeImage = 12345;  // normalised by the camera
@@ -109,8 +113,7 @@ TEST_F(StreamConfig, SetFormatRoundTrips) {
 
 TEST_F(StreamConfig, RefusedFormats) {
     vlx::MediaTypePtr type;
-    VIDEO_STREAM_CONFIG_CAPS caps{};
-    ASSERT_EQ(config->GetStreamCaps(0, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+    ASSERT_EQ(stream_caps(config.get(), 0, type), S_OK);
     auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat);
 
     vih->bmiHeader.biWidth = 1000;  // no capability has this size
@@ -136,23 +139,16 @@ TEST_F(StreamConfig, RefusedFormats) {
 }
 
 TEST_F(StreamConfig, EdgeDevices) {
-    config.reset();
-    camera.reset();
     {
-        ComPtr<IBaseFilter> refusing;
-        ComPtr<IAMStreamConfig> refusing_config = capture_config(VLXCAM_NAME_REFUSES, refusing);
-        ASSERT_TRUE(refusing_config);
+        ASSERT_NO_FATAL_FAILURE(use_device(VLXCAM_NAME_REFUSES));
         vlx::MediaTypePtr type;
-        VIDEO_STREAM_CONFIG_CAPS caps{};
-        ASSERT_EQ(refusing_config->GetStreamCaps(0, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
-        EXPECT_TRUE(FAILED(refusing_config->SetFormat(type.get()))) << "even its own default";
+        ASSERT_EQ(stream_caps(config.get(), 0, type), S_OK);
+        EXPECT_TRUE(FAILED(config->SetFormat(type.get()))) << "even its own default";
     }
     {
-        ComPtr<IBaseFilter> small_caps;
-        ComPtr<IAMStreamConfig> small_config = capture_config(VLXCAM_NAME_CAPS_BLOCK, small_caps);
-        ASSERT_TRUE(small_config);
+        ASSERT_NO_FATAL_FAILURE(use_device(VLXCAM_NAME_CAPS_BLOCK));
         int count = 0, size = 0;
-        ASSERT_EQ(small_config->GetNumberOfCapabilities(&count, &size), S_OK);
+        ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
         EXPECT_EQ(size, 64);
     }
     {
@@ -168,20 +164,16 @@ TEST_F(StreamConfig, EdgeDevices) {
 // The webcam devices describe their formats as UVC cameras do: a FourCC
 // subtype that matches biCompression, and for MJPG samples of varying size.
 TEST_F(StreamConfig, WebcamFormatsAndTheirRanges) {
-    config.reset();
-    camera.reset();
-    ComPtr<IBaseFilter> webcam;
-    ComPtr<IAMStreamConfig> webcam_config = capture_config(VLXCAM_NAME_WEBCAM, webcam);
-    ASSERT_TRUE(webcam_config);
+    ASSERT_NO_FATAL_FAILURE(use_device(VLXCAM_NAME_WEBCAM));
     int count = 0, size = 0;
-    ASSERT_EQ(webcam_config->GetNumberOfCapabilities(&count, &size), S_OK);
+    ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
     ASSERT_EQ(count, 10);
 
     const DWORD yuy2 = MAKEFOURCC('Y', 'U', 'Y', '2'), mjpg = MAKEFOURCC('M', 'J', 'P', 'G');
     for (int i = 0; i < count; ++i) {
         vlx::MediaTypePtr type;
         VIDEO_STREAM_CONFIG_CAPS caps{};
-        ASSERT_EQ(webcam_config->GetStreamCaps(i, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+        ASSERT_EQ(stream_caps(config.get(), i, type, &caps), S_OK);
         const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
         const DWORD fourcc = i < 5 ? yuy2 : mjpg;
         EXPECT_EQ(type->subtype.Data1, fourcc) << i;
@@ -205,10 +197,9 @@ TEST_F(StreamConfig, WebcamFormatsAndTheirRanges) {
     };
     for (const auto& c : cases) {
         vlx::MediaTypePtr type;
-        VIDEO_STREAM_CONFIG_CAPS caps{};
-        ASSERT_EQ(webcam_config->GetStreamCaps(c.capability, type.put(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+        ASSERT_EQ(stream_caps(config.get(), c.capability, type), S_OK);
         reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->AvgTimePerFrame = c.interval;
-        EXPECT_EQ(SUCCEEDED(webcam_config->SetFormat(type.get())), c.accepted) << c.capability << " " << c.interval;
+        EXPECT_EQ(SUCCEEDED(config->SetFormat(type.get())), c.accepted) << c.capability << " " << c.interval;
     }
 }
 

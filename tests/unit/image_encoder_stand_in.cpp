@@ -1,8 +1,8 @@
 #include "unit/image_encoder_stand_in.h"
 
+#include "comkit/com_base.h"
 #include "common/com_ptr.h"
 #include "frames/image_encoder_factory.h"
-#include "unit/stub_com.h"
 
 namespace vlx_test {
 
@@ -10,7 +10,7 @@ namespace {
 
 std::vector<EncoderUse> g_uses;
 
-class RecordingBag final : public StubObject<IPropertyBag2> {
+class RecordingBag final : public vlxcom::ComObject<IPropertyBag2> {
 public:
     RecordingBag(vlx::ComPtr<IPropertyBag2> inner, size_t use) : inner_(std::move(inner)), use_(use) {}
 
@@ -45,7 +45,7 @@ private:
 
 // Forwards everything to a real encoder; only the frame's option bag is
 // put behind a recording one.
-class RecordingEncoder final : public StubObject<IWICBitmapEncoder> {
+class RecordingEncoder final : public vlxcom::ComObject<IWICBitmapEncoder> {
 public:
     RecordingEncoder(vlx::ComPtr<IWICBitmapEncoder> inner, size_t use) : inner_(std::move(inner)), use_(use) {}
 

@@ -1,7 +1,7 @@
 #include "unit/stub_grabber.h"
 
+#include "comkit/com_base.h"
 #include "library/library_state.h"
-#include "unit/stub_com.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +12,7 @@ namespace {
 
 int32_t stride_of(int32_t width) { return ((width * 24 + 31) / 32) * 4; }
 
-class StillGrabber final : public StubObject<ISampleGrabber> {
+class StillGrabber final : public vlxcom::ComObject<ISampleGrabber> {
 public:
     StillGrabber(const StillFrame& frame, std::vector<uint8_t> bytes) : frame_(frame), bytes_(std::move(bytes)) {}
 

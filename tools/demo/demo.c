@@ -49,8 +49,11 @@ static void show_list(const char* title, fn_list list, fn_int size, int32_t kind
     free(text);
 }
 
-/* Position of `name` in the video device list, or -1. */
-static int32_t device_index(fn_list list, fn_int size, const char* name) {
+/* Position of the test camera in the video device list, or -1. */
+static int32_t camera_index(void) {
+    static const char name[] = "vidlox Test Camera";
+    fn_list list = (fn_list)(void*)need("vlx_GetDeviceList");
+    fn_int size = (fn_int)(void*)need("vlx_GetDeviceListSize");
     int32_t needed = size(0);
     if (needed <= 0) return -1;
     char* text = calloc((size_t)needed, 1);
@@ -158,8 +161,6 @@ static void save_pictures(const char* output_folder) {
 }
 
 static void capture(const char* output_folder) {
-    fn_list device_list = (fn_list)(void*)need("vlx_GetDeviceList");
-    fn_int device_list_size = (fn_int)(void*)need("vlx_GetDeviceListSize");
     fn_open open = (fn_open)(void*)need("vlx_Open");
     fn_place play = (fn_place)(void*)need("vlx_Play");
     fn_void stop = (fn_void)(void*)need("vlx_Stop");
@@ -168,7 +169,7 @@ static void capture(const char* output_folder) {
     fn_int image_size = (fn_int)(void*)need("vlx_GetImageMemSize");
     fn_image_mem image_mem = (fn_image_mem)(void*)need("vlx_GetImageMem");
 
-    int32_t index = device_index(device_list, device_list_size, "vidlox Test Camera");
+    int32_t index = camera_index();
     if (index < 0) {
         printf("no \"vidlox Test Camera\" registered: nothing to capture\n");
         return;
@@ -272,8 +273,6 @@ static long file_size(const wchar_t* path) {
 /* Two seconds of AVI through the test platform's compressor, and the frames
  * grabbed meanwhile encoded into an MP4 (H.264) by the encoder. */
 static void record_files(const char* output_folder) {
-    fn_list device_list = (fn_list)(void*)need("vlx_GetDeviceList");
-    fn_int device_list_size = (fn_int)(void*)need("vlx_GetDeviceListSize");
     fn_open open = (fn_open)(void*)need("vlx_Open");
     fn_place play = (fn_place)(void*)need("vlx_Play");
     fn_void stop = (fn_void)(void*)need("vlx_Stop");
@@ -287,7 +286,7 @@ static void record_files(const char* output_folder) {
     fn_int close_encoder = (fn_int)(void*)need("vlx_CloseEncoder");
     fn_int delete_encoder = (fn_int)(void*)need("vlx_DeleteEncoder");
 
-    int32_t index = device_index(device_list, device_list_size, "vidlox Test Camera");
+    int32_t index = camera_index();
     if (index < 0) return;
     wchar_t avi[MAX_PATH], mp4[MAX_PATH];
     swprintf(avi, MAX_PATH, L"%hs/demo-mjpeg.avi", output_folder);
@@ -349,7 +348,7 @@ int main(int argc, char** argv) {
 
     capture(output_folder);
     if (argc > 3 && strcmp(argv[3], "--dialogs") == 0) {
-        int32_t index = device_index(device_list, device_list_size, "vidlox Test Camera");
+        int32_t index = camera_index();
         if (index >= 0) show_dialogs(index);
     }
     record_files(output_folder);

@@ -1,10 +1,10 @@
-// The IBaseFilter and input-pin plumbing shared by the test platform's
-// filters (the file writer and the MJPEG compressor). A concrete filter
-// lists its pins and answers the state hooks; a concrete input pin says
-// which types it accepts and what it does with a sample.
+// The IBaseFilter and pin plumbing shared by the test tree's filters (the
+// test camera, the test platform's file writer and MJPEG compressor). A
+// concrete filter lists its pins and answers the state hooks; a concrete
+// input pin says which types it accepts and what it does with a sample.
 #pragma once
 
-#include "com_base.h"
+#include "comkit/com_base.h"
 #include "common/media_type.h"
 
 #include <windows.h>
@@ -14,12 +14,12 @@
 #include <mutex>
 #include <vector>
 
-namespace vlxtp {
+namespace vlxcom {
 
 class Filter : public IBaseFilter {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    VLXTP_REFCOUNTED
+    VLXCOM_REFCOUNTED
 
     // IPersist
     STDMETHODIMP GetClassID(CLSID* clsid) override;
@@ -41,10 +41,17 @@ public:
 
     std::recursive_mutex& lock() { return lock_; }
     FILTER_STATE state() const { return state_.load(); }
+    // The graph the filter is in and the graph's clock (lock held), or null.
+    IFilterGraph* graph() const { return graph_; }
+    IReferenceClock* clock() const { return clock_.get(); }
 
 protected:
     explicit Filter(const CLSID& clsid) : clsid_(clsid) {}
     virtual ~Filter() = default;
+
+    // For a filter whose transitions are its own (a live source's Stop,
+    // Pause, Run and GetState), which sets the state under the lock.
+    void set_state(FILTER_STATE state) { state_ = state; }
 
     virtual std::vector<IPin*> pins() = 0;
     // Stopped to paused; a failure keeps the filter stopped.
@@ -77,6 +84,8 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return filter_.AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return filter_.Release(); }
 
+    // Only while the filter is stopped.
+    STDMETHODIMP Disconnect() override;
     STDMETHODIMP ConnectedTo(IPin** pin) override;
     STDMETHODIMP ConnectionMediaType(AM_MEDIA_TYPE* type) override;
     STDMETHODIMP QueryPinInfo(PIN_INFO* info) override;
@@ -93,11 +102,31 @@ protected:
         : filter_(filter), name_(name), direction_(direction) {}
     virtual ~PinBase() = default;
 
+    // Forgets the connection (the filter's lock held); a pin that keeps more
+    // of it forgets that too.
+    virtual void drop_connection() {
+        peer_.reset();
+        type_.reset();
+    }
+
     Filter& filter_;
     const wchar_t* name_;
     PIN_DIRECTION direction_;
     ComPtr<IPin> peer_;  // guarded by the filter's lock
     vlx::MediaType type_;
+};
+
+// What an output pin answers to the calls meant for input pins.
+class OutputPinBase : public PinBase {
+public:
+    STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
+    STDMETHODIMP EndOfStream() override { return E_UNEXPECTED; }
+    STDMETHODIMP BeginFlush() override { return E_UNEXPECTED; }
+    STDMETHODIMP EndFlush() override { return E_UNEXPECTED; }
+    STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
+
+protected:
+    OutputPinBase(Filter& filter, const wchar_t* name) : PinBase(filter, name, PINDIR_OUTPUT) {}
 };
 
 class InputPin : public PinBase, public IMemInputPin {
@@ -109,7 +138,6 @@ public:
     // IPin
     STDMETHODIMP Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
     STDMETHODIMP ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP Disconnect() override;
     STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override;
     STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override;
     STDMETHODIMP EndOfStream() override { return S_OK; }
@@ -145,4 +173,4 @@ private:
     std::mutex streaming_;
 };
 
-}  // namespace vlxtp
+}  // namespace vlxcom

@@ -1,20 +1,21 @@
 // IEnumPins and IEnumMediaTypes over fixed lists.
 #pragma once
 
-#include "com_base.h"
+#include "comkit/com_base.h"
 
 #include <windows.h>
 #include <dshow.h>
 
 #include <vector>
 
-namespace vlxtp {
+namespace vlxcom {
 
 // Pins of a filter; holds a reference on the filter, whose lifetime the
 // pins share.
 HRESULT create_pin_enumerator(IBaseFilter* filter, std::vector<IPin*> pins, IEnumPins** out);
 
-// Hands out deep copies of `types` (which stay the caller's).
-HRESULT create_media_type_enumerator(const std::vector<const AM_MEDIA_TYPE*>& types, IEnumMediaTypes** out);
+// Takes `types` over (deep copies, freed here when no enumerator comes of
+// them); every Next hands out a copy of its own.
+HRESULT create_media_type_enumerator(std::vector<AM_MEDIA_TYPE> types, IEnumMediaTypes** out);
 
-}  // namespace vlxtp
+}  // namespace vlxcom

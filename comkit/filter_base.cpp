@@ -1,11 +1,11 @@
-#include "filter_base.h"
+#include "comkit/filter_base.h"
 
-#include "enumerators.h"
+#include "comkit/enumerators.h"
 
 #include <cstring>
 #include <cwchar>
 
-namespace vlxtp {
+namespace vlxcom {
 
 // ---- Filter -------------------------------------------------------------
 
@@ -125,6 +125,14 @@ STDMETHODIMP Filter::QueryVendorInfo(LPWSTR* info) {
 
 // ---- PinBase ------------------------------------------------------------
 
+STDMETHODIMP PinBase::Disconnect() {
+    std::lock_guard guard(filter_.lock());
+    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
+    if (!peer_) return S_FALSE;
+    drop_connection();
+    return S_OK;
+}
+
 STDMETHODIMP PinBase::ConnectedTo(IPin** pin) {
     if (!pin) return E_POINTER;
     std::lock_guard guard(filter_.lock());
@@ -187,15 +195,6 @@ STDMETHODIMP InputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* t
     return S_OK;
 }
 
-STDMETHODIMP InputPin::Disconnect() {
-    std::lock_guard guard(filter_.lock());
-    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    if (!peer_) return S_FALSE;
-    peer_.reset();
-    type_.reset();
-    return S_OK;
-}
-
 STDMETHODIMP InputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
     if (!type) return E_POINTER;
     return accepts(*type) ? S_OK : S_FALSE;
@@ -228,4 +227,4 @@ STDMETHODIMP InputPin::ReceiveMultiple(IMediaSample** samples, long count, long*
     return hr;
 }
 
-}  // namespace vlxtp
+}  // namespace vlxcom

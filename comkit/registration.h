@@ -1,0 +1,45 @@
+// Registration of the test tree's COM classes: InprocServer32 with
+// ThreadingModel "Both", since a server called from a multithreaded
+// apartment and registered otherwise is reached through a proxy that fails.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vlxcom {
+
+std::wstring guid_text(const GUID& guid);
+
+// Where a class's key goes: `root`\`path`{clsid}.
+struct ClassKeys {
+    HKEY root;
+    const wchar_t* path;
+};
+// HKLM\Software\Classes\CLSID, the test platform's: Wine reads class
+// registrations from there only (per-user ones are ignored).
+extern const ClassKeys kMachineClasses;
+// HKCR\CLSID, the camera's, which regsvr32 registers on Windows too.
+extern const ClassKeys kClassesRoot;
+
+// The class key with `name`, InprocServer32 = this module's path,
+// ThreadingModel Both.
+HRESULT register_class(const CLSID& clsid, const wchar_t* name, const ClassKeys& keys = kMachineClasses);
+void unregister_class(const CLSID& clsid, const ClassKeys& keys = kMachineClasses);
+
+// COM for the length of a registration call; regsvr32 may or may not have
+// initialised it already.
+class ComScope {
+public:
+    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComScope() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+}  // namespace vlxcom

@@ -169,8 +169,13 @@ protected:
         }
         return S_OK;
     }
-    // Wine's mux writes its headers and indexes as it stops; no sample may
-    // be in flight.
+    // Wine's mux writes its index and releases the writer's stream as it
+    // stops, and its Receive neither locks nor looks at the state: a sample
+    // in flight, or one more from the camera's thread (the graph stops the
+    // mux first), would write through the released stream. Windows' mux
+    // refuses samples once stopped. The state is Stopped already, so every
+    // Receive from now on answers VFW_E_WRONG_STATE; holding each pin's
+    // streaming lock waits for the one in flight before Wine's mux stops.
     void on_stop() override {
         std::vector<std::unique_lock<std::mutex>> held;
         for (MuxInputPin* pin : inputs_) held.emplace_back(pin->streaming_lock());

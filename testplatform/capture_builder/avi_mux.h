@@ -19,6 +19,11 @@
 // leaves the stopped state, in their order: Wine's mux sees only the
 // streams it writes. Its output goes through a private pin to the IStream
 // of the writer connected to the output pin here.
+//
+// Samples reach Wine's mux only while this mux is running or paused, never
+// during or after its Stop: Wine's mux would write them through the stream
+// its Stop has released (a crash under load, as the camera's thread
+// delivers its last frame), where Windows' answers VFW_E_WRONG_STATE.
 #pragma once
 
 #include <windows.h>

@@ -113,6 +113,58 @@ INSTANTIATE_TEST_SUITE_P(DISABLED_Yuy2Camera, AviCapture,
                                     (info.param.compressed ? "TestCompressor" : "Uncompressed");
                          });
 
+// The AVI Mux refuses samples once stopped, as Windows' does: the graph
+// stops the mux before the camera, whose streaming thread may still deliver
+// one more sample. (Wine's own mux takes it and writes through the stream it
+// has just released.)
+TEST(AviMux, RefusesASampleThatArrivesAfterStop) {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    {
+        ComPtr<IGraphBuilder> graph;
+        ComPtr<ICaptureGraphBuilder2> builder;
+        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                   graph.put_void()), S_OK);
+        ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_ICaptureGraphBuilder2, builder.put_void()), S_OK);
+        ASSERT_EQ(builder->SetFiltergraph(graph.get()), S_OK);
+        ComPtr<IBaseFilter> mux;
+        const std::wstring file = output_path("stopped_mux.avi");
+        ASSERT_EQ(builder->SetOutputFileName(&MEDIASUBTYPE_Avi, file.c_str(), mux.put(), nullptr), S_OK);
+        ComPtr<IBaseFilter> camera = bind_device(VLXCAM_NAME_MAIN);
+        ASSERT_TRUE(camera);
+        ASSERT_EQ(graph->AddFilter(camera.get(), L"Camera"), S_OK);
+        ASSERT_EQ(builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, camera.get(), nullptr, mux.get()),
+                  S_OK);
+        ComPtr<IMediaControl> control;
+        ASSERT_EQ(graph.query(control), S_OK);
+        ASSERT_TRUE(SUCCEEDED(control->Run()));
+        Sleep(300);
+        ASSERT_EQ(control->Stop(), S_OK);
+
+        // A late frame, as the camera's thread would deliver it.
+        ComPtr<IPin> input;
+        ASSERT_EQ(builder->FindPin(mux.get(), PINDIR_INPUT, nullptr, nullptr, FALSE, 0, input.put()), S_OK);
+        ComPtr<IMemInputPin> receiver;
+        ASSERT_EQ(input.query(receiver), S_OK);
+        ComPtr<IMemAllocator> allocator;
+        ASSERT_EQ(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                   allocator.put_void()), S_OK);
+        ALLOCATOR_PROPERTIES wanted{1, 640 * 480 * 3, 1, 0}, got{};
+        ASSERT_EQ(allocator->SetProperties(&wanted, &got), S_OK);
+        ASSERT_EQ(allocator->Commit(), S_OK);
+        ComPtr<IMediaSample> sample;
+        ASSERT_EQ(allocator->GetBuffer(sample.put(), nullptr, nullptr, 0), S_OK);
+        REFERENCE_TIME start = 100000000, stop = start + 333333;
+        sample->SetTime(&start, &stop);
+        sample->SetActualDataLength(wanted.cbBuffer);
+        EXPECT_EQ(receiver->Receive(sample.get()), VFW_E_WRONG_STATE);
+        sample.reset();
+        allocator->Decommit();
+        graph->RemoveFilter(camera.get());
+    }
+    CoUninitialize();
+}
+
 // Answers the dialog titled `caption` from a second thread while the test
 // thread runs its modal loop: types `quality` (when given), then presses OK.
 // Stops looking once the test thread's call has returned.

@@ -1,5 +1,6 @@
 #include "capture_builder.h"
 
+#include "avi_mux.h"
 #include "comkit/com_base.h"
 #include "file_writer.h"
 
@@ -10,15 +11,6 @@ namespace vlxtp {
 using namespace vlxcom;
 
 namespace {
-
-// Wine's AVI Mux refuses to run in any other mode (Run answers E_NOTIMPL).
-HRESULT create_avi_mux(ComPtr<IBaseFilter>& mux) {
-    HRESULT hr = CoCreateInstance(CLSID_AviDest, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, mux.put_void());
-    ComPtr<IConfigInterleaving> interleaving;
-    if (SUCCEEDED(hr)) hr = mux.query(interleaving);
-    if (SUCCEEDED(hr)) hr = interleaving->put_Mode(INTERLEAVE_FULL);
-    return hr;
-}
 
 class CaptureBuilder final : public ComObject<ICaptureGraphBuilder2> {
 public:
@@ -59,7 +51,7 @@ private:
 
 HRESULT CaptureBuilder::build_avi_output(IGraphBuilder* graph, LPCOLESTR file, ComPtr<IBaseFilter>& mux,
                                          ComPtr<IBaseFilter>& writer) {
-    HRESULT hr = create_avi_mux(mux);
+    HRESULT hr = create_avi_mux(mux.put());
     if (SUCCEEDED(hr)) hr = create_file_writer(file, writer.put());
     if (SUCCEEDED(hr)) hr = graph->AddFilter(mux.get(), L"AVI Mux");
     if (FAILED(hr)) return hr;

@@ -3,6 +3,7 @@
 #include "comkit/enumerators.h"
 #include "comkit/filter_base.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <iterator>
 #include <memory>
@@ -129,6 +130,19 @@ public:
             return S_OK;
         });
     }
+    // A pin that has just been connected: the spare's place goes to a new
+    // spare; a pin that had left the list comes back before the spare.
+    // Wine's builder holds on to the pin it found: RenderStream through a
+    // compressor first tries the camera on it directly, undoes that, and
+    // then connects the compressor to the same pin.
+    HRESULT list_connected(MuxInputPin* pin) {
+        if (inputs_.back() == pin) return add_spare_pin();
+        if (std::find(inputs_.begin(), inputs_.end(), pin) != inputs_.end()) return S_OK;
+        return com_guard([&] {
+            inputs_.insert(inputs_.end() - 1, pin);
+            return S_OK;
+        });
+    }
     // A disconnected pin leaves the list, unless it is the spare; the object
     // lives on for whoever still holds it.
     void remove_pin(MuxInputPin* pin) {
@@ -215,7 +229,7 @@ bool MuxInputPin::accepts(const AM_MEDIA_TYPE& type) const { return mux_.wine_ac
 STDMETHODIMP MuxInputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {
     std::lock_guard guard(filter_.lock());
     HRESULT hr = InputPin::ReceiveConnection(connector, type);
-    if (SUCCEEDED(hr) && FAILED(hr = mux_.add_spare_pin())) InputPin::Disconnect();
+    if (SUCCEEDED(hr) && FAILED(hr = mux_.list_connected(this))) InputPin::Disconnect();
     return hr;
 }
 

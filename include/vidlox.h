@@ -161,8 +161,9 @@ int32_t vlx_GetCodecListSize(int32_t kind);
  *   -58 IVideoWindow
  * After a failure every interface of the slot is released and the slot is
  * closed; a new vlx_Open may follow. Before a graph is released (here and
- * in vlx_Close) its video window is hidden and given no owner, unreported. The preview branches of modes 0, 1, 2
- * and 6 fail when RenderStream answers any failure code (for instance
+ * in vlx_Close) its video window is hidden and given no owner, unreported.
+ * The preview branches of modes 0, 1, 2 and 6 fail when RenderStream
+ * answers any failure code (for instance
  * VFW_E_CANNOT_CONNECT: the camera sends only formats that no installed
  * decoder turns into RGB24); success codes go on with what was connected.
  * Modes 300 and 301 accept S_OK and VFW_S_NOPREVIEWPIN.

@@ -7,6 +7,8 @@
 
 #include <olectl.h>
 
+#include <cwchar>
+
 namespace vlx {
 
 namespace {
@@ -74,8 +76,11 @@ int32_t show_filter_properties(HWND owner_window, const wchar_t* filter_name) {
     // QueryFilterInfo hands out a reference to the graph with the name.
     const auto info_graph = ComPtr<IFilterGraph>::adopt(SUCCEEDED(named) ? info.pGraph : nullptr);
     // Without the filter's own name the frame is captioned with the name the
-    // filter was found under, which is the same text.
-    const wchar_t* caption = SUCCEEDED(named) ? info.achName : filter_name;
+    // filter was found under, which is the same text. achName need not be
+    // terminated when a filter fills all of it.
+    wchar_t own_name[MAX_FILTER_NAME + 1] = L"";
+    wmemcpy(own_name, info.achName, wcsnlen(info.achName, MAX_FILTER_NAME));
+    const wchar_t* caption = SUCCEEDED(named) ? own_name : filter_name;
 
     if (!show_pages("vlx_FilterProp->SpecifyPropertyPages->GetPages", "vlx_FilterProp->OleCreatePropertyFrame",
                     specify.get(), owner_window, caption, filter.get()))

@@ -1,6 +1,7 @@
 #include "frames/image_file.h"
 
 #include "common/com_ptr.h"
+#include "common/dib_size.h"
 #include "common/variant.h"
 #include "frames/current_frame.h"
 #include "frames/image_encoder_factory.h"
@@ -66,7 +67,7 @@ int32_t fill_bitmap(IWICBitmap* bitmap, const Picture& picture, UINT rows) {
         step_failed("vlx_SaveImage->BitmapLock->GetStride", [&] { return lock->GetStride(&lock_stride); }))
         return -23;
 
-    const int64_t frame_stride = ((int64_t{width} * 24 + 31) / 32) * 4;
+    const int64_t frame_stride = dib_row_bytes(width, 24);
     const int64_t row_bytes = int64_t{width} * 3;
     if (frame_stride * rows == 0) return 0;
     // Neither side is read or written past its end: a frame shorter than its

@@ -1,6 +1,6 @@
 #include "unit/stand_ins.h"
 
-#include <new>
+#include "comkit/filter_base.h"
 
 namespace vlx_test {
 
@@ -10,51 +10,23 @@ namespace {
 constexpr CLSID kStandInCompressorClsid = {
     0x85b89458, 0x46e6, 0x46d0, {0xb1, 0x4a, 0xf0, 0x19, 0xac, 0x18, 0x84, 0x34}};
 
-// The IUnknown of an object with one interface.
-template <class Interface, const IID& kIid>
-class SingleInterface : public Interface {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIid) ? this : nullptr;
-        if (!*object) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (!left) delete this;
-        return left;
-    }
+using vlxcom::hand_out;
 
+// A filter that a graph can hold: it joins and leaves under a name and has
+// no pins. The stand-ins add their interfaces through other_interface.
+class PinlessFilter : public vlxcom::Filter {
 protected:
-    virtual ~SingleInterface() = default;
-
-private:
-    std::atomic<ULONG> refs_{1};
+    PinlessFilter() : Filter(kStandInCompressorClsid) {}
+    std::vector<IPin*> pins() override { return {}; }
 };
 
-class NoPins final : public SingleInterface<IEnumPins, IID_IEnumPins> {
-public:
-    STDMETHODIMP Next(ULONG, IPin**, ULONG* fetched) override {
-        if (fetched) *fetched = 0;
-        return S_FALSE;
-    }
-    STDMETHODIMP Skip(ULONG) override { return S_FALSE; }
-    STDMETHODIMP Reset() override { return S_OK; }
-    STDMETHODIMP Clone(IEnumPins** clone) override {
-        *clone = new (std::nothrow) NoPins;
-        return *clone ? S_OK : E_OUTOFMEMORY;
-    }
-};
-
+// IUnknown of a stand-in: the filter's, whichever interface it is asked through.
 #define VLX_FORWARD_IUNKNOWN                                                                          \
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {                                 \
-        return StubFilter::QueryInterface(iid, object);                                               \
+        return Filter::QueryInterface(iid, object);                                                   \
     }                                                                                                 \
-    STDMETHODIMP_(ULONG) AddRef() override { return StubFilter::AddRef(); }                           \
-    STDMETHODIMP_(ULONG) Release() override { return StubFilter::Release(); }
+    STDMETHODIMP_(ULONG) AddRef() override { return Filter::AddRef(); }                               \
+    STDMETHODIMP_(ULONG) Release() override { return Filter::Release(); }
 
 // The deinterlace methods both renderers share; the mode queries are not
 // needed by the library.
@@ -71,7 +43,7 @@ public:
     }                                                                                                 \
     STDMETHODIMP GetActualDeinterlaceMode(DWORD, LPGUID) override { return E_NOTIMPL; }
 
-class Vmr7StandIn final : public StubFilter, public IVMRMixerBitmap, public IVMRDeinterlaceControl {
+class Vmr7StandIn final : public PinlessFilter, public IVMRMixerBitmap, public IVMRDeinterlaceControl {
 public:
     explicit Vmr7StandIn(RendererCalls& calls) : calls_(calls) {}
     VLX_FORWARD_IUNKNOWN
@@ -86,16 +58,16 @@ public:
     VLX_DEINTERLACE_SETTERS
 
 private:
-    void* other_interface(REFIID iid) override {
+    HRESULT other_interface(REFIID iid, void** out) override {
         calls_.asked.push_back(iid);
-        if (IsEqualIID(iid, IID_IVMRMixerBitmap)) return static_cast<IVMRMixerBitmap*>(this);
-        if (IsEqualIID(iid, IID_IVMRDeinterlaceControl)) return static_cast<IVMRDeinterlaceControl*>(this);
-        return nullptr;
+        if (IsEqualIID(iid, IID_IVMRMixerBitmap)) return hand_out<IVMRMixerBitmap>(this, out);
+        if (IsEqualIID(iid, IID_IVMRDeinterlaceControl)) return hand_out<IVMRDeinterlaceControl>(this, out);
+        return Filter::other_interface(iid, out);
     }
     RendererCalls& calls_;
 };
 
-class Vmr9StandIn final : public StubFilter, public IVMRDeinterlaceControl9 {
+class Vmr9StandIn final : public PinlessFilter, public IVMRDeinterlaceControl9 {
 public:
     explicit Vmr9StandIn(RendererCalls& calls) : calls_(calls) {}
     VLX_FORWARD_IUNKNOWN
@@ -104,14 +76,15 @@ public:
     VLX_DEINTERLACE_SETTERS
 
 private:
-    void* other_interface(REFIID iid) override {
+    HRESULT other_interface(REFIID iid, void** out) override {
         calls_.asked.push_back(iid);
-        return IsEqualIID(iid, IID_IVMRDeinterlaceControl9) ? static_cast<IVMRDeinterlaceControl9*>(this) : nullptr;
+        if (IsEqualIID(iid, IID_IVMRDeinterlaceControl9)) return hand_out<IVMRDeinterlaceControl9>(this, out);
+        return Filter::other_interface(iid, out);
     }
     RendererCalls& calls_;
 };
 
-class Compressor final : public StubFilter, public IAMVfwCompressDialogs {
+class Compressor final : public PinlessFilter, public IAMVfwCompressDialogs {
 public:
     Compressor(std::vector<DialogCall>& dialogs, HRESULT& answer) : dialogs_(dialogs), answer_(answer) {}
     VLX_FORWARD_IUNKNOWN
@@ -122,11 +95,12 @@ public:
     STDMETHODIMP GetState(LPVOID, int*) override { return E_NOTIMPL; }
     STDMETHODIMP SetState(LPVOID, int) override { return E_NOTIMPL; }
     STDMETHODIMP SendDriverMessage(int, LONG, LONG) override { return E_NOTIMPL; }
-    using StubFilter::GetState;
+    using Filter::GetState;
 
 private:
-    void* other_interface(REFIID iid) override {
-        return IsEqualIID(iid, IID_IAMVfwCompressDialogs) ? static_cast<IAMVfwCompressDialogs*>(this) : nullptr;
+    HRESULT other_interface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IAMVfwCompressDialogs)) return hand_out<IAMVfwCompressDialogs>(this, out);
+        return Filter::other_interface(iid, out);
     }
     std::vector<DialogCall>& dialogs_;
     HRESULT& answer_;
@@ -139,73 +113,10 @@ ComPtr<IBaseFilter> make_filter(RendererCalls& calls) {
 
 }  // namespace
 
-STDMETHODIMP StubFilter::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPersist) || IsEqualIID(iid, IID_IMediaFilter) ||
-        IsEqualIID(iid, IID_IBaseFilter)) {
-        *object = static_cast<IBaseFilter*>(this);
-    } else {
-        *object = other_interface(iid);
-    }
-    if (!*object) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) StubFilter::Release() {
-    const ULONG left = --refs_;
-    if (!left) delete this;
-    return left;
-}
-
-STDMETHODIMP StubFilter::GetClassID(CLSID* clsid) {
-    if (!clsid) return E_POINTER;
-    *clsid = kStandInCompressorClsid;
-    return S_OK;
-}
-
-STDMETHODIMP StubFilter::GetState(DWORD, FILTER_STATE* state) {
-    if (!state) return E_POINTER;
-    *state = State_Stopped;
-    return S_OK;
-}
-
-STDMETHODIMP StubFilter::GetSyncSource(IReferenceClock** clock) {
-    if (!clock) return E_POINTER;
-    *clock = nullptr;
-    return S_OK;
-}
-
-STDMETHODIMP StubFilter::EnumPins(IEnumPins** pins) {
-    if (!pins) return E_POINTER;
-    *pins = new (std::nothrow) NoPins;
-    return *pins ? S_OK : E_OUTOFMEMORY;
-}
-
-STDMETHODIMP StubFilter::FindPin(LPCWSTR, IPin** pin) {
-    if (!pin) return E_POINTER;
-    *pin = nullptr;
-    return VFW_E_NOT_FOUND;
-}
-
-STDMETHODIMP StubFilter::QueryFilterInfo(FILTER_INFO* info) {
-    if (!info) return E_POINTER;
-    lstrcpynW(info->achName, name_.c_str(), MAX_FILTER_NAME);
-    info->pGraph = graph_;
-    if (graph_) graph_->AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP StubFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
-    graph_ = graph;
-    name_ = name ? name : L"";
-    return S_OK;
-}
-
 ComPtr<IBaseFilter> make_vmr7_stand_in(RendererCalls& calls) { return make_filter<Vmr7StandIn>(calls); }
 ComPtr<IBaseFilter> make_vmr9_stand_in(RendererCalls& calls) { return make_filter<Vmr9StandIn>(calls); }
 
-class StandInCompressor::Factory final : public SingleInterface<IClassFactory, IID_IClassFactory> {
+class StandInCompressor::Factory final : public vlxcom::ComObject<IClassFactory> {
 public:
     explicit Factory(StandInCompressor& owner) : owner_(owner) {}
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {

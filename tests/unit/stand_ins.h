@@ -6,7 +6,6 @@
 #include "common/com_ptr.h"
 #include "common/directshow.h"
 
-#include <atomic>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,39 +14,6 @@
 namespace vlx_test {
 
 using vlx::ComPtr;
-
-// An IBaseFilter that a graph can hold: it joins and leaves under a name
-// and has no pins. Derived objects add interfaces through other_interface.
-class StubFilter : public IBaseFilter {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override;
-
-    STDMETHODIMP GetClassID(CLSID* clsid) override;
-    STDMETHODIMP Stop() override { return S_OK; }
-    STDMETHODIMP Pause() override { return S_OK; }
-    STDMETHODIMP Run(REFERENCE_TIME) override { return S_OK; }
-    STDMETHODIMP GetState(DWORD, FILTER_STATE* state) override;
-    STDMETHODIMP SetSyncSource(IReferenceClock*) override { return S_OK; }
-    STDMETHODIMP GetSyncSource(IReferenceClock** clock) override;
-    STDMETHODIMP EnumPins(IEnumPins** pins) override;
-    STDMETHODIMP FindPin(LPCWSTR, IPin** pin) override;
-    STDMETHODIMP QueryFilterInfo(FILTER_INFO* info) override;
-    STDMETHODIMP JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
-    STDMETHODIMP QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
-
-protected:
-    StubFilter() = default;
-    virtual ~StubFilter() = default;
-    // The derived object's own interface for `iid`, or null.
-    virtual void* other_interface(REFIID) { return nullptr; }
-
-private:
-    std::atomic<ULONG> refs_{1};
-    IFilterGraph* graph_ = nullptr;  // not held: the graph holds the filter
-    std::wstring name_;
-};
 
 // What a stand-in mixing renderer was asked and handed. Every method answers
 // `answer`.

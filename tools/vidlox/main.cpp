@@ -130,8 +130,12 @@ int run(const CommandLine& line) {
 
 int main() {
     // Names (devices, compressors) are UTF-8; a console shows them as such.
+    // The code page belongs to the console, not to this process: the one the
+    // user had comes back before the console is handed back.
+    const UINT console_code_page = GetConsoleOutputCP();
     SetConsoleOutputCP(CP_UTF8);
     const int result = tool::run(tool::read_command_line(tool::command_line_arguments()));
     std::fflush(stdout);
+    if (console_code_page != 0) SetConsoleOutputCP(console_code_page);
     return result;
 }

@@ -2,10 +2,16 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace vlx_bench {
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
 double now_seconds() {
     LARGE_INTEGER frequency, counter;

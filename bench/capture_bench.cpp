@@ -15,11 +15,6 @@ using vlx_test::vidlox;
 
 namespace {
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void grab_cost(int32_t camera, int32_t width, int32_t height, double rate) {
     const vlx_test::Vidlox& v = vidlox();
     v.SetDevWidth(width);
@@ -96,7 +91,7 @@ int main() {
         library.push_back(library_open_to_frame(camera));
         hand_built.push_back(hand_built_open_to_frame());
     }
-    const double ours = median(library), theirs = median(hand_built);
+    const double ours = vlx_bench::median(library), theirs = vlx_bench::median(hand_built);
     std::printf("open to first frame (median of 15): vlx_Open %.1f ms, hand-built graph %.1f ms, ratio %.2f\n",
                 ours * 1e3, theirs * 1e3, ours / theirs);
     v.Exit();

@@ -29,11 +29,6 @@ namespace {
 constexpr int32_t kWidth = 1920, kHeight = 1080;
 constexpr int kRounds = 15;
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 double seconds_of(const std::function<void()>& call) {
     const double start = vlx_bench::now_seconds();
     call();
@@ -115,7 +110,7 @@ bool encode_by_hand(const std::vector<uint8_t>& frame, const GUID& container, co
 
 void report(const char* what, const std::vector<double>& ours, const char* floor_name,
             const std::vector<double>& floor) {
-    const double a = median(ours), b = median(floor);
+    const double a = vlx_bench::median(ours), b = vlx_bench::median(floor);
     std::printf("%-22s %8.2f ms   %-28s %8.2f ms   ratio %.3f\n", what, a * 1e3, floor_name, b * 1e3, a / b);
 }
 
@@ -124,16 +119,15 @@ void report(const char* what, const std::vector<double>& ours, const char* floor
 int main() {
     const vlx_test::Vidlox& v = vidlox();
     if (v.Init() < 0) return 1;
-    const auto names = vlx_test::video_device_names();
-    const auto found = std::find(names.begin(), names.end(), VLXCAM_NAME_MAIN);
-    if (found == names.end()) {
+    const int32_t camera = vlx_test::device_index(VLXCAM_NAME_MAIN);
+    if (camera < 0) {
         std::fprintf(stderr, "the test camera is not registered\n");
         return 1;
     }
     v.SetDevWidth(kWidth);
     v.SetDevHeight(kHeight);
     v.SetDevFrameRate(30.0);
-    if (v.Open(static_cast<int32_t>(found - names.begin()), 6, 0, 0, 0) < 0 || v.Play2() < 0) {
+    if (v.Open(camera, 6, 0, 0, 0) < 0 || v.Play2() < 0) {
         std::fprintf(stderr, "cannot open the camera at %dx%d\n", kWidth, kHeight);
         return 1;
     }

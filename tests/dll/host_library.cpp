@@ -1,7 +1,5 @@
 #include "dll/host_library.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <vector>

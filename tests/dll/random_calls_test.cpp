@@ -12,6 +12,7 @@
 // windows of 32767 pixels or more) and modal dialogs (vlx_FilterProp,
 // vlx_DevPinProp and vlx_CodecDialog are only called where they refuse).
 #include "dll/host_library.h"
+#include "support/text_lines.h"
 #include "support/camera_graph.h"
 #include "support/message_window.h"
 #include "vidlox_testcam.h"
@@ -357,8 +358,7 @@ private:
             return;
         }
         h.expect(which + "Size", size, {static_cast<int32_t>(std::strlen(text.c_str())) + 1});
-        size_t lines = 0;
-        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++lines;
+        const size_t lines = split_lines(text.c_str()).size();
         h.expect(which, count, {static_cast<int32_t>(lines)});
         h.expect(which + "(null)", codecs ? h.v.GetCodecList(nullptr, 0) : h.v.GetDeviceList(nullptr, 0), {-1});
     }
@@ -513,8 +513,7 @@ private:
             return h.expect("StreamFilterList", count, {-1});
         }
         h.expect("GetStreamFilterListSize", size, {static_cast<int32_t>(std::strlen(text.c_str())) + 1});
-        size_t lines = 0;
-        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++lines;
+        const size_t lines = split_lines(text.c_str()).size();
         h.expect("StreamFilterList", count, {static_cast<int32_t>(lines)});
         EXPECT_GE(count, 2) << "device and grabber at least";
         EXPECT_NE(text.find("Sample Grabber\r\n"), std::string::npos) << text;

@@ -4,6 +4,10 @@
 
 #include <objbase.h>
 
+#include <cstdio>
+#include <cwchar>
+#include <iterator>
+
 namespace vlxcom {
 
 const ClassKeys kMachineClasses{HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\"};
@@ -11,27 +15,34 @@ const ClassKeys kClassesRoot{HKEY_CLASSES_ROOT, L"CLSID\\"};
 
 namespace {
 
-LSTATUS set_string(HKEY key, const wchar_t* name, const std::wstring& value) {
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+LSTATUS set_string(HKEY key, const wchar_t* name, const wchar_t* value) {
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                          static_cast<DWORD>((std::wcslen(value) + 1) * sizeof(wchar_t)));
+}
+
+// `keys.path` followed by the class id; false when that does not fit.
+bool class_key(const ClassKeys& keys, const CLSID& clsid, wchar_t (&key)[128]) {
+    const int written = std::swprintf(key, std::size(key), L"%ls%ls", keys.path, guid_text(clsid).c_str());
+    return written > 0 && static_cast<size_t>(written) < std::size(key);
 }
 
 }  // namespace
 
-std::wstring guid_text(const GUID& guid) {
-    wchar_t text[40];
-    StringFromGUID2(guid, text, 40);
-    return text;
+GuidText guid_text(const GUID& guid) noexcept {
+    GuidText result{};
+    StringFromGUID2(guid, result.text, static_cast<int>(std::size(result.text)));
+    return result;
 }
 
-HRESULT register_class(const CLSID& clsid, const wchar_t* name, const ClassKeys& keys) {
+HRESULT register_class(const CLSID& clsid, const wchar_t* name, const ClassKeys& keys) noexcept {
     wchar_t server[MAX_PATH];
     const DWORD length = GetModuleFileNameW(this_module(), server, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return E_FAIL;
+    wchar_t path[128];
+    if (!class_key(keys, clsid, path)) return E_FAIL;
     HKEY key = nullptr;
     HKEY inproc = nullptr;
-    LSTATUS status = RegCreateKeyExW(keys.root, (keys.path + guid_text(clsid)).c_str(), 0, nullptr, 0, KEY_WRITE,
-                                     nullptr, &key, nullptr);
+    LSTATUS status = RegCreateKeyExW(keys.root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
     if (status == ERROR_SUCCESS) status = set_string(key, nullptr, name);
     if (status == ERROR_SUCCESS)
         status = RegCreateKeyExW(key, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr, &inproc, nullptr);
@@ -42,8 +53,9 @@ HRESULT register_class(const CLSID& clsid, const wchar_t* name, const ClassKeys&
     return HRESULT_FROM_WIN32(status);
 }
 
-void unregister_class(const CLSID& clsid, const ClassKeys& keys) {
-    RegDeleteTreeW(keys.root, (keys.path + guid_text(clsid)).c_str());
+void unregister_class(const CLSID& clsid, const ClassKeys& keys) noexcept {
+    wchar_t path[128];
+    if (class_key(keys, clsid, path)) RegDeleteTreeW(keys.root, path);
 }
 
 }  // namespace vlxcom

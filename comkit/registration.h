@@ -5,11 +5,16 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace vlxcom {
 
-std::wstring guid_text(const GUID& guid);
+// A GUID in its registry form, "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}".
+// Registration runs inside DLL exports, where nothing may throw: the text
+// lives in the object, not on the heap.
+struct GuidText {
+    wchar_t text[39];
+    const wchar_t* c_str() const { return text; }
+};
+GuidText guid_text(const GUID& guid) noexcept;
 
 // Where a class's key goes: `root`\`path`{clsid}.
 struct ClassKeys {
@@ -24,14 +29,14 @@ extern const ClassKeys kClassesRoot;
 
 // The class key with `name`, InprocServer32 = this module's path,
 // ThreadingModel Both.
-HRESULT register_class(const CLSID& clsid, const wchar_t* name, const ClassKeys& keys = kMachineClasses);
-void unregister_class(const CLSID& clsid, const ClassKeys& keys = kMachineClasses);
+HRESULT register_class(const CLSID& clsid, const wchar_t* name, const ClassKeys& keys = kMachineClasses) noexcept;
+void unregister_class(const CLSID& clsid, const ClassKeys& keys = kMachineClasses) noexcept;
 
-// COM for the length of a registration call; regsvr32 may or may not have
-// initialised it already.
+// COM for the length of a call (a registration, a decoder's WIC work); the
+// caller may or may not have initialised it already.
 class ComScope {
 public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    explicit ComScope(DWORD model = COINIT_APARTMENTTHREADED) : result_(CoInitializeEx(nullptr, model)) {}
     ~ComScope() {
         if (SUCCEEDED(result_)) CoUninitialize();
     }

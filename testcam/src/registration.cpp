@@ -4,6 +4,7 @@
 //   regsvr32 /n /i:all vidlox-testcam64.dll  registers every device
 //   regsvr32 /u vidlox-testcam64.dll         removes everything either added
 #include "com_ptr.h"
+#include "comkit/com_base.h"
 #include "comkit/registration.h"
 #include "profiles.h"
 
@@ -11,7 +12,6 @@
 #include <objbase.h>
 
 #include <cwchar>
-#include <string>
 
 namespace vlxcam {
 
@@ -38,7 +38,7 @@ HRESULT register_device(IFilterMapper2* mapper, const DeviceProfile& profile) {
     filter.dwMerit = MERIT_DO_NOT_USE;
     filter.cPins2 = profile.quirk == Quirk::no_pins ? 0 : 1;
     filter.rgPins2 = &pin;
-    const std::wstring instance = guid_text(profile.clsid);
+    const auto instance = guid_text(profile.clsid);
     return mapper->RegisterFilter(profile.clsid, profile.name, nullptr, &CLSID_VideoInputDeviceCategory,
                                   instance.c_str(), &filter);
 }
@@ -87,10 +87,14 @@ HRESULT register_devices(size_t count) {
 
 extern "C" {
 
-STDAPI DllRegisterServer(void) { return vlxcam::register_devices(1); }
+// Nothing may throw into regsvr32: an allocation that fails is
+// E_OUTOFMEMORY (vlxcom::com_guard).
+STDAPI DllRegisterServer(void) {
+    return vlxcom::com_guard([] { return vlxcam::register_devices(1); });
+}
 
 STDAPI DllUnregisterServer(void) {
-    vlxcam::unregister_everything();
+    vlxcom::com_guard([] { return vlxcam::unregister_everything(); });
     return S_OK;
 }
 
@@ -99,7 +103,7 @@ STDAPI DllUnregisterServer(void) {
 STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
     if (!install) return DllUnregisterServer();
     if (command_line && _wcsicmp(command_line, L"all") == 0)
-        return vlxcam::register_devices(vlxcam::device_profiles().size());
+        return vlxcom::com_guard([] { return vlxcam::register_devices(vlxcam::device_profiles().size()); });
     if (!command_line || !*command_line) return DllRegisterServer();
     return E_INVALIDARG;
 }

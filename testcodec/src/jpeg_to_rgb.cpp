@@ -3,6 +3,7 @@
 #include "codec_formats.h"
 #include "huffman_tables.h"
 
+#include "comkit/registration.h"
 #include "common/com_ptr.h"
 
 #include <wincodec.h>
@@ -13,25 +14,9 @@ namespace vlxcodec {
 
 using vlx::ComPtr;
 
-namespace {
-
-// COM for the length of one call on a thread that has none (a source's
-// streaming thread need not have joined an apartment).
-class ComForThisCall {
-public:
-    ComForThisCall() : result_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-    ~ComForThisCall() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-
-private:
-    HRESULT result_;
-};
-
-}  // namespace
-
 HRESULT JpegDecoder::decode(const uint8_t* jpeg, size_t size, LONG width, LONG height, uint8_t* bgr) {
-    ComForThisCall com;
+    // A source's streaming thread need not have joined an apartment.
+    vlxcom::ComScope com(COINIT_MULTITHREADED);
     ComPtr<IWICImagingFactory> factory;
     HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                   factory.put_void());

@@ -1,10 +1,11 @@
 // DllRegisterServer and DllUnregisterServer: the codec's Drivers32 values.
 #include "codec_formats.h"
+#include "comkit/com_base.h"
 
 #include <windows.h>
 
 #include <cwchar>
-#include <string>
+#include <iterator>
 
 namespace vlxcodec {
 
@@ -16,44 +17,53 @@ constexpr const wchar_t* kValues[] = {L"vidc.YUY2", L"vidc.NV12", L"vidc.MJPG"};
 // the start of driver arguments.
 constexpr size_t kLongestLoadablePath = 127;
 
-HMODULE this_module() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&this_module), &module);
-    return module;
+// This DLL's path, or false when there is none that fits MAX_PATH.
+bool module_path(wchar_t (&path)[MAX_PATH]) {
+    const DWORD length = GetModuleFileNameW(vlxcom::this_module(), path, MAX_PATH);
+    return length != 0 && length < MAX_PATH;
 }
 
-std::wstring module_path() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(this_module(), path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    return std::wstring(path, length);
+bool names_this_module(const wchar_t* driver, const wchar_t* path) {
+    if (_wcsicmp(driver, path) == 0) return true;
+    const wchar_t* name = nullptr;  // after the last separator of either kind
+    for (const wchar_t* c = path; *c; ++c)
+        if (*c == L'\\' || *c == L'/') name = c + 1;
+    return name && _wcsicmp(driver, name) == 0;
 }
 
-// The DLL a Drivers32 value names, or an empty text when there is none.
-std::wstring registered_driver(HKEY key, const wchar_t* value) {
+enum class Driver { none, ours, another };
+
+// Who a Drivers32 value names. A value that cannot be read as a path (too
+// long, not a string, any read failure but its absence) is another's.
+Driver registered_driver(HKEY key, const wchar_t* value, const wchar_t* path) {
     wchar_t data[MAX_PATH] = L"";
     DWORD bytes = sizeof data - sizeof(wchar_t);
     DWORD type = 0;
-    if (RegQueryValueExW(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        return {};
-    }
+    const LSTATUS status = RegQueryValueExW(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
+    if (status == ERROR_FILE_NOT_FOUND) return Driver::none;
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return Driver::another;
     data[bytes / sizeof(wchar_t)] = L'\0';
-    return data;
+    return names_this_module(data, path) ? Driver::ours : Driver::another;
 }
 
-bool names_this_module(const std::wstring& driver, const std::wstring& path) {
-    if (driver.empty()) return false;
-    if (_wcsicmp(driver.c_str(), path.c_str()) == 0) return true;
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash != std::wstring::npos && _wcsicmp(driver.c_str(), path.c_str() + slash + 1) == 0;
+HRESULT unregister_values() {
+    wchar_t path[MAX_PATH];
+    if (!module_path(path)) return S_OK;  // no value can name a module without a path
+    HKEY key = nullptr;
+    const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+    if (status == ERROR_FILE_NOT_FOUND) return S_OK;
+    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+    for (const wchar_t* value : kValues) {
+        if (registered_driver(key, value, path) == Driver::ours) RegDeleteValueW(key, value);
+    }
+    RegCloseKey(key);
+    return S_OK;
 }
 
 HRESULT register_values() {
-    const std::wstring path = module_path();
-    if (path.empty()) return E_FAIL;
-    if (path.size() > kLongestLoadablePath || path.find(L' ') != std::wstring::npos)
+    wchar_t path[MAX_PATH];
+    if (!module_path(path)) return E_FAIL;
+    if (std::wcslen(path) > kLongestLoadablePath || std::wcschr(path, L' '))
         return HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
 
     HKEY key = nullptr;
@@ -62,28 +72,16 @@ HRESULT register_values() {
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
     // Another codec's registration is left alone, and none of ours is made.
     for (const wchar_t* value : kValues) {
-        const std::wstring driver = registered_driver(key, value);
-        if (!driver.empty() && !names_this_module(driver, path)) status = ERROR_ALREADY_EXISTS;
+        if (registered_driver(key, value, path) == Driver::another) status = ERROR_ALREADY_EXISTS;
     }
     for (size_t i = 0; status == ERROR_SUCCESS && i < std::size(kValues); ++i) {
-        status = RegSetValueExW(key, kValues[i], 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                                static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+        status = RegSetValueExW(key, kValues[i], 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                                static_cast<DWORD>((std::wcslen(path) + 1) * sizeof(wchar_t)));
     }
     RegCloseKey(key);
+    // All three or none: a write that failed takes back those made before it.
+    if (status != ERROR_SUCCESS && status != ERROR_ALREADY_EXISTS) unregister_values();
     return HRESULT_FROM_WIN32(status);
-}
-
-HRESULT unregister_values() {
-    HKEY key = nullptr;
-    const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
-    if (status == ERROR_FILE_NOT_FOUND) return S_OK;
-    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-    const std::wstring path = module_path();
-    for (const wchar_t* value : kValues) {
-        if (names_this_module(registered_driver(key, value), path)) RegDeleteValueW(key, value);
-    }
-    RegCloseKey(key);
-    return S_OK;
 }
 
 }  // namespace

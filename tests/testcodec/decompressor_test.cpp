@@ -11,6 +11,7 @@
 #include <wincodec.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -225,16 +226,29 @@ TEST(TestCodec, RegistrationBothWays) {
     for (const wchar_t* value : {L"vidc.YUY2", L"vidc.NV12", L"vidc.MJPG"}) EXPECT_EQ(drivers32_value(value), L"");
     EXPECT_EQ(Located(yuy2).get(), nullptr);
 
-    // Another codec's value is left alone, and none of ours is written.
+    // Another codec's value is left alone, and none of ours is written; a
+    // value that is no path at all (a number) is as much another's.
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
     const wchar_t other[] = L"other-codec.dll";
-    RegSetValueExW(key, L"vidc.NV12", 0, REG_SZ, reinterpret_cast<const BYTE*>(other), sizeof other);
-    EXPECT_NE(regsvr32(L"", kCodecDll), 0u);
-    EXPECT_EQ(drivers32_value(L"vidc.YUY2"), L"");
-    EXPECT_EQ(regsvr32(L"/u", kCodecDll), 0u);
-    EXPECT_EQ(drivers32_value(L"vidc.NV12"), other);
-    RegDeleteValueW(key, L"vidc.NV12");
+    const DWORD number = 7;
+    struct Foreign {
+        DWORD type;
+        const void* data;
+        DWORD bytes;
+    };
+    for (const Foreign& foreign : {Foreign{REG_SZ, other, sizeof other}, Foreign{REG_DWORD, &number, sizeof number}}) {
+        RegSetValueExW(key, L"vidc.NV12", 0, foreign.type, static_cast<const BYTE*>(foreign.data), foreign.bytes);
+        EXPECT_NE(regsvr32(L"", kCodecDll), 0u);
+        EXPECT_EQ(drivers32_value(L"vidc.YUY2"), L"");
+        EXPECT_EQ(regsvr32(L"/u", kCodecDll), 0u);
+        BYTE kept[sizeof other] = {};
+        DWORD type = 0, bytes = sizeof kept;
+        ASSERT_EQ(RegQueryValueExW(key, L"vidc.NV12", nullptr, &type, kept, &bytes), ERROR_SUCCESS);
+        EXPECT_EQ(type, foreign.type);
+        EXPECT_EQ(std::memcmp(kept, foreign.data, foreign.bytes), 0);
+        RegDeleteValueW(key, L"vidc.NV12");
+    }
     RegCloseKey(key);
 
     // The suite needs the codec: leave it registered.

@@ -73,6 +73,8 @@ STDMETHODIMP Filter::GetSyncSource(IReferenceClock** clock) {
 }
 
 STDMETHODIMP Filter::EnumPins(IEnumPins** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;  // also when listing the pins throws
     return com_guard([&] { return create_pin_enumerator(this, pins(), out); });
 }
 

@@ -86,10 +86,19 @@ STDMETHODIMP CameraFilter::Run(REFERENCE_TIME start) {
     return S_OK;
 }
 
+HRESULT CameraFilter::previews_accept(const VideoFormat& format) const {
+    for (const auto& pin : pins_) {
+        if (!IsEqualGUID(pin->category(), PIN_CATEGORY_PREVIEW)) continue;
+        const HRESULT accepted = pin->peer_accepts(format);
+        if (FAILED(accepted)) return accepted;
+    }
+    return S_OK;
+}
+
 HRESULT CameraFilter::capture_format_changed(const VideoFormat& format) {
     for (auto& pin : pins_) {
         if (!IsEqualGUID(pin->category(), PIN_CATEGORY_PREVIEW)) continue;
-        const HRESULT followed = pin->apply_format(format, std::nullopt);
+        const HRESULT followed = pin->take_format(format, std::nullopt);
         if (FAILED(followed)) return followed;
     }
     return S_OK;

@@ -66,8 +66,12 @@ public:
     // The format the pin delivers or would connect with.
     VideoFormat current_format() const;
     const GUID& category() const { return category_; }
-    // SetFormat's work once the format is known to be acceptable (lock held).
-    HRESULT apply_format(const VideoFormat& format, const std::optional<StatedSizes>& given);
+    // SetFormat's two steps once the format is known to be acceptable (lock
+    // held): whether a connected peer takes it, then making it the pin's
+    // and having a connected pin reconnected (a failed reconnection keeps
+    // the choice there was).
+    HRESULT peer_accepts(const VideoFormat& format) const;
+    HRESULT take_format(const VideoFormat& format, const std::optional<StatedSizes>& given);
 
 private:
     HRESULT connect(IPin* receiver, const AM_MEDIA_TYPE* type);
@@ -123,7 +127,10 @@ public:
     STDMETHODIMP GetPages(CAUUID* pages) override;
 
     const DeviceProfile& profile() const { return profile_; }
-    // The capture pin took `format`: the preview pin follows (lock held).
+    // The capture pin takes `format` and the preview pin follows (lock
+    // held): every preview peer is asked first, so that a refusal leaves
+    // both pins as they were.
+    HRESULT previews_accept(const VideoFormat& format) const;
     HRESULT capture_format_changed(const VideoFormat& format);
 
 protected:

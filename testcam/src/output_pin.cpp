@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace vlxcam {
 
@@ -137,7 +138,6 @@ HRESULT OutputPin::try_connection(IPin* receiver, const AM_MEDIA_TYPE& type) {
     if (SUCCEEDED(negotiated)) negotiated = negotiate_allocator(input.get(), *format);
     if (FAILED(negotiated)) {
         receiver->Disconnect();
-        allocator_.reset();
         return negotiated;
     }
     peer_ = ComPtr<IPin>::share(receiver);
@@ -220,28 +220,40 @@ STDMETHODIMP OutputPin::SetFormat(AM_MEDIA_TYPE* type) {
     if (!format) return VFW_E_INVALIDMEDIATYPE;
     const std::optional<StatedSizes> given =
         camera_.profile().quirk == Quirk::keeps_given_sizes ? std::optional(stated_sizes(*type)) : std::nullopt;
-    const HRESULT applied = apply_format(*format, given);
-    if (FAILED(applied) || !IsEqualGUID(category_, PIN_CATEGORY_CAPTURE)) return applied;
-    // The preview pin of a two-pin device shows what the capture pin captures.
+    // The preview pin of a two-pin device shows what the capture pin
+    // captures: nothing changes unless every peer involved takes it.
+    const bool capture = IsEqualGUID(category_, PIN_CATEGORY_CAPTURE);
+    HRESULT accepted = peer_accepts(*format);
+    if (SUCCEEDED(accepted) && capture) accepted = camera_.previews_accept(*format);
+    if (FAILED(accepted)) return accepted;
+    const HRESULT applied = take_format(*format, given);
+    if (FAILED(applied) || !capture) return applied;
     return camera_.capture_format_changed(*format);
 }
 
-HRESULT OutputPin::apply_format(const VideoFormat& format, const std::optional<StatedSizes>& given) {
-    if (peer_) {
-        MediaType normalised;
-        if (FAILED(video_info_media_type(format, *normalised.get()))) return E_OUTOFMEMORY;
-        if (peer_->QueryAccept(normalised.get()) != S_OK) return VFW_E_INVALIDMEDIATYPE;
-    }
+HRESULT OutputPin::peer_accepts(const VideoFormat& format) const {
+    if (!peer_) return S_OK;
+    MediaType normalised;
+    if (FAILED(video_info_media_type(format, *normalised.get()))) return E_OUTOFMEMORY;
+    return peer_->QueryAccept(normalised.get()) == S_OK ? S_OK : VFW_E_INVALIDMEDIATYPE;
+}
+
+HRESULT OutputPin::take_format(const VideoFormat& format, const std::optional<StatedSizes>& given) {
+    Choice before;
     {
         std::lock_guard choosing(choice_lock_);
-        choice_.format = format;
-        choice_.given_sizes = given;
+        before = std::exchange(choice_, Choice{format, given});
     }
     if (!peer_ || same_format(connection_format_, format) || !camera_.graph()) return S_OK;
     ComPtr<IFilterGraph2> graph;
-    if (SUCCEEDED(camera_.graph()->QueryInterface(IID_IFilterGraph2, graph.put_void())))
-        return graph->ReconnectEx(this, nullptr);
-    return camera_.graph()->Reconnect(this);
+    const HRESULT reconnected = SUCCEEDED(camera_.graph()->QueryInterface(IID_IFilterGraph2, graph.put_void()))
+                                    ? graph->ReconnectEx(this, nullptr)
+                                    : camera_.graph()->Reconnect(this);
+    if (FAILED(reconnected)) {
+        std::lock_guard choosing(choice_lock_);
+        choice_ = before;
+    }
+    return reconnected;
 }
 
 STDMETHODIMP OutputPin::GetFormat(AM_MEDIA_TYPE** type) {

@@ -1,5 +1,6 @@
 // IAMStreamConfig of the camera: capabilities, round trips and refusals.
 #include "camera_fixture.h"
+#include "comkit/filter_base.h"
 #include "common/media_type.h"
 #include "vidlox_testcam.h"
 
@@ -136,6 +137,69 @@ TEST_F(StreamConfig, RefusedFormats) {
     ASSERT_EQ(config->GetFormat(current.put()), S_OK);
     EXPECT_EQ(reinterpret_cast<const VIDEOINFOHEADER*>(current->pbFormat)->bmiHeader.biWidth, 640)
         << "refusals leave the default format";
+}
+
+// A downstream filter that takes RGB24 at one width only, like one that
+// cannot follow a format change.
+class OneWidthSink final : public vlxcom::Filter {
+public:
+    explicit OneWidthSink(LONG width) : Filter(GUID_NULL), pin_(*this, width) {}
+    IPin* pin() { return &pin_; }
+
+protected:
+    std::vector<IPin*> pins() override { return {&pin_}; }
+
+private:
+    class Pin final : public vlxcom::InputPin {
+    public:
+        Pin(Filter& filter, LONG width) : InputPin(filter, L"In"), width_(width) {}
+
+    protected:
+        bool accepts(const AM_MEDIA_TYPE& type) const override {
+            const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+            return IsEqualGUID(type.formattype, FORMAT_VideoInfo) && vih && type.cbFormat >= sizeof *vih &&
+                   vih->bmiHeader.biWidth == width_;
+        }
+        HRESULT receive(IMediaSample*) override { return S_OK; }
+
+    private:
+        LONG width_;
+    };
+    Pin pin_;
+};
+
+LONG width_of(const AM_MEDIA_TYPE& type) {
+    return reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat)->bmiHeader.biWidth;
+}
+
+// The preview pin of the two-pin device follows the capture pin: a format
+// the preview's downstream refuses changes neither pin.
+TEST_F(StreamConfig, TwoPinFormatChangeIsAllOrNothing) {
+    use_device(VLXCAM_NAME_PREVIEW_PIN);
+    ComPtr<IGraphBuilder> graph;
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.put_void()),
+              S_OK);
+    const auto sink = ComPtr<OneWidthSink>::adopt(new OneWidthSink(640));
+    ComPtr<IPin> preview;
+    ASSERT_EQ(camera->FindPin(L"Preview", preview.put()), S_OK);
+    ASSERT_EQ(graph->AddFilter(camera.get(), L"camera"), S_OK);
+    ASSERT_EQ(graph->AddFilter(sink.get(), L"sink"), S_OK);
+    ASSERT_EQ(graph->ConnectDirect(preview.get(), sink->pin(), nullptr), S_OK);
+
+    vlx::MediaTypePtr hd;
+    ASSERT_EQ(stream_caps(config.get(), 1, hd), S_OK);  // 1280x720
+    EXPECT_EQ(config->SetFormat(hd.get()), VFW_E_INVALIDMEDIATYPE);
+    vlx::MediaTypePtr capture;
+    ASSERT_EQ(config->GetFormat(capture.put()), S_OK);
+    EXPECT_EQ(width_of(*capture.get()), 640) << "the capture pin kept its format";
+    AM_MEDIA_TYPE shown{};
+    ASSERT_EQ(preview->ConnectionMediaType(&shown), S_OK);
+    EXPECT_EQ(width_of(shown), 640);
+    vlx::free_media_type(shown);
+
+    preview.reset();
+    graph->RemoveFilter(sink.get());
+    graph->RemoveFilter(camera.get());
 }
 
 TEST_F(StreamConfig, EdgeDevices) {

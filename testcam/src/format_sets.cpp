@@ -5,7 +5,6 @@ namespace vlxcam {
 namespace {
 
 constexpr REFERENCE_TIME interval(double fps) { return static_cast<REFERENCE_TIME>(10000000.0 / fps); }
-constexpr REFERENCE_TIME k30fps = interval(30);
 // UVC cameras list their intervals down to 5 frames per second.
 constexpr REFERENCE_TIME kWebcamSlowest = interval(5);
 

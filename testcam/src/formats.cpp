@@ -9,7 +9,6 @@ namespace vlxcam {
 
 namespace {
 
-constexpr REFERENCE_TIME k30fps = 333333;
 constexpr REFERENCE_TIME k15fps = 666666;
 
 constexpr Capability kCapabilities[kCapabilityCount] = {

@@ -1,6 +1,7 @@
 // The camera's capabilities and the media types that describe them.
 #pragma once
 
+#include "common/dib_size.h"
 #include "pixel_formats.h"
 
 #include <windows.h>
@@ -18,11 +19,12 @@ struct VideoFormat {
     DWORD fourcc = BI_RGB;        // the pixel format (pixel_formats.h)
 
     // Bytes of one RGB24 row.
-    LONG stride() const { return ((width * 24 + 31) / 32) * 4; }
+    LONG stride() const { return static_cast<LONG>(vlx::dib_row_bytes(width, 24)); }
     DWORD image_size() const { return frame_bytes(fourcc, width, height); }
 };
 
 inline constexpr REFERENCE_TIME k1fps = 10000000;
+inline constexpr REFERENCE_TIME k30fps = k1fps / 30;
 
 struct Capability {
     LONG width;
@@ -38,7 +40,6 @@ using Capabilities = std::span<const Capability>;
 // The main camera's: RGB24 at five sizes.
 Capabilities rgb24_capabilities();
 inline constexpr int kCapabilityCount = 5;
-inline constexpr int kVideoInfo2Capability = 3;
 
 // Fills `type` (which must hold nothing) with capability `index`, as
 // GetStreamCaps and the media type enumeration offer it.

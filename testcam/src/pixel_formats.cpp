@@ -1,5 +1,7 @@
 #include "pixel_formats.h"
 
+#include "common/dib_size.h"
+
 #include <dshow.h>
 #include <uuids.h>
 
@@ -62,7 +64,7 @@ DWORD frame_bytes(DWORD fourcc, LONG width, LONG height) {
     case kFourccMjpg:
         return w * 2 * h;  // what UVC cameras commonly announce as their largest frame
     default:
-        return ((w * 24 + 31) / 32) * 4 * h;
+        return static_cast<DWORD>(vlx::dib_row_bytes(w, 24)) * h;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "codec_formats.h"
 
+#include "common/dib_size.h"
+
 #include <cstdlib>
 
 namespace vlxcodec {
@@ -63,7 +65,7 @@ DWORD minimum_input_size(InputFormat format, const BITMAPINFOHEADER& in) {
     return 1;
 }
 
-DWORD output_stride(LONG width) { return ((static_cast<DWORD>(width) * 24 + 31) / 32) * 4; }
+DWORD output_stride(LONG width) { return static_cast<DWORD>(vlx::dib_row_bytes(width, 24)); }
 
 void output_format_for(const BITMAPINFOHEADER& in, BITMAPINFOHEADER& out) {
     out = BITMAPINFOHEADER{};

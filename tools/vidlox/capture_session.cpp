@@ -1,5 +1,7 @@
 #include "capture_session.h"
 
+#include "common/dib_size.h"
+
 #include "lists.h"
 #include "report.h"
 
@@ -94,7 +96,7 @@ bool CaptureSession::frame_number(const std::vector<uint8_t>& pixels, const BITM
     // begin with "vidlox ".
     if (name.rfind("vidlox ", 0) != 0) return false;
     const BITMAPINFOHEADER& bmi = header.bmiHeader;
-    const int64_t stride = ((static_cast<int64_t>(bmi.biWidth) * 24 + 31) / 32) * 4;
+    const int64_t stride = vlx::dib_row_bytes(bmi.biWidth, 24);
     if (bmi.biBitCount != 24 || bmi.biWidth < 64 || static_cast<int64_t>(pixels.size()) < stride * std::abs(bmi.biHeight))
         return false;
     number = vlxcam_read_frame_number(pixels.data(), bmi.biWidth, bmi.biHeight);

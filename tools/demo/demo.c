@@ -25,6 +25,8 @@ typedef int32_t(__cdecl* fn_three_texts)(char*, char*, char*);
 typedef int32_t(__cdecl* fn_owner)(HWND);
 typedef int32_t(__cdecl* fn_mix)(HDC, int32_t, int32_t, int32_t, int32_t, float, float, float, float, float, int32_t,
                                  int32_t, int32_t, int32_t);
+typedef int32_t(__cdecl* fn_open_encoder)(int32_t, const wchar_t*, int32_t, int32_t, int32_t, int32_t, double, int32_t);
+typedef int32_t(__cdecl* fn_write_encoder)(int32_t, const void*, int32_t);
 
 static HMODULE library;
 
@@ -35,6 +37,61 @@ static FARPROC need(const char* name) {
         exit(2);
     }
     return proc;
+}
+
+/* The exports the demo calls, resolved once by load_exports. */
+static struct {
+    fn_void init, exit_library, version, state, stop, close_slot;
+    fn_int set_log_level, device_list_size, codec_list_size, buffer_size, capability_info, image_size;
+    fn_log_buffer set_log_buffer;
+    fn_list device_list, codec_list;
+    fn_open open;
+    fn_place play;
+    fn_image_mem image_mem;
+    fn_save_bmp save_bmp;
+    fn_save_image save_image;
+    fn_text filter_list;
+    fn_three_texts capability_lists;
+    fn_owner pin_page;
+    fn_mix mix;
+    fn_void init_encoder, uninit_encoder, create_encoder;
+    fn_open_encoder open_encoder;
+    fn_write_encoder write_encoder;
+    fn_int close_encoder, delete_encoder;
+} vlx;
+
+static void load_exports(void) {
+    vlx.init = (fn_void)(void*)need("vlx_Init");
+    vlx.exit_library = (fn_void)(void*)need("vlx_Exit");
+    vlx.version = (fn_void)(void*)need("vlx_Version");
+    vlx.set_log_level = (fn_int)(void*)need("vlx_SetLogLevel");
+    vlx.set_log_buffer = (fn_log_buffer)(void*)need("vlx_SetLogBuffer");
+    vlx.device_list = (fn_list)(void*)need("vlx_GetDeviceList");
+    vlx.device_list_size = (fn_int)(void*)need("vlx_GetDeviceListSize");
+    vlx.codec_list = (fn_list)(void*)need("vlx_GetCodecList");
+    vlx.codec_list_size = (fn_int)(void*)need("vlx_GetCodecListSize");
+    vlx.buffer_size = (fn_int)(void*)need("vlx_GetBufferSize");
+    vlx.capability_lists = (fn_three_texts)(void*)need("vlx_GetDevCapConfig");
+    vlx.capability_info = (fn_int)(void*)need("vlx_GetCapInfo");
+    vlx.filter_list = (fn_text)(void*)need("vlx_StreamFilterList");
+    vlx.open = (fn_open)(void*)need("vlx_Open");
+    vlx.play = (fn_place)(void*)need("vlx_Play");
+    vlx.stop = (fn_void)(void*)need("vlx_Stop");
+    vlx.close_slot = (fn_void)(void*)need("vlx_Close");
+    vlx.state = (fn_void)(void*)need("vlx_GetState");
+    vlx.image_size = (fn_int)(void*)need("vlx_GetImageMemSize");
+    vlx.image_mem = (fn_image_mem)(void*)need("vlx_GetImageMem");
+    vlx.save_bmp = (fn_save_bmp)(void*)need("vlx_SaveBMP");
+    vlx.save_image = (fn_save_image)(void*)need("vlx_SaveImage");
+    vlx.mix = (fn_mix)(void*)need("vlx_VMRMixImage");
+    vlx.pin_page = (fn_owner)(void*)need("vlx_DevPinProp");
+    vlx.init_encoder = (fn_void)(void*)need("vlx_InitEncoder");
+    vlx.uninit_encoder = (fn_void)(void*)need("vlx_UnInitEncoder");
+    vlx.create_encoder = (fn_void)(void*)need("vlx_CreateEncoder");
+    vlx.open_encoder = (fn_open_encoder)(void*)need("vlx_OpenEncoder");
+    vlx.write_encoder = (fn_write_encoder)(void*)need("vlx_WriteEncoder");
+    vlx.close_encoder = (fn_int)(void*)need("vlx_CloseEncoder");
+    vlx.delete_encoder = (fn_int)(void*)need("vlx_DeleteEncoder");
 }
 
 static void show_list(const char* title, fn_list list, fn_int size, int32_t kind) {
@@ -52,13 +109,11 @@ static void show_list(const char* title, fn_list list, fn_int size, int32_t kind
 /* Position of the test camera in the video device list, or -1. */
 static int32_t camera_index(void) {
     static const char name[] = "vidlox Test Camera";
-    fn_list list = (fn_list)(void*)need("vlx_GetDeviceList");
-    fn_int size = (fn_int)(void*)need("vlx_GetDeviceListSize");
-    int32_t needed = size(0);
+    int32_t needed = vlx.device_list_size(0);
     if (needed <= 0) return -1;
     char* text = calloc((size_t)needed, 1);
     if (!text) return -1;
-    list(text, 0);
+    vlx.device_list(text, 0);
     int32_t index = 0, found = -1;
     for (char* line = text; *line; ++index) {
         char* end = strstr(line, "\r\n");
@@ -75,8 +130,8 @@ static int32_t camera_index(void) {
 
 /* An empty text in a buffer of the size vlx_GetBufferSize gives for `query`;
  * NULL when it gives none. */
-static char* sized_buffer(fn_int buffer_size, int32_t query) {
-    int32_t needed = buffer_size(query);
+static char* sized_buffer(int32_t query) {
+    int32_t needed = vlx.buffer_size(query);
     printf("vlx_GetBufferSize(%d): %d\n", query, needed);
     return needed > 0 ? calloc((size_t)needed, 1) : NULL;
 }
@@ -94,18 +149,14 @@ static void print_lines(const char* title, const char* text) {
 
 /* What the open slot's device offers, and the filters of its graph. */
 static void show_capabilities_and_filters(void) {
-    fn_int buffer_size = (fn_int)(void*)need("vlx_GetBufferSize");
-    fn_three_texts capability_lists = (fn_three_texts)(void*)need("vlx_GetDevCapConfig");
-    fn_int capability_info = (fn_int)(void*)need("vlx_GetCapInfo");
-    fn_text filter_list = (fn_text)(void*)need("vlx_StreamFilterList");
     static const char* const items[] = {"width", "height", "bit rate", "bit error rate", "time per frame",
                                         "compression"};
 
-    char* rates = sized_buffer(buffer_size, 7);
-    char* widths = sized_buffer(buffer_size, 8);
-    char* heights = sized_buffer(buffer_size, 9);
+    char* rates = sized_buffer(7);
+    char* widths = sized_buffer(8);
+    char* heights = sized_buffer(9);
     if (rates && widths && heights) {
-        printf("vlx_GetDevCapConfig: %d\n", capability_lists(rates, widths, heights));
+        printf("vlx_GetDevCapConfig: %d\n", vlx.capability_lists(rates, widths, heights));
         print_lines("frame rates", rates);
         print_lines("widths", widths);
         print_lines("heights", heights);
@@ -114,12 +165,12 @@ static void show_capabilities_and_filters(void) {
     free(widths);
     free(heights);
     for (int32_t item = 0; item < 6; ++item) {
-        printf("vlx_GetCapInfo(%d), %s: %d\n", item, items[item], capability_info(item));
+        printf("vlx_GetCapInfo(%d), %s: %d\n", item, items[item], vlx.capability_info(item));
     }
 
-    char* filters = sized_buffer(buffer_size, 2);
+    char* filters = sized_buffer(2);
     if (filters) {
-        printf("vlx_StreamFilterList: %d\n", filter_list(filters));
+        printf("vlx_StreamFilterList: %d\n", vlx.filter_list(filters));
         print_lines("filters", filters);
     }
     free(filters);
@@ -149,48 +200,33 @@ static void pump_for(DWORD milliseconds) {
 /* The newest frame as the library saves it: snapshot.bmp (vlx_SaveBMP, ANSI
  * path) and snapshot.jpg (vlx_SaveImage, UTF-16 path, JPEG at quality 90). */
 static void save_pictures(const char* output_folder) {
-    fn_save_bmp save_bmp = (fn_save_bmp)(void*)need("vlx_SaveBMP");
-    fn_save_image save_image = (fn_save_image)(void*)need("vlx_SaveImage");
     char path[MAX_PATH];
     wchar_t wide_path[MAX_PATH];
     snprintf(path, sizeof path, "%s/snapshot.bmp", output_folder);
-    printf("vlx_SaveBMP(%s): %d\n", path, save_bmp(path));
+    printf("vlx_SaveBMP(%s): %d\n", path, vlx.save_bmp(path));
     snprintf(path, sizeof path, "%s/snapshot.jpg", output_folder);
     if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, MAX_PATH) > 0)
-        printf("vlx_SaveImage(%s, JPEG, 90): %d\n", path, save_image(wide_path, 1, 90, 0, 0));
+        printf("vlx_SaveImage(%s, JPEG, 90): %d\n", path, vlx.save_image(wide_path, 1, 90, 0, 0));
 }
 
-static void capture(const char* output_folder) {
-    fn_open open = (fn_open)(void*)need("vlx_Open");
-    fn_place play = (fn_place)(void*)need("vlx_Play");
-    fn_void stop = (fn_void)(void*)need("vlx_Stop");
-    fn_void close_slot = (fn_void)(void*)need("vlx_Close");
-    fn_void state = (fn_void)(void*)need("vlx_GetState");
-    fn_int image_size = (fn_int)(void*)need("vlx_GetImageMemSize");
-    fn_image_mem image_mem = (fn_image_mem)(void*)need("vlx_GetImageMem");
-
-    int32_t index = camera_index();
-    if (index < 0) {
-        printf("no \"vidlox Test Camera\" registered: nothing to capture\n");
-        return;
-    }
+static void capture(int32_t index, const char* output_folder) {
     HWND window = make_preview_window();
-    printf("vlx_Open(device %d, Video Renderer): %d\n", index, open(index, 0, 0, 0, 0));
-    printf("vlx_Play: %d\n", play((int32_t)(intptr_t)window, 10, 10, 640, 480));
-    printf("vlx_GetState: %d\n", state());
+    printf("vlx_Open(device %d, Video Renderer): %d\n", index, vlx.open(index, 0, 0, 0, 0));
+    printf("vlx_Play: %d\n", vlx.play((int32_t)(intptr_t)window, 10, 10, 640, 480));
+    printf("vlx_GetState: %d\n", vlx.state());
     show_capabilities_and_filters();
 
-    int32_t size = image_size(0);
+    int32_t size = vlx.image_size(0);
     printf("frame size: %d bytes\n", size);
     uint8_t* pixels = size > 0 ? malloc((size_t)size) : NULL;
-    BITMAPINFO header;
+    BITMAPINFO header = {0};
     LARGE_INTEGER frequency, before, after;
     QueryPerformanceFrequency(&frequency);
     for (int grab = 0; pixels && grab < 10; ++grab) {
         pump_for(100);
         int32_t got = size;
         QueryPerformanceCounter(&before);
-        int32_t result = image_mem(pixels, &got, &header);
+        int32_t result = vlx.image_mem(pixels, &got, &header);
         QueryPerformanceCounter(&after);
         double micros = 1e6 * (double)(after.QuadPart - before.QuadPart) / (double)frequency.QuadPart;
         if (result == 0) {
@@ -220,24 +256,18 @@ static void capture(const char* output_folder) {
     }
     free(pixels);
     save_pictures(output_folder);
-    int32_t stopped = stop();
-    printf("vlx_Stop: %d, vlx_GetState: %d\n", stopped, state());
-    printf("vlx_Close: %d\n", close_slot());
+    int32_t stopped = vlx.stop();
+    printf("vlx_Stop: %d, vlx_GetState: %d\n", stopped, vlx.state());
+    printf("vlx_Close: %d\n", vlx.close_slot());
     DestroyWindow(window);
 }
 
 /* With --dialogs: a VMR9 preview with a small bitmap mixed over it, then the
  * device pin's property page, which stays until the user closes it. */
 static void show_dialogs(int32_t index) {
-    fn_open open = (fn_open)(void*)need("vlx_Open");
-    fn_place play = (fn_place)(void*)need("vlx_Play");
-    fn_void close_slot = (fn_void)(void*)need("vlx_Close");
-    fn_mix mix = (fn_mix)(void*)need("vlx_VMRMixImage");
-    fn_owner pin_page = (fn_owner)(void*)need("vlx_DevPinProp");
-
     HWND window = make_preview_window();
-    printf("vlx_Open(device %d, VMR9): %d\n", index, open(index, 2, 0, 1 /* VMR9Mode_Windowed */, 1));
-    printf("vlx_Play: %d\n", play((int32_t)(intptr_t)window, 10, 10, 640, 480));
+    printf("vlx_Open(device %d, VMR9): %d\n", index, vlx.open(index, 2, 0, 1 /* VMR9Mode_Windowed */, 1));
+    printf("vlx_Play: %d\n", vlx.play((int32_t)(intptr_t)window, 10, 10, 640, 480));
     HDC screen = GetDC(NULL);
     HDC source = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, 64, 64);
@@ -246,20 +276,17 @@ static void show_dialogs(int32_t index) {
     RECT all = {0, 0, 64, 64};
     FillRect(source, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
     /* Half-transparent white square at the top left; black pixels would be keyed out. */
-    printf("vlx_VMRMixImage: %d\n", mix(source, 0, 0, 64, 64, 0.5f, 0.05f, 0.05f, 0.25f, 0.25f, 1, 0, 0, 0));
+    printf("vlx_VMRMixImage: %d\n", vlx.mix(source, 0, 0, 64, 64, 0.5f, 0.05f, 0.05f, 0.25f, 0.25f, 1, 0, 0, 0));
     pump_for(500);
     printf("the device pin's property page is open: close it to go on\n");
     fflush(stdout);
-    printf("vlx_DevPinProp: %d\n", pin_page(window));
-    printf("vlx_Close: %d\n", close_slot());
+    printf("vlx_DevPinProp: %d\n", vlx.pin_page(window));
+    printf("vlx_Close: %d\n", vlx.close_slot());
     SelectObject(source, old);
     DeleteObject(bitmap);
     DeleteDC(source);
     DestroyWindow(window);
 }
-
-typedef int32_t(__cdecl* fn_open_encoder)(int32_t, const wchar_t*, int32_t, int32_t, int32_t, int32_t, double, int32_t);
-typedef int32_t(__cdecl* fn_write_encoder)(int32_t, const void*, int32_t);
 
 static long file_size(const wchar_t* path) {
     FILE* file = _wfopen(path, L"rb");
@@ -272,45 +299,40 @@ static long file_size(const wchar_t* path) {
 
 /* Two seconds of AVI through the test platform's compressor, and the frames
  * grabbed meanwhile encoded into an MP4 (H.264) by the encoder. */
-static void record_files(const char* output_folder) {
-    fn_open open = (fn_open)(void*)need("vlx_Open");
-    fn_place play = (fn_place)(void*)need("vlx_Play");
-    fn_void stop = (fn_void)(void*)need("vlx_Stop");
-    fn_void close_slot = (fn_void)(void*)need("vlx_Close");
-    fn_image_mem image_mem = (fn_image_mem)(void*)need("vlx_GetImageMem");
-    fn_void init_encoder = (fn_void)(void*)need("vlx_InitEncoder");
-    fn_void uninit_encoder = (fn_void)(void*)need("vlx_UnInitEncoder");
-    fn_void create_encoder = (fn_void)(void*)need("vlx_CreateEncoder");
-    fn_open_encoder open_encoder = (fn_open_encoder)(void*)need("vlx_OpenEncoder");
-    fn_write_encoder write_encoder = (fn_write_encoder)(void*)need("vlx_WriteEncoder");
-    fn_int close_encoder = (fn_int)(void*)need("vlx_CloseEncoder");
-    fn_int delete_encoder = (fn_int)(void*)need("vlx_DeleteEncoder");
-
-    int32_t index = camera_index();
-    if (index < 0) return;
+static void record_files(int32_t index, const char* output_folder) {
     wchar_t avi[MAX_PATH], mp4[MAX_PATH];
     swprintf(avi, MAX_PATH, L"%hs/demo-mjpeg.avi", output_folder);
     swprintf(mp4, MAX_PATH, L"%hs/demo-grabs.mp4", output_folder);
     HWND window = make_preview_window();
     printf("vlx_Open(device %d, AVI through \"%ls\"): %d\n", index, VLXTP_MJPEG_NAME,
-           open(index, 300, 0, (intptr_t)avi, (intptr_t)VLXTP_MJPEG_NAME));
-    printf("vlx_Play: %d\n", play((int32_t)(intptr_t)window, 10, 10, 640, 480));
-    printf("vlx_InitEncoder: 0x%x\n", (unsigned)init_encoder());
-    int32_t encoder = create_encoder();
-    printf("vlx_OpenEncoder(H.264 Main, 640x480, 10 fps): %d\n", open_encoder(encoder, mp4, 2, 640, 480, 24, 10.0, 2000000));
-    static uint8_t pixels[640 * 480 * 3];
-    int32_t written = 0;
-    for (int grab = 0; grab < 20; ++grab) {
+           vlx.open(index, 300, 0, (intptr_t)avi, (intptr_t)VLXTP_MJPEG_NAME));
+    printf("vlx_Play: %d\n", vlx.play((int32_t)(intptr_t)window, 10, 10, 640, 480));
+    printf("vlx_InitEncoder: 0x%x\n", (unsigned)vlx.init_encoder());
+    int32_t encoder = vlx.create_encoder();
+    int32_t frame_size = vlx.image_size(0);
+    uint8_t* pixels = frame_size > 0 ? malloc((size_t)frame_size) : NULL;
+    int32_t opened = -1, written = 0;
+    for (int grab = 0; pixels && grab < 20; ++grab) {
         pump_for(100);
-        int32_t size = (int32_t)sizeof pixels;
-        BITMAPINFO header;
-        if (image_mem(pixels, &size, &header) == 0 && write_encoder(encoder, pixels, 0) == 0) ++written;
+        int32_t size = frame_size;
+        BITMAPINFO header = {0};
+        if (vlx.image_mem(pixels, &size, &header) != 0) continue;
+        const BITMAPINFOHEADER* bmi = &header.bmiHeader;
+        if (opened < 0) {
+            /* The encoder takes the frames as the grabber delivers them. */
+            opened = vlx.open_encoder(encoder, mp4, 2, bmi->biWidth, labs(bmi->biHeight), 24, 10.0, 2000000);
+            printf("vlx_OpenEncoder(H.264 Main, %ldx%ld, 10 fps): %d\n", bmi->biWidth, labs(bmi->biHeight), opened);
+            if (opened != 0) break;
+        }
+        /* Bottom-up rows go as they are; top-down ones are turned over. */
+        if (vlx.write_encoder(encoder, pixels, bmi->biHeight < 0) == 0) ++written;
     }
-    int32_t stopped = stop();
-    printf("vlx_Stop: %d, vlx_Close: %d\n", stopped, close_slot());
-    int32_t closed = close_encoder(encoder), deleted = delete_encoder(encoder);
+    free(pixels);
+    int32_t stopped = vlx.stop();
+    printf("vlx_Stop: %d, vlx_Close: %d\n", stopped, vlx.close_slot());
+    int32_t closed = vlx.close_encoder(encoder), deleted = vlx.delete_encoder(encoder);
     printf("vlx_CloseEncoder: %d, vlx_DeleteEncoder: %d, vlx_UnInitEncoder: 0x%x\n", closed, deleted,
-           (unsigned)uninit_encoder());
+           (unsigned)vlx.uninit_encoder());
     printf("wrote %ls (%ld bytes, about 2 s of Motion JPEG)\n", avi, file_size(avi));
     printf("wrote %ls (%ld bytes, %d grabbed frames)\n", mp4, file_size(mp4), written);
     DestroyWindow(window);
@@ -324,38 +346,32 @@ int main(int argc, char** argv) {
         fprintf(stderr, "cannot load %s (error %lu)\n", path, GetLastError());
         return 1;
     }
-    fn_void init = (fn_void)(void*)need("vlx_Init");
-    fn_void exit_library = (fn_void)(void*)need("vlx_Exit");
-    fn_void version = (fn_void)(void*)need("vlx_Version");
-    fn_int set_log_level = (fn_int)(void*)need("vlx_SetLogLevel");
-    fn_log_buffer set_log_buffer = (fn_log_buffer)(void*)need("vlx_SetLogBuffer");
-    fn_list device_list = (fn_list)(void*)need("vlx_GetDeviceList");
-    fn_int device_list_size = (fn_int)(void*)need("vlx_GetDeviceListSize");
-    fn_list codec_list = (fn_list)(void*)need("vlx_GetCodecList");
-    fn_int codec_list_size = (fn_int)(void*)need("vlx_GetCodecListSize");
+    load_exports();
 
     static char log_text[16384];
-    set_log_buffer(log_text, (int32_t)sizeof log_text);
-    set_log_level(2);
+    vlx.set_log_buffer(log_text, (int32_t)sizeof log_text);
+    vlx.set_log_level(2);
 
-    printf("vidlox version %d\n", version());
-    printf("vlx_Init: %d\n", init());
+    printf("vidlox version %d\n", vlx.version());
+    printf("vlx_Init: %d\n", vlx.init());
 
-    show_list("video capture devices", device_list, device_list_size, 0);
-    show_list("audio capture devices", device_list, device_list_size, 1);
-    show_list("video compressors", codec_list, codec_list_size, 0);
-    show_list("audio compressors", codec_list, codec_list_size, 1);
+    show_list("video capture devices", vlx.device_list, vlx.device_list_size, 0);
+    show_list("audio capture devices", vlx.device_list, vlx.device_list_size, 1);
+    show_list("video compressors", vlx.codec_list, vlx.codec_list_size, 0);
+    show_list("audio compressors", vlx.codec_list, vlx.codec_list_size, 1);
 
-    capture(output_folder);
-    if (argc > 3 && strcmp(argv[3], "--dialogs") == 0) {
-        int32_t index = camera_index();
-        if (index >= 0) show_dialogs(index);
+    int32_t index = camera_index();
+    if (index < 0) {
+        printf("no \"vidlox Test Camera\" registered: nothing to capture\n");
+    } else {
+        capture(index, output_folder);
+        if (argc > 3 && strcmp(argv[3], "--dialogs") == 0) show_dialogs(index);
+        record_files(index, output_folder);
     }
-    record_files(output_folder);
 
-    printf("vlx_Exit: %d\n", exit_library());
+    printf("vlx_Exit: %d\n", vlx.exit_library());
     printf("log:\n%s", log_text);
-    set_log_buffer(NULL, 0);
+    vlx.set_log_buffer(NULL, 0);
     FreeLibrary(library);
     return 0;
 }

@@ -15,13 +15,6 @@ namespace vlxcodec {
 using vlx::ComPtr;
 
 HRESULT JpegDecoder::decode(const uint8_t* jpeg, size_t size, LONG width, LONG height, uint8_t* bgr) {
-    // A source's streaming thread need not have joined an apartment.
-    vlxcom::ComScope com(COINIT_MULTITHREADED);
-    ComPtr<IWICImagingFactory> factory;
-    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                  factory.put_void());
-    if (FAILED(hr)) return hr;
-
     switch (huffman_tables_of(jpeg, size)) {
     case HuffmanTables::malformed:
         return WINCODEC_ERR_BADHEADER;
@@ -33,6 +26,14 @@ HRESULT JpegDecoder::decode(const uint8_t* jpeg, size_t size, LONG width, LONG h
     case HuffmanTables::present:
         break;
     }
+
+    // Malformed frames are refused before COM or WIC is asked for anything.
+    // A source's streaming thread need not have joined an apartment.
+    vlxcom::ComScope com(COINIT_MULTITHREADED);
+    ComPtr<IWICImagingFactory> factory;
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                  factory.put_void());
+    if (FAILED(hr)) return hr;
 
     ComPtr<IWICStream> stream;
     if (FAILED(hr = factory->CreateStream(stream.put()))) return hr;

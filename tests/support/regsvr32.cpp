@@ -12,9 +12,12 @@ DWORD regsvr32(const std::wstring& arguments, const wchar_t* dll_name) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return GetLastError();
-    WaitForSingleObject(process.hProcess, 60000);
     DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
+    // A registration that hangs fails the caller instead of outliving it.
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0)
+        TerminateProcess(process.hProcess, code);
+    else
+        GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;

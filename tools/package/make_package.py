@@ -8,6 +8,7 @@ the host's README.md and SHA256SUMS (sha256sum's format, paths relative to
 that folder, so `sha256sum -c SHA256SUMS` checks an unpacked copy). The
 version is the project's, read from the build's CMake cache."""
 import hashlib
+import io
 import os
 import re
 import subprocess
@@ -57,21 +58,13 @@ def host_readme(source, version):
 
     with open(os.path.join(source, "include", "vidlox.h"), encoding="utf-8") as f:
         functions = header_codes.read_header(f.read())
-    tables = []
-    header_codes.write_markdown(functions, _Collect(tables))
+    tables = io.StringIO()
+    header_codes.write_markdown(functions, tables)
     with open(os.path.join(HERE, "host-readme.md"), encoding="utf-8") as f:
         template = f.read()
     return (template.replace("@VERSION@", version)
             .replace("@TOOL_USAGE@", tool_usage(source))
-            .replace("@CODE_TABLES@", "".join(tables)))
-
-
-class _Collect:
-    def __init__(self, parts):
-        self.parts = parts
-
-    def write(self, text):
-        self.parts.append(text)
+            .replace("@CODE_TABLES@", tables.getvalue()))
 
 
 def make_package(source, build, out_dir):

@@ -77,12 +77,8 @@ double hand_built_open_to_frame() {
 
 int main() {
     const vlx_test::Vidlox& v = vidlox();
-    if (v.Init() < 0) return 1;
-    const int32_t camera = vlx_test::device_index(VLXCAM_NAME_MAIN);
-    if (camera < 0) {
-        std::fprintf(stderr, "the test camera is not registered\n");
-        return 1;
-    }
+    const int32_t camera = vlx_test::init_and_find_device(VLXCAM_NAME_MAIN);
+    if (camera < 0) return 1;
     grab_cost(camera, 640, 480, 30.0);
     grab_cost(camera, 1920, 1080, 30.0);
 

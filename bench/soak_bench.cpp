@@ -260,12 +260,8 @@ Growth run_child(const char* side, int32_t mode, int cycles) {
 
 int child(int cycles, const std::string& side, int32_t mode) {
     const vlx_test::Vidlox& v = vidlox();
-    if (v.Init() < 0) return 1;
-    const int32_t camera = vlx_test::device_index(VLXCAM_NAME_MAIN);
-    if (camera < 0) {
-        std::fprintf(stderr, "the test camera is not registered\n");
-        return 1;
-    }
+    const int32_t camera = vlx_test::init_and_find_device(VLXCAM_NAME_MAIN);
+    if (camera < 0) return 1;
     HWND owner = make_owner();
     std::vector<uint8_t> pixels(640 * 480 * 3);
     const Growth growth =

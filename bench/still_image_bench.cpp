@@ -118,12 +118,8 @@ void report(const char* what, const std::vector<double>& ours, const char* floor
 
 int main() {
     const vlx_test::Vidlox& v = vidlox();
-    if (v.Init() < 0) return 1;
-    const int32_t camera = vlx_test::device_index(VLXCAM_NAME_MAIN);
-    if (camera < 0) {
-        std::fprintf(stderr, "the test camera is not registered\n");
-        return 1;
-    }
+    const int32_t camera = vlx_test::init_and_find_device(VLXCAM_NAME_MAIN);
+    if (camera < 0) return 1;
     v.SetDevWidth(kWidth);
     v.SetDevHeight(kHeight);
     v.SetDevFrameRate(30.0);

@@ -115,6 +115,16 @@ int32_t device_index(const wchar_t* name) {
     return -1;
 }
 
+int32_t init_and_find_device(const wchar_t* name) {
+    if (vidlox().Init() < 0) {
+        std::fprintf(stderr, "vlx_Init failed\n");
+        return -1;
+    }
+    const int32_t index = device_index(name);
+    if (index < 0) std::fprintf(stderr, "%s is not registered\n", utf8(name).c_str());
+    return index;
+}
+
 void close_every_slot() {
     const Vidlox& v = vidlox();
     for (int32_t slot = 0; slot < VLX_SLOT_COUNT; ++slot) {

@@ -73,6 +73,9 @@ void reset_reporting();
 // Position of the device `name` in vlx_GetDeviceList (the library
 // initialised), or -1.
 int32_t device_index(const wchar_t* name);
+// vlx_Init, then device_index of `name`; -1, with a line on stderr, when
+// either fails. For programs that cannot run without that device.
+int32_t init_and_find_device(const wchar_t* name);
 
 // Closes every slot and clears its requested format, as a tidy host ends;
 // the last slot stays active.

@@ -87,7 +87,8 @@ protected:
     }
 
 private:
-    HRESULT negotiate_allocator(IPin* receiver, const AM_MEDIA_TYPE& type);
+    // Fills `negotiated` only when the whole negotiation succeeds.
+    HRESULT negotiate_allocator(IMemInputPin* input, const AM_MEDIA_TYPE& type, ComPtr<IMemAllocator>& negotiated);
 
     Compressor& compressor_;
     ComPtr<IMemInputPin> peer_input_;
@@ -159,34 +160,47 @@ STDMETHODIMP JpegOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted)
         if (wanted && !matches_partial(*ours.get(), *wanted)) return VFW_E_NO_ACCEPTABLE_TYPES;
         HRESULT hr = receiver->ReceiveConnection(this, ours.get());
         if (FAILED(hr)) return hr;
-        hr = negotiate_allocator(receiver, *ours.get());
+        ComPtr<IMemInputPin> input;
+        ComPtr<IMemAllocator> allocator;
+        hr = receiver->QueryInterface(IID_IMemInputPin, input.put_void());
+        if (SUCCEEDED(hr)) hr = negotiate_allocator(input.get(), *ours.get(), allocator);
         if (FAILED(hr)) {
             receiver->Disconnect();
-            peer_input_.reset();
-            allocator_.reset();
             return hr;
         }
+        // Nothing from here on can fail: the type moves in, no copy.
         peer_ = ComPtr<IPin>::share(receiver);
-        return vlx::copy_media_type(*type_.reset(), *ours.get());
+        peer_input_ = std::move(input);
+        allocator_ = std::move(allocator);
+        *type_.reset() = *ours.get();
+        *ours.get() = AM_MEDIA_TYPE{};
+        return S_OK;
     });
 }
 
-HRESULT JpegOutputPin::negotiate_allocator(IPin* receiver, const AM_MEDIA_TYPE& type) {
-    HRESULT hr = receiver->QueryInterface(IID_IMemInputPin, peer_input_.put_void());
-    if (FAILED(hr)) return hr;
-    if (FAILED(peer_input_->GetAllocator(allocator_.put()))) {
-        hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                              allocator_.put_void());
-        if (FAILED(hr)) return hr;
+HRESULT JpegOutputPin::negotiate_allocator(IMemInputPin* input, const AM_MEDIA_TYPE& type,
+                                           ComPtr<IMemAllocator>& negotiated) {
+    ComPtr<IMemAllocator> allocator;
+    // A peer may answer S_OK and still hand out no allocator.
+    if (FAILED(input->GetAllocator(allocator.put())) || !allocator) {
+        const HRESULT created = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
+                                                 IID_IMemAllocator, allocator.put_void());
+        if (FAILED(created)) return created;
     }
+    const long needed = static_cast<long>(video_info(type).bmiHeader.biSizeImage);
     ALLOCATOR_PROPERTIES wanted{}, actual{};
-    peer_input_->GetAllocatorRequirements(&wanted);  // E_NOTIMPL is common: our values then
+    if (FAILED(input->GetAllocatorRequirements(&wanted))) wanted = {};  // E_NOTIMPL is common: our values then
     wanted.cBuffers = std::max<long>(wanted.cBuffers, 2);
-    wanted.cbBuffer = std::max<long>(wanted.cbBuffer, static_cast<long>(video_info(type).bmiHeader.biSizeImage));
+    wanted.cbBuffer = std::max<long>(wanted.cbBuffer, needed);
     wanted.cbAlign = std::max<long>(wanted.cbAlign, 1);
-    hr = allocator_->SetProperties(&wanted, &actual);
-    if (SUCCEEDED(hr)) hr = peer_input_->NotifyAllocator(allocator_.get(), FALSE);
-    return hr;
+    HRESULT hr = allocator->SetProperties(&wanted, &actual);
+    if (FAILED(hr)) return hr;
+    // An allocator may settle for less than asked; a frame must still fit.
+    if (actual.cbBuffer < needed) return VFW_E_SIZENOTSET;
+    hr = input->NotifyAllocator(allocator.get(), FALSE);
+    if (FAILED(hr)) return hr;
+    negotiated = std::move(allocator);
+    return S_OK;
 }
 
 STDMETHODIMP JpegOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {

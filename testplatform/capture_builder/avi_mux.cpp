@@ -151,16 +151,20 @@ public:
     }
     bool wine_accepts(const AM_MEDIA_TYPE& type);
 
+    // A failure of Wine's mux leaves both stopped: the pins here would
+    // otherwise pass samples to a mux that is not running.
     STDMETHODIMP Pause() override {
         std::lock_guard guard(lock());
         HRESULT hr = Filter::Pause();
         if (SUCCEEDED(hr)) hr = wine_->Pause();
+        if (FAILED(hr)) Filter::Stop();
         return hr;
     }
     STDMETHODIMP Run(REFERENCE_TIME start) override {
         std::lock_guard guard(lock());
         HRESULT hr = Filter::Run(start);
         if (SUCCEEDED(hr)) hr = wine_->Run(start);
+        if (FAILED(hr)) Filter::Stop();
         return hr;
     }
     STDMETHODIMP SetSyncSource(IReferenceClock* clock) override {

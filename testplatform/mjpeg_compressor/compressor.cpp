@@ -3,12 +3,14 @@
 #include "codec_settings.h"
 #include "comkit/enumerators.h"
 #include "comkit/filter_base.h"
+#include "common/dib_size.h"
 #include "jpeg_frame.h"
 #include "vidlox_tp_mjpeg.h"
 
 #include <dvdmedia.h>
 
 #include <atomic>
+#include <climits>
 #include <cstring>
 
 namespace vlxtp {
@@ -27,12 +29,23 @@ const VIDEOINFOHEADER& video_info(const AM_MEDIA_TYPE& type) {
     return *reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
 }
 
+int64_t rgb24_rows(const BITMAPINFOHEADER& header) {
+    return header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
+}
+
+int64_t rgb24_frame_bytes(const BITMAPINFOHEADER& header) {
+    return vlx::dib_row_bytes(header.biWidth, 24) * rgb24_rows(header);
+}
+
+// Frame sizes travel as longs (sample lengths, allocator buffer sizes): a
+// frame larger than that is refused at the connection.
 bool is_rgb24_video_info(const AM_MEDIA_TYPE& type) {
     if (!IsEqualGUID(type.majortype, MEDIATYPE_Video) || !IsEqualGUID(type.subtype, MEDIASUBTYPE_RGB24) ||
         !IsEqualGUID(type.formattype, FORMAT_VideoInfo) || !type.pbFormat || type.cbFormat < sizeof(VIDEOINFOHEADER))
         return false;
     const BITMAPINFOHEADER& header = video_info(type).bmiHeader;
-    return header.biBitCount == 24 && header.biCompression == BI_RGB && header.biWidth > 0 && header.biHeight != 0;
+    return header.biBitCount == 24 && header.biCompression == BI_RGB && header.biWidth > 0 && header.biHeight != 0 &&
+           rgb24_frame_bytes(header) <= LONG_MAX;
 }
 
 // GUID_NULL in `partial` matches anything.
@@ -256,7 +269,7 @@ bool Compressor::output_type(vlx::MediaType& type) {
     header.biBitCount = 24;
     // The largest frame the compressor delivers: the mux sizes its buffers
     // by it.
-    header.biSizeImage = static_cast<DWORD>(header.biWidth) * static_cast<DWORD>(header.biHeight) * 3;
+    header.biSizeImage = static_cast<DWORD>(rgb24_frame_bytes(header));
     type->subtype = MEDIASUBTYPE_MJPG;
     type->bFixedSizeSamples = FALSE;
     type->bTemporalCompression = FALSE;
@@ -266,17 +279,21 @@ bool Compressor::output_type(vlx::MediaType& type) {
 
 HRESULT Compressor::compress(IMediaSample* sample) {
     const BITMAPINFOHEADER header = video_info(input_.connection_type()).bmiHeader;
-    const size_t stride = ((static_cast<size_t>(header.biWidth) * 24 + 31) / 32) * 4;
-    const size_t rows = static_cast<size_t>(header.biHeight < 0 ? -header.biHeight : header.biHeight);
     BYTE* bits = nullptr;
     HRESULT hr = sample->GetPointer(&bits);
     if (FAILED(hr)) return hr;
-    if (static_cast<size_t>(sample->GetActualDataLength()) < stride * rows) return E_INVALIDARG;
+    if (sample->GetActualDataLength() < rgb24_frame_bytes(header)) return E_INVALIDARG;
+    Rgb24Frame frame;
+    frame.bits = bits;
+    frame.width = header.biWidth;
+    frame.rows = static_cast<int32_t>(rgb24_rows(header));
+    frame.stride = static_cast<size_t>(vlx::dib_row_bytes(header.biWidth, 24));
+    frame.bottom_up = header.biHeight > 0;
 
     // The upstream streaming thread is not ours: WIC needs COM on it.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::vector<uint8_t> jpeg;
-    hr = encode_jpeg_frame(bits, header.biWidth, header.biHeight, quality_.load(), jpeg);
+    hr = encode_jpeg_frame(frame, quality_.load(), jpeg);
     if (SUCCEEDED(hr)) hr = output_.deliver(jpeg, sample);
     if (SUCCEEDED(com)) CoUninitialize();
     return hr;

@@ -93,10 +93,9 @@ public:
 
 protected:
     void drop_connection() override {
-        peer_.reset();
+        OutputPinBase::drop_connection();
         peer_input_.reset();
         allocator_.reset();
-        type_.reset();
     }
 
 private:
@@ -140,7 +139,6 @@ protected:
 private:
     RgbInputPin input_;
     JpegOutputPin output_;
-    std::atomic<bool> streaming_ = false;
     std::atomic<int> quality_ = VLXTP_MJPEG_DEFAULT_QUALITY;
 };
 
@@ -299,17 +297,12 @@ HRESULT Compressor::compress(IMediaSample* sample) {
     return hr;
 }
 
-HRESULT Compressor::on_start() {
-    const HRESULT hr = output_.commit();
-    if (FAILED(hr)) return hr;
-    streaming_ = true;
-    return S_OK;
-}
+HRESULT Compressor::on_start() { return output_.commit(); }
 
+// Stop returns only once the sample in flight is through.
 void Compressor::on_stop() {
     output_.decommit();  // frees a Receive waiting for a buffer
     std::lock_guard wait(input_.streaming_lock());
-    streaming_ = false;
 }
 
 STDMETHODIMP Compressor::ShowDialog(int dialog, HWND owner) {
@@ -318,9 +311,9 @@ STDMETHODIMP Compressor::ShowDialog(int dialog, HWND owner) {
     case VfwCompressDialog_QueryAbout:
         return S_OK;
     case VfwCompressDialog_Config:
-        return streaming_ ? VFW_E_NOT_STOPPED : show_config_dialog(owner, quality_);
+        return state() != State_Stopped ? VFW_E_NOT_STOPPED : show_config_dialog(owner, quality_);
     case VfwCompressDialog_About:
-        return streaming_ ? VFW_E_NOT_STOPPED : show_about_box(owner);
+        return state() != State_Stopped ? VFW_E_NOT_STOPPED : show_about_box(owner);
     default:
         return E_INVALIDARG;
     }

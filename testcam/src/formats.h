@@ -3,6 +3,8 @@
 
 #include "pixel_formats.h"
 
+#include "common/media_type.h"
+
 #include <windows.h>
 #include <dshow.h>
 
@@ -68,6 +70,6 @@ void state_sizes(AM_MEDIA_TYPE& type, const StatedSizes& sizes);
 // Whether `type` leaves anything open (GUID_NULL or no format block).
 bool is_partial(const AM_MEDIA_TYPE& type);
 // Whether a fully specified `candidate` matches the fields `pattern` sets.
-bool matches_partial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE& pattern);
+using vlx::matches_partial;
 
 }  // namespace vlxcam

@@ -48,15 +48,6 @@ bool is_rgb24_video_info(const AM_MEDIA_TYPE& type) {
            rgb24_frame_bytes(header) <= LONG_MAX;
 }
 
-// GUID_NULL in `partial` matches anything.
-bool matches_partial(const AM_MEDIA_TYPE& type, const AM_MEDIA_TYPE& partial) {
-    auto fits = [](const GUID& mine, const GUID& wanted) {
-        return IsEqualGUID(wanted, GUID_NULL) || IsEqualGUID(wanted, mine);
-    };
-    return fits(type.majortype, partial.majortype) && fits(type.subtype, partial.subtype) &&
-           fits(type.formattype, partial.formattype);
-}
-
 class RgbInputPin final : public InputPin {
 public:
     explicit RgbInputPin(Compressor& compressor);
@@ -168,7 +159,7 @@ STDMETHODIMP JpegOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted)
         if (FAILED(receiver->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
         vlx::MediaType ours;
         if (!compressor_.output_type(ours)) return VFW_E_NO_ACCEPTABLE_TYPES;  // input first
-        if (wanted && !matches_partial(*ours.get(), *wanted)) return VFW_E_NO_ACCEPTABLE_TYPES;
+        if (wanted && !vlx::matches_partial(*ours.get(), *wanted)) return VFW_E_NO_ACCEPTABLE_TYPES;
         HRESULT hr = receiver->ReceiveConnection(this, ours.get());
         if (FAILED(hr)) return hr;
         ComPtr<IMemInputPin> input;
@@ -218,7 +209,7 @@ STDMETHODIMP JpegOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
     if (!type) return E_POINTER;
     return com_guard([&] {
         vlx::MediaType ours;
-        return compressor_.output_type(ours) && matches_partial(*ours.get(), *type) ? S_OK : S_FALSE;
+        return compressor_.output_type(ours) && vlx::matches_partial(*ours.get(), *type) ? S_OK : S_FALSE;
     });
 }
 

@@ -18,12 +18,7 @@
 
 #include "comkit/com_base.h"
 #include "common/dib_size.h"
-
-#include <windows.h>
-#include <mfapi.h>
-#include <mfidl.h>
-#include <mfreadwrite.h>
-#include <mferror.h>
+#include "common/media_foundation.h"
 
 #include <cstdint>
 #include <cwctype>

@@ -17,6 +17,18 @@ void delete_media_type(AM_MEDIA_TYPE* type) noexcept;
 HRESULT copy_media_type(AM_MEDIA_TYPE& target, const AM_MEDIA_TYPE& source) noexcept;
 // Deep copy into a new CoTaskMem structure, as enumerators hand them out.
 AM_MEDIA_TYPE* clone_media_type(const AM_MEDIA_TYPE& source) noexcept;
+// Whether `candidate` has the major type, subtype and format type that
+// `pattern` sets; GUID_NULL in `pattern` leaves that field open, as in a
+// partial type handed to IPin::Connect. Inline, so that a module which never
+// negotiates a connection carries none of it.
+inline bool matches_partial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE& pattern) noexcept {
+    auto field_matches = [](const GUID& wanted, const GUID& have) {
+        return IsEqualGUID(wanted, GUID_NULL) || IsEqualGUID(wanted, have);
+    };
+    return field_matches(pattern.majortype, candidate.majortype) &&
+           field_matches(pattern.subtype, candidate.subtype) &&
+           field_matches(pattern.formattype, candidate.formattype);
+}
 
 // A media type value, freed when it goes out of scope (the caller's side of
 // GetConnectedMediaType and ConnectionMediaType).

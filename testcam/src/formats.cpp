@@ -143,13 +143,4 @@ bool is_partial(const AM_MEDIA_TYPE& type) {
            IsEqualGUID(type.formattype, GUID_NULL) || !type.pbFormat;
 }
 
-bool matches_partial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE& pattern) {
-    auto field_matches = [](const GUID& want, const GUID& have) {
-        return IsEqualGUID(want, GUID_NULL) || IsEqualGUID(want, have);
-    };
-    return field_matches(pattern.majortype, candidate.majortype) &&
-           field_matches(pattern.subtype, candidate.subtype) &&
-           field_matches(pattern.formattype, candidate.formattype);
-}
-
 }  // namespace vlxcam

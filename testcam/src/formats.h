@@ -4,6 +4,8 @@
 #include "common/dib_size.h"
 #include "pixel_formats.h"
 
+#include "common/media_type.h"
+
 #include <windows.h>
 #include <dshow.h>
 
@@ -69,6 +71,6 @@ void state_sizes(AM_MEDIA_TYPE& type, const StatedSizes& sizes);
 // Whether `type` leaves anything open (GUID_NULL or no format block).
 bool is_partial(const AM_MEDIA_TYPE& type);
 // Whether a fully specified `candidate` matches the fields `pattern` sets.
-bool matches_partial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE& pattern);
+using vlx::matches_partial;
 
 }  // namespace vlxcam

@@ -46,6 +46,24 @@ private:
     ComPtr<IMemInputPin> wine_input_;
 };
 
+// Wine's mux keeps one unconnected input pin, which takes the next stream.
+HRESULT first_free_input(IBaseFilter* wine_mux, ComPtr<IPin>& found) {
+    ComPtr<IEnumPins> pins;
+    const HRESULT hr = wine_mux->EnumPins(pins.put());
+    if (FAILED(hr)) return hr;
+    ComPtr<IPin> pin;
+    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
+        PIN_DIRECTION direction;
+        ComPtr<IPin> peer;
+        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_INPUT &&
+            pin->ConnectedTo(peer.put()) == VFW_E_NOT_CONNECTED) {
+            found = std::move(pin);
+            return S_OK;
+        }
+    }
+    return VFW_E_NO_ACCEPTABLE_TYPES;
+}
+
 // The one type of the mux's output: an AVI byte stream (no format block).
 AM_MEDIA_TYPE avi_stream_type() {
     AM_MEDIA_TYPE type{};
@@ -151,16 +169,20 @@ public:
     }
     bool wine_accepts(const AM_MEDIA_TYPE& type);
 
+    // A failure of Wine's mux leaves both stopped: the pins here would
+    // otherwise pass samples to a mux that is not running.
     STDMETHODIMP Pause() override {
         std::lock_guard guard(lock());
         HRESULT hr = Filter::Pause();
         if (SUCCEEDED(hr)) hr = wine_->Pause();
+        if (FAILED(hr)) Filter::Stop();
         return hr;
     }
     STDMETHODIMP Run(REFERENCE_TIME start) override {
         std::lock_guard guard(lock());
         HRESULT hr = Filter::Run(start);
         if (SUCCEEDED(hr)) hr = wine_->Run(start);
+        if (FAILED(hr)) Filter::Stop();
         return hr;
     }
     STDMETHODIMP SetSyncSource(IReferenceClock* clock) override {
@@ -205,17 +227,8 @@ private:
 };
 
 bool AviMux::wine_accepts(const AM_MEDIA_TYPE& type) {
-    ComPtr<IEnumPins> pins;
-    if (FAILED(wine_->EnumPins(pins.put()))) return false;
     ComPtr<IPin> pin;
-    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
-        PIN_DIRECTION direction;
-        ComPtr<IPin> peer;
-        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_INPUT &&
-            pin->ConnectedTo(peer.put()) == VFW_E_NOT_CONNECTED)
-            return pin->QueryAccept(&type) == S_OK;
-    }
-    return false;
+    return SUCCEEDED(first_free_input(wine_.get(), pin)) && pin->QueryAccept(&type) == S_OK;
 }
 
 // ---- MuxInputPin ----------------------------------------------------------
@@ -251,17 +264,9 @@ STDMETHODIMP MuxInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL) {
 
 HRESULT MuxInputPin::attach(IBaseFilter* wine_mux) {
     if (wine_pin_) return S_OK;
-    ComPtr<IEnumPins> pins;
-    HRESULT hr = wine_mux->EnumPins(pins.put());
+    ComPtr<IPin> pin;
+    HRESULT hr = first_free_input(wine_mux, pin);
     if (FAILED(hr)) return hr;
-    ComPtr<IPin> pin, peer;
-    while ((hr = pins->Next(1, pin.put(), nullptr)) == S_OK) {
-        PIN_DIRECTION direction;
-        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_INPUT &&
-            pin->ConnectedTo(peer.put()) == VFW_E_NOT_CONNECTED)
-            break;
-    }
-    if (hr != S_OK) return VFW_E_NO_ACCEPTABLE_TYPES;
     ComPtr<IMemInputPin> input;
     hr = pin->ReceiveConnection(peer_.get(), type_.get());
     if (SUCCEEDED(hr)) hr = pin.query(input);

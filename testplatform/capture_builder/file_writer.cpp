@@ -170,7 +170,7 @@ HRESULT FileWriter::seek(LONGLONG move, DWORD origin, ULARGE_INTEGER* position) 
 
 HRESULT create_file_writer(const wchar_t* file_name, IBaseFilter** out) {
     if (!file_name || !out) return E_POINTER;
-    return com_guard([&] { return create_object<FileWriter>(IID_IBaseFilter, reinterpret_cast<void**>(out), file_name); });
+    return create_object<FileWriter>(IID_IBaseFilter, reinterpret_cast<void**>(out), file_name);
 }
 
 }  // namespace vlxtp

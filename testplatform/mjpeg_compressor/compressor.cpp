@@ -3,12 +3,14 @@
 #include "codec_settings.h"
 #include "comkit/enumerators.h"
 #include "comkit/filter_base.h"
+#include "common/dib_size.h"
 #include "jpeg_frame.h"
 #include "vidlox_tp_mjpeg.h"
 
 #include <dvdmedia.h>
 
 #include <atomic>
+#include <climits>
 #include <cstring>
 
 namespace vlxtp {
@@ -27,21 +29,23 @@ const VIDEOINFOHEADER& video_info(const AM_MEDIA_TYPE& type) {
     return *reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
 }
 
+int64_t rgb24_rows(const BITMAPINFOHEADER& header) {
+    return header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
+}
+
+int64_t rgb24_frame_bytes(const BITMAPINFOHEADER& header) {
+    return vlx::dib_row_bytes(header.biWidth, 24) * rgb24_rows(header);
+}
+
+// Frame sizes travel as longs (sample lengths, allocator buffer sizes): a
+// frame larger than that is refused at the connection.
 bool is_rgb24_video_info(const AM_MEDIA_TYPE& type) {
     if (!IsEqualGUID(type.majortype, MEDIATYPE_Video) || !IsEqualGUID(type.subtype, MEDIASUBTYPE_RGB24) ||
         !IsEqualGUID(type.formattype, FORMAT_VideoInfo) || !type.pbFormat || type.cbFormat < sizeof(VIDEOINFOHEADER))
         return false;
     const BITMAPINFOHEADER& header = video_info(type).bmiHeader;
-    return header.biBitCount == 24 && header.biCompression == BI_RGB && header.biWidth > 0 && header.biHeight != 0;
-}
-
-// GUID_NULL in `partial` matches anything.
-bool matches_partial(const AM_MEDIA_TYPE& type, const AM_MEDIA_TYPE& partial) {
-    auto fits = [](const GUID& mine, const GUID& wanted) {
-        return IsEqualGUID(wanted, GUID_NULL) || IsEqualGUID(wanted, mine);
-    };
-    return fits(type.majortype, partial.majortype) && fits(type.subtype, partial.subtype) &&
-           fits(type.formattype, partial.formattype);
+    return header.biBitCount == 24 && header.biCompression == BI_RGB && header.biWidth > 0 && header.biHeight != 0 &&
+           rgb24_frame_bytes(header) <= LONG_MAX;
 }
 
 class RgbInputPin final : public InputPin {
@@ -80,14 +84,14 @@ public:
 
 protected:
     void drop_connection() override {
-        peer_.reset();
+        OutputPinBase::drop_connection();
         peer_input_.reset();
         allocator_.reset();
-        type_.reset();
     }
 
 private:
-    HRESULT negotiate_allocator(IPin* receiver, const AM_MEDIA_TYPE& type);
+    // Fills `negotiated` only when the whole negotiation succeeds.
+    HRESULT negotiate_allocator(IMemInputPin* input, const AM_MEDIA_TYPE& type, ComPtr<IMemAllocator>& negotiated);
 
     Compressor& compressor_;
     ComPtr<IMemInputPin> peer_input_;
@@ -126,7 +130,6 @@ protected:
 private:
     RgbInputPin input_;
     JpegOutputPin output_;
-    std::atomic<bool> streaming_ = false;
     std::atomic<int> quality_ = VLXTP_MJPEG_DEFAULT_QUALITY;
 };
 
@@ -156,44 +159,57 @@ STDMETHODIMP JpegOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted)
         if (FAILED(receiver->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
         vlx::MediaType ours;
         if (!compressor_.output_type(ours)) return VFW_E_NO_ACCEPTABLE_TYPES;  // input first
-        if (wanted && !matches_partial(*ours.get(), *wanted)) return VFW_E_NO_ACCEPTABLE_TYPES;
+        if (wanted && !vlx::matches_partial(*ours.get(), *wanted)) return VFW_E_NO_ACCEPTABLE_TYPES;
         HRESULT hr = receiver->ReceiveConnection(this, ours.get());
         if (FAILED(hr)) return hr;
-        hr = negotiate_allocator(receiver, *ours.get());
+        ComPtr<IMemInputPin> input;
+        ComPtr<IMemAllocator> allocator;
+        hr = receiver->QueryInterface(IID_IMemInputPin, input.put_void());
+        if (SUCCEEDED(hr)) hr = negotiate_allocator(input.get(), *ours.get(), allocator);
         if (FAILED(hr)) {
             receiver->Disconnect();
-            peer_input_.reset();
-            allocator_.reset();
             return hr;
         }
+        // Nothing from here on can fail: the type moves in, no copy.
         peer_ = ComPtr<IPin>::share(receiver);
-        return vlx::copy_media_type(*type_.reset(), *ours.get());
+        peer_input_ = std::move(input);
+        allocator_ = std::move(allocator);
+        *type_.reset() = *ours.get();
+        *ours.get() = AM_MEDIA_TYPE{};
+        return S_OK;
     });
 }
 
-HRESULT JpegOutputPin::negotiate_allocator(IPin* receiver, const AM_MEDIA_TYPE& type) {
-    HRESULT hr = receiver->QueryInterface(IID_IMemInputPin, peer_input_.put_void());
-    if (FAILED(hr)) return hr;
-    if (FAILED(peer_input_->GetAllocator(allocator_.put()))) {
-        hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                              allocator_.put_void());
-        if (FAILED(hr)) return hr;
+HRESULT JpegOutputPin::negotiate_allocator(IMemInputPin* input, const AM_MEDIA_TYPE& type,
+                                           ComPtr<IMemAllocator>& negotiated) {
+    ComPtr<IMemAllocator> allocator;
+    // A peer may answer S_OK and still hand out no allocator.
+    if (FAILED(input->GetAllocator(allocator.put())) || !allocator) {
+        const HRESULT created = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
+                                                 IID_IMemAllocator, allocator.put_void());
+        if (FAILED(created)) return created;
     }
+    const long needed = static_cast<long>(video_info(type).bmiHeader.biSizeImage);
     ALLOCATOR_PROPERTIES wanted{}, actual{};
-    peer_input_->GetAllocatorRequirements(&wanted);  // E_NOTIMPL is common: our values then
+    if (FAILED(input->GetAllocatorRequirements(&wanted))) wanted = {};  // E_NOTIMPL is common: our values then
     wanted.cBuffers = std::max<long>(wanted.cBuffers, 2);
-    wanted.cbBuffer = std::max<long>(wanted.cbBuffer, static_cast<long>(video_info(type).bmiHeader.biSizeImage));
+    wanted.cbBuffer = std::max<long>(wanted.cbBuffer, needed);
     wanted.cbAlign = std::max<long>(wanted.cbAlign, 1);
-    hr = allocator_->SetProperties(&wanted, &actual);
-    if (SUCCEEDED(hr)) hr = peer_input_->NotifyAllocator(allocator_.get(), FALSE);
-    return hr;
+    HRESULT hr = allocator->SetProperties(&wanted, &actual);
+    if (FAILED(hr)) return hr;
+    // An allocator may settle for less than asked; a frame must still fit.
+    if (actual.cbBuffer < needed) return VFW_E_SIZENOTSET;
+    hr = input->NotifyAllocator(allocator.get(), FALSE);
+    if (FAILED(hr)) return hr;
+    negotiated = std::move(allocator);
+    return S_OK;
 }
 
 STDMETHODIMP JpegOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
     if (!type) return E_POINTER;
     return com_guard([&] {
         vlx::MediaType ours;
-        return compressor_.output_type(ours) && matches_partial(*ours.get(), *type) ? S_OK : S_FALSE;
+        return compressor_.output_type(ours) && vlx::matches_partial(*ours.get(), *type) ? S_OK : S_FALSE;
     });
 }
 
@@ -242,7 +258,7 @@ bool Compressor::output_type(vlx::MediaType& type) {
     header.biBitCount = 24;
     // The largest frame the compressor delivers: the mux sizes its buffers
     // by it.
-    header.biSizeImage = static_cast<DWORD>(header.biWidth) * static_cast<DWORD>(header.biHeight) * 3;
+    header.biSizeImage = static_cast<DWORD>(rgb24_frame_bytes(header));
     type->subtype = MEDIASUBTYPE_MJPG;
     type->bFixedSizeSamples = FALSE;
     type->bTemporalCompression = FALSE;
@@ -252,33 +268,32 @@ bool Compressor::output_type(vlx::MediaType& type) {
 
 HRESULT Compressor::compress(IMediaSample* sample) {
     const BITMAPINFOHEADER header = video_info(input_.connection_type()).bmiHeader;
-    const size_t stride = ((static_cast<size_t>(header.biWidth) * 24 + 31) / 32) * 4;
-    const size_t rows = static_cast<size_t>(header.biHeight < 0 ? -header.biHeight : header.biHeight);
     BYTE* bits = nullptr;
     HRESULT hr = sample->GetPointer(&bits);
     if (FAILED(hr)) return hr;
-    if (static_cast<size_t>(sample->GetActualDataLength()) < stride * rows) return E_INVALIDARG;
+    if (sample->GetActualDataLength() < rgb24_frame_bytes(header)) return E_INVALIDARG;
+    Rgb24Frame frame;
+    frame.bits = bits;
+    frame.width = header.biWidth;
+    frame.rows = static_cast<int32_t>(rgb24_rows(header));
+    frame.stride = static_cast<size_t>(vlx::dib_row_bytes(header.biWidth, 24));
+    frame.bottom_up = header.biHeight > 0;
 
     // The upstream streaming thread is not ours: WIC needs COM on it.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::vector<uint8_t> jpeg;
-    hr = encode_jpeg_frame(bits, header.biWidth, header.biHeight, quality_.load(), jpeg);
+    hr = encode_jpeg_frame(frame, quality_.load(), jpeg);
     if (SUCCEEDED(hr)) hr = output_.deliver(jpeg, sample);
     if (SUCCEEDED(com)) CoUninitialize();
     return hr;
 }
 
-HRESULT Compressor::on_start() {
-    const HRESULT hr = output_.commit();
-    if (FAILED(hr)) return hr;
-    streaming_ = true;
-    return S_OK;
-}
+HRESULT Compressor::on_start() { return output_.commit(); }
 
+// Stop returns only once the sample in flight is through.
 void Compressor::on_stop() {
     output_.decommit();  // frees a Receive waiting for a buffer
     std::lock_guard wait(input_.streaming_lock());
-    streaming_ = false;
 }
 
 STDMETHODIMP Compressor::ShowDialog(int dialog, HWND owner) {
@@ -287,9 +302,9 @@ STDMETHODIMP Compressor::ShowDialog(int dialog, HWND owner) {
     case VfwCompressDialog_QueryAbout:
         return S_OK;
     case VfwCompressDialog_Config:
-        return streaming_ ? VFW_E_NOT_STOPPED : show_config_dialog(owner, quality_);
+        return state() != State_Stopped ? VFW_E_NOT_STOPPED : show_config_dialog(owner, quality_);
     case VfwCompressDialog_About:
-        return streaming_ ? VFW_E_NOT_STOPPED : show_about_box(owner);
+        return state() != State_Stopped ? VFW_E_NOT_STOPPED : show_about_box(owner);
     default:
         return E_INVALIDARG;
     }

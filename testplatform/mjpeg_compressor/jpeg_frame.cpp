@@ -16,12 +16,14 @@ using vlx::ComPtr;
 namespace {
 
 // The picture upright (top row first), averaged over block x block pixels.
-std::vector<uint8_t> upright_rows(const uint8_t* bits, int32_t width, int32_t height, int block, size_t stride) {
-    const int32_t rows = height < 0 ? -height : height;
+std::vector<uint8_t> upright_rows(const Rgb24Frame& frame, int block) {
+    const int32_t width = frame.width, rows = frame.rows;
+    const size_t stride = frame.stride;
     std::vector<uint8_t> upright(stride * static_cast<size_t>(rows));
     for (int32_t y = 0; y < rows; ++y) {
-        const int32_t source_row = height > 0 ? rows - 1 - y : y;
-        std::memcpy(&upright[static_cast<size_t>(y) * stride], bits + static_cast<size_t>(source_row) * stride, stride);
+        const int32_t source_row = frame.bottom_up ? rows - 1 - y : y;
+        std::memcpy(&upright[static_cast<size_t>(y) * stride], frame.bits + static_cast<size_t>(source_row) * stride,
+                    stride);
     }
     if (block <= 1) return upright;
     for (int32_t top = 0; top < rows; top += block) {
@@ -68,10 +70,9 @@ HRESULT read_stream(IStream* stream, std::vector<uint8_t>& out) {
 
 }  // namespace
 
-HRESULT encode_jpeg_frame(const uint8_t* bits, int32_t width, int32_t height, int quality, std::vector<uint8_t>& jpeg) {
-    const size_t stride = ((static_cast<size_t>(width) * 24 + 31) / 32) * 4;
-    const UINT rows = static_cast<UINT>(height < 0 ? -height : height);
-    std::vector<uint8_t> upright = upright_rows(bits, width, height, VLXTP_MJPEG_BLOCK(quality), stride);
+HRESULT encode_jpeg_frame(const Rgb24Frame& picture, int quality, std::vector<uint8_t>& jpeg) {
+    std::vector<uint8_t> upright = upright_rows(picture, VLXTP_MJPEG_BLOCK(quality));
+    const auto rows = static_cast<UINT>(picture.rows);
 
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IStream> stream;
@@ -86,12 +87,12 @@ HRESULT encode_jpeg_frame(const uint8_t* bits, int32_t width, int32_t height, in
     if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.put(), options.put());
     if (SUCCEEDED(hr)) hr = set_image_quality(options.get(), quality);
     if (SUCCEEDED(hr)) hr = frame->Initialize(options.get());
-    if (SUCCEEDED(hr)) hr = frame->SetSize(static_cast<UINT>(width), rows);
+    if (SUCCEEDED(hr)) hr = frame->SetSize(static_cast<UINT>(picture.width), rows);
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;  // DirectShow's RGB24 byte order
     if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
     if (SUCCEEDED(hr) && !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR)) hr = WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT;
     if (SUCCEEDED(hr))
-        hr = frame->WritePixels(rows, static_cast<UINT>(stride), static_cast<UINT>(upright.size()), upright.data());
+        hr = frame->WritePixels(rows, static_cast<UINT>(picture.stride), static_cast<UINT>(upright.size()), upright.data());
     if (SUCCEEDED(hr)) hr = frame->Commit();
     if (SUCCEEDED(hr)) hr = encoder->Commit();
     if (SUCCEEDED(hr)) hr = read_stream(stream.get(), jpeg);

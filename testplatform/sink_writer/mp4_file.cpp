@@ -83,19 +83,15 @@ void avc_sample_entry(Boxes& b, const TrackFormat& f) {
 
 }  // namespace
 
-Mp4File::~Mp4File() {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-}
-
 HRESULT Mp4File::create(const std::wstring& path) {
-    file_ = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                        nullptr);
-    return file_ == INVALID_HANDLE_VALUE ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
+    file_.emplace(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file_->valid() ? S_OK : HRESULT_FROM_WIN32(GetLastError());
 }
 
 HRESULT Mp4File::write(const std::vector<uint8_t>& bytes) {
     DWORD written = 0;
-    if (!WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+    if (!WriteFile(handle(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
         return HRESULT_FROM_WIN32(GetLastError());
     position_ += written;
     return written == bytes.size() ? S_OK : HRESULT_FROM_WIN32(ERROR_DISK_FULL);
@@ -226,14 +222,13 @@ HRESULT Mp4File::finish(const TrackFormat& f) {
     HRESULT hr = write(b.data());
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(mdat_start_ + 8);
-    if (SUCCEEDED(hr) && !SetFilePointerEx(file_, at, nullptr, FILE_BEGIN)) hr = HRESULT_FROM_WIN32(GetLastError());
+    if (SUCCEEDED(hr) && !SetFilePointerEx(handle(), at, nullptr, FILE_BEGIN)) hr = HRESULT_FROM_WIN32(GetLastError());
     if (SUCCEEDED(hr)) {
         Boxes size;
         size.u64(mdat_size);
         hr = write(size.data());
     }
-    CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
+    if (file_ && !file_->close() && SUCCEEDED(hr)) hr = HRESULT_FROM_WIN32(GetLastError());
     return hr;
 }
 

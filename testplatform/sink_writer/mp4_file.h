@@ -3,9 +3,12 @@
 // Times are in 100-nanosecond units, the track's time scale.
 #pragma once
 
+#include "common/file_handle.h"
+
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,6 @@ struct TrackFormat {
 class Mp4File {
 public:
     Mp4File() = default;
-    ~Mp4File();
     Mp4File(const Mp4File&) = delete;
     Mp4File& operator=(const Mp4File&) = delete;
 
@@ -30,13 +32,16 @@ public:
     HRESULT begin();
     // One sample of length-prefixed NAL units.
     HRESULT add_sample(const std::vector<uint8_t>& nal, int64_t time, int64_t duration);
-    // 'moov' with the sample tables, the 'mdat' size, and the file closed.
+    // 'moov' with the sample tables, the 'mdat' size, and the file closed
+    // (a failed close fails too: the file may not hold what was written).
     HRESULT finish(const TrackFormat& format);
 
 private:
     HRESULT write(const std::vector<uint8_t>& bytes);
 
-    HANDLE file_ = INVALID_HANDLE_VALUE;
+    HANDLE handle() const { return file_ ? file_->get() : INVALID_HANDLE_VALUE; }
+
+    std::optional<vlx::FileHandle> file_;  // from create() on
     uint64_t position_ = 0;
     uint64_t mdat_start_ = 0;
     std::vector<uint64_t> offsets_;

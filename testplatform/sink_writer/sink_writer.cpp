@@ -17,13 +17,10 @@
 #include "mp4_file.h"
 
 #include "comkit/com_base.h"
+#include "common/dib_size.h"
+#include "common/media_foundation.h"
 
-#include <windows.h>
-#include <mfapi.h>
-#include <mfidl.h>
-#include <mfreadwrite.h>
-#include <mferror.h>
-
+#include <cstdint>
 #include <cwctype>
 #include <memory>
 #include <mutex>
@@ -70,7 +67,8 @@ struct OutputFormat {
 // What it reads of the input type.
 struct InputFormat {
     int bytes_per_pixel = 0;
-    int32_t stride = 0;  // negative: bottom-up
+    int32_t row_pitch = 0;  // bytes from one row to the next in memory
+    bool bottom_up = false;
 };
 
 class SinkWriter final : public ComObject<IMFSinkWriter> {
@@ -149,12 +147,20 @@ STDMETHODIMP SinkWriter::SetInputMediaType(DWORD index, IMFMediaType* type, IMFA
         return MF_E_INVALIDMEDIATYPE;
     // RGB without a default stride is bottom-up, as the platform's H.264
     // path takes it: a DIB's rows, padded to 4 bytes.
-    const auto packed = static_cast<int32_t>((width * in.bytes_per_pixel + 3) / 4 * 4);
-    in.stride = static_cast<int32_t>(MFGetAttributeUINT32(type, MF_MT_DEFAULT_STRIDE, static_cast<UINT32>(-packed)));
-    input_ = in;
+    const int64_t packed = vlx::dib_row_bytes(width, in.bytes_per_pixel * 8);
+    const int64_t stride =
+        static_cast<int32_t>(MFGetAttributeUINT32(type, MF_MT_DEFAULT_STRIDE, static_cast<UINT32>(-packed)));
+    const int64_t pitch = stride < 0 ? -stride : stride;
+    // A caller's stride shorter than a row of pixels would make every frame
+    // read past its buffer.
+    if (pitch < int64_t{width} * in.bytes_per_pixel || pitch > INT32_MAX) return MF_E_INVALIDMEDIATYPE;
+    in.row_pitch = static_cast<int32_t>(pitch);
+    in.bottom_up = stride < 0;
     return com_guard([&] {
+        // The coder first: a stream that cannot be coded keeps no input type.
         coder_ = std::make_unique<PcmStream>(static_cast<int>(out.profile), static_cast<int32_t>(width),
                                              static_cast<int32_t>(height));
+        input_ = in;
         return S_OK;
     });
 }
@@ -187,12 +193,11 @@ HRESULT SinkWriter::write_sample(IMFSample* sample) {
     hr = buffer->Lock(&data, nullptr, &length);
     if (FAILED(hr)) return hr;
     const int32_t width = static_cast<int32_t>(output_->width), height = static_cast<int32_t>(output_->height);
-    const int32_t stride = input_->stride < 0 ? -input_->stride : input_->stride;
     Yuv420Picture picture;
-    if (length < static_cast<DWORD>(stride) * static_cast<DWORD>(height)) {
+    if (int64_t{length} < int64_t{input_->row_pitch} * height) {
         hr = MF_E_BUFFERTOOSMALL;
     } else {
-        rgb_to_yuv420(data, width, height, stride, input_->bytes_per_pixel, input_->stride < 0, picture);
+        rgb_to_yuv420(data, width, height, input_->row_pitch, input_->bytes_per_pixel, input_->bottom_up, picture);
     }
     buffer->Unlock();
     if (FAILED(hr)) return hr;

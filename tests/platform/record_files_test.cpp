@@ -3,6 +3,7 @@
 // encoder. Each test checks what the host sees and leaves its file, with
 // what the file must hold, in the manifest; check_files.py then reads every
 // file with ffprobe and ffmpeg, tools nobody here wrote.
+#include "common/media_foundation.h"
 #include "dll/capture_fixture.h"
 #include "frame_painter.h"
 #include "support/message_window.h"
@@ -336,6 +337,36 @@ TEST_F(EncoderFiles, CodecsWithoutAnEncoderFailWhereWindowsFails) {
         uint8_t frame[16] = {};
         EXPECT_EQ(v.WriteEncoder(id, frame, 0), -2) << r.file << ": the failed open left it closed";
     }
+}
+
+// The test platform's writer refuses a default stride shorter than a row of
+// pixels with the input type, before a frame could be read past its end.
+TEST(TestSinkWriter, RefusesAStrideShorterThanARow) {
+    ASSERT_EQ(MFStartup(MF_VERSION, MFSTARTUP_LITE), S_OK);
+    {
+        const std::wstring file = output_path("stride_check.mp4");
+        ComPtr<IMFSinkWriter> writer;
+        ASSERT_EQ(MFCreateSinkWriterFromURL(file.c_str(), nullptr, nullptr, writer.put()), S_OK);
+        ComPtr<IMFMediaType> output, input;
+        ASSERT_EQ(MFCreateMediaType(output.put()), S_OK);
+        output->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video);
+        output->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_H264);
+        MFSetAttributeSize(output.get(), MF_MT_FRAME_SIZE, kWidth, kHeight);
+        DWORD stream = 1;
+        ASSERT_EQ(writer->AddStream(output.get(), &stream), S_OK);
+        ASSERT_EQ(MFCreateMediaType(input.put()), S_OK);
+        input->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video);
+        input->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_RGB24);
+        MFSetAttributeSize(input.get(), MF_MT_FRAME_SIZE, kWidth, kHeight);
+        const int32_t row = kWidth * 3;
+        for (const auto& [stride, expected] : {std::pair{row - 1, MF_E_INVALIDMEDIATYPE},
+                                               std::pair{-(row - 1), MF_E_INVALIDMEDIATYPE},
+                                               std::pair{INT32_MIN, MF_E_INVALIDMEDIATYPE}, std::pair{-row, S_OK}}) {
+            input->SetUINT32(MF_MT_DEFAULT_STRIDE, static_cast<UINT32>(stride));
+            EXPECT_EQ(writer->SetInputMediaType(stream, input.get(), nullptr), expected) << "stride " << stride;
+        }
+    }
+    EXPECT_EQ(MFShutdown(), S_OK);
 }
 
 }  // namespace

@@ -506,6 +506,25 @@ int32_t vlx_CloseEncoder(int32_t encoder_id);
  * first. 0, or -100 for an unknown id. */
 int32_t vlx_DeleteEncoder(int32_t encoder_id);
 
+/* ==== Extensions ==========================================================
+ * Functions beyond the library's first fifty, for what hosts need and those
+ * lack: camera controls, capture formats, frame events, device identity and
+ * health. They follow the same conventions: 32-bit results, a negative code
+ * for each failing step, a size query beside each list, every platform call
+ * reported to the error recorder under its own context string, and every
+ * capture call on the thread that called vlx_Init. None of them changes what
+ * a function above returns or logs unless the host opted in through one of
+ * them.
+ */
+
+/* ---- Extensions: camera controls ---------------------------------------- */
+
+/* ---- Extensions: capture formats ---------------------------------------- */
+
+/* ---- Extensions: frame events ------------------------------------------- */
+
+/* ---- Extensions: device identity and health ----------------------------- */
+
 #ifdef __cplusplus
 }
 #endif

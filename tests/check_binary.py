@@ -34,6 +34,17 @@ EXPECTED_EXPORTS = {
     "vlx_CloseEncoder", "vlx_DeleteEncoder",
 }
 
+# Extensions, by their heading in vidlox.h.
+CAMERA_CONTROL_EXPORTS = set()
+# capture formats
+CAPTURE_FORMAT_EXPORTS = set()
+# frame events
+FRAME_EVENT_EXPORTS = set()
+# device identity and health
+DEVICE_HEALTH_EXPORTS = set()
+
+EXPECTED_EXPORTS |= CAMERA_CONTROL_EXPORTS | CAPTURE_FORMAT_EXPORTS | FRAME_EVENT_EXPORTS | DEVICE_HEALTH_EXPORTS
+
 SYSTEM_DLLS = {
     "kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll", "user32.dll", "gdi32.dll",
     "advapi32.dll", "mfplat.dll", "mfreadwrite.dll", "windowscodecs.dll", "quartz.dll",

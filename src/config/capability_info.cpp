@@ -50,7 +50,7 @@ int32_t capability_info(int32_t item) {
     // never past the end of its format block.
     MediaTypePtr type;
     VIDEO_STREAM_CONFIG_CAPS block{};
-    const HRESULT read = platform_call("vlx_GetCapInfo->AMStreamConfig->GetStreamCaps", [&] {
+    const HRESULT read = platform_call("vlx_GetCapInfo.AMStreamConfig.GetStreamCaps", [&] {
         return config->GetStreamCaps(0, type.put(), reinterpret_cast<BYTE*>(&block));
     });
     const VIDEOINFOHEADER* vih = FAILED(read) || !type ? nullptr : whole_video_info(*type.get());

@@ -1,10 +1,11 @@
 #include "config/capability_lists.h"
 
 #include "graph/capabilities.h"
+#include "enum/name_list.h"
 #include "library/library_state.h"
+#include "library/list_budget.h"
 
 #include <cstdio>
-#include <cstring>
 #include <functional>
 
 namespace vlx {
@@ -12,6 +13,12 @@ namespace vlx {
 namespace {
 
 enum List { kRates, kWidths, kHeights, kListCount };
+
+ListKey list_key(int list) {
+    constexpr SizedList kLists[kListCount] = {SizedList::capability_rates, SizedList::capability_widths,
+                                              SizedList::capability_heights};
+    return {kLists[list], library().active_slot};
+}
 
 // One capability's entries, without their CR LF. The longest possible entry
 // is a rate of "-10000000.00" or a width of "-2147483648".
@@ -58,13 +65,19 @@ int32_t list_capabilities(char* rates, char* widths, char* heights) {
         "vlx_GetDevCapConfig->AMStreamConfig->GetStreamCaps"};
     // Null buffers cannot receive a list; refused like an uninitialised library.
     if (!library_initialised() || !rates || !widths || !heights) return -1;
-    char* ends[kListCount] = {rates + std::strlen(rates), widths + std::strlen(widths), heights + std::strlen(heights)};
+    ListText texts[kListCount] = {{rates, size_answer(list_key(kRates))},
+                                  {widths, size_answer(list_key(kWidths))},
+                                  {heights, size_answer(list_key(kHeights))}};
+    // The lists stay parallel: a capability goes into all three or, once
+    // one list's budget is spent, into none, and neither do those after it.
+    bool ended = false;
     return visit_capability_entries(kCalls, [&](const CapabilityEntries& entries) {
         for (int list = 0; list < kListCount; ++list) {
-            std::memcpy(ends[list], entries.text[list], static_cast<size_t>(entries.length[list]));
-            ends[list] += entries.length[list];
-            std::memcpy(ends[list], "\r\n", 3);
-            ends[list] += 2;
+            ended = ended || !texts[list].fits(static_cast<size_t>(entries.length[list]));
+        }
+        if (ended) return;
+        for (int list = 0; list < kListCount; ++list) {
+            texts[list].add({entries.text[list], static_cast<size_t>(entries.length[list])});
         }
     });
 }
@@ -74,11 +87,13 @@ int32_t capability_list_size(int32_t list) {
         "vlx_GetDevCapConfigSize->CaptureGraphBuilder2->FindInterface(PIN_CATEGORY_CAPTURE)",
         "vlx_GetDevCapConfigSize->AMStreamConfig->GetNumberOfCapabilities",
         "vlx_GetDevCapConfigSize->AMStreamConfig->GetStreamCaps"};
-    int32_t size = 0;
+    ListSize size;
     const int32_t refused = visit_capability_entries(kCalls, [&](const CapabilityEntries& entries) {
-        if (list >= 0 && list < kListCount) size += entries.length[list] + 2;
+        if (list >= 0 && list < kListCount) size.add(static_cast<size_t>(entries.length[list]));
     });
-    return refused ? refused : size + 1;
+    const int32_t answer = refused ? refused : size.bytes();
+    if (list >= 0 && list < kListCount) remember_size_answer(list_key(list), answer);
+    return answer;
 }
 
 }  // namespace vlx

@@ -2,8 +2,8 @@
 
 #include "common/com_ptr.h"
 #include "common/directshow.h"
-#include "graph/renderer_branches.h"
 #include "library/library_state.h"
+#include "library/slot_vocabulary.h"
 #include "library/platform_call.h"
 
 namespace vlx {
@@ -14,9 +14,9 @@ constexpr DWORD kAllStreams = 0xFFFFFFFF;
 
 struct ControlKind {
     const IID& iid;
-    const char* query_step;
-    const char* prefs_step;
-    const char* mode_step;
+    StepName query_step;
+    StepName prefs_step;
+    StepName mode_step;
 };
 
 // None of these calls is reported: the host gets the platform's answer as
@@ -44,16 +44,16 @@ int32_t set_deinterlace(uint32_t deinterlace_prefs, const GUID* mode_guid) {
     case kVmr7:
         return set_on<IVMRDeinterlaceControl>(
             slot.vmr7_filter.get(),
-            {IID_IVMRDeinterlaceControl, "vlx_SetVMRDeinterlace->VMR7->QueryInterface(VMRDeinterlaceControl)",
-             "vlx_SetVMRDeinterlace->VMRDeinterlaceControl->SetDeinterlacePrefs",
-             "vlx_SetVMRDeinterlace->VMRDeinterlaceControl->SetDeinterlaceMode"},
+            {IID_IVMRDeinterlaceControl, "vlx_SetVMRDeinterlace.VMR7.QueryInterface(VMRDeinterlaceControl)",
+             "vlx_SetVMRDeinterlace.VMRDeinterlaceControl.SetDeinterlacePrefs",
+             "vlx_SetVMRDeinterlace.VMRDeinterlaceControl.SetDeinterlaceMode"},
             deinterlace_prefs, mode_guid);
     case kVmr9:
         return set_on<IVMRDeinterlaceControl9>(
             slot.vmr9_filter.get(),
-            {IID_IVMRDeinterlaceControl9, "vlx_SetVMRDeinterlace->VMR9->QueryInterface(VMRDeinterlaceControl9)",
-             "vlx_SetVMRDeinterlace->VMRDeinterlaceControl9->SetDeinterlacePrefs",
-             "vlx_SetVMRDeinterlace->VMRDeinterlaceControl9->SetDeinterlaceMode"},
+            {IID_IVMRDeinterlaceControl9, "vlx_SetVMRDeinterlace.VMR9.QueryInterface(VMRDeinterlaceControl9)",
+             "vlx_SetVMRDeinterlace.VMRDeinterlaceControl9.SetDeinterlacePrefs",
+             "vlx_SetVMRDeinterlace.VMRDeinterlaceControl9.SetDeinterlaceMode"},
             deinterlace_prefs, mode_guid);
     default:
         return -2;

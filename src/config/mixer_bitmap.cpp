@@ -2,8 +2,8 @@
 
 #include "common/com_ptr.h"
 #include "common/directshow.h"
-#include "graph/renderer_branches.h"
 #include "library/library_state.h"
+#include "library/slot_vocabulary.h"
 #include "library/platform_call.h"
 
 namespace vlx {

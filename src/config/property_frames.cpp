@@ -38,7 +38,7 @@ private:
 // GetPages that fails leaves no page list worth showing: false, no frame.
 // The frame's own result says only whether it could be built; it is not
 // passed on.
-bool show_pages(const char* pages_step, const char* frame_step, ISpecifyPropertyPages* specify, HWND owner,
+bool show_pages(StepName pages_step, StepName frame_step, ISpecifyPropertyPages* specify, HWND owner,
                 const wchar_t* caption, IUnknown* object) {
     PageList pages;
     if (FAILED(platform_call(pages_step, [&] { return specify->GetPages(pages.get()); }))) return false;
@@ -82,7 +82,7 @@ int32_t show_filter_properties(HWND owner_window, const wchar_t* filter_name) {
     wmemcpy(own_name, info.achName, wcsnlen(info.achName, MAX_FILTER_NAME));
     const wchar_t* caption = SUCCEEDED(named) ? own_name : filter_name;
 
-    if (!show_pages("vlx_FilterProp->SpecifyPropertyPages->GetPages", "vlx_FilterProp->OleCreatePropertyFrame",
+    if (!show_pages("vlx_FilterProp.SpecifyPropertyPages.GetPages", "vlx_FilterProp.OleCreatePropertyFrame",
                     specify.get(), owner_window, caption, filter.get()))
         return -2;
     return 0;
@@ -97,10 +97,10 @@ int32_t show_device_pin_properties(HWND owner_window) {
     const HRESULT enumerated = reported_call("vlx_DevPinProp->DeviceFilter->EnumPins",
                                              [&] { return slot.device_filter->EnumPins(pins.put()); });
     if (enumerated != S_OK || !pins) return -2;
-    if (platform_call("vlx_DevPinProp->EnumPins->Reset", [&] { return pins->Reset(); }) != S_OK) return -3;
+    if (platform_call("vlx_DevPinProp.EnumPins.Reset", [&] { return pins->Reset(); }) != S_OK) return -3;
     // The first pin the enumeration yields, whatever its direction.
     ComPtr<IPin> pin;
-    if (platform_call("vlx_DevPinProp->EnumPins->Next", [&] { return pins->Next(1, pin.put(), nullptr); }) != S_OK ||
+    if (platform_call("vlx_DevPinProp.EnumPins.Next", [&] { return pins->Next(1, pin.put(), nullptr); }) != S_OK ||
         !pin)
         return -4;
 
@@ -109,7 +109,7 @@ int32_t show_device_pin_properties(HWND owner_window) {
                                         [&] { return pin.query(specify); });
     if (FAILED(asked) || !specify) return -5;
 
-    if (!show_pages("vlx_DevPinProp->SpecifyPropertyPages->GetPages", "vlx_DevPinProp->OleCreatePropertyFrame",
+    if (!show_pages("vlx_DevPinProp.SpecifyPropertyPages.GetPages", "vlx_DevPinProp.OleCreatePropertyFrame",
                     specify.get(), owner_window, kDevicePinCaption, pin.get()))
         return -5;
     return 0;

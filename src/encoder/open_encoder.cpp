@@ -36,43 +36,43 @@ struct StreamFormat {
 
 // One attribute set on a media type; `code` is returned when it fails.
 template <class Call>
-int32_t set(const char* step, int32_t code, Call&& call) {
+int32_t set(StepName step, int32_t code, Call&& call) {
     return FAILED(platform_call(step, std::forward<Call>(call))) ? code : 0;
 }
 
 int32_t declare_output(Encoder& encoder, const StreamFormat& format, const CodecChoice& choice, int32_t bit_rate) {
     ComPtr<IMFMediaType> output;
-    if (FAILED(platform_call("vlx_OpenEncoder->MFCreateMediaType(output)",
+    if (FAILED(platform_call("vlx_OpenEncoder.MFCreateMediaType(output)",
                              [&] { return MFCreateMediaType(output.put()); })))
         return -5;
     IMFMediaType* t = output.get();
-    if (int32_t failed = set("vlx_OpenEncoder->Output->SetUINT64(MF_MT_FRAME_SIZE)", -6,
+    if (int32_t failed = set("vlx_OpenEncoder.Output.SetUINT64(MF_MT_FRAME_SIZE)", -6,
                              [&] { return t->SetUINT64(MF_MT_FRAME_SIZE, format.frame_size); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Output->SetUINT64(MF_MT_FRAME_RATE)", -7,
+    if (int32_t failed = set("vlx_OpenEncoder.Output.SetUINT64(MF_MT_FRAME_RATE)", -7,
                              [&] { return t->SetUINT64(MF_MT_FRAME_RATE, format.frame_rate); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Output->SetUINT64(MF_MT_PIXEL_ASPECT_RATIO)", -8,
+    if (int32_t failed = set("vlx_OpenEncoder.Output.SetUINT64(MF_MT_PIXEL_ASPECT_RATIO)", -8,
                              [&] { return t->SetUINT64(MF_MT_PIXEL_ASPECT_RATIO, kSquarePixels); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Output->SetGUID(MF_MT_MAJOR_TYPE)", -9,
+    if (int32_t failed = set("vlx_OpenEncoder.Output.SetGUID(MF_MT_MAJOR_TYPE)", -9,
                              [&] { return t->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Output->SetGUID(MF_MT_SUBTYPE)", -10,
+    if (int32_t failed = set("vlx_OpenEncoder.Output.SetGUID(MF_MT_SUBTYPE)", -10,
                              [&] { return t->SetGUID(MF_MT_SUBTYPE, choice.subtype); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Output->SetUINT32(MF_MT_AVG_BITRATE)", -11,
+    if (int32_t failed = set("vlx_OpenEncoder.Output.SetUINT32(MF_MT_AVG_BITRATE)", -11,
                              [&] { return t->SetUINT32(MF_MT_AVG_BITRATE, static_cast<UINT32>(bit_rate)); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Output->SetUINT32(MF_MT_INTERLACE_MODE)", -12,
+    if (int32_t failed = set("vlx_OpenEncoder.Output.SetUINT32(MF_MT_INTERLACE_MODE)", -12,
                              [&] { return t->SetUINT32(MF_MT_INTERLACE_MODE, kProgressive); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Output->SetCodecAttribute", -13, [&] {
+    if (int32_t failed = set("vlx_OpenEncoder.Output.SetCodecAttribute", -13, [&] {
             return choice.asf_container ? t->SetGUID(MF_TRANSCODE_CONTAINERTYPE, MFTranscodeContainerType_ASF)
                                         : t->SetUINT32(MF_MT_MPEG2_PROFILE, choice.profile);
         }))
         return failed;
-    if (FAILED(platform_call("vlx_OpenEncoder->SinkWriter->AddStream",
+    if (FAILED(platform_call("vlx_OpenEncoder.SinkWriter.AddStream",
                              [&] { return encoder.sink_writer->AddStream(t, &encoder.stream_index); })))
         return -14;
     return 0;
@@ -80,30 +80,30 @@ int32_t declare_output(Encoder& encoder, const StreamFormat& format, const Codec
 
 int32_t declare_input(Encoder& encoder, const StreamFormat& format) {
     ComPtr<IMFMediaType> input;
-    if (FAILED(platform_call("vlx_OpenEncoder->MFCreateMediaType(input)",
+    if (FAILED(platform_call("vlx_OpenEncoder.MFCreateMediaType(input)",
                              [&] { return MFCreateMediaType(input.put()); })))
         return -15;
     IMFMediaType* t = input.get();
     const GUID subtype = encoder.bits_per_pixel == 24 ? MFVideoFormat_RGB24 : MFVideoFormat_RGB32;
-    if (int32_t failed = set("vlx_OpenEncoder->Input->SetUINT64(MF_MT_FRAME_SIZE)", -16,
+    if (int32_t failed = set("vlx_OpenEncoder.Input.SetUINT64(MF_MT_FRAME_SIZE)", -16,
                              [&] { return t->SetUINT64(MF_MT_FRAME_SIZE, format.frame_size); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Input->SetUINT64(MF_MT_FRAME_RATE)", -17,
+    if (int32_t failed = set("vlx_OpenEncoder.Input.SetUINT64(MF_MT_FRAME_RATE)", -17,
                              [&] { return t->SetUINT64(MF_MT_FRAME_RATE, format.frame_rate); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Input->SetUINT64(MF_MT_PIXEL_ASPECT_RATIO)", -18,
+    if (int32_t failed = set("vlx_OpenEncoder.Input.SetUINT64(MF_MT_PIXEL_ASPECT_RATIO)", -18,
                              [&] { return t->SetUINT64(MF_MT_PIXEL_ASPECT_RATIO, kSquarePixels); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Input->SetGUID(MF_MT_MAJOR_TYPE)", -19,
+    if (int32_t failed = set("vlx_OpenEncoder.Input.SetGUID(MF_MT_MAJOR_TYPE)", -19,
                              [&] { return t->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Input->SetGUID(MF_MT_SUBTYPE)", -20,
+    if (int32_t failed = set("vlx_OpenEncoder.Input.SetGUID(MF_MT_SUBTYPE)", -20,
                              [&] { return t->SetGUID(MF_MT_SUBTYPE, subtype); }))
         return failed;
-    if (int32_t failed = set("vlx_OpenEncoder->Input->SetUINT32(MF_MT_INTERLACE_MODE)", -21,
+    if (int32_t failed = set("vlx_OpenEncoder.Input.SetUINT32(MF_MT_INTERLACE_MODE)", -21,
                              [&] { return t->SetUINT32(MF_MT_INTERLACE_MODE, kProgressive); }))
         return failed;
-    if (FAILED(platform_call("vlx_OpenEncoder->SinkWriter->SetInputMediaType",
+    if (FAILED(platform_call("vlx_OpenEncoder.SinkWriter.SetInputMediaType",
                              [&] { return encoder.sink_writer->SetInputMediaType(encoder.stream_index, t, nullptr); })))
         return -22;
     return 0;
@@ -114,10 +114,10 @@ HRESULT create_writer(Encoder& encoder, const wchar_t* file_name) {
     // for hardware encoders.
     ComPtr<IMFAttributes> attributes;
     if (encoder.hardware_transforms &&
-        SUCCEEDED(platform_call("vlx_OpenEncoder->MFCreateAttributes", [&] { return MFCreateAttributes(attributes.put(), 10); }))) {
+        SUCCEEDED(platform_call("vlx_OpenEncoder.MFCreateAttributes", [&] { return MFCreateAttributes(attributes.put(), 10); }))) {
         attributes->SetUINT32(MF_READWRITE_ENABLE_HARDWARE_TRANSFORMS, 1);
     }
-    return platform_call("vlx_OpenEncoder->MFCreateSinkWriterFromURL", [&] {
+    return platform_call("vlx_OpenEncoder.MFCreateSinkWriterFromURL", [&] {
         return create_sink_writer(file_name, attributes.get(), encoder.sink_writer.put());
     });
 }
@@ -157,7 +157,7 @@ int32_t open_encoder(Encoder& encoder, const wchar_t* file_name, int32_t codec, 
                               packed(static_cast<uint32_t>(timing->rate_numerator), kRateDenominator)};
     int32_t failed = declare_output(encoder, format, *choice, bit_rate);
     if (!failed) failed = declare_input(encoder, format);
-    if (!failed && FAILED(platform_call("vlx_OpenEncoder->SinkWriter->BeginWriting",
+    if (!failed && FAILED(platform_call("vlx_OpenEncoder.SinkWriter.BeginWriting",
                                         [&] { return encoder.sink_writer->BeginWriting(); })))
         failed = -23;
     // A failed open leaves the encoder closed, its media types already released.
@@ -167,7 +167,7 @@ int32_t open_encoder(Encoder& encoder, const wchar_t* file_name, int32_t codec, 
 
 void close_encoder(Encoder& encoder) {
     if (!encoder.is_open()) return;
-    platform_call("vlx_CloseEncoder->SinkWriter->Finalize", [&] { return encoder.sink_writer->Finalize(); });
+    platform_call("vlx_CloseEncoder.SinkWriter.Finalize", [&] { return encoder.sink_writer->Finalize(); });
     encoder.sink_writer.reset();
 }
 

@@ -28,7 +28,7 @@ int32_t visit_category_names(const CLSID& category, const CategoryCalls& calls,
     while (monikers->Next(1, moniker.put(), nullptr) == S_OK) {
         if (!moniker) continue;
         ComPtr<IPropertyBag> bag;
-        platform_call("Moniker->BindToStorage(PropertyBag)", [&] {
+        platform_call("Moniker.BindToStorage(PropertyBag)", [&] {
             return moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void());
         });
         // VT_EMPTY until Read fills it: a Read that fails leaves the VARIANT

@@ -4,6 +4,7 @@
 #include "enum/category_names.h"
 #include "enum/name_list.h"
 #include "library/library_state.h"
+#include "library/list_budget.h"
 
 namespace vlx {
 
@@ -30,29 +31,40 @@ constexpr CategoryCalls kCodecListSize{
     "vlx_GetCodecListSize->CoCreateInstance", "vlx_GetCodecListSize->CreateDevEnum->CreateClassEnumerator",
     "vlx_GetCodecListSize->EnumMoniker->Reset", "vlx_GetCodecListSize->PropertyBag->Read", -2, -3};
 
-int32_t write_list(char* text, const CLSID& category, const CategoryCalls& calls) {
+int32_t write_list(char* text, const CLSID& category, const CategoryCalls& calls, ListKey key) {
     // A null buffer cannot receive a list; refused like an uninitialised library.
     if (!library_initialised() || !text) return -1;
-    NameListWriter writer(text);
+    NameListWriter writer(text, size_answer(key));
     const int32_t failed = visit_category_names(category, calls, [&](const wchar_t* name) { writer.add(name); });
     return failed ? failed : writer.count();
 }
 
-int32_t measure_list(const CLSID& category, const CategoryCalls& calls) {
+int32_t measure_list(const CLSID& category, const CategoryCalls& calls, ListKey key) {
     if (!library_initialised()) return -1;
     NameListSizer sizer;
     const int32_t failed = visit_category_names(category, calls, [&](const wchar_t* name) { sizer.add(name); });
-    return failed ? failed : sizer.size();
+    const int32_t answer = failed ? failed : sizer.size();
+    remember_size_answer(key, answer);
+    return answer;
 }
+
+ListKey device_list(int32_t kind) { return {kind == 0 ? SizedList::video_devices : SizedList::audio_devices}; }
+ListKey codec_list(int32_t kind) { return {kind == 0 ? SizedList::video_codecs : SizedList::audio_codecs}; }
 
 }  // namespace
 
-int32_t list_devices(char* text, int32_t kind) { return write_list(text, device_category(kind), kDeviceList); }
+int32_t list_devices(char* text, int32_t kind) {
+    return write_list(text, device_category(kind), kDeviceList, device_list(kind));
+}
 
-int32_t device_list_size(int32_t kind) { return measure_list(device_category(kind), kDeviceListSize); }
+int32_t device_list_size(int32_t kind) {
+    return measure_list(device_category(kind), kDeviceListSize, device_list(kind));
+}
 
-int32_t list_codecs(char* text, int32_t kind) { return write_list(text, codec_category(kind), kCodecList); }
+int32_t list_codecs(char* text, int32_t kind) {
+    return write_list(text, codec_category(kind), kCodecList, codec_list(kind));
+}
 
-int32_t codec_list_size(int32_t kind) { return measure_list(codec_category(kind), kCodecListSize); }
+int32_t codec_list_size(int32_t kind) { return measure_list(codec_category(kind), kCodecListSize, codec_list(kind)); }
 
 }  // namespace vlx

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <cstring>
 
 namespace vlx {
@@ -18,17 +19,41 @@ int32_t utf8_length(const wchar_t* name, int32_t units) {
     return length > 0 ? length : 0;
 }
 
-NameListWriter::NameListWriter(char* text) : end_(text + std::strlen(text)) {}
-
-void NameListWriter::add(const wchar_t* name) {
-    const int32_t length = utf8_length(name);
-    if (length > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, name, -1, end_, length + 1, nullptr, nullptr);
-        end_ += length;
+std::string utf8_of(const wchar_t* name) {
+    std::string text(static_cast<size_t>(utf8_length(name)), '\0');
+    if (!text.empty()) {
+        WideCharToMultiByte(CP_UTF8, 0, name, -1, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
     }
+    return text;
+}
+
+ListText::ListText(char* text, std::optional<int32_t> budget) : end_(text + std::strlen(text)) {
+    if (budget) left_ = *budget;
+}
+
+bool ListText::fits(size_t line_length) const {
+    if (ended_) return false;
+    // The line, its CR LF and the terminator that follows it.
+    return !left_ || static_cast<int64_t>(line_length) + 3 <= *left_;
+}
+
+bool ListText::add(std::string_view line) {
+    if (!fits(line.size())) {
+        ended_ = true;
+        return false;
+    }
+    std::memcpy(end_, line.data(), line.size());
+    end_ += line.size();
     std::memcpy(end_, "\r\n", 3);
     end_ += 2;
+    if (left_) *left_ -= static_cast<int64_t>(line.size()) + 2;
     ++count_;
+    return true;
+}
+
+int32_t ListSize::bytes() const {
+    const int64_t total = bytes_ + 1;
+    return total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
 }
 
 }  // namespace vlx

@@ -14,7 +14,7 @@ static_assert(kPixelOffset == 54);
 
 // A failed or short write both fail: the file would hold less than bfSize says.
 HRESULT write_all(HANDLE file, const void* bytes, DWORD count) {
-    return platform_call("vlx_SaveBMP->WriteFile", [&] {
+    return platform_call("vlx_SaveBMP.WriteFile", [&] {
         DWORD written = 0;
         if (!WriteFile(file, bytes, count, &written, nullptr)) return HRESULT_FROM_WIN32(GetLastError());
         return written == count ? S_OK : HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL);

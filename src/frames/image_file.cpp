@@ -45,7 +45,7 @@ struct Pipeline {
 };
 
 template <class Call>
-bool step_failed(const char* step, Call&& call) {
+bool step_failed(StepName step, Call&& call) {
     return FAILED(platform_call(step, std::forward<Call>(call)));
 }
 
@@ -56,15 +56,15 @@ int32_t fill_bitmap(IWICBitmap* bitmap, const Picture& picture, UINT rows) {
     const UINT width = static_cast<UINT>(picture.width);
     ComPtr<IWICBitmapLock> lock;
     const WICRect whole{0, 0, picture.width, static_cast<INT>(rows)};
-    if (step_failed("vlx_SaveImage->Bitmap->Lock",
+    if (step_failed("vlx_SaveImage.Bitmap.Lock",
                     [&] { return bitmap->Lock(&whole, WICBitmapLockWrite, lock.put()); }))
         return -22;
     UINT capacity = 0;
     BYTE* target = nullptr;
     UINT lock_stride = 0;
-    if (step_failed("vlx_SaveImage->BitmapLock->GetDataPointer",
+    if (step_failed("vlx_SaveImage.BitmapLock.GetDataPointer",
                     [&] { return lock->GetDataPointer(&capacity, &target); }) ||
-        step_failed("vlx_SaveImage->BitmapLock->GetStride", [&] { return lock->GetStride(&lock_stride); }))
+        step_failed("vlx_SaveImage.BitmapLock.GetStride", [&] { return lock->GetStride(&lock_stride); }))
         return -23;
 
     const int64_t frame_stride = dib_row_bytes(width, 24);
@@ -84,27 +84,27 @@ int32_t fill_bitmap(IWICBitmap* bitmap, const Picture& picture, UINT rows) {
 
 int32_t encode(const Picture& picture, const Request& request, bool& file_created) {
     Pipeline p;
-    if (step_failed("vlx_SaveImage->CoCreateInstance(WICImagingFactory)", [&] {
+    if (step_failed("vlx_SaveImage.CoCreateInstance(WICImagingFactory)", [&] {
             return CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_ALL, IID_IWICImagingFactory,
                                     p.factory.put_void());
         }))
         return -10;
     const ImageFormat* format = image_format(request.format);
     if (!format) return -11;
-    if (step_failed("vlx_SaveImage->ImagingFactory->CreateEncoder",
+    if (step_failed("vlx_SaveImage.ImagingFactory.CreateEncoder",
                [&] { return create_image_encoder(p.factory.get(), *format->container, p.encoder.put()); }))
         return -12;
-    if (step_failed("vlx_SaveImage->ImagingFactory->CreateStream",
+    if (step_failed("vlx_SaveImage.ImagingFactory.CreateStream",
                     [&] { return p.factory->CreateStream(p.stream.put()); }))
         return -13;
-    if (step_failed("vlx_SaveImage->Stream->InitializeFromFilename",
+    if (step_failed("vlx_SaveImage.Stream.InitializeFromFilename",
                [&] { return p.stream->InitializeFromFilename(request.file_name, GENERIC_WRITE); }))
         return -14;
     file_created = true;
-    if (step_failed("vlx_SaveImage->Encoder->Initialize",
+    if (step_failed("vlx_SaveImage.Encoder.Initialize",
                [&] { return p.encoder->Initialize(p.stream.get(), WICBitmapEncoderNoCache); }))
         return -15;
-    if (step_failed("vlx_SaveImage->Encoder->CreateNewFrame",
+    if (step_failed("vlx_SaveImage.Encoder.CreateNewFrame",
                [&] { return p.encoder->CreateNewFrame(p.frame.put(), p.options.put()); }))
         return -16;
 
@@ -112,12 +112,12 @@ int32_t encode(const Picture& picture, const Request& request, bool& file_create
     if (const wchar_t* name = encoder_option(*format, request.quality, *value.get())) {
         PROPBAG2 option{};
         option.pstrName = const_cast<LPOLESTR>(name);
-        if (step_failed("vlx_SaveImage->PropertyBag->Write", [&] {
+        if (step_failed("vlx_SaveImage.PropertyBag.Write", [&] {
                 return p.options ? p.options->Write(1, &option, value.get()) : E_POINTER;
             }))
             return -17;
     }
-    if (step_failed("vlx_SaveImage->FrameEncode->Initialize", [&] { return p.frame->Initialize(p.options.get()); }))
+    if (step_failed("vlx_SaveImage.FrameEncode.Initialize", [&] { return p.frame->Initialize(p.options.get()); }))
         return -18;
 
     // A top-down frame (negative biHeight) is already upright.
@@ -125,52 +125,52 @@ int32_t encode(const Picture& picture, const Request& request, bool& file_create
     const auto rows = static_cast<UINT>(top_down ? -int64_t{picture.height} : int64_t{picture.height});
     const UINT out_width = static_cast<UINT>(request.width > 0 ? request.width : picture.width);
     const UINT out_height = request.height > 0 ? static_cast<UINT>(request.height) : rows;
-    if (step_failed("vlx_SaveImage->FrameEncode->SetSize", [&] { return p.frame->SetSize(out_width, out_height); }))
+    if (step_failed("vlx_SaveImage.FrameEncode.SetSize", [&] { return p.frame->SetSize(out_width, out_height); }))
         return -19;
     // The encoder may answer with the nearest format it supports; the
     // converter produces that one.
     WICPixelFormatGUID pixel_format = *format->pixel_format;
-    if (step_failed("vlx_SaveImage->FrameEncode->SetPixelFormat",
+    if (step_failed("vlx_SaveImage.FrameEncode.SetPixelFormat",
                     [&] { return p.frame->SetPixelFormat(&pixel_format); }))
         return -20;
 
-    if (step_failed("vlx_SaveImage->ImagingFactory->CreateBitmap", [&] {
+    if (step_failed("vlx_SaveImage.ImagingFactory.CreateBitmap", [&] {
             return p.factory->CreateBitmap(static_cast<UINT>(picture.width), rows, GUID_WICPixelFormat24bppBGR,
                                            WICBitmapCacheOnLoad, p.bitmap.put());
         }))
         return -21;
     if (const int32_t code = fill_bitmap(p.bitmap.get(), picture, rows)) return code;
 
-    if (step_failed("vlx_SaveImage->ImagingFactory->CreateFormatConverter",
+    if (step_failed("vlx_SaveImage.ImagingFactory.CreateFormatConverter",
                [&] { return p.factory->CreateFormatConverter(p.converter.put()); }))
         return -25;
-    if (step_failed("vlx_SaveImage->ImagingFactory->CreateBitmapFlipRotator",
+    if (step_failed("vlx_SaveImage.ImagingFactory.CreateBitmapFlipRotator",
                [&] { return p.factory->CreateBitmapFlipRotator(p.flip.put()); }))
         return -26;
-    if (step_failed("vlx_SaveImage->FlipRotator->Initialize", [&] {
+    if (step_failed("vlx_SaveImage.FlipRotator.Initialize", [&] {
             return p.flip->Initialize(p.bitmap.get(),
                                       top_down ? WICBitmapTransformRotate0 : WICBitmapTransformFlipVertical);
         }))
         return -27;
-    if (step_failed("vlx_SaveImage->ImagingFactory->CreateBitmapScaler",
+    if (step_failed("vlx_SaveImage.ImagingFactory.CreateBitmapScaler",
                [&] { return p.factory->CreateBitmapScaler(p.scaler.put()); }))
         return -28;
-    if (step_failed("vlx_SaveImage->Scaler->Initialize", [&] {
+    if (step_failed("vlx_SaveImage.Scaler.Initialize", [&] {
             return p.scaler->Initialize(p.flip.get(), out_width, out_height, WICBitmapInterpolationModeCubic);
         }))
         return -29;
     // For GIF this builds the 8-bit palette by median cut, with error
     // diffusion.
-    if (step_failed("vlx_SaveImage->FormatConverter->Initialize", [&] {
+    if (step_failed("vlx_SaveImage.FormatConverter.Initialize", [&] {
             return p.converter->Initialize(p.scaler.get(), pixel_format, WICBitmapDitherTypeErrorDiffusion, nullptr,
                                            0.0, WICBitmapPaletteTypeMedianCut);
         }))
         return -30;
-    if (step_failed("vlx_SaveImage->FrameEncode->WriteSource",
+    if (step_failed("vlx_SaveImage.FrameEncode.WriteSource",
                [&] { return p.frame->WriteSource(p.converter.get(), nullptr); }))
         return -31;
-    if (step_failed("vlx_SaveImage->FrameEncode->Commit", [&] { return p.frame->Commit(); })) return -32;
-    if (step_failed("vlx_SaveImage->Encoder->Commit", [&] { return p.encoder->Commit(); })) return -33;
+    if (step_failed("vlx_SaveImage.FrameEncode.Commit", [&] { return p.frame->Commit(); })) return -32;
+    if (step_failed("vlx_SaveImage.Encoder.Commit", [&] { return p.encoder->Commit(); })) return -33;
     return 0;
 }
 

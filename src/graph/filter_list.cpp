@@ -4,6 +4,7 @@
 #include "common/directshow.h"
 #include "enum/name_list.h"
 #include "library/library_state.h"
+#include "library/list_budget.h"
 #include "library/platform_call.h"
 
 #include <cwchar>
@@ -66,12 +67,14 @@ int32_t visit_filter_names(const char* enum_filters_context, const std::function
     return 0;
 }
 
+ListKey filter_list() { return {SizedList::filters, library().active_slot}; }
+
 }  // namespace
 
 int32_t list_filters(char* text) {
     // A null buffer cannot receive a list; refused like a closed slot.
     if (!text) return -1;
-    NameListWriter writer(text);
+    NameListWriter writer(text, size_answer(filter_list()));
     const int32_t refused = visit_filter_names("vlx_StreamFilterList->GraphBuilder->EnumFilters",
                                                [&](const wchar_t* name) { writer.add(name); });
     return refused ? refused : writer.count();
@@ -81,7 +84,9 @@ int32_t filter_list_size() {
     NameListSizer sizer;
     const int32_t refused = visit_filter_names("vlx_StreamFilterListSize->GraphBuilder->EnumFilters",
                                                [&](const wchar_t* name) { sizer.add(name); });
-    return refused ? refused : sizer.size();
+    const int32_t answer = refused ? refused : sizer.size();
+    remember_size_answer(filter_list(), answer);
+    return answer;
 }
 
 }  // namespace vlx

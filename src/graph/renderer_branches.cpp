@@ -109,7 +109,7 @@ int32_t add_compressor(Slot& slot, const wchar_t* wanted) {
     while (monikers->Next(1, moniker.put(), nullptr) == S_OK) {
         if (!moniker) continue;
         ComPtr<IPropertyBag> bag;
-        platform_call("vlx_Open->Moniker->BindToStorage(AVI)", [&] {
+        platform_call("vlx_Open.Moniker.BindToStorage(AVI)", [&] {
             return moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void());
         });
         if (!bag) continue;  // no bag, no name: not a match
@@ -118,14 +118,14 @@ int32_t add_compressor(Slot& slot, const wchar_t* wanted) {
         // A resource number in place of the name matches no friendly name.
         if (!name.bstr() || is_resource_number(wanted) || std::wcscmp(name.bstr(), wanted) != 0) continue;
 
-        platform_call("vlx_Open->Moniker->BindToObject(AVI compressor)", [&] {
+        platform_call("vlx_Open.Moniker.BindToObject(AVI compressor)", [&] {
             return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, slot.avi_compressor.put_void());
         });
         // The dialogs must configure the very compressor that goes into the
         // graph: a second BindToObject would create a second instance that
         // never writes a frame.
         if (slot.avi_compressor) {
-            platform_call("vlx_Open->AviCompressor->QueryInterface(AMVfwCompressDialogs)", [&] {
+            platform_call("vlx_Open.AviCompressor.QueryInterface(AMVfwCompressDialogs)", [&] {
                 return slot.avi_compressor->QueryInterface(IID_IAMVfwCompressDialogs, slot.compress_dialogs.put_void());
             });
         }

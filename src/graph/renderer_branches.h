@@ -7,15 +7,6 @@
 
 namespace vlx {
 
-enum RenderMode : int32_t {
-    kVideoRenderer = 0,
-    kVmr7 = 1,
-    kVmr9 = 2,
-    kNullRenderer = 6,
-    kAviWithNullRenderer = 300,
-    kAviWithPreview = 301,
-};
-
 // Builds the branch for `render_mode` into `slot`; 0, or the failing step's
 // code. Modes without a branch build nothing and return 0.
 int32_t build_render_branch(Slot& slot, int32_t render_mode, intptr_t mode_param1, intptr_t mode_param2);

@@ -4,19 +4,12 @@
 
 #include "common/com_ptr.h"
 #include "common/directshow.h"
+#include "library/slot_vocabulary.h"
 
 #include <array>
 #include <cstdint>
 
 namespace vlx {
-
-inline constexpr int kSlotCount = 32;
-
-enum SlotState : int32_t {
-    kSlotClosed = 0,
-    kSlotOpen = 2,     // graph built, not running
-    kSlotRunning = 3,  // the graph has been told to run
-};
 
 // One capture graph. Fields keep their declaration order; release_slot()
 // releases the interface fields in its own fixed order.

@@ -1,11 +1,13 @@
 // Starting and ending the library, slot selection, version.
 #pragma once
 
+#include "vidlox.h"
+
 #include <cstdint>
 
 namespace vlx {
 
-inline constexpr int32_t kVersion = 213;
+inline constexpr int32_t kVersion = VLX_VERSION;
 
 int32_t init_library();
 int32_t exit_library();

@@ -26,21 +26,21 @@ TEST_F(InProcessCapture, PropertyFrameFailuresShowNoFrame) {
     const FrameFault faults[] = {
         {"vlx_FilterProp->GraphBuilder->FindFilterByName(VideoRenderer)", VFW_E_NOT_FOUND, false, -2},
         {"vlx_FilterProp->VideoRenderer->QueryInterface(SpecifyPropertyPages)", E_NOINTERFACE, false, -2},
-        {"vlx_FilterProp->SpecifyPropertyPages->GetPages", E_OUTOFMEMORY, false, -2},
+        {"vlx_FilterProp.SpecifyPropertyPages.GetPages", E_OUTOFMEMORY, false, -2},
         {"vlx_DevPinProp->DeviceFilter->EnumPins", E_FAIL, true, -2},
         {"vlx_DevPinProp->DeviceFilter->EnumPins", S_FALSE, true, -2},
-        {"vlx_DevPinProp->EnumPins->Reset", VFW_E_ENUM_OUT_OF_SYNC, true, -3},
-        {"vlx_DevPinProp->EnumPins->Next", S_FALSE, true, -4},
+        {"vlx_DevPinProp.EnumPins.Reset", VFW_E_ENUM_OUT_OF_SYNC, true, -3},
+        {"vlx_DevPinProp.EnumPins.Next", S_FALSE, true, -4},
         {"vlx_DevPinProp->SourceOut->QueryInterface(SpecifyPropertyPages)", E_NOINTERFACE, true, -5},
-        {"vlx_DevPinProp->SpecifyPropertyPages->GetPages", E_FAIL, true, -5},
+        {"vlx_DevPinProp.SpecifyPropertyPages.GetPages", E_FAIL, true, -5},
     };
     for (const FrameFault& f : faults) {
         vlx::fault::clear_all();
         vlx::fault::arm(f.key, f.status, 0, 1);
         EXPECT_EQ(f.pin ? vlx_DevPinProp(nullptr) : vlx_FilterProp(nullptr, L"Device Filter"), f.expected) << f.key;
         EXPECT_EQ(vlx::fault::attempts(f.key), 1) << f.key;
-        EXPECT_EQ(vlx::fault::attempts("vlx_FilterProp->OleCreatePropertyFrame") +
-                      vlx::fault::attempts("vlx_DevPinProp->OleCreatePropertyFrame"),
+        EXPECT_EQ(vlx::fault::attempts("vlx_FilterProp.OleCreatePropertyFrame") +
+                      vlx::fault::attempts("vlx_DevPinProp.OleCreatePropertyFrame"),
                   0)
             << f.key;
     }

@@ -148,7 +148,7 @@ TEST_F(Encoding, WriterThatCannotBeCreated) {
 }
 
 TEST_F(Encoding, HardwareAttributesMissingStillCreatesAWriter) {
-    vlx::fault::arm("vlx_OpenEncoder->MFCreateAttributes", E_OUTOFMEMORY, 0, 1);
+    vlx::fault::arm("vlx_OpenEncoder.MFCreateAttributes", E_OUTOFMEMORY, 0, 1);
     EXPECT_EQ(open(), 0);
     EXPECT_FALSE(writers.last().had_attributes);
 }
@@ -160,25 +160,25 @@ struct OpenStep {
 
 TEST_F(Encoding, EachFailingOpenStepLeavesTheEncoderClosed) {
     const OpenStep steps[] = {
-        {"vlx_OpenEncoder->MFCreateMediaType(output)", -5},
-        {"vlx_OpenEncoder->Output->SetUINT64(MF_MT_FRAME_SIZE)", -6},
-        {"vlx_OpenEncoder->Output->SetUINT64(MF_MT_FRAME_RATE)", -7},
-        {"vlx_OpenEncoder->Output->SetUINT64(MF_MT_PIXEL_ASPECT_RATIO)", -8},
-        {"vlx_OpenEncoder->Output->SetGUID(MF_MT_MAJOR_TYPE)", -9},
-        {"vlx_OpenEncoder->Output->SetGUID(MF_MT_SUBTYPE)", -10},
-        {"vlx_OpenEncoder->Output->SetUINT32(MF_MT_AVG_BITRATE)", -11},
-        {"vlx_OpenEncoder->Output->SetUINT32(MF_MT_INTERLACE_MODE)", -12},
-        {"vlx_OpenEncoder->Output->SetCodecAttribute", -13},
-        {"vlx_OpenEncoder->SinkWriter->AddStream", -14},
-        {"vlx_OpenEncoder->MFCreateMediaType(input)", -15},
-        {"vlx_OpenEncoder->Input->SetUINT64(MF_MT_FRAME_SIZE)", -16},
-        {"vlx_OpenEncoder->Input->SetUINT64(MF_MT_FRAME_RATE)", -17},
-        {"vlx_OpenEncoder->Input->SetUINT64(MF_MT_PIXEL_ASPECT_RATIO)", -18},
-        {"vlx_OpenEncoder->Input->SetGUID(MF_MT_MAJOR_TYPE)", -19},
-        {"vlx_OpenEncoder->Input->SetGUID(MF_MT_SUBTYPE)", -20},
-        {"vlx_OpenEncoder->Input->SetUINT32(MF_MT_INTERLACE_MODE)", -21},
-        {"vlx_OpenEncoder->SinkWriter->SetInputMediaType", -22},
-        {"vlx_OpenEncoder->SinkWriter->BeginWriting", -23},
+        {"vlx_OpenEncoder.MFCreateMediaType(output)", -5},
+        {"vlx_OpenEncoder.Output.SetUINT64(MF_MT_FRAME_SIZE)", -6},
+        {"vlx_OpenEncoder.Output.SetUINT64(MF_MT_FRAME_RATE)", -7},
+        {"vlx_OpenEncoder.Output.SetUINT64(MF_MT_PIXEL_ASPECT_RATIO)", -8},
+        {"vlx_OpenEncoder.Output.SetGUID(MF_MT_MAJOR_TYPE)", -9},
+        {"vlx_OpenEncoder.Output.SetGUID(MF_MT_SUBTYPE)", -10},
+        {"vlx_OpenEncoder.Output.SetUINT32(MF_MT_AVG_BITRATE)", -11},
+        {"vlx_OpenEncoder.Output.SetUINT32(MF_MT_INTERLACE_MODE)", -12},
+        {"vlx_OpenEncoder.Output.SetCodecAttribute", -13},
+        {"vlx_OpenEncoder.SinkWriter.AddStream", -14},
+        {"vlx_OpenEncoder.MFCreateMediaType(input)", -15},
+        {"vlx_OpenEncoder.Input.SetUINT64(MF_MT_FRAME_SIZE)", -16},
+        {"vlx_OpenEncoder.Input.SetUINT64(MF_MT_FRAME_RATE)", -17},
+        {"vlx_OpenEncoder.Input.SetUINT64(MF_MT_PIXEL_ASPECT_RATIO)", -18},
+        {"vlx_OpenEncoder.Input.SetGUID(MF_MT_MAJOR_TYPE)", -19},
+        {"vlx_OpenEncoder.Input.SetGUID(MF_MT_SUBTYPE)", -20},
+        {"vlx_OpenEncoder.Input.SetUINT32(MF_MT_INTERLACE_MODE)", -21},
+        {"vlx_OpenEncoder.SinkWriter.SetInputMediaType", -22},
+        {"vlx_OpenEncoder.SinkWriter.BeginWriting", -23},
     };
     for (const OpenStep& step : steps) {
         vlx::fault::arm(step.key, E_FAIL, 0, 1);
@@ -244,12 +244,12 @@ TEST_F(Encoding, FailedWriteKeepsTheEncoderOpenAndTheTime) {
     uint8_t frame[24] = {};
     ASSERT_EQ(vlx_WriteEncoder(id, frame, 0), 0);
     const OpenStep steps[] = {
-        {"vlx_WriteEncoder->MFCreateMemoryBuffer", -3},
-        {"vlx_WriteEncoder->Buffer->Lock", -4},          {"vlx_WriteEncoder->MFCopyImage", -5},
-        {"vlx_WriteEncoder->Buffer->Unlock", -6},        {"vlx_WriteEncoder->Buffer->SetCurrentLength", -7},
-        {"vlx_WriteEncoder->MFCreateSample", -8},        {"vlx_WriteEncoder->Sample->AddBuffer", -9},
-        {"vlx_WriteEncoder->Sample->SetSampleTime", -10}, {"vlx_WriteEncoder->Sample->SetSampleDuration", -11},
-        {"vlx_WriteEncoder->SinkWriter->WriteSample", -12},
+        {"vlx_WriteEncoder.MFCreateMemoryBuffer", -3},
+        {"vlx_WriteEncoder.Buffer.Lock", -4},          {"vlx_WriteEncoder.MFCopyImage", -5},
+        {"vlx_WriteEncoder.Buffer.Unlock", -6},        {"vlx_WriteEncoder.Buffer.SetCurrentLength", -7},
+        {"vlx_WriteEncoder.MFCreateSample", -8},        {"vlx_WriteEncoder.Sample.AddBuffer", -9},
+        {"vlx_WriteEncoder.Sample.SetSampleTime", -10}, {"vlx_WriteEncoder.Sample.SetSampleDuration", -11},
+        {"vlx_WriteEncoder.SinkWriter.WriteSample", -12},
     };
     for (const OpenStep& step : steps) {
         vlx::fault::arm(step.key, E_OUTOFMEMORY, 0, 1);

@@ -173,10 +173,10 @@ TEST_F(StillImages, EveryPipelineStepCode) {
     for (const int32_t format : {7, -1}) {
         put_file(kImage, "old");
         EXPECT_EQ(vlx_SaveImage(kImage, format, 50, 0, 0), -11) << format;
-        EXPECT_EQ(vlx::fault::attempts("vlx_SaveImage->ImagingFactory->CreateEncoder"), 0);
+        EXPECT_EQ(vlx::fault::attempts("vlx_SaveImage.ImagingFactory.CreateEncoder"), 0);
         EXPECT_TRUE(exists(kImage));
     }
-    vlx::fault::arm("vlx_SaveImage->CoCreateInstance(WICImagingFactory)", REGDB_E_CLASSNOTREG, 0, 1);
+    vlx::fault::arm("vlx_SaveImage.CoCreateInstance(WICImagingFactory)", REGDB_E_CLASSNOTREG, 0, 1);
     EXPECT_EQ(vlx_SaveImage(kImage, 7, 50, 0, 0), -10) << "the factory comes first";
     // Without faults the same request writes the file.
     EXPECT_EQ(vlx_SaveImage(kImage, 1, 50, 0, 0), 0);
@@ -286,7 +286,7 @@ TEST_F(StillImages, BmpSnapshotKeepsATopDownFrameAsItIs) {
 TEST_F(StillImages, BmpWriteThatFailsLeavesNoFile) {
     const StillSlot still({64, 48});
     for (int part = 0; part < 3; ++part) {
-        vlx::fault::arm("vlx_SaveBMP->WriteFile", HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL), part, 1);
+        vlx::fault::arm("vlx_SaveBMP.WriteFile", HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL), part, 1);
         EXPECT_EQ(vlx_SaveBMP(kBmp), -10) << part;
         EXPECT_FALSE(exists(kBmp)) << part;
     }

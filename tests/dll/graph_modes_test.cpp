@@ -214,6 +214,7 @@ struct TeardownWatch {
     HWND host = nullptr;
     int messages = 0;
     int visible_outside_host = 0;
+    int outside_host = 0;  // messages after it was taken from the host
 };
 TeardownWatch* g_watch = nullptr;
 
@@ -223,6 +224,7 @@ LRESULT CALLBACK watch_preview(int code, WPARAM wparam, LPARAM lparam) {
         ++g_watch->messages;
         const bool child_of_host = (GetWindowLongW(sent->hwnd, GWL_STYLE) & WS_CHILD) != 0 &&
                                    GetAncestor(sent->hwnd, GA_PARENT) == g_watch->host;
+        if (!child_of_host) ++g_watch->outside_host;
         if (IsWindowVisible(sent->hwnd) && !child_of_host) ++g_watch->visible_outside_host;
     }
     return CallNextHookEx(nullptr, code, wparam, lparam);
@@ -249,6 +251,7 @@ TEST_F(Capture, ClosedGraphsHideThePreviewBeforeLettingGo) {
         g_watch = nullptr;
         EXPECT_GT(watch.messages, 0) << mode;
         EXPECT_EQ(watch.visible_outside_host, 0) << mode;
+        EXPECT_GT(watch.outside_host, 0) << mode << ": given no owner before its graph went";
         EXPECT_FALSE(IsWindow(watch.preview)) << mode;
     }
 }

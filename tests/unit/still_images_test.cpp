@@ -164,7 +164,10 @@ TEST_F(StillImages, EveryPipelineStepCode) {
     };
     for (const Step& s : steps) {
         put_file(kImage, "old");
-        vlx::fault::arm((std::string("vlx_SaveImage->") + s.name).c_str(), WINCODEC_ERR_INTERNALERROR, 0, 1);
+        // Unreported steps are named with dots.
+        std::string key = std::string("vlx_SaveImage.") + s.name;
+        for (size_t at = key.find("->"); at != std::string::npos; at = key.find("->")) key.replace(at, 2, ".");
+        vlx::fault::arm(key.c_str(), WINCODEC_ERR_INTERNALERROR, 0, 1);
         EXPECT_EQ(vlx_SaveImage(kImage, 1, 50, 0, 0), s.code) << s.name;
         EXPECT_EQ(exists(kImage), !s.after_file) << s.name;
     }

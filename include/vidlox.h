@@ -554,8 +554,9 @@ int32_t vlx_DeleteEncoder(int32_t encoder_id);
  *               MPEG2VIDEOINFO, or OTHER
  * The device is bound afresh for the listing and released before the call
  * returns; its capture pin is its first pin whose AMPROPERTY_PIN_CATEGORY
- * is PIN_CATEGORY_CAPTURE. Pins without IKsPropertySet are skipped
- * without a report; every other call is reported under the function's name.
+ * is PIN_CATEGORY_CAPTURE. The enumerators' Next and each pin's
+ * QueryInterface for IKsPropertySet (a pin without it is no capture pin)
+ * are not reported; every other call is, under the function's own name.
  * vlx_GetFormatList returns the number of lines appended and never writes
  * more bytes (terminator included) than the last vlx_GetFormatListSize of
  * the same device index answered: a line that no longer fits ends the list.
@@ -595,13 +596,16 @@ int32_t vlx_SetDevSubtype(const char* subtype);
  *   VLX_FORMAT_CHOICE_NEAREST (2): the capability closest to the request:
  *     first the size, by the ratio larger / smaller of width and of height
  *     (their product; a dimension not requested does not count), then the
- *     frame interval, by the same ratio against the capability's range (0
- *     inside it), then a capability of the requested subtype before others.
+ *     frame interval, by the same ratio to the nearest end of the capability's
+ *     range (no distance inside it), then a capability of the requested
+ *     subtype before others.
  * Ties go to the lower index: the device's own order of preference. With
  * choice 1 or 2 only that capability is offered, with one SetFormat, as
  * GetStreamCaps gave it except for AvgTimePerFrame, which takes the
  * requested rate's frame interval (nearest: moved into the capability's
- * range; no rate requested: the capability's own). Only capabilities the
+ * range; no rate requested: the capability's own); the log holds
+ * FindInterface, GetNumberOfCapabilities, every GetStreamCaps and at most
+ * one SetFormat, under vlx_SetDevCapConfig's names. Only capabilities the
  * library can give the Sample Grabber are chosen: FORMAT_VideoInfo with a
  * whole VIDEOINFOHEADER, a width above 0 and a height other than 0.
  * VIDEOINFOHEADER2 and MPEG-2 capabilities are listed but never chosen: the
@@ -629,7 +633,8 @@ int32_t vlx_SetDevFormatChoice(int32_t choice);
 
 /* The format the capture pin of the active slot's device delivers: the
  * media type of its connection, or, while the pin is not connected, its
- * current format (IAMStreamConfig::GetFormat). `subtype` receives the
+ * current format (IAMStreamConfig::GetFormat); whether it is connected is
+ * asked (IPin::ConnectedTo) without a report. `subtype` receives the
  * SUBTYPE text of vlx_GetFormatList, or "OTHER" for a subtype whose text
  * would not fit in VLX_SUBTYPE_TEXT_SIZE bytes; `width` and `height` the
  * width and the magnitude of the height; `frame_rate` 10^7 /

@@ -536,6 +536,134 @@ int32_t vlx_DeleteEncoder(int32_t encoder_id);
 
 /* ---- Extensions: capture formats ---------------------------------------- */
 
+/* Format choice (vlx_SetDevFormatChoice). */
+#define VLX_FORMAT_CHOICE_ALL 0     /* every usable capability in turn */
+#define VLX_FORMAT_CHOICE_EXACT 1   /* the one that equals the request */
+#define VLX_FORMAT_CHOICE_NEAREST 2 /* the one closest to the request */
+/* Bytes vlx_GetDevFormat may write for the subtype, terminator included. */
+#define VLX_SUBTYPE_TEXT_SIZE 16
+
+/* Every capability of the capture pin of video device `device_index` (its
+ * position in vlx_GetDeviceList, the index vlx_Open takes), whether or not
+ * a slot holds the device, in capability order: one line each, appended to
+ * the NUL-terminated text already in `buffer`, fields separated by one
+ * space (no field holds a space), each line ended by CR LF:
+ *     INDEX SUBTYPE WIDTH HEIGHT MIN_FPS MAX_FPS KIND
+ * for instance "8 MJPG 1280 720 5.00 30.00 VIDEOINFOHEADER".
+ *     INDEX     the capability's index for GetStreamCaps; a capability that
+ *               cannot be read is left out (its index is missing)
+ *     SUBTYPE   a FourCC subtype of printable characters as its four
+ *               characters ("YUY2", "NV12", "MJPG", "H264"; case kept); the
+ *               RGB subtypes by name: RGB1 RGB4 RGB8 RGB555 RGB565 RGB24
+ *               RGB32 ARGB32 ARGB1555 ARGB4444 A2R10G10B10 A2B10G10R10;
+ *               any other subtype as its GUID in braces (38 characters)
+ *     WIDTH HEIGHT  biWidth and the magnitude of biHeight of the format
+ *               block; for KIND OTHER, the InputSize of the capability's
+ *               VIDEO_STREAM_CONFIG_CAPS
+ *     MIN_FPS MAX_FPS  the slowest and the fastest frame rate with "%1.2f":
+ *               10^7 / MaxFrameInterval and 10^7 / MinFrameInterval of the
+ *               VIDEO_STREAM_CONFIG_CAPS; where those state no range (not
+ *               0 < Min <= Max), the format's own rate twice; "0.00 0.00"
+ *               when neither states a rate
+ *     KIND      the format block: VIDEOINFOHEADER, VIDEOINFOHEADER2,
+ *               MPEG2VIDEOINFO, or OTHER
+ * The device is bound afresh for the listing and released before the call
+ * returns; its capture pin is its first pin whose AMPROPERTY_PIN_CATEGORY
+ * is PIN_CATEGORY_CAPTURE. The enumerators' Next and each pin's
+ * QueryInterface for IKsPropertySet (a pin without it is no capture pin)
+ * are not reported; every other call is, under the function's own name.
+ * vlx_GetFormatList returns the number of lines appended and never writes
+ * more bytes (terminator included) than the last vlx_GetFormatListSize of
+ * the same device index answered: a line that no longer fits ends the list.
+ * vlx_GetFormatListSize returns the bytes the list needs in an empty buffer,
+ * terminator included (1: nothing to list).
+ *   -1 not initialised (vlx_GetFormatList also: a NULL buffer, nothing
+ *      enumerated)
+ *   -2 device_index negative   -3 the system device enumerator cannot be
+ *      created   -4 no video capture device is installed
+ *   -5 device_index out of range   -6 the device cannot be bound to a filter
+ *   -7 EnumPins failed   -8 the device has no capture pin
+ *   -9 the capture pin has no IAMStreamConfig
+ *   -10 GetNumberOfCapabilities failed
+ *   -11 the capabilities block size is not 128 (not a video pin) */
+int32_t vlx_GetFormatList(char* buffer, int32_t device_index);
+int32_t vlx_GetFormatListSize(int32_t device_index);
+
+/* Stores the subtype the active slot asks for, beside the width, height and
+ * frame rate of vlx_SetDevWidth/Height/FrameRate: a SUBTYPE as
+ * vlx_GetFormatList writes it (FourCC case-sensitive; names and GUIDs as
+ * listed, a GUID's hex digits in either case). NULL or "" asks for any.
+ * No check of initialisation or slot state; kept across vlx_Close. Only
+ * choices 1 and 2 of vlx_SetDevFormatChoice read it.
+ *   0 stored   -1 the text names no subtype (the request is unchanged) */
+int32_t vlx_SetDevSubtype(const char* subtype);
+
+/* How the active slot's requested format is applied, by vlx_Open (before
+ * the renderer exists) and by vlx_SetDevCapConfig. No check of
+ * initialisation or slot state; kept across vlx_Close.
+ *   VLX_FORMAT_CHOICE_ALL (0, at load): as documented at vlx_SetDevCapConfig;
+ *     the requested subtype is not read, and every call returns and logs
+ *     what it did without this extension.
+ *   VLX_FORMAT_CHOICE_EXACT (1): the one capability whose subtype (when
+ *     one is requested), width and height (each when not 0) equal the
+ *     request and whose frame-interval range holds 10^7 / rate truncated,
+ *     as it is written (when a rate is requested).
+ *   VLX_FORMAT_CHOICE_NEAREST (2): the capability closest to the request:
+ *     first the size, by the ratio larger / smaller of width and of height
+ *     (their product; a dimension not requested does not count), then the
+ *     frame interval, by the same ratio to the nearest end of the capability's
+ *     range (no distance inside it), then a capability of the requested
+ *     subtype before others.
+ * Ties go to the lower index: the device's own order of preference. With
+ * choice 1 or 2 only that capability is offered, with one SetFormat, as
+ * GetStreamCaps gave it except for AvgTimePerFrame, which takes the
+ * requested rate's frame interval (nearest: moved into the capability's
+ * range; no rate requested: the capability's own); the log holds
+ * FindInterface, GetNumberOfCapabilities, every GetStreamCaps and at most
+ * one SetFormat, under vlx_SetDevCapConfig's names. Only capabilities the
+ * library can give the Sample Grabber are chosen: FORMAT_VideoInfo with a
+ * whole VIDEOINFOHEADER, a width above 0 and a height other than 0.
+ * VIDEOINFOHEADER2 and MPEG-2 capabilities are listed but never chosen: the
+ * grabber takes VIDEOINFOHEADER formats only, and so do the decoders the
+ * graph builder puts in front of it (AVI Decompressor). The format step of
+ * vlx_Open runs when a width, height, rate or subtype is requested.
+ * With choice 1 or 2 the format step answers:
+ *   vlx_SetDevCapConfig
+ *     0 the chosen capability is in force   1 the device refused it
+ *     -1 ... -4 as with choice 0
+ *     -5 nothing to choose from: a capabilities block size other than 128,
+ *        no capability, or none the grabber can be given
+ *     -6 choice 1: no capability equals the request; nothing is offered
+ *
+ *   vlx_Open
+ *     1 the device refused the chosen capability (the graph is built)
+ *     -60 choice 1: no capability equals the request (nothing offered)
+ *     -61 nothing to choose from (vlx_SetDevCapConfig's -5)
+ *     -57 another failure of the format step
+ *   A failure releases the slot, as every failed vlx_Open does.
+ *
+ *   vlx_SetDevFormatChoice
+ *     0 stored   -1 `choice` is not 0, 1 or 2 (the choice is unchanged) */
+int32_t vlx_SetDevFormatChoice(int32_t choice);
+
+/* The format the capture pin of the active slot's device delivers: the
+ * media type of its connection, or, while the pin is not connected, its
+ * current format (IAMStreamConfig::GetFormat); whether it is connected is
+ * asked (IPin::ConnectedTo) without a report. `subtype` receives the
+ * SUBTYPE text of vlx_GetFormatList, or "OTHER" for a subtype whose text
+ * would not fit in VLX_SUBTYPE_TEXT_SIZE bytes; `width` and `height` the
+ * width and the magnitude of the height; `frame_rate` 10^7 /
+ * AvgTimePerFrame (0.0 when the format states no rate). Nothing is written
+ * on a failure.
+ *   0 written   -1 not initialised   -2 a NULL argument
+ *   -3 no graph in the slot   -4 no device
+ *   -5 the capture pin has no IAMStreamConfig (FindInterface)
+ *   -6 that IAMStreamConfig is on no pin (QueryInterface for IPin)
+ *   -7 ConnectionMediaType or GetFormat failed
+ *   -8 the format is not video with a VIDEOINFOHEADER, VIDEOINFOHEADER2 or
+ *      MPEG2VIDEOINFO block */
+int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double* frame_rate);
+
 /* ---- Extensions: frame events ------------------------------------------- */
 
 /* ---- Extensions: device identity and health ----------------------------- */

@@ -37,7 +37,8 @@ EXPECTED_EXPORTS = {
 # Extensions, by their heading in vidlox.h.
 CAMERA_CONTROL_EXPORTS = set()
 # capture formats
-CAPTURE_FORMAT_EXPORTS = set()
+CAPTURE_FORMAT_EXPORTS = {"vlx_GetFormatList", "vlx_GetFormatListSize", "vlx_SetDevSubtype", "vlx_SetDevFormatChoice",
+                          "vlx_GetDevFormat"}
 # frame events
 FRAME_EVENT_EXPORTS = set()
 # device identity and health

@@ -4,7 +4,17 @@
 #include "library/library_state.h"
 #include "library/platform_call.h"
 
+#include <cmath>
+#include <limits>
+
 namespace vlx {
+
+std::optional<REFERENCE_TIME> time_per_frame_for(double rate) {
+    if (!(rate > 0.0)) return std::nullopt;
+    const double time = std::trunc(10000000.0 / rate);
+    if (!(time <= static_cast<double>(std::numeric_limits<int32_t>::max()))) return std::nullopt;
+    return static_cast<REFERENCE_TIME>(static_cast<int32_t>(time));
+}
 
 HRESULT find_stream_config(ICaptureGraphBuilder2* builder, IBaseFilter* device, const char* context,
                            ComPtr<IAMStreamConfig>& config) {

@@ -8,10 +8,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace vlx {
 
 inline constexpr int kCapsBlockSize = sizeof(VIDEO_STREAM_CONFIG_CAPS);  // 128
+
+// The AvgTimePerFrame for a requested rate, truncated toward zero to 32 bits.
+// A rate that is not positive, not a number, or so small that its frame time
+// leaves the 32-bit range asks for no particular rate.
+std::optional<REFERENCE_TIME> time_per_frame_for(double rate);
 
 // FindInterface(PIN_CATEGORY_CAPTURE, IID_IAMStreamConfig) on the device,
 // reported under `context`.

@@ -5,6 +5,7 @@
 #include "graph/cap_config.h"
 #include "graph/release_slot.h"
 #include "graph/renderer_branches.h"
+#include "formats/chosen_format.h"
 
 namespace vlx {
 
@@ -97,7 +98,7 @@ int32_t build_graph(Slot& slot, int32_t device_index, int32_t render_mode, intpt
     int32_t success = 0;
     if (format_requested()) {
         success = apply_requested_format();
-        if (success < 0) return -57;
+        if (success < 0) return open_code_for_format_failure(success);
     }
 
     slot.render_mode = render_mode;

@@ -17,6 +17,10 @@ struct Slot {
     int32_t requested_width = 0;
     int32_t requested_height = 0;
     double requested_frame_rate = 0.0;
+    // vlx_SetDevSubtype (GUID_NULL: any) and vlx_SetDevFormatChoice; kept
+    // across vlx_Close like the three above.
+    GUID requested_subtype{};
+    int32_t format_choice = 0;
     int32_t render_mode = 0;
     int32_t slot_state = kSlotClosed;
     ComPtr<IAMVfwCompressDialogs> compress_dialogs;

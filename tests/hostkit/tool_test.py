@@ -215,5 +215,33 @@ class Encode(unittest.TestCase):
             self.assertEqual(os.listdir(folder), [])
 
 
+class Formats(unittest.TestCase):
+    WEBCAM = "vidlox Test Camera (webcam)"
+
+    def test_every_format_of_the_webcam(self):
+        code, out, _ = vidlox("formats", self.WEBCAM)
+        self.assertEqual(code, 0)
+        self.assertTrue(out.startswith(self.WEBCAM + ": 10 formats\n"), out)
+        self.assertRegex(out, r"(?m)^ +8  MJPG +1280 x 720 +5\.00 - 30\.00 +fps  VIDEOINFOHEADER$")
+
+    def test_format_option_exact_nearest_refused(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, out, err = vidlox("snap", self.WEBCAM, "f.png", "--format", "MJPG:1280x720@30", cwd=folder)
+            self.assertEqual(code, 0, err)
+            self.assertIn("format in force: MJPG 1280x720 at 30.00 fps\n", out)
+            with Image.open(os.path.join(folder, "f.png")) as picture:
+                self.assertEqual(picture.size, (1280, 720))
+        code, out, _ = vidlox("caps", self.WEBCAM, "--format", "1000x700@25", "--nearest")
+        self.assertIn("format in force: MJPG 1280x720 at 25.00 fps\n", out)
+        code, _, err = vidlox("caps", self.WEBCAM, "--format", "1024x768@30")
+        self.assertEqual(code, 1)
+        self.assertIn("no format that equals --format 1024x768@30", err)
+        for args, message in ((["--nearest"], "--nearest goes with --format"),
+                              (["--format", "MJPG:12x"], "--format takes SUBTYPE:WIDTHxHEIGHT@FPS"),
+                              (["--format", "MJPEG:640x480"], '"MJPEG" names no subtype')):
+            code, _, err = vidlox("caps", "0", *args)
+            self.assertEqual((code, message in err), (2, True), err)
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1], verbosity=2)

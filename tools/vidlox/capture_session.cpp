@@ -59,6 +59,7 @@ int CaptureSession::open(const std::string& device, int32_t render_mode, intptr_
     vlx_SetActiveSel(0);
     if (int failed = resolve(device)) return failed;
     const int32_t opened = vlx_Open(index, render_mode, 0, param1, param2);
+    open_code = opened;
     if (opened < 0) return library_failure("vlx_Open", opened);
     opened_ = true;
     flush_log();

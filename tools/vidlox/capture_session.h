@@ -34,6 +34,7 @@ public:
     int close();
 
     int32_t index = -1;
+    int32_t open_code = 0;  // what vlx_Open answered
     std::string name;  // empty for an index past the list: vlx_Open then says what is wrong
 
 private:

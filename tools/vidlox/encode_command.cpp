@@ -2,6 +2,7 @@
 // vlx_GetImageMem go unchanged into vlx_WriteEncoder, paced by the clock.
 #include "capture_session.h"
 #include "commands.h"
+#include "format_option.h"
 #include "progress.h"
 #include "report.h"
 #include "text.h"
@@ -60,8 +61,9 @@ int encode_command(const CommandLine& line) {
         return exit_usage;
     const std::wstring file = utf16(line.positional[1]);
 
+    if (int wrong = request_format_option(line)) return wrong;
     CaptureSession session;
-    if (int failed = session.open(line.positional[0], render_null_renderer)) return failed;
+    if (int failed = open_with_format(session, line, render_null_renderer)) return failed;
     if (int failed = session.run()) return failed;
     std::vector<uint8_t> pixels;
     BITMAPINFO header{};

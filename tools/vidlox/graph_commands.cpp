@@ -2,6 +2,7 @@
 // which filters its graph holds, read from a slot that is open but not run.
 #include "capture_session.h"
 #include "commands.h"
+#include "format_option.h"
 #include "report.h"
 #include "text.h"
 
@@ -38,8 +39,9 @@ bool is_number(const std::string& text) {
 }  // namespace
 
 int caps_command(const CommandLine& line) {
+    if (int wrong = request_format_option(line)) return wrong;
     CaptureSession session;
-    if (int failed = session.open(line.positional[0], render_null_renderer)) return failed;
+    if (int failed = open_with_format(session, line, render_null_renderer)) return failed;
     std::vector<std::string> lists[3];  // rates, widths, heights
     if (int failed = read_capability_lists(lists)) return failed;
     if (lists[0].size() != lists[1].size() || lists[0].size() != lists[2].size())

@@ -27,21 +27,24 @@ struct Command {
 const Command commands[] = {
     {"devices", 0, 0, "", devices_command, "video and audio capture devices (DEVICE: video index)"},
     {"codecs", 0, 0, "", codecs_command, "video and audio compressors"},
-    {"caps DEVICE", 1, 1, "", caps_command, "the device's capabilities, one line each"},
+    {"caps DEVICE", 1, 1, "--format --nearest", caps_command, "the device's capabilities, one line each"},
+    {"formats DEVICE", 1, 1, "", formats_command,
+     "every format the device's capture pin lists (subtype,\n"
+     "size, frame rates, format block), without opening it"},
     {"filters DEVICE [MODE]", 1, 2, "", filters_command,
      "the filters of the device's graph in render mode MODE\n"
      "(default 6 Null Renderer; 0 Video Renderer; 1 VMR7 and\n"
      "2 VMR9, windowed with one stream)"},
-    {"snap DEVICE FILE [--size WxH] [--quality Q] [--raw]", 2, 2, "--size --quality --raw", snap_command,
+    {"snap DEVICE FILE [--size WxH] [--quality Q] [--raw]", 2, 2, "--size --quality --raw --format --nearest", snap_command,
      "saves the newest frame through vlx_SaveImage in the\n"
      "format of FILE's extension (.bmp .jpg .png .gif .tif\n"
      ".jxr .heic), resized to W x H (0: the frame's own), at\n"
      "quality Q (0-100); --raw: the frame's own bytes as a\n"
      ".bmp through vlx_SaveBMP"},
-    {"record DEVICE FILE.avi [--compressor NAME] [--seconds S]", 2, 2, "--compressor --seconds", record_command,
+    {"record DEVICE FILE.avi [--compressor NAME] [--seconds S]", 2, 2, "--compressor --seconds --format --nearest", record_command,
      "records into an AVI file (render mode 300) through the\n"
      "compressor NAME (see codecs; default: uncompressed); 5 s"},
-    {"encode DEVICE FILE.mp4 [--codec N] [--seconds S] [--fps F]", 2, 2, "--codec --seconds --fps", encode_command,
+    {"encode DEVICE FILE.mp4 [--codec N] [--seconds S] [--fps F]", 2, 2, "--codec --seconds --fps --format --nearest", encode_command,
      "grabs frames (vlx_GetImageMem) into the encoder\n"
      "(vlx_WriteEncoder): codec numbers as in vidlox.h,\n"
      "default 2 (H.264 main); 5 s at 30 fps"},
@@ -74,6 +77,10 @@ void print_usage(FILE* out) {
                "DEVICE is an index from \"vidlox devices\" or a device's exact name.\n"
                "Long work shows elapsed seconds, frames and, with the test camera (whose\n"
                "frames are numbered), the camera's frames that did not reach the file.\n"
+               "caps, snap, record and encode also take --format SUBTYPE:WxH@FPS (any part may\n"
+               "be left out: MJPG:1280x720@30, 1280x720@30, MJPG): the device opens in the\n"
+               "format of \"vidlox formats\" that equals it, or with --nearest in the one\n"
+               "closest to it, and the format in force is printed.\n"
                "  --log      the library's log (every reported platform call) on stderr\n"
                "  --help     this text\n"
                "  --version  the versions of the tool and of vidlox64.dll\n"

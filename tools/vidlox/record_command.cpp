@@ -4,6 +4,7 @@
 #include "avi_frames.h"
 #include "capture_session.h"
 #include "commands.h"
+#include "format_option.h"
 #include "progress.h"
 #include "report.h"
 #include "text.h"
@@ -26,12 +27,13 @@ int record_command(const CommandLine& line) {
     const auto named = line.values.find("--compressor");
     const std::wstring compressor = named == line.values.end() ? std::wstring() : utf16(named->second);
 
+    if (int wrong = request_format_option(line)) return wrong;
     CaptureSession session;
     // vlx_Open takes both names as UTF-16 addresses; no compressor name
     // records uncompressed.
     const intptr_t compressor_name = named == line.values.end() ? 0 : reinterpret_cast<intptr_t>(compressor.c_str());
-    if (int failed = session.open(line.positional[0], render_avi_file, reinterpret_cast<intptr_t>(file.c_str()),
-                                  compressor_name))
+    if (int failed = open_with_format(session, line, render_avi_file, reinterpret_cast<intptr_t>(file.c_str()),
+                                      compressor_name))
         return failed;
     if (int failed = session.run()) return failed;
 

@@ -3,6 +3,7 @@
 // or with --raw as the frame's own bytes through vlx_SaveBMP.
 #include "capture_session.h"
 #include "commands.h"
+#include "format_option.h"
 #include "report.h"
 #include "text.h"
 
@@ -69,8 +70,9 @@ int snap_command(const CommandLine& line) {
                             "page; leave out --raw to save it through vlx_SaveImage",
                             file.c_str());
 
+    if (int wrong = request_format_option(line)) return wrong;
     CaptureSession session;
-    if (int failed = session.open(line.positional[0], render_null_renderer)) return failed;
+    if (int failed = open_with_format(session, line, render_null_renderer)) return failed;
     if (int failed = session.run()) return failed;
     std::vector<uint8_t> pixels;
     BITMAPINFO header{};

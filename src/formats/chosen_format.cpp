@@ -1,0 +1,44 @@
+#include "formats/chosen_format.h"
+
+#include "formats/capability_table.h"
+#include "formats/format_choice.h"
+#include "formats/format_request.h"
+#include "library/platform_call.h"
+
+#include <algorithm>
+
+namespace vlx {
+
+int32_t offer_chosen_capability(IAMStreamConfig* config, const CapabilityCount& caps, const char* stream_caps_call,
+                                const char* set_format_call) {
+    if (caps.block_size != kCapsBlockSize || caps.count <= 0) return kNothingToChoose;
+    CapabilityTable table = read_capability_table(config, caps.count, stream_caps_call);
+    const auto& described = table.descriptions;
+    if (std::none_of(described.begin(), described.end(),
+                     [](const FormatCapability& capability) { return capability.grabber_can_take; }))
+        return kNothingToChoose;
+
+    const Slot& slot = active_slot();
+    const FormatRequest request = format_request_of(slot);
+    const auto chosen = choose_capability(described, request, slot.format_choice);
+    if (!chosen) return kNoExactMatch;
+    AM_MEDIA_TYPE& type = *table.types[*chosen].get();
+    // Only capabilities with a whole VIDEOINFOHEADER are ever chosen.
+    if (const auto interval = interval_to_offer(described[*chosen], request, slot.format_choice))
+        reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->AvgTimePerFrame = *interval;
+    const HRESULT set = reported_call(set_format_call, [&] { return config->SetFormat(&type); });
+    return FAILED(set) ? 1 : 0;
+}
+
+int32_t open_code_for_format_failure(int32_t result) {
+    switch (result) {
+    case kNoExactMatch:
+        return -60;
+    case kNothingToChoose:
+        return -61;
+    default:
+        return -57;
+    }
+}
+
+}  // namespace vlx

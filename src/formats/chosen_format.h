@@ -1,0 +1,25 @@
+// vlx_SetDevCapConfig when the slot asks for one capability: the choice is
+// made on the pin's list and only the chosen capability is offered.
+#pragma once
+
+#include "common/directshow.h"
+#include "graph/capabilities.h"
+
+#include <cstdint>
+
+namespace vlx {
+
+// vlx_SetDevCapConfig's refusals of its own under choice exact or nearest.
+inline constexpr int32_t kNothingToChoose = -5;
+inline constexpr int32_t kNoExactMatch = -6;
+
+// Chooses among the pin's capabilities (`caps` as GetNumberOfCapabilities
+// counted them) and offers the chosen one: 0 in force, 1 refused by the
+// device, or a refusal above (nothing offered).
+int32_t offer_chosen_capability(IAMStreamConfig* config, const CapabilityCount& caps, const char* stream_caps_call,
+                                const char* set_format_call);
+
+// vlx_Open's code for a failed format step that returned `result`.
+int32_t open_code_for_format_failure(int32_t result);
+
+}  // namespace vlx

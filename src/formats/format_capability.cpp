@@ -1,0 +1,94 @@
+#include "formats/format_capability.h"
+
+#include "formats/subtype_text.h"
+
+#include <dvdmedia.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace vlx {
+
+namespace {
+
+template <class Header>
+const Header* whole_block(const AM_MEDIA_TYPE& type) {
+    if (!type.pbFormat || type.cbFormat < sizeof(Header)) return nullptr;
+    return reinterpret_cast<const Header*>(type.pbFormat);
+}
+
+VideoFields fields_of(FormatBlock block, const BITMAPINFOHEADER& bmi, REFERENCE_TIME interval) {
+    return {block, static_cast<int32_t>(bmi.biWidth), static_cast<int32_t>(std::llabs(bmi.biHeight)), interval};
+}
+
+}  // namespace
+
+const char* format_block_name(FormatBlock block) {
+    switch (block) {
+    case FormatBlock::video_info:
+        return "VIDEOINFOHEADER";
+    case FormatBlock::video_info2:
+        return "VIDEOINFOHEADER2";
+    case FormatBlock::mpeg2_video:
+        return "MPEG2VIDEOINFO";
+    case FormatBlock::other:
+        break;
+    }
+    return "OTHER";
+}
+
+std::optional<VideoFields> video_fields(const AM_MEDIA_TYPE& type) {
+    if (!IsEqualGUID(type.majortype, MEDIATYPE_Video)) return std::nullopt;
+    if (IsEqualGUID(type.formattype, FORMAT_VideoInfo)) {
+        if (const auto* vih = whole_block<VIDEOINFOHEADER>(type))
+            return fields_of(FormatBlock::video_info, vih->bmiHeader, vih->AvgTimePerFrame);
+    } else if (IsEqualGUID(type.formattype, FORMAT_VideoInfo2)) {
+        if (const auto* vih2 = whole_block<VIDEOINFOHEADER2>(type))
+            return fields_of(FormatBlock::video_info2, vih2->bmiHeader, vih2->AvgTimePerFrame);
+    } else if (IsEqualGUID(type.formattype, FORMAT_MPEG2Video)) {
+        // An MPEG2VIDEOINFO begins with a whole VIDEOINFOHEADER2.
+        if (const auto* vih2 = whole_block<VIDEOINFOHEADER2>(type))
+            return fields_of(FormatBlock::mpeg2_video, vih2->bmiHeader, vih2->AvgTimePerFrame);
+    }
+    return std::nullopt;
+}
+
+FormatCapability describe_capability(int index, const AM_MEDIA_TYPE& type, const VIDEO_STREAM_CONFIG_CAPS& caps) {
+    FormatCapability capability;
+    capability.index = index;
+    capability.subtype = type.subtype;
+    REFERENCE_TIME own_interval = 0;
+    if (const auto fields = video_fields(type)) {
+        capability.block = fields->block;
+        capability.width = fields->width;
+        capability.height = fields->height;
+        own_interval = fields->interval;
+    } else {
+        capability.width = static_cast<int32_t>(caps.InputSize.cx);
+        capability.height = static_cast<int32_t>(std::labs(caps.InputSize.cy));
+    }
+    if (caps.MinFrameInterval > 0 && caps.MinFrameInterval <= caps.MaxFrameInterval) {
+        capability.fastest = caps.MinFrameInterval;
+        capability.slowest = caps.MaxFrameInterval;
+    } else if (own_interval > 0) {
+        capability.fastest = capability.slowest = own_interval;
+    }
+    capability.grabber_can_take =
+        capability.block == FormatBlock::video_info && capability.width > 0 && capability.height > 0;
+    return capability;
+}
+
+double frame_rate_of(REFERENCE_TIME interval) {
+    return interval > 0 ? 10000000.0 / static_cast<double>(interval) : 0.0;
+}
+
+std::string format_line(const FormatCapability& capability) {
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, " %d %d %1.2f %1.2f ", static_cast<int>(capability.width),
+                  static_cast<int>(capability.height), frame_rate_of(capability.slowest),
+                  frame_rate_of(capability.fastest));
+    return std::to_string(capability.index) + " " + subtype_text(capability.subtype) + numbers +
+           format_block_name(capability.block);
+}
+
+}  // namespace vlx

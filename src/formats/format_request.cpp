@@ -1,0 +1,36 @@
+#include "formats/format_request.h"
+
+#include "formats/subtype_text.h"
+#include "graph/capabilities.h"
+#include "vidlox.h"
+
+namespace vlx {
+
+int32_t request_subtype(const char* subtype) {
+    if (!subtype || !*subtype) {
+        active_slot().requested_subtype = GUID_NULL;
+        return 0;
+    }
+    const auto named = subtype_from_text(subtype);
+    if (!named) return -1;
+    active_slot().requested_subtype = *named;
+    return 0;
+}
+
+int32_t request_format_choice(int32_t choice) {
+    if (choice != VLX_FORMAT_CHOICE_ALL && choice != VLX_FORMAT_CHOICE_EXACT && choice != VLX_FORMAT_CHOICE_NEAREST)
+        return -1;
+    active_slot().format_choice = choice;
+    return 0;
+}
+
+bool chooses_one_format(const Slot& slot) { return slot.format_choice != VLX_FORMAT_CHOICE_ALL; }
+
+bool subtype_requested(const Slot& slot) { return !IsEqualGUID(slot.requested_subtype, GUID_NULL); }
+
+FormatRequest format_request_of(const Slot& slot) {
+    return {slot.requested_subtype, slot.requested_width, slot.requested_height,
+            time_per_frame_for(slot.requested_frame_rate)};
+}
+
+}  // namespace vlx

@@ -19,5 +19,7 @@ int filters_command(const CommandLine& line);
 int snap_command(const CommandLine& line);
 int record_command(const CommandLine& line);
 int encode_command(const CommandLine& line);
+int controls_command(const CommandLine& line);
+int control_command(const CommandLine& line);
 
 }  // namespace tool

@@ -532,7 +532,110 @@ int32_t vlx_DeleteEncoder(int32_t encoder_id);
  * them.
  */
 
-/* ---- Extensions: camera controls ---------------------------------------- */
+/* ---- Extensions: camera controls ----------------------------------------
+ * A camera's own settings, as its driver exposes them on the capture filter
+ * through IAMVideoProcAmp and IAMCameraControl, read and set on the device
+ * of the active slot. The slot must be open, in any render mode, running or
+ * not. A control is named by one id: the video processing amplifier's
+ * properties keep the platform's numbers (VideoProcAmp_Brightness 0 ...
+ * VideoProcAmp_Gain 9), the camera control's are the platform's plus 100
+ * (CameraControl_Pan 100 ... CameraControl_Focus 106). Modes are the
+ * platform's flags: VLX_CONTROL_AUTO, the device sets the value itself;
+ * VLX_CONTROL_MANUAL, the value set holds.
+ *
+ * A device lacks a property when the first call on it (GetRange; Get for
+ * vlx_GetControl) answers E_PROP_ID_UNSUPPORTED, E_PROP_SET_UNSUPPORTED or
+ * E_NOTIMPL, or when GetRange answers S_OK with neither mode flag (as some
+ * drivers answer for what they do not have). Every platform call is
+ * reported under its own context string, for instance
+ * "vlx_SetControl->DeviceFilter->QueryInterface(CameraControl)",
+ * "vlx_SetControl->CameraControl->GetRange", "vlx_SetControl->CameraControl->Set",
+ * "vlx_SetControl->CameraControl->Get" (VideoProcAmp for ids 0-9).
+ * Codes shared by the five functions:
+ *   -1 not initialised
+ *   -2 the active slot is not open, or holds no device filter
+ *   -12 memory ran out
+ *
+ *   vlx_GetControlRange / vlx_GetControl / vlx_SetControl
+ *   -3 unknown control id (not 0-9 or 100-106)
+ *   -5 the device has no interface for the control (QueryInterface of
+ *      IAMVideoProcAmp for ids 0-9, IAMCameraControl for 100-106 failed)
+ *   -6 the device lacks that property
+ */
+#define VLX_CONTROL_BRIGHTNESS 0
+#define VLX_CONTROL_CONTRAST 1
+#define VLX_CONTROL_HUE 2
+#define VLX_CONTROL_SATURATION 3
+#define VLX_CONTROL_SHARPNESS 4
+#define VLX_CONTROL_GAMMA 5
+#define VLX_CONTROL_COLOR_ENABLE 6
+#define VLX_CONTROL_WHITE_BALANCE 7
+#define VLX_CONTROL_BACKLIGHT_COMPENSATION 8
+#define VLX_CONTROL_GAIN 9
+#define VLX_CONTROL_PAN 100
+#define VLX_CONTROL_TILT 101
+#define VLX_CONTROL_ROLL 102
+#define VLX_CONTROL_ZOOM 103
+#define VLX_CONTROL_EXPOSURE 104 /* log2 seconds: -6 is 1/64 s */
+#define VLX_CONTROL_IRIS 105
+#define VLX_CONTROL_FOCUS 106
+#define VLX_CONTROL_AUTO 1
+#define VLX_CONTROL_MANUAL 2
+
+/* The control's range, step, default value and the modes it offers (a sum
+ * of VLX_CONTROL_AUTO and VLX_CONTROL_MANUAL), as GetRange gives them.
+ *   0 written   -4 a null pointer (nothing is asked of the device)
+ *   -9 GetRange failed */
+int32_t vlx_GetControlRange(int32_t control, int32_t* minimum, int32_t* maximum, int32_t* step,
+                            int32_t* default_value, int32_t* modes);
+
+/* The value and mode in force, as Get gives them (in automatic mode, the
+ * value the device chose).
+ *   0 written   -4 a null pointer (nothing is asked of the device)
+ *   -10 Get failed */
+int32_t vlx_GetControl(int32_t control, int32_t* value, int32_t* mode);
+
+/* Mode VLX_CONTROL_AUTO hands the control to the device (`value` is not
+ * used: the default value goes with the flag); VLX_CONTROL_MANUAL sets
+ * `value`, which must lie in the range and on a step from the minimum
+ * ((value - minimum) a multiple of step; a step below 1 counts as 1). The
+ * range is read first and a refused request never reaches Set. After Set,
+ * value and mode are read back:
+ *   0 the device holds what was asked: the mode read back (its automatic
+ *     and manual flags) is `mode`, and in manual mode the value is `value`
+ *   1 Set succeeded but the device holds something else (a driver that
+ *     rounds to a coarser step, or ignores the request); vlx_GetControl
+ *     reads what it holds
+ *   -7 value below the minimum, above the maximum, or off step
+ *   -8 bad mode: not VLX_CONTROL_AUTO or VLX_CONTROL_MANUAL, or one the
+ *      control does not offer (checked before the device is asked, then
+ *      against the range's modes)
+ *   -9 GetRange failed   -11 Set failed   -10 the read-back Get failed */
+int32_t vlx_SetControl(int32_t control, int32_t value, int32_t mode);
+
+/* One line per control the device has (ids in ascending order), appended to
+ * the NUL-terminated text already in `buffer`: nine fields, one TAB (0x09)
+ * between two, then CR LF:
+ *     id  name  minimum  maximum  step  default  modes  value  mode
+ * The id in decimal; the name, lower-case ASCII: brightness contrast hue
+ * saturation sharpness gamma color_enable white_balance
+ * backlight_compensation gain pan tilt roll zoom exposure iris focus; every
+ * further number right-aligned in 11 characters with spaces before it (the
+ * width of -2147483648), so that a line's length never depends on a value
+ * the device changes on its own. value and mode are Get's; a control whose
+ * Get fails is listed with value 0 and mode 0. A control whose GetRange
+ * fails is left out, as one the device lacks.
+ * vlx_GetControlList: the number of lines appended. A device without either
+ * interface lists nothing (0).
+ * vlx_GetControlListSize: the bytes the list needs in an empty buffer,
+ * terminator included (1 when there is nothing to list); it reads the
+ * ranges only. A listing never writes more bytes than the last size query
+ * of the active slot's list answered (terminator included): the lines that
+ * would not fit are left out, whole.
+ *   vlx_GetControlList
+ *   -4 a NULL buffer (nothing enumerated) */
+int32_t vlx_GetControlList(char* buffer);
+int32_t vlx_GetControlListSize(void);
 
 /* ---- Extensions: capture formats ---------------------------------------- */
 

@@ -35,7 +35,8 @@ EXPECTED_EXPORTS = {
 }
 
 # Extensions, by their heading in vidlox.h.
-CAMERA_CONTROL_EXPORTS = set()
+CAMERA_CONTROL_EXPORTS = {"vlx_GetControlRange", "vlx_GetControl", "vlx_SetControl", "vlx_GetControlList",
+                          "vlx_GetControlListSize"}
 # capture formats
 CAPTURE_FORMAT_EXPORTS = {"vlx_GetFormatList", "vlx_GetFormatListSize", "vlx_SetDevSubtype", "vlx_SetDevFormatChoice",
                           "vlx_GetDevFormat"}

@@ -43,6 +43,36 @@
  * and is white (255,255,255) for a 1 bit and black (0,0,0) for a 0 bit.
  * vlxcam_read_frame_number() reads it back from raw frame bytes.
  *
+ * Brightness (below) shows in the picture: every byte of the stripes is
+ * shifted by (brightness - VLXCAM_DEFAULT_BRIGHTNESS), clamped to 0-255, from
+ * the first frame painted after the Set. The stripes are everything but the
+ * corner blocks and the 32 frame-number cells, which stay as they are (the
+ * stripes between the cells and beside the corners shift too).
+ *
+ * Camera controls. Every device but "(no pins)" has IAMVideoProcAmp and
+ * IAMCameraControl on its filter, with the properties a UVC webcam's driver
+ * states (minimum, maximum, step, default; modes 1 automatic, 2 manual):
+ *     VideoProcAmp_Brightness              0    255     1   128  2
+ *     VideoProcAmp_Contrast                0    255     1   128  2
+ *     VideoProcAmp_Saturation              0    255     1   128  2
+ *     VideoProcAmp_Sharpness               0    255     1   128  2
+ *     VideoProcAmp_Gamma                  72    500     1   100  2
+ *     VideoProcAmp_WhiteBalance         2800   6500    10  4600  1|2
+ *     VideoProcAmp_BacklightCompensation   0      1     1     0  2
+ *     VideoProcAmp_Gain                    0    255     1     0  2
+ *     CameraControl_Pan               -36000  36000  3600     0  2
+ *     CameraControl_Tilt              -36000  36000  3600     0  2
+ *     CameraControl_Zoom                 100    500     1   100  2
+ *     CameraControl_Exposure             -13     -1     1    -6  1|2 (log2 s)
+ *     CameraControl_Focus                 10    250     8    50  1|2
+ * Hue, colour enable, roll and iris answer E_PROP_ID_UNSUPPORTED. A filter
+ * starts with every default, the 1|2 ones in automatic mode; what is set
+ * then stays the filter's state across Stop, Pause and Run and Get reads it
+ * back exactly. Set takes flags 2 with a value in the range on a step from
+ * the minimum, or flags 1 on a 1|2 property (its value then settles on the
+ * default); anything else is E_INVALIDARG and changes nothing.
+ * vlxcam_ControlSetCalls() counts the Set calls that reached any filter.
+ *
  * Webcam pixel formats. These devices paint the same picture in the format
  * a real webcam sends; the Sample Grabber then needs a decoder (on Wine, the
  * test platform's vidlox-testcodec64.dll behind Wine's AVI Decompressor):
@@ -97,6 +127,12 @@ extern "C" {
 /* GetStreamCaps states capability 0 with AvgTimePerFrame 0, as drivers with a
  * variable frame rate do; it connects and streams like the main camera. */
 #define VLXCAM_NAME_UNSTATED_RATE L"vidlox Test Camera (capability without frame rate)"
+/* States the same control ranges as the main camera but keeps only every
+ * VLXCAM_COARSE_STEPS-th step: a manual value is held as
+ * minimum + floor((value - minimum) / (step * 4)) * (step * 4), so Set answers
+ * S_OK and Get reads back another value (brightness 130 is held as 128). */
+#define VLXCAM_NAME_COARSE_CONTROLS L"vidlox Test Camera (coarse controls)"
+#define VLXCAM_COARSE_STEPS 4
 /* "vidlox Kamera für Tests ✓": a 2-byte and a 3-byte UTF-8 character. */
 #define VLXCAM_NAME_NON_ASCII L"vidlox Kamera f\u00fcr Tests \u2713"
 
@@ -110,12 +146,19 @@ extern "C" {
 /* The same names in UTF-8, as device lists give them. */
 #define VLXCAM_NAME_NON_ASCII_UTF8 "vidlox Kamera f\xc3\xbcr Tests \xe2\x9c\x93"
 
+/* Brightness's default: the stripes are painted unshifted at this value. */
+#define VLXCAM_DEFAULT_BRIGHTNESS 128
+
 /* Delay before the slow-start device delivers its first frame. */
 #define VLXCAM_SLOW_START_MS 2000
 
 /* Live COM objects of this DLL (filters with their pins, enumerators, class
  * factories, property pages); 0 once every host has released everything. */
 int32_t __cdecl vlxcam_LiveObjects(void);
+
+/* IAMVideoProcAmp::Set and IAMCameraControl::Set calls that reached any
+ * filter of this DLL since it was loaded, refused ones included. */
+int32_t __cdecl vlxcam_ControlSetCalls(void);
 
 /* For tests of out-of-memory paths: the `nth` allocation (1 = the next) that
  * the calling thread makes inside the camera fails as if memory ran out;

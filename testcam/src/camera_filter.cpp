@@ -16,7 +16,8 @@ HRESULT format_page_list(CAUUID* pages) {
     return S_OK;
 }
 
-CameraFilter::CameraFilter(const DeviceProfile& profile) : Filter(profile.clsid), profile_(profile) {
+CameraFilter::CameraFilter(const DeviceProfile& profile)
+    : Filter(profile.clsid), profile_(profile), controls_(static_cast<IBaseFilter&>(*this), profile) {
     switch (profile.quirk) {
     case Quirk::no_pins:
         break;
@@ -43,6 +44,7 @@ std::vector<IPin*> CameraFilter::pins() {
 HRESULT CameraFilter::other_interface(REFIID iid, void** out) {
     if (IsEqualIID(iid, IID_IAMFilterMiscFlags)) return vlxcom::hand_out<IAMFilterMiscFlags>(this, out);
     if (IsEqualIID(iid, IID_ISpecifyPropertyPages)) return vlxcom::hand_out<ISpecifyPropertyPages>(this, out);
+    if (controls_.query(iid, out) == S_OK) return S_OK;
     return Filter::other_interface(iid, out);
 }
 

@@ -2,6 +2,7 @@
 // (two for the capture-and-preview device).
 #pragma once
 
+#include "camera_controls.h"
 #include "com_ptr.h"
 #include "comkit/filter_base.h"
 #include "formats.h"
@@ -127,6 +128,7 @@ public:
     STDMETHODIMP GetPages(CAUUID* pages) override;
 
     const DeviceProfile& profile() const { return profile_; }
+    const std::atomic<int>& stripe_offset() const { return controls_.stripe_offset(); }
     // The capture pin takes `format` and the preview pin follows (lock
     // held): every preview peer is asked first, so that a refusal leaves
     // both pins as they were.
@@ -141,6 +143,7 @@ private:
     HRESULT pause_locked();
 
     const DeviceProfile& profile_;
+    CameraControls controls_;
     std::vector<std::unique_ptr<OutputPin>> pins_;
 };
 

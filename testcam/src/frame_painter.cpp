@@ -1,5 +1,6 @@
 #include "frame_painter.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vlxcam {
@@ -56,12 +57,16 @@ void FramePainter::configure(const VideoFormat& format) {
     }
 }
 
-void FramePainter::build_rows(uint32_t frame_number) {
+void FramePainter::build_rows(uint32_t frame_number, int stripe_offset) {
     const LONG width = format_.width;
     const size_t bytes = static_cast<size_t>(width) * 3;
     const size_t shift = static_cast<size_t>(kStripePeriod - (frame_number * kStripeStep) % kStripePeriod) %
                          kStripePeriod;
     std::memcpy(rows_[kMiddle].data(), &stripes_[shift * 3], bytes);
+    if (stripe_offset != 0) {
+        for (size_t i = 0; i < bytes; ++i)
+            rows_[kMiddle][i] = static_cast<uint8_t>(std::clamp(rows_[kMiddle][i] + stripe_offset, 0, 255));
+    }
     for (RowKind kind : {kTop, kBottom, kCode}) std::memcpy(rows_[kind].data(), rows_[kMiddle].data(), bytes);
 
     const LONG corner = width / 8;
@@ -78,8 +83,8 @@ void FramePainter::build_rows(uint32_t frame_number) {
     }
 }
 
-void FramePainter::paint(uint8_t* frame, uint32_t frame_number) {
-    build_rows(frame_number);
+void FramePainter::paint(uint8_t* frame, uint32_t frame_number, int stripe_offset) {
+    build_rows(frame_number, stripe_offset);
     const size_t stride = static_cast<size_t>(format_.stride());
     for (size_t row = 0; row < kind_of_memory_row_.size(); ++row) {
         std::memcpy(frame + row * stride, rows_[kind_of_memory_row_[row]].data(), stride);

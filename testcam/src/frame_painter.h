@@ -13,13 +13,14 @@ class FramePainter {
 public:
     // Prepares the row templates for `format`; call while no frame is painted.
     void configure(const VideoFormat& format);
-    // Writes one whole frame (format.image_size() bytes) into `frame`.
-    void paint(uint8_t* frame, uint32_t frame_number);
+    // Writes one whole frame (format.image_size() bytes) into `frame`, with
+    // `stripe_offset` added to every stripe byte (clamped to 0-255).
+    void paint(uint8_t* frame, uint32_t frame_number, int stripe_offset = 0);
 
 private:
     enum RowKind { kTop, kMiddle, kBottom, kCode, kRowKinds };
 
-    void build_rows(uint32_t frame_number);
+    void build_rows(uint32_t frame_number, int stripe_offset);
 
     VideoFormat format_{};
     std::vector<uint8_t> stripes_;  // one period longer than a row

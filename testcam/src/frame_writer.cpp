@@ -17,14 +17,14 @@ void FrameWriter::configure(const VideoFormat& format) {
     picture_.resize(top_down.image_size());
 }
 
-LONG FrameWriter::write(uint8_t* out, LONG capacity, uint32_t frame_number) {
+LONG FrameWriter::write(uint8_t* out, LONG capacity, uint32_t frame_number, int stripe_offset) {
     const auto size = static_cast<LONG>(format_.image_size());
     if (format_.fourcc == BI_RGB) {
         if (capacity < size) return 0;
-        painter_.paint(out, frame_number);
+        painter_.paint(out, frame_number, stripe_offset);
         return size;
     }
-    painter_.paint(picture_.data(), frame_number);
+    painter_.paint(picture_.data(), frame_number, stripe_offset);
     const LONG stride = format_.stride();
     switch (format_.fourcc) {
     case kFourccMjpg:

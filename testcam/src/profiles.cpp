@@ -21,6 +21,7 @@ constexpr DeviceProfile kProfiles[] = {
     {VLXCAM_NAME_NON_ASCII, device_clsid(0xc6), Quirk::none},
     {VLXCAM_NAME_KEEPS_SIZES, device_clsid(0xc7), Quirk::keeps_given_sizes},
     {VLXCAM_NAME_UNSTATED_RATE, device_clsid(0xc8), Quirk::unstated_rate},
+    {VLXCAM_NAME_COARSE_CONTROLS, device_clsid(0xe0), Quirk::coarse_controls},
     // Webcam pixel formats.
     {VLXCAM_NAME_YUY2, device_clsid(0xd0), Quirk::none, FormatSet::yuy2},
     {VLXCAM_NAME_NV12, device_clsid(0xd1), Quirk::none, FormatSet::nv12},

@@ -20,6 +20,7 @@ enum class Quirk {
     slow_start,       // the first frame comes two seconds after Run
     keeps_given_sizes,  // connects with the biSizeImage and lSampleSize SetFormat was given
     unstated_rate,      // GetStreamCaps states capability 0 with AvgTimePerFrame 0
+    coarse_controls,    // holds a control value set by hand on a coarser step than it states
 };
 
 struct DeviceProfile {

@@ -117,7 +117,7 @@ void Streamer::deliver(uint32_t frame_number, bool discontinuity, IReferenceCloc
 
     BYTE* bits = nullptr;
     if (FAILED(sample->GetPointer(&bits)) || !bits) return;
-    const LONG written = writer_.write(bits, sample->GetSize(), frame_number);
+    const LONG written = writer_.write(bits, sample->GetSize(), frame_number, stripe_offset_.load());
     if (written <= 0) return;
     sample->SetActualDataLength(written);
 

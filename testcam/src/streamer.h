@@ -7,6 +7,7 @@
 #include "formats.h"
 #include "frame_writer.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -17,7 +18,9 @@ namespace vlxcam {
 
 class Streamer {
 public:
-    explicit Streamer(std::chrono::milliseconds first_frame_delay) : first_frame_delay_(first_frame_delay) {}
+    // `stripe_offset` is the filter's brightness setting, read for every frame.
+    Streamer(std::chrono::milliseconds first_frame_delay, const std::atomic<int>& stripe_offset)
+        : first_frame_delay_(first_frame_delay), stripe_offset_(stripe_offset) {}
     ~Streamer() { stop(); }
     Streamer(const Streamer&) = delete;
     Streamer& operator=(const Streamer&) = delete;
@@ -41,6 +44,7 @@ private:
     void deliver(uint32_t frame_number, bool discontinuity, IReferenceClock* clock, REFERENCE_TIME stream_start);
 
     const std::chrono::milliseconds first_frame_delay_;
+    const std::atomic<int>& stripe_offset_;
     std::mutex lock_;
     std::condition_variable changed_;
     Mode mode_ = Mode::idle;

@@ -125,6 +125,19 @@ class Graph(unittest.TestCase):
                           "vidlox: last platform status 0x80070057", err)
 
 
+class Controls(unittest.TestCase):
+    def test_table_then_a_value_the_device_rounds_and_one_refused(self):
+        code, out, _ = vidlox("controls", CAMERA)
+        self.assertEqual(code, 0)
+        self.assertIn("vidlox Test Camera: 13 controls\n", out)
+        self.assertRegex(out, r"\n +104  exposure +-13 +-1 +1 +-6  auto manual +-6  auto\n")
+        code, out, _ = vidlox("control", "vidlox Test Camera (coarse controls)", "brightness", "130")
+        self.assertEqual((code, out), (0, "brightness = 128 (manual)\nthe device accepted 130 but holds another value\n"))
+        code, _, err = vidlox("control", CAMERA, "focus", "11")
+        self.assertEqual(code, 1)
+        self.assertIn("vlx_SetControl failed with -7: value below the minimum, above the maximum, or off step", err)
+
+
 class Snap(unittest.TestCase):
     def test_formats_from_the_extension_upright_and_resized(self):
         with tempfile.TemporaryDirectory() as folder:

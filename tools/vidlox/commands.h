@@ -20,5 +20,7 @@ int snap_command(const CommandLine& line);
 int record_command(const CommandLine& line);
 int encode_command(const CommandLine& line);
 int formats_command(const CommandLine& line);
+int controls_command(const CommandLine& line);
+int control_command(const CommandLine& line);
 
 }  // namespace tool

@@ -48,6 +48,12 @@ const Command commands[] = {
      "grabs frames (vlx_GetImageMem) into the encoder\n"
      "(vlx_WriteEncoder): codec numbers as in vidlox.h,\n"
      "default 2 (H.264 main); 5 s at 30 fps"},
+    {"controls DEVICE", 1, 1, "", controls_command,
+     "the camera's own controls: range, step, default,\n"
+     "value and mode of each"},
+    {"control DEVICE NAME VALUE|auto", 3, 3, "", control_command,
+     "sets control NAME (see controls) to VALUE or hands it\n"
+     "to the device; prints what the device then holds"},
 };
 
 std::string command_name(const Command& command) {

@@ -39,7 +39,7 @@ CAMERA_CONTROL_EXPORTS = set()
 # capture formats
 CAPTURE_FORMAT_EXPORTS = set()
 # frame events
-FRAME_EVENT_EXPORTS = set()
+FRAME_EVENT_EXPORTS = {"vlx_WaitFrame", "vlx_GetFrame", "vlx_SetFrameNotify"}
 # device identity and health
 DEVICE_HEALTH_EXPORTS = set()
 

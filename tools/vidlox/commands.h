@@ -19,5 +19,6 @@ int filters_command(const CommandLine& line);
 int snap_command(const CommandLine& line);
 int record_command(const CommandLine& line);
 int encode_command(const CommandLine& line);
+int watch_command(const CommandLine& line);
 
 }  // namespace tool

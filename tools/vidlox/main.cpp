@@ -45,6 +45,10 @@ const Command commands[] = {
      "grabs frames (vlx_GetImageMem) into the encoder\n"
      "(vlx_WriteEncoder): codec numbers as in vidlox.h,\n"
      "default 2 (H.264 main); 5 s at 30 fps"},
+    {"watch DEVICE [--seconds S]", 1, 1, "--seconds", watch_command,
+     "takes every frame once (vlx_WaitFrame, vlx_GetFrame):\n"
+     "frames taken and missed, the device's dropped frames,\n"
+     "latency from arrival to the bytes in hand; 5 s"},
 };
 
 std::string command_name(const Command& command) {

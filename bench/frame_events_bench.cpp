@@ -38,11 +38,12 @@ struct Stream {
     BITMAPINFO header{};
     bool seen = false;
     uint32_t first = 0, last = 0;
+    int64_t first_dropped = -1, last_dropped = -1;  // the device's count, at the first and last take
     std::vector<std::pair<uint32_t, double>> sightings;  // picture, when first held
 };
 
 struct Figures {
-    int64_t camera_frames = 0, taken = 0, duplicates = 0;
+    int64_t camera_frames = 0, taken = 0, duplicates = 0, device_dropped = 0, missed = 0;
     double cpu = 0, wall = 0;
     std::vector<double> latency_ms, schedule_latency_ms;
 };
@@ -79,6 +80,7 @@ void finish(std::vector<Stream>& streams, Figures& figures) {
     for (Stream& stream : streams) {
         if (!stream.seen) continue;
         figures.camera_frames += int64_t{stream.last} - stream.first + 1;
+        if (stream.first_dropped >= 0) figures.device_dropped += stream.last_dropped - stream.first_dropped;
         double earliest = 1e300;
         for (const auto& [picture, when] : stream.sightings) earliest = std::min(earliest, when - picture * kFrameSeconds);
         for (const auto& [picture, when] : stream.sightings)
@@ -129,6 +131,9 @@ void take(Stream& stream, Figures& figures) {
     if (frame_events().GetFrame(stream.pixels.data(), &size, &stream.header, info) != 0) return;
     const double now = arrival_clock_seconds();
     figures.latency_ms.push_back((now - static_cast<double>(info[VLX_FRAME_ARRIVAL]) * 1e-7) * 1e3);
+    if (stream.first_dropped < 0) stream.first_dropped = info[VLX_FRAME_DROPPED];
+    if (stream.seen) figures.missed += info[VLX_FRAME_MISSED];
+    stream.last_dropped = info[VLX_FRAME_DROPPED];
     held(stream, figures, now);
 }
 
@@ -153,7 +158,10 @@ void take_announced(std::vector<Stream>& streams, Figures& figures, double secon
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left * 1e3), QS_ALLPOSTMESSAGE);
         MSG message;
         while (PeekMessageW(&message, window, kNewFrame, kNewFrame, PM_REMOVE)) {
+            // The message may announce a frame already taken with a later
+            // one: only a frame not taken yet is taken.
             vidlox().SetActiveSel(static_cast<int32_t>(message.wParam));
+            if (frame_events().WaitFrame(0) != 0) continue;
             for (Stream& stream : streams)
                 if (stream.slot == static_cast<int32_t>(message.wParam)) take(stream, figures);
         }
@@ -185,6 +193,11 @@ void report(const char* name, const Figures& f, const Figures& polling) {
                 name, f.camera_frames ? static_cast<double>(f.taken) / static_cast<double>(f.camera_frames) : 0.0,
                 static_cast<long long>(f.taken), static_cast<long long>(f.camera_frames),
                 static_cast<long long>(f.duplicates), share * 100, share / polling_share);
+    if (!f.latency_ms.empty())
+        std::printf("  %-34s the camera dropped %lld (IAMDroppedFrames), the host missed %lld: took %.3f per frame "
+                    "it sent\n",
+                    "", static_cast<long long>(f.device_dropped), static_cast<long long>(f.missed),
+                    static_cast<double>(f.taken) / static_cast<double>(std::max<int64_t>(1, f.camera_frames - f.device_dropped)));
     if (!f.latency_ms.empty())
         std::printf("  %-34s latency from arrival: median %.2f ms, 99th percentile %.2f ms\n", "",
                     percentile(f.latency_ms, 0.5), percentile(f.latency_ms, 0.99));

@@ -609,7 +609,9 @@ int32_t vlx_GetFrame(void* pixels, int32_t* size, void* header, int64_t* info);
  * A message never retrieved (its window destroyed with it queued) holds the
  * next ones back until the slot is given a window or message again.
  *   0 done   -2 `window` is not a window
- *   -3 a window of another process   -6 SetWindowsHookEx failed */
+ *   -3 a window of another process
+ *   -6 SetWindowsHookEx failed (tracking has begun; the slot keeps the
+ *      window it had, if any) */
 int32_t vlx_SetFrameNotify(HWND window, uint32_t message);
 
 /* ---- Extensions: device identity and health ----------------------------- */

@@ -125,6 +125,23 @@ TEST_F(FrameEvents, WaitEndsWithItsTimeOutWhileNoFrameComes) {
     EXPECT_EQ(fe.WaitFrame(VLX_WAIT_FOREVER), -2) << "a stopped slot sends nothing to wait for";
 }
 
+// A window procedure run by the wait closes the slot; WM_QUIT ends a wait.
+TEST_F(FrameEvents, WhatEndsAWaitBesidesFrames) {
+    open(VLXCAM_NAME_SLOW_START);
+    PostQuitMessage(3);
+    EXPECT_EQ(fe.WaitFrame(1000), -4);
+    MSG quit;
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "posted again for the host";
+    EXPECT_EQ(quit.wParam, 3u);
+
+    MessageWindow window;
+    SetTimer(window.handle(), 1, 50, [](HWND hwnd, UINT, UINT_PTR id, DWORD) {
+        KillTimer(hwnd, id);
+        vidlox().Close();
+    });
+    EXPECT_EQ(fe.WaitFrame(1500), -5);
+}
+
 TEST_F(FrameEvents, SampleTimesComeWithADirectPreviewPin) {
     open(VLXCAM_NAME_PREVIEW_PIN);
     const Take first = wait_and_take();

@@ -767,7 +767,83 @@ int32_t vlx_SetDevFormatChoice(int32_t choice);
  *      MPEG2VIDEOINFO block */
 int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double* frame_rate);
 
-/* ---- Extensions: frame events ------------------------------------------- */
+/* ---- Extensions: frame events -------------------------------------------
+ * Every frame once. The first vlx_WaitFrame, vlx_GetFrame or
+ * vlx_SetFrameNotify (with a window) on an open slot starts frame tracking
+ * there: from then on the slot's Sample Grabber hands each frame to the
+ * library as it arrives (a grabber callback on the graph's streaming
+ * thread), which numbers it, stamps it and keeps a copy of it. Numbers begin
+ * at 1 with the first frame tracked and grow by one with every frame that
+ * arrives, taken or not; they go on across vlx_Stop and vlx_Play. Tracking
+ * ends when the slot is closed (vlx_Close); a new vlx_Open starts untracked.
+ * A slot that is never tracked behaves, costs and logs exactly as before,
+ * and vlx_GetImage, vlx_GetImageMem, vlx_SaveBMP and vlx_SaveImage keep
+ * working beside tracking (each tracked frame costs one more copy of it).
+ * The streaming thread reports nothing to the error recorder; the calls
+ * below report their own platform calls, under their own names.
+ * Close every tracked slot before unloading the library: the grabber's
+ * callback and the message hook live in its code.
+ * Codes of the three functions where they start tracking:
+ *   -1 slot not open   -8 no sample grabber
+ *   -9 the grabber refused the callback (SetCallback failed)
+ *   -10 no memory or event for tracking */
+
+/* info[] of vlx_GetFrame, VLX_FRAME_INFO_COUNT values. */
+#define VLX_FRAME_NUMBER 0      /* the frame's number (above) */
+#define VLX_FRAME_SAMPLE_TIME 1 /* its sample start time, 100 ns of stream time (below 0
+                                 * for frames made before the graph's start time); -1 none */
+#define VLX_FRAME_ARRIVAL 2     /* its arrival, 100 ns units of QueryPerformanceCounter */
+#define VLX_FRAME_MISSED 3      /* frames that arrived since the previous take, never taken */
+#define VLX_FRAME_DROPPED 4     /* the device's dropped-frame count; -1 none */
+#define VLX_FRAME_INFO_COUNT 5
+/* A time-out of vlx_WaitFrame that never ends (any negative value does). */
+#define VLX_WAIT_FOREVER (-1)
+
+/* Waits until the active slot holds a frame newer than the last one
+ * vlx_GetFrame took (any frame, before the first take). `timeout_ms` 0 only
+ * looks; a negative one waits without end. While it waits, the calling
+ * thread's window messages are dispatched (the preview window lives on
+ * that thread); WM_QUIT ends the wait and is posted again for the host.
+ * A stopped slot holding no new frame is refused at once: it would send
+ * none.
+ *   0 a new frame is there   1 the time-out ended first
+ *   -2 the slot is not running and holds no new frame
+ *   -4 WM_QUIT arrived while waiting (posted again)
+ *   -5 the slot was closed while waiting (by a window procedure)
+ *   -6 the wait failed (MsgWaitForMultipleObjectsEx) */
+int32_t vlx_WaitFrame(int32_t timeout_ms);
+
+/* Takes the newest frame, as vlx_GetImageMem gives it (the same 44-byte
+ * header of the connected format and the same size rules: `*size` holds the
+ * capacity on entry and the bytes copied on return), with `info`
+ * (VLX_FRAME_INFO_COUNT values, see above; NULL: none wanted). Pixels and
+ * info always belong to the same frame. The missed count covers the frames
+ * between this frame and the one taken before it (since tracking began, for
+ * the first take); a frame taken again counts 0. The dropped count is read
+ * from the device's IAMDroppedFrames at this call (frames the device itself
+ * never sent, which no number covers).
+ * With NULL `pixels`: the newest frame's byte count in `*size` and its header,
+ * nothing taken and `info` untouched. A frame too large for `*size` leaves
+ * its byte count there and is not taken.
+ *   0 taken   -2 no connected video format   -4 `*size` too small
+ *   -5 NULL size or header   -7 no frame has arrived since tracking began
+ *      (the first call starts it: vlx_WaitFrame first) */
+int32_t vlx_GetFrame(void* pixels, int32_t* size, void* header, int64_t* info);
+
+/* Posts `message` to `window` when a new frame arrives on the active slot:
+ * wParam the slot, lParam the frame's number (its low 32 bits, zero-extended).
+ * At most one such message per slot is posted and not yet retrieved: the
+ * frames that arrive meanwhile are announced by nothing (vlx_GetFrame's
+ * missed count has them). A message hook on the window's thread sees the
+ * message retrieved. A NULL `window` stops the messages (0, and no tracking
+ * starts for it); naming another window or message replaces the old one.
+ * A message never retrieved (its window destroyed with it queued) holds the
+ * next ones back until the slot is given a window or message again.
+ *   0 done   -2 `window` is not a window
+ *   -3 a window of another process
+ *   -6 SetWindowsHookEx failed (tracking has begun; the slot keeps the
+ *      window it had, if any) */
+int32_t vlx_SetFrameNotify(HWND window, uint32_t message);
 
 /* ---- Extensions: device identity and health ----------------------------- */
 

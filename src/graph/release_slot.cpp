@@ -1,5 +1,6 @@
 #include "graph/release_slot.h"
 
+#include "events/slot_tracking.h"
 #include "library/library_state.h"
 
 namespace vlx {
@@ -24,6 +25,7 @@ void detach_preview(Slot& slot) {
 
 void release_slot() {
     Slot& slot = active_slot();
+    end_frame_tracking();  // nothing at all for a slot that never tracked its frames
     detach_preview(slot);
     slot.video_window.reset();
     slot.compress_dialogs.reset();

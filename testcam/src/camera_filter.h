@@ -5,6 +5,7 @@
 #include "camera_controls.h"
 #include "com_ptr.h"
 #include "comkit/filter_base.h"
+#include "dropped_frames.h"
 #include "formats.h"
 #include "profiles.h"
 #include "streamer.h"
@@ -84,6 +85,7 @@ private:
     CameraFilter& camera_;
     GUID category_;
     Streamer streamer_;
+    DroppedFramesReport dropped_frames_;  // offered by a capture pin only
 
     // What SetFormat chose. Its own lock, never held while calling out:
     // QueryAccept and EnumMediaTypes read it without the filter's lock,

@@ -30,7 +30,8 @@ Capabilities device_capabilities(const CameraFilter& filter) { return capabiliti
 
 OutputPin::OutputPin(CameraFilter& filter, const wchar_t* name, const GUID& category)
     : OutputPinBase(filter, name), camera_(filter), category_(category),
-      streamer_(first_frame_delay(filter.profile()), filter.stripe_offset()) {}
+      streamer_(first_frame_delay(filter.profile()), filter.stripe_offset()),
+      dropped_frames_(*static_cast<IPin*>(this), streamer_.counts()) {}
 
 OutputPin::~OutputPin() { drop_connection(); }
 
@@ -44,6 +45,8 @@ STDMETHODIMP OutputPin::QueryInterface(REFIID iid, void** object) {
         *object = static_cast<IKsPropertySet*>(this);
     } else if (IsEqualIID(iid, IID_ISpecifyPropertyPages)) {
         *object = static_cast<ISpecifyPropertyPages*>(this);
+    } else if (IsEqualIID(iid, IID_IAMDroppedFrames) && IsEqualGUID(category_, PIN_CATEGORY_CAPTURE)) {
+        *object = static_cast<IAMDroppedFrames*>(&dropped_frames_);
     } else {
         *object = nullptr;
         return E_NOINTERFACE;

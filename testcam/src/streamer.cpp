@@ -20,6 +20,7 @@ HRESULT Streamer::start(IMemAllocator* allocator, IMemInputPin* input, const Vid
     format_ = format;
     next_frame_number_ = 0;
     started_before_ = false;
+    counts_.restart();
     mode_ = Mode::paused;
     try {
         thread_ = std::thread([this] { thread_main(); });
@@ -101,6 +102,7 @@ void Streamer::thread_main() {
             lock.lock();
             first_of_run = false;
             const auto elapsed = static_cast<uint64_t>((Clock::now() - anchor) / interval);
+            if (elapsed > k + 1) counts_.dropped(base + static_cast<uint32_t>(k + 1), static_cast<uint32_t>(elapsed - k - 1));
             k = elapsed > k ? elapsed : k + 1;
         }
         next_frame_number_ = base + static_cast<uint32_t>(k);
@@ -121,17 +123,16 @@ void Streamer::deliver(uint32_t frame_number, bool discontinuity, IReferenceCloc
     if (written <= 0) return;
     sample->SetActualDataLength(written);
 
+    // Every sample is stamped, as UVC drivers do: on the graph's clock when
+    // there is one, else on the stream's own schedule of frame times.
     REFERENCE_TIME now = 0;
-    if (clock && SUCCEEDED(clock->GetTime(&now))) {
-        REFERENCE_TIME start = now - stream_start;
-        REFERENCE_TIME end = start + format_.frame_interval;
-        sample->SetTime(&start, &end);
-    } else {
-        sample->SetTime(nullptr, nullptr);
-    }
+    REFERENCE_TIME start = static_cast<REFERENCE_TIME>(frame_number) * format_.frame_interval;
+    if (clock && SUCCEEDED(clock->GetTime(&now))) start = now - stream_start;
+    REFERENCE_TIME end = start + format_.frame_interval;
+    sample->SetTime(&start, &end);
     sample->SetSyncPoint(TRUE);
     sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
-    input_->Receive(sample);
+    if (SUCCEEDED(input_->Receive(sample))) counts_.delivered(written);
 }
 
 }  // namespace vlxcam

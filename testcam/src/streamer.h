@@ -4,6 +4,7 @@
 #pragma once
 
 #include "com_ptr.h"
+#include "delivery_counts.h"
 #include "formats.h"
 #include "frame_writer.h"
 
@@ -33,6 +34,8 @@ public:
     void pause();
     // Stops and joins the thread, then decommits; safe to call when idle.
     void stop();
+    // Frames delivered and dropped since the stream started.
+    const DeliveryCounts& counts() const { return counts_; }
 
 private:
     enum class Mode { idle, paused, running, stopping };
@@ -61,6 +64,7 @@ private:
     REFERENCE_TIME stream_start_ = 0;
     uint32_t next_frame_number_ = 0;
     bool started_before_ = false;
+    DeliveryCounts counts_;
 };
 
 }  // namespace vlxcam

@@ -138,6 +138,17 @@ class Controls(unittest.TestCase):
         self.assertIn("vlx_SetControl failed with -7: value below the minimum, above the maximum, or off step", err)
 
 
+class Watch(unittest.TestCase):
+    def test_every_frame_taken_with_the_device_s_drops_and_latency(self):
+        code, out, err = vidlox("watch", CAMERA, "--seconds", "2")
+        self.assertEqual(code, 0, err)
+        taken, arrived = map(int, re.search(r"took (\d+) of (\d+) frames that arrived", out).groups())
+        self.assertGreaterEqual(taken, 30)
+        self.assertLessEqual(taken, arrived)
+        self.assertRegex(out, r"the device dropped \d+\n")
+        self.assertRegex(out, r"latency from arrival to the bytes in hand: median [\d.]+ ms")
+
+
 class Snap(unittest.TestCase):
     def test_formats_from_the_extension_upright_and_resized(self):
         with tempfile.TemporaryDirectory() as folder:

@@ -22,5 +22,6 @@ int encode_command(const CommandLine& line);
 int formats_command(const CommandLine& line);
 int controls_command(const CommandLine& line);
 int control_command(const CommandLine& line);
+int watch_command(const CommandLine& line);
 
 }  // namespace tool

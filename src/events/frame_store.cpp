@@ -1,0 +1,76 @@
+#include "events/frame_store.h"
+
+#include <cstring>
+#include <new>
+
+namespace vlx {
+
+int64_t FrameStore::count_arrival() {
+    std::lock_guard guard(lock_);
+    return ++arrived_;
+}
+
+bool FrameStore::publish(const uint8_t* bytes, size_t size, const FrameStamp& stamp) {
+    int target = kNone;
+    {
+        std::lock_guard guard(lock_);
+        for (int i = 0; i < static_cast<int>(buffers_.size()); ++i) {
+            if (i != newest_ && i != reading_ && i != writing_) {
+                target = i;
+                break;
+            }
+        }
+        if (target == kNone) return false;
+        writing_ = target;
+    }
+    // The buffer is this thread's alone until it is published below.
+    Buffer& buffer = buffers_[static_cast<size_t>(target)];
+    if (buffer.capacity < size) {
+        buffer.bytes.reset(new (std::nothrow) uint8_t[size]);
+        buffer.capacity = buffer.bytes ? size : 0;
+    }
+    const bool stored = buffer.capacity >= size;
+    if (stored) {
+        if (size) std::memcpy(buffer.bytes.get(), bytes, size);
+        buffer.size = size;
+        buffer.stamp = stamp;
+    }
+    std::lock_guard guard(lock_);
+    writing_ = kNone;
+    if (stored) newest_ = target;
+    return stored;
+}
+
+int64_t FrameStore::newest_number() const {
+    std::lock_guard guard(lock_);
+    return newest_ == kNone ? 0 : buffers_[static_cast<size_t>(newest_)].stamp.number;
+}
+
+FrameStore::Taken FrameStore::take(void* destination, size_t capacity) {
+    Taken taken;
+    int source = kNone;
+    {
+        std::lock_guard guard(lock_);
+        if (newest_ == kNone) return taken;
+        const Buffer& newest = buffers_[static_cast<size_t>(newest_)];
+        taken.size = newest.size;
+        if (!destination) {
+            taken.outcome = Outcome::sized;
+            return taken;
+        }
+        if (capacity < newest.size) {
+            taken.outcome = Outcome::too_small;
+            return taken;
+        }
+        source = reading_ = newest_;
+        taken.stamp = newest.stamp;
+    }
+    // The streaming thread never writes the buffer being read.
+    if (taken.size) std::memcpy(destination, buffers_[static_cast<size_t>(source)].bytes.get(), taken.size);
+    std::lock_guard guard(lock_);
+    reading_ = kNone;
+    taken.outcome = Outcome::copied;
+    return taken;
+}
+
+}  // namespace vlx

@@ -1,0 +1,98 @@
+#include "events/frame_tracker.h"
+
+#include "events/frame_notify.h"
+#include "library/platform_call.h"
+
+#include <new>
+
+namespace vlx {
+
+namespace {
+
+constexpr int64_t kHundredNanosecondsPerSecond = 10'000'000;
+
+// Performance-counter ticks in 100 ns units, without overflowing for the
+// counter's whole range.
+int64_t in_hundred_nanoseconds(LONGLONG ticks, LONGLONG frequency) {
+    return ticks / frequency * kHundredNanosecondsPerSecond + ticks % frequency * kHundredNanosecondsPerSecond / frequency;
+}
+
+}  // namespace
+
+HRESULT FrameTracker::create(int32_t slot, ComPtr<FrameTracker>& out) {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);  // never fails since Windows XP
+    HANDLE event = nullptr;
+    const HRESULT made = platform_call("FrameTracking.Event.CreateEvent", [&] {
+        event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        return event ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+    });
+    if (FAILED(made)) return made;
+    FrameTracker* tracker = new (std::nothrow) FrameTracker(slot, event, frequency.QuadPart);
+    if (!tracker) {
+        CloseHandle(event);
+        return E_OUTOFMEMORY;
+    }
+    out = ComPtr<FrameTracker>::adopt(tracker);
+    return S_OK;
+}
+
+FrameTracker::~FrameTracker() { CloseHandle(event_); }
+
+STDMETHODIMP FrameTracker::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISampleGrabberCB)) {
+        *object = static_cast<ISampleGrabberCB*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) FrameTracker::AddRef() { return ++references_; }
+
+STDMETHODIMP_(ULONG) FrameTracker::Release() {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+}
+
+int64_t FrameTracker::arrival_now() const {
+    LARGE_INTEGER ticks{};
+    QueryPerformanceCounter(&ticks);
+    return in_hundred_nanoseconds(ticks.QuadPart, counter_frequency_);
+}
+
+STDMETHODIMP FrameTracker::SampleCB(double, IMediaSample* sample) {
+    if (detached_ || !sample) return S_OK;
+    try {
+        FrameStamp stamp;
+        stamp.arrival = arrival_now();
+        stamp.number = store_.count_arrival();
+        REFERENCE_TIME start = 0, end = 0;
+        // S_OK and VFW_S_NO_STOP_TIME both carry a start time.
+        if (SUCCEEDED(platform_call("SampleCB.Sample.GetTime", [&] { return sample->GetTime(&start, &end); })))
+            stamp.sample_time = start;
+
+        BYTE* bytes = nullptr;
+        const HRESULT pointed = platform_call("SampleCB.Sample.GetPointer", [&] { return sample->GetPointer(&bytes); });
+        const long length = sample->GetActualDataLength();
+        // A sample without bytes still counts as arrived; the newest frame
+        // held stays the one before it.
+        if (FAILED(pointed) || !bytes || length < 0) return S_OK;
+        if (!store_.publish(bytes, static_cast<size_t>(length), stamp)) return S_OK;
+        SetEvent(event_);
+        announce_frame(slot_, stamp.number);
+    } catch (...) {
+        // Nothing may leave a COM method; the frame is lost to tracking.
+    }
+    return S_OK;
+}
+
+// Not asked for (SetCallback names SampleCB), and harmless if called.
+STDMETHODIMP FrameTracker::BufferCB(double, BYTE*, long) { return S_OK; }
+
+void FrameTracker::detach() { detached_ = true; }
+
+}  // namespace vlx

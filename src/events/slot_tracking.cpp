@@ -1,0 +1,61 @@
+#include "events/slot_tracking.h"
+
+#include "common/no_destroy.h"
+#include "events/frame_notify.h"
+#include "library/library_state.h"
+#include "library/platform_call.h"
+
+#include <array>
+
+namespace vlx {
+
+namespace {
+
+constinit NoDestroy<std::array<SlotTracking, kSlotCount>> g_tracking;
+
+}  // namespace
+
+int32_t ensure_tracking(const TrackingCalls& calls) {
+    const int32_t index = library().active_slot;
+    Slot& slot = active_slot();
+    if (!slot.sample_grabber) return -8;
+    SlotTracking& entry = g_tracking.value[static_cast<size_t>(index)];
+    if (entry.tracker) return 0;
+
+    ComPtr<FrameTracker> tracker;
+    if (FAILED(FrameTracker::create(index, tracker))) return -10;
+    // Method 0: SampleCB, which sees the sample's times as well as its bytes.
+    if (FAILED(reported_call(calls.set_callback, [&] { return slot.sample_grabber->SetCallback(tracker.get(), 0); })))
+        return -9;
+    // A device without the counter is tracked all the same.
+    ComPtr<IAMDroppedFrames> dropped_frames;
+    if (slot.capture_builder && slot.device_filter) {
+        reported_call(calls.find_dropped_frames, [&] {
+            return slot.capture_builder->FindInterface(&PIN_CATEGORY_CAPTURE, nullptr, slot.device_filter.get(),
+                                                       IID_IAMDroppedFrames, dropped_frames.put_void());
+        });
+    }
+    entry.tracker = std::move(tracker);
+    entry.dropped_frames = std::move(dropped_frames);
+    return 0;
+}
+
+SlotTracking* tracking_of(int32_t slot) {
+    SlotTracking& entry = g_tracking.value[static_cast<size_t>(slot)];
+    return entry.tracker ? &entry : nullptr;
+}
+
+void end_frame_tracking() {
+    const int32_t index = library().active_slot;
+    SlotTracking& entry = g_tracking.value[static_cast<size_t>(index)];
+    if (!entry.tracker) return;
+    clear_frame_notify_target(index);
+    // The callback stays set: the grabber reads its callback pointer without
+    // a lock on the streaming thread, so taking it back (SetCallback(NULL))
+    // could release the tracker under a sample in flight. The grabber's own
+    // reference keeps it alive, detached, until the graph is gone.
+    entry.tracker->detach();
+    entry = SlotTracking{};
+}
+
+}  // namespace vlx

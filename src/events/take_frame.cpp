@@ -1,0 +1,73 @@
+#include "events/frame_events.h"
+
+#include "events/slot_tracking.h"
+#include "frames/current_frame.h"
+#include "library/library_state.h"
+#include "library/platform_call.h"
+
+#include <climits>
+#include <cstring>
+
+namespace vlx {
+
+namespace {
+
+constexpr TrackingCalls kTakeCalls{
+    .set_callback = "vlx_GetFrame->SampleGrabber->SetCallback",
+    .find_dropped_frames = "vlx_GetFrame->CaptureGraphBuilder2->FindInterface(AMDroppedFrames)",
+};
+
+// The device's own count of frames it dropped, or -1 without one.
+int64_t device_dropped_frames(const SlotTracking& tracking) {
+    if (!tracking.dropped_frames) return -1;
+    long dropped = 0;
+    const HRESULT status = reported_call("vlx_GetFrame->AMDroppedFrames->GetNumDropped",
+                                         [&] { return tracking.dropped_frames->GetNumDropped(&dropped); });
+    return SUCCEEDED(status) ? dropped : -1;
+}
+
+void write_info(int64_t* info, const FrameStamp& stamp, int64_t missed, int64_t dropped) {
+    info[VLX_FRAME_NUMBER] = stamp.number;
+    info[VLX_FRAME_SAMPLE_TIME] = stamp.sample_time;
+    info[VLX_FRAME_ARRIVAL] = stamp.arrival;
+    info[VLX_FRAME_MISSED] = missed;
+    info[VLX_FRAME_DROPPED] = dropped;
+}
+
+}  // namespace
+
+int32_t take_frame(void* pixels, int32_t* size, void* header, int64_t* info) {
+    const int32_t index = library().active_slot;
+    const Slot& slot = active_slot();
+    if (!slot.is_open()) return -1;
+    if (!slot.sample_grabber) return -8;
+    if (!size || !header) return -5;
+    if (const int32_t failed = ensure_tracking(kTakeCalls)) return failed;
+
+    ConnectedFormat format;
+    if (const int32_t failed = format.fetch({"vlx_GetFrame->SampleGrabber->GetConnectedMediaType", nullptr, -8}))
+        return failed;
+    SlotTracking& tracking = *tracking_of(index);
+    FrameTracker& tracker = *tracking.tracker.get();
+    const size_t capacity = *size > 0 ? static_cast<size_t>(*size) : 0;
+    const FrameStore::Taken taken = tracker.store().take(pixels, capacity);
+    if (taken.outcome == FrameStore::Outcome::no_frame) return -7;
+    // Frames come from a grabber whose sizes are 32-bit.
+    *size = taken.size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(taken.size);
+    if (taken.outcome == FrameStore::Outcome::too_small) return -4;
+
+    const FrameHeader frame_header = format.frame_header();
+    std::memcpy(header, &frame_header, sizeof frame_header);
+    if (taken.outcome == FrameStore::Outcome::sized) return 0;
+
+    const int64_t number = taken.stamp.number;
+    const int64_t previous = tracker.last_taken();
+    tracker.took(number);
+    if (info) {
+        const int64_t missed = number > previous + 1 ? number - previous - 1 : 0;
+        write_info(info, taken.stamp, missed, device_dropped_frames(tracking));
+    }
+    return 0;
+}
+
+}  // namespace vlx

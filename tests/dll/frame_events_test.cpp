@@ -1,0 +1,237 @@
+// Frame events through the DLL: every frame once, numbered as the camera's
+// own picture numbers them, with the frames a host missed and the device's
+// drops; waits that end, messages that coalesce.
+#include "dll/capture_fixture.h"
+#include "dll/frame_event_exports.h"
+#include "support/frame_check.h"
+#include "support/message_window.h"
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <thread>
+
+namespace vlx_test {
+namespace {
+
+struct Take {
+    int32_t result = 0;
+    uint32_t picture = 0;  // the camera's number, read from the pixels
+    int64_t info[VLX_FRAME_INFO_COUNT] = {};
+    int64_t number() const { return info[VLX_FRAME_NUMBER]; }
+    int64_t dropped() const { return info[VLX_FRAME_DROPPED]; }
+};
+
+class FrameEvents : public Capture {
+protected:
+    void open(const wchar_t* device = VLXCAM_NAME_MAIN) {
+        const int32_t index = device_index(device);
+        ASSERT_GE(index, 0);
+        ASSERT_EQ(v.Open(index, 6, 0, 0, 0), 0);
+        pixels.resize(static_cast<size_t>(v.GetImageMemSize(0)));
+        ASSERT_GE(v.Play2(), 0);
+    }
+    Take take() {
+        Take t;
+        int32_t size = static_cast<int32_t>(pixels.size());
+        t.result = fe.GetFrame(pixels.data(), &size, &header, t.info);
+        if (t.result == 0) t.picture = frame_number(pixels.data(), header.bmiHeader.biWidth, header.bmiHeader.biHeight);
+        return t;
+    }
+    Take wait_and_take() {
+        EXPECT_EQ(fe.WaitFrame(5000), 0);
+        return take();
+    }
+    // Between two takes: the camera's pictures advance by the frames that
+    // arrived plus those it dropped; while its drop count stands still
+    // (read after each take), by the arrivals alone.
+    static void expect_same_frames(const Take& before, const Take& after) {
+        const int64_t pictures = int64_t{after.picture} - before.picture;
+        EXPECT_EQ(after.info[VLX_FRAME_MISSED], after.number() - before.number() - 1);
+        EXPECT_GE(pictures, after.number() - before.number());
+        if (after.dropped() == before.dropped()) {
+            EXPECT_EQ(pictures, after.number() - before.number()) << "frame " << after.number();
+        }
+    }
+
+    const vlx_test::FrameEvents& fe = frame_events();
+    std::vector<uint8_t> pixels;
+    BITMAPINFO header{};
+};
+
+TEST_F(FrameEvents, EveryFrameOnceNumberedAsTheCameraNumbersIt) {
+    open();
+    std::vector<Take> takes{wait_and_take()};
+    ASSERT_EQ(takes[0].result, 0);
+    EXPECT_GE(takes[0].dropped(), 0) << "the test camera counts its drops";
+    EXPECT_EQ(takes[0].info[VLX_FRAME_SAMPLE_TIME], -1) << "the preview stream through a Smart Tee carries no times";
+    int kept_up = 0;
+    while (takes.size() < 45) {
+        takes.push_back(wait_and_take());
+        ASSERT_EQ(takes.back().result, 0);
+        expect_same_frames(takes[takes.size() - 2], takes.back());
+        EXPECT_GT(takes.back().info[VLX_FRAME_ARRIVAL], takes[takes.size() - 2].info[VLX_FRAME_ARRIVAL]);
+        kept_up += takes.back().info[VLX_FRAME_MISSED] == 0;
+    }
+    EXPECT_GE(kept_up, 30) << "a host that keeps up takes the frames one by one";
+    // The base frame export works beside tracking, on the same stream.
+    int32_t size = static_cast<int32_t>(pixels.size());
+    ASSERT_EQ(v.GetImageMem(pixels.data(), &size, &header), 0);
+    EXPECT_GE(frame_number(pixels.data(), 640, 480), takes.back().picture);
+}
+
+TEST_F(FrameEvents, AHostThatSleepsThroughTenFramesIsToldOfTen) {
+    open();
+    bool exactly_ten = false;
+    for (int attempt = 0; attempt < 5 && !exactly_ten; ++attempt) {
+        const Take before = wait_and_take();
+        // Sleeps until the grabber's own buffer shows the eleventh picture on.
+        std::vector<uint8_t> newest(pixels.size());
+        for (uint32_t seen = before.picture; seen < before.picture + 11;) {
+            Sleep(5);
+            int32_t size = static_cast<int32_t>(newest.size());
+            if (v.GetImageMem(newest.data(), &size, &header) == 0) seen = frame_number(newest.data(), 640, 480);
+        }
+        Sleep(5);
+        const Take after = take();
+        ASSERT_EQ(after.result, 0);
+        expect_same_frames(before, after);
+        exactly_ten = after.picture == before.picture + 11 && after.dropped() == before.dropped();
+        if (exactly_ten) {
+            EXPECT_EQ(after.info[VLX_FRAME_MISSED], 10);
+        }
+    }
+    EXPECT_TRUE(exactly_ten) << "no attempt slept through exactly ten frames";
+}
+
+TEST_F(FrameEvents, WaitEndsWithItsTimeOutWhileNoFrameComes) {
+    const ULONGLONG played = GetTickCount64();
+    open(VLXCAM_NAME_SLOW_START);
+    EXPECT_EQ(fe.WaitFrame(0), 1) << "0 only looks";
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(fe.WaitFrame(300), 1);
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_GE(waited, 290u);
+    EXPECT_LT(waited, 1700u);
+    EXPECT_EQ(take().result, -7) << "nothing has arrived yet";
+
+    const Take first = wait_and_take();
+    EXPECT_GE(GetTickCount64() - played, 1500u) << "the first frame comes about 2 s after Run";
+    EXPECT_EQ(first.number(), 1);
+    EXPECT_EQ(first.info[VLX_FRAME_MISSED], 0);
+
+    ASSERT_EQ(v.Stop(), 0);
+    take();  // whatever came before Stop
+    EXPECT_EQ(fe.WaitFrame(VLX_WAIT_FOREVER), -2) << "a stopped slot sends nothing to wait for";
+}
+
+// A window procedure run by the wait closes the slot; WM_QUIT ends a wait.
+TEST_F(FrameEvents, WhatEndsAWaitBesidesFrames) {
+    open(VLXCAM_NAME_SLOW_START);
+    PostQuitMessage(3);
+    EXPECT_EQ(fe.WaitFrame(1000), -4);
+    MSG quit;
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "posted again for the host";
+    EXPECT_EQ(quit.wParam, 3u);
+
+    MessageWindow window;
+    SetTimer(window.handle(), 1, 50, [](HWND hwnd, UINT, UINT_PTR id, DWORD) {
+        KillTimer(hwnd, id);
+        vidlox().Close();
+    });
+    EXPECT_EQ(fe.WaitFrame(1500), -5);
+}
+
+TEST_F(FrameEvents, SampleTimesComeWithADirectPreviewPin) {
+    open(VLXCAM_NAME_PREVIEW_PIN);
+    const Take first = wait_and_take();
+    const Take second = wait_and_take();
+    // Frames made before the graph's start time (the graph starts a little
+    // ahead of Run) have negative stream times.
+    EXPECT_NE(first.info[VLX_FRAME_SAMPLE_TIME], -1);
+    EXPECT_GT(second.info[VLX_FRAME_SAMPLE_TIME], first.info[VLX_FRAME_SAMPLE_TIME]);
+}
+
+TEST_F(FrameEvents, OneAnnouncementWaitsInTheQueueAtATime) {
+    constexpr UINT kNewFrame = WM_APP + 20;
+    MessageWindow window;
+    open();
+    ASSERT_EQ(fe.SetFrameNotify(window.handle(), kNewFrame), 0);
+    auto retrieve = [&] {
+        std::vector<MSG> found;
+        MSG message;
+        while (PeekMessageW(&message, window.handle(), kNewFrame, kNewFrame, PM_REMOVE)) found.push_back(message);
+        return found;
+    };
+    Sleep(400);  // about a dozen frames, none retrieved
+    auto found = retrieve();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].wParam, 0u) << "the slot";
+    EXPECT_EQ(found[0].lParam, 1) << "the first frame tracked";
+
+    Sleep(200);
+    found = retrieve();
+    ASSERT_EQ(found.size(), 1u) << "retrieving the first lets the next one come";
+    EXPECT_GT(found[0].lParam, 1);
+
+    ASSERT_EQ(fe.SetFrameNotify(nullptr, 0), 0);
+    retrieve();
+    Sleep(200);
+    EXPECT_TRUE(retrieve().empty()) << "NULL stops the messages";
+    EXPECT_EQ(fe.SetFrameNotify(reinterpret_cast<HWND>(0x12345678), kNewFrame), -2);
+}
+
+TEST_F(FrameEvents, RefusalsAndTheEndOfTracking) {
+    int32_t size = 0;
+    int64_t info[VLX_FRAME_INFO_COUNT];
+    EXPECT_EQ(fe.WaitFrame(0), -1);
+    EXPECT_EQ(fe.GetFrame(nullptr, &size, &header, info), -1);
+    EXPECT_EQ(fe.SetFrameNotify(nullptr, 0), -1);
+
+    MessageWindow window;
+    open();
+    EXPECT_EQ(fe.GetFrame(nullptr, nullptr, &header, info), -5);
+    ASSERT_EQ(fe.SetFrameNotify(window.handle(), WM_APP), 0);
+    wait_and_take();
+    ASSERT_EQ(fe.GetFrame(nullptr, &size, &header, info), 0);
+    EXPECT_EQ(size, 640 * 480 * 3);
+    size = 100;
+    EXPECT_EQ(fe.GetFrame(pixels.data(), &size, &header, info), -4);
+    EXPECT_EQ(size, 640 * 480 * 3);
+    // Closing a running, announcing slot ends its tracking with the graph.
+    ASSERT_EQ(v.Close(), 0);
+    window.pump();
+    EXPECT_EQ(fe.WaitFrame(0), -1);
+    open();
+    EXPECT_EQ(take().result, -7) << "a new graph starts untracked";
+}
+
+TEST_F(FrameEvents, PixelsAndInfoOfOneFrameUnderLoad) {
+    std::atomic<bool> busy{true};
+    std::vector<std::thread> burners;
+    for (int i = 0; i < 2; ++i)
+        burners.emplace_back([&] {
+            std::vector<uint8_t> block(1 << 22);
+            while (busy) std::fill(block.begin(), block.end(), static_cast<uint8_t>(block[7] + 1));
+        });
+    open();
+    std::mt19937 random(20);
+    Take before = wait_and_take();
+    for (int i = 0; i < 60; ++i) {
+        Sleep(random() % 45);  // takes at any moment of a frame's arrival
+        const Take after = take();
+        ASSERT_EQ(after.result, 0);
+        if (after.number() == before.number()) {
+            EXPECT_EQ(after.picture, before.picture) << "the same frame again";
+            EXPECT_EQ(after.info[VLX_FRAME_MISSED], 0);
+        } else {
+            expect_same_frames(before, after);
+        }
+        before = after;
+    }
+    busy = false;
+    for (std::thread& burner : burners) burner.join();
+}
+
+}  // namespace
+}  // namespace vlx_test

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <windows.h>
 
+#include "log_summary.h"
 #include "vidlox.h"
 #include "vidlox_testcam.h"
 #include "vidlox_tp_mjpeg.h"
@@ -348,7 +349,8 @@ int main(int argc, char** argv) {
     }
     load_exports();
 
-    static char log_text[16384];
+    /* Room for every line the demo's calls log at level 2. */
+    static char log_text[1 << 20];
     vlx.set_log_buffer(log_text, (int32_t)sizeof log_text);
     vlx.set_log_level(2);
 
@@ -370,7 +372,9 @@ int main(int argc, char** argv) {
     }
 
     printf("vlx_Exit: %d\n", vlx.exit_library());
-    printf("log:\n%s", log_text);
+    char log_path[MAX_PATH];
+    snprintf(log_path, sizeof log_path, "%s/vidlox.log", output_folder);
+    show_log_summary(log_text, sizeof log_text, log_path);
     vlx.set_log_buffer(NULL, 0);
     FreeLibrary(library);
     return 0;

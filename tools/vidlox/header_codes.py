@@ -25,6 +25,9 @@ How the header documents codes, and so what is read:
     counts agree.
   - An entry starting with "also" adds to the meaning the code has anyway;
     any other later entry replaces it.
+  - Entries under a line naming a function documented further up (an
+    extension's section adding codes to a base function) give that
+    function the codes it did not have.
 """
 import argparse
 import re
@@ -181,6 +184,7 @@ def read_header(text):
         chunk = match.group(0)
         if chunk.startswith("/*"):
             entries = doc_entries(comment_lines(chunk))
+            extend_earlier(functions, entries)
             if after_section:
                 defaults = inherited + own
             if chunk[2:].lstrip().startswith("----"):
@@ -192,6 +196,21 @@ def read_header(text):
         after_section = False
         functions[PROTOTYPE.match(chunk).group(1)] = merge(PROTOTYPE.match(chunk).group(1), [defaults, own])
     return functions
+
+
+def extend_earlier(functions, entries):
+    """Entries narrowed to a function documented further up (an extension
+    that gives a base function more codes: "vlx_Open" under an extension's
+    heading) give that function the codes it did not have."""
+    for scope, code, meaning, also in entries:
+        for name in sorted(scope or ()):
+            if name not in functions:
+                continue
+            table = functions[name]
+            if code in table:
+                continue  # the function's own meaning stands
+            table[code] = meaning
+            functions[name] = dict(sorted(table.items(), key=lambda item: -item[0]))
 
 
 def merge(name, docs):

@@ -5,6 +5,7 @@
 #include "graph/cap_config.h"
 #include "graph/release_slot.h"
 #include "graph/renderer_branches.h"
+#include "devices/slot_hooks.h"
 
 namespace vlx {
 
@@ -76,6 +77,7 @@ int32_t add_device(Slot& slot, int32_t device_index) {
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.put(), nullptr) == S_OK) {
         if (count == device_index && moniker) {
+            health::note_bound_device(moniker.get());
             // Both results only reported: each later step judges what the
             // graph then answers.
             reported_call("vlx_Open->Moniker->BindToObject", [&] {
@@ -130,6 +132,7 @@ int32_t open_device(int32_t device_index, int32_t render_mode, int32_t reserved,
         return result;
     }
     slot.slot_state = kSlotOpen;
+    health::note_opened(render_mode, mode_param1, mode_param2);
     return result;
 }
 

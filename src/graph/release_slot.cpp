@@ -1,5 +1,6 @@
 #include "graph/release_slot.h"
 
+#include "devices/slot_hooks.h"
 #include "library/library_state.h"
 
 namespace vlx {
@@ -24,6 +25,7 @@ void detach_preview(Slot& slot) {
 
 void release_slot() {
     Slot& slot = active_slot();
+    health::note_releasing();  // the health watcher lets go of the graph first
     detach_preview(slot);
     slot.video_window.reset();
     slot.compress_dialogs.reset();

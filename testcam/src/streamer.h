@@ -4,6 +4,7 @@
 #pragma once
 
 #include "com_ptr.h"
+#include "device_presence.h"
 #include "formats.h"
 #include "frame_writer.h"
 
@@ -17,7 +18,9 @@ namespace vlxcam {
 
 class Streamer {
 public:
-    explicit Streamer(std::chrono::milliseconds first_frame_delay) : first_frame_delay_(first_frame_delay) {}
+    // Frames pass `gate` (the device's presence) on their way out.
+    Streamer(std::chrono::milliseconds first_frame_delay, const DeliveryGate& gate)
+        : first_frame_delay_(first_frame_delay), gate_(gate) {}
     ~Streamer() { stop(); }
     Streamer(const Streamer&) = delete;
     Streamer& operator=(const Streamer&) = delete;
@@ -41,6 +44,7 @@ private:
     void deliver(uint32_t frame_number, bool discontinuity, IReferenceClock* clock, REFERENCE_TIME stream_start);
 
     const std::chrono::milliseconds first_frame_delay_;
+    const DeliveryGate& gate_;
     std::mutex lock_;
     std::condition_variable changed_;
     Mode mode_ = Mode::idle;

@@ -11,7 +11,7 @@ namespace tool {
 namespace {
 
 const std::set<std::string> value_options = {"--size", "--quality", "--compressor", "--seconds", "--codec", "--fps"};
-const std::set<std::string> flag_options = {"--raw", "--log", "--help", "--version"};
+const std::set<std::string> flag_options = {"--raw", "--log", "--help", "--version", "--paths"};
 
 bool bad_value(const char* option, const std::string& text, const char* wanted) {
     std::fprintf(stderr, "vidlox: %s takes %s, not \"%s\"\n", option, wanted, text.c_str());

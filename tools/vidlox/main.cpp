@@ -25,7 +25,9 @@ struct Command {
 };
 
 const Command commands[] = {
-    {"devices", 0, 0, "", devices_command, "video and audio capture devices (DEVICE: video index)"},
+    {"devices [--paths]", 0, 0, "--paths", devices_command,
+     "video and audio capture devices (DEVICE: video index);\n"
+     "--paths: each with its path, under its name"},
     {"codecs", 0, 0, "", codecs_command, "video and audio compressors"},
     {"caps DEVICE", 1, 1, "", caps_command, "the device's capabilities, one line each"},
     {"filters DEVICE [MODE]", 1, 2, "", filters_command,
@@ -71,9 +73,12 @@ void print_usage(FILE* out) {
         std::fputc('\n', out);
     }
     std::fputs("\n"
-               "DEVICE is an index from \"vidlox devices\" or a device's exact name.\n"
+               "DEVICE is an index from \"vidlox devices\", a device's exact name or path,\n"
+               "or NAME#N for the N-th device (from 0) of that name.\n"
                "Long work shows elapsed seconds, frames and, with the test camera (whose\n"
-               "frames are numbered), the camera's frames that did not reach the file.\n"
+               "frames are numbered), the camera's frames that did not reach the file;\n"
+               "record and encode stop with a message when the camera is lost, stalls\n"
+               "(no frame for a second or more) or fails.\n"
                "  --log      the library's log (every reported platform call) on stderr\n"
                "  --help     this text\n"
                "  --version  the versions of the tool and of vidlox64.dll\n"

@@ -351,8 +351,8 @@ private:
             h.expect(which, count, {-1});
             return;
         }
-        const int32_t empty = codecs ? -3 : -2;  // no audio devices or compressors on Wine
-        if (kind != 0) {
+        const int32_t empty = -3;  // no audio compressors on Wine (the test microphone is an audio device)
+        if (kind != 0 && codecs) {
             h.expect(which + "Size", size, {empty});
             h.expect(which, count, {empty});
             return;

@@ -117,6 +117,7 @@ void note_releasing() {
         HealthLock lock;
         Watch& watch = slot_health(slot).watch;
         ++watch.generation;
+        watch.tap.reset();  // the graph has stopped; its grabber holds the tap's last other reference
         watch.running = false;
         watch.run_result = S_OK;
         watch.lost = false;

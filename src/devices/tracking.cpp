@@ -53,15 +53,18 @@ void track_slot(int32_t slot, const TrackCalls* calls) {
     Slot& graph = slot_at(slot);
     if (!graph.is_open()) return;
     Watch& watch = slot_health(slot).watch;
+    ComPtr<FrameTap> tap;
     {
         HealthLock lock;
         if (watch.tracked) return;
+        tap = watch.tap;  // still on this grabber, when tracking ended while it ran
     }
     const TrackCalls none{};
     const TrackCalls& contexts = calls ? *calls : none;
 
-    ComPtr<FrameTap> tap = ComPtr<FrameTap>::adopt(FrameTap::create());
-    if (tap && graph.sample_grabber) {
+    const bool fitted = static_cast<bool>(tap);
+    if (!fitted) tap = ComPtr<FrameTap>::adopt(FrameTap::create());
+    if (!fitted && tap && graph.sample_grabber) {
         tracking_call(contexts.set_callback, "DeviceState.SampleGrabber.SetCallback",
                       [&] { return graph.sample_grabber->SetCallback(tap.get(), 0); });
     }
@@ -79,7 +82,7 @@ void track_slot(int32_t slot, const TrackCalls* calls) {
         // Frames that came before the tap cannot be counted; a buffered one
         // shows that the device was delivering.
         long size = 0;
-        if (tap && graph.sample_grabber &&
+        if (!fitted && tap && graph.sample_grabber &&
             platform_call("DeviceState.SampleGrabber.GetCurrentBuffer",
                           [&] { return graph.sample_grabber->GetCurrentBuffer(&size, nullptr); }) == S_OK) {
             tap->note_arrival();
@@ -92,7 +95,7 @@ void track_slot(int32_t slot, const TrackCalls* calls) {
     watch.events = std::move(events);
     watch.event_handle = event_handle;
     watch.frame_interval = interval;
-    watch.frames_at_run = 0;  // the new tap counts from its fitting
+    if (!fitted) watch.frames_at_run = 0;  // a new tap counts from its fitting
     watch.posted = device_state(watch.facts(), GetTickCount64());
 }
 
@@ -101,12 +104,16 @@ void untrack_slot(int32_t slot) {
     ComPtr<FrameTap> tap;
     ComPtr<IMediaEventEx> events;
     HANDLE event_handle = nullptr;
+    Slot& graph = slot_at(slot);
     {
         HealthLock lock;
         if (!watch.tracked) return;
         ++watch.generation;
         watch.tracked = false;
-        tap = std::move(watch.tap);
+        // The grabber of a running graph may be inside the tap's callback:
+        // the tap stays where it is (and is used again if tracking comes
+        // back) until the graph has stopped.
+        if (!graph.is_running()) tap = std::move(watch.tap);
         events = std::move(watch.events);
         event_handle = std::exchange(watch.event_handle, nullptr);
         watch.posted = -1;
@@ -114,7 +121,6 @@ void untrack_slot(int32_t slot) {
     // The watcher may be reading this graph's events right now; the graph
     // must not go while it does.
     wait_until_watcher_leaves(slot);
-    Slot& graph = slot_at(slot);
     if (tap && graph.sample_grabber) {
         platform_call("DeviceState.SampleGrabber.SetCallback(null)",
                       [&] { return graph.sample_grabber->SetCallback(nullptr, 0); });

@@ -28,13 +28,17 @@ def vidlox(*args, cwd=None, timeout=120):
     return result.returncode, result.stdout.decode("utf-8").replace("\r\n", "\n"), err.replace("\r\n", "\n")
 
 
+def numbered_lines(out):
+    """(index, name) of the numbered lines of `vidlox devices`."""
+    parts = (line.strip().split("  ", 1) for line in out.split("\n"))
+    return [(int(p[0]), p[1]) for p in parts if len(p) == 2 and p[0].isdigit()]
+
+
 def device_lines(out):
-    """{name: index} from the numbered lines of `vidlox devices`."""
+    """{name: index} from the numbered lines of `vidlox devices` (twins: the first)."""
     lines = {}
-    for line in out.split("\n"):
-        parts = line.strip().split("  ", 1)
-        if len(parts) == 2 and parts[0].isdigit():
-            lines[parts[1]] = int(parts[0])
+    for index, name in reversed(numbered_lines(out)):
+        lines[name] = index
     return lines
 
 
@@ -72,7 +76,8 @@ class Lists(unittest.TestCase):
         devices = device_lines(out)
         self.assertIn(CAMERA, devices)
         self.assertIn("vidlox Kamera f\u00fcr Tests \u2713", devices)  # UTF-8 from end to end
-        self.assertEqual(sorted(devices.values()), list(range(len(devices))))
+        indexes = [index for index, _ in numbered_lines(out)]
+        self.assertEqual(indexes, list(range(len(indexes))))
         self.assertIn("audio capture devices:\n      vidlox Test Microphone\n", out)
 
     def test_codecs(self):

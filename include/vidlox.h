@@ -13,6 +13,18 @@
  * is appended to the host's log buffer; a code other than S_OK and
  * VFW_S_NOPREVIEWPIN is posted to the error window as message VLX_ERROR_MESSAGE
  * with wParam 1 and lParam the code sign-extended.
+ *
+ * Lists and their size queries: a list function appends lines to the
+ * NUL-terminated text already in the host's buffer and takes no capacity;
+ * the host sizes the buffer with the list's size query. Since a list can
+ * grow between the two calls (a camera plugged in, a codec installed), a
+ * list function never writes more bytes, terminator included, than the last
+ * size query of the same list answered, when the host made one: it writes
+ * the whole lines that fit, in order, stops at the first that does not, and
+ * counts only what it wrote. The same list is the same function with the
+ * same `kind` (or device index) and, for a slot's lists, the same slot; a
+ * size query that fails forgets the earlier answer. Without a size query a
+ * list is written whole.
  */
 #ifndef VIDLOX_H
 #define VIDLOX_H
@@ -257,7 +269,9 @@ int32_t vlx_GetStreamFilterListSize(void);
  *   -1 slot not open   -2 no connected video format
  *   -3 buffering is off (before vlx_Play)   -4 buffer too small
  *   -5 null pointer   -6 grabber not connected
- *   -7 no frame has arrived yet */
+ *   -7 no frame has arrived yet
+ *   -34 GetCurrentBuffer failed with any other failure code
+ *       (vlx_GetLastError has it); nothing is handed out */
 
 /* Draws the newest frame unscaled onto `hdc` with SetDIBitsToDevice(hdc, x,
  * y, width, height, 0, 0, 0, rows, frame, header): the destination rectangle
@@ -356,7 +370,9 @@ int32_t vlx_SetDevFrameRate(double frame_rate);
  *   -2 no graph in the slot   -3 no device
  *   -4 the capture pin has no IAMStreamConfig
  * A capabilities block size other than 128, or a failed
- * GetNumberOfCapabilities, lists nothing. */
+ * GetNumberOfCapabilities, lists nothing. Each list keeps within the last
+ * answer of its own size query (see the top of this file); the lists stay
+ * parallel, a capability going into all three or into none. */
 int32_t vlx_GetDevCapConfig(char* rates, char* widths, char* heights);
 int32_t vlx_GetDevCapConfigSize(int32_t list);
 
@@ -412,11 +428,10 @@ int32_t vlx_CodecDialog(HWND owner_window, int32_t dialog);
  *   -1 slot not running
  *   -2 the render mode is not 1 or 2 (no mixing renderer: nothing mixed)
  *   -3 the mode's VMR filter is missing
- *   -8 the renderer offers no mixer bitmap (VMR7 on Wine); nothing is set
+ *   -8 the renderer offers no mixer bitmap; nothing is set
  *   -4 / -5 / -6 / -7 SetAlphaBitmap answered E_INVALIDARG / E_POINTER /
  *      E_OUTOFMEMORY / E_FAIL
- *   otherwise SetAlphaBitmap's HRESULT, unchanged (0 on success; Wine 8's
- *   VMR9 answers E_NOTIMPL) */
+ *   otherwise SetAlphaBitmap's HRESULT, unchanged (0 on success) */
 int32_t vlx_VMRMixImage(HDC source_dc, int32_t source_left, int32_t source_top, int32_t source_right,
                         int32_t source_bottom, float alpha, float dest_left, float dest_top, float dest_right,
                         float dest_bottom, int32_t use_color_key, int32_t key_red, int32_t key_green,
@@ -430,7 +445,7 @@ int32_t vlx_VMRMixImage(HDC source_dc, int32_t source_left, int32_t source_top, 
  *   -1 not initialised   -2 the render mode is not 1 or 2
  *   -3 the mode's VMR filter is missing (a closed slot after a vlx_Open
  *      that failed in a VMR step keeps that render mode)
- *   -4 the renderer offers no deinterlace control (VMR7 and VMR9 on Wine)
+ *   -4 the renderer offers no deinterlace control
  *   otherwise the HRESULT of SetDeinterlacePrefs / SetDeinterlaceMode */
 int32_t vlx_SetVMRDeinterlace(uint32_t deinterlace_prefs, const GUID* mode_guid);
 

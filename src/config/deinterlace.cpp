@@ -44,16 +44,18 @@ int32_t set_deinterlace(uint32_t deinterlace_prefs, const GUID* mode_guid) {
     case kVmr7:
         return set_on<IVMRDeinterlaceControl>(
             slot.vmr7_filter.get(),
-            {IID_IVMRDeinterlaceControl, "vlx_SetVMRDeinterlace.VMR7.QueryInterface(VMRDeinterlaceControl)",
-             "vlx_SetVMRDeinterlace.VMRDeinterlaceControl.SetDeinterlacePrefs",
-             "vlx_SetVMRDeinterlace.VMRDeinterlaceControl.SetDeinterlaceMode"},
+            {.iid = IID_IVMRDeinterlaceControl,
+             .query_step = "vlx_SetVMRDeinterlace.VMR7.QueryInterface(VMRDeinterlaceControl)",
+             .prefs_step = "vlx_SetVMRDeinterlace.VMRDeinterlaceControl.SetDeinterlacePrefs",
+             .mode_step = "vlx_SetVMRDeinterlace.VMRDeinterlaceControl.SetDeinterlaceMode"},
             deinterlace_prefs, mode_guid);
     case kVmr9:
         return set_on<IVMRDeinterlaceControl9>(
             slot.vmr9_filter.get(),
-            {IID_IVMRDeinterlaceControl9, "vlx_SetVMRDeinterlace.VMR9.QueryInterface(VMRDeinterlaceControl9)",
-             "vlx_SetVMRDeinterlace.VMRDeinterlaceControl9.SetDeinterlacePrefs",
-             "vlx_SetVMRDeinterlace.VMRDeinterlaceControl9.SetDeinterlaceMode"},
+            {.iid = IID_IVMRDeinterlaceControl9,
+             .query_step = "vlx_SetVMRDeinterlace.VMR9.QueryInterface(VMRDeinterlaceControl9)",
+             .prefs_step = "vlx_SetVMRDeinterlace.VMRDeinterlaceControl9.SetDeinterlacePrefs",
+             .mode_step = "vlx_SetVMRDeinterlace.VMRDeinterlaceControl9.SetDeinterlaceMode"},
             deinterlace_prefs, mode_guid);
     default:
         return -2;

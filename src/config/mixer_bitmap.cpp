@@ -64,15 +64,21 @@ int32_t mix_image(const MixImageRequest& request) {
         if (!slot.vmr7_filter) return -3;
         return set_alpha_bitmap<IVMRMixerBitmap, VMRALPHABITMAP>(
             slot.vmr7_filter.get(),
-            {IID_IVMRMixerBitmap, "vlx_VMRMixImage->VMR7->QueryInterface(VMRMixerBitmap)",
-             "vlx_VMRMixImage->VMRMixerBitmap->SetAlphaBitmap", VMRBITMAP_HDC, VMRBITMAP_SRCCOLORKEY},
+            {.iid = IID_IVMRMixerBitmap,
+             .query_context = "vlx_VMRMixImage->VMR7->QueryInterface(VMRMixerBitmap)",
+             .set_context = "vlx_VMRMixImage->VMRMixerBitmap->SetAlphaBitmap",
+             .hdc_flag = VMRBITMAP_HDC,
+             .color_key_flag = VMRBITMAP_SRCCOLORKEY},
             request);
     case kVmr9:
         if (!slot.vmr9_filter) return -3;
         return set_alpha_bitmap<IVMRMixerBitmap9, VMR9AlphaBitmap>(
             slot.vmr9_filter.get(),
-            {IID_IVMRMixerBitmap9, "vlx_VMRMixImage->VMR9->QueryInterface(VMRMixerBitmap9)",
-             "vlx_VMRMixImage->VMRMixerBitmap9->SetAlphaBitmap", VMR9AlphaBitmap_hDC, VMR9AlphaBitmap_SrcColorKey},
+            {.iid = IID_IVMRMixerBitmap9,
+             .query_context = "vlx_VMRMixImage->VMR9->QueryInterface(VMRMixerBitmap9)",
+             .set_context = "vlx_VMRMixImage->VMRMixerBitmap9->SetAlphaBitmap",
+             .hdc_flag = VMR9AlphaBitmap_hDC,
+             .color_key_flag = VMR9AlphaBitmap_SrcColorKey},
             request);
     default:
         return -2;  // mode 0, or any mode without a mixing renderer: nothing to mix into

@@ -2,6 +2,7 @@
 
 #include "common/com_ptr.h"
 #include "common/directshow.h"
+#include "common/string_argument.h"
 #include "library/library_state.h"
 #include "library/platform_call.h"
 
@@ -55,7 +56,9 @@ int32_t show_filter_properties(HWND owner_window, const wchar_t* filter_name) {
     Slot& slot = active_slot();
     if (!slot.is_open()) return -1;
     if (!slot.graph_builder) return -3;
-    if (!filter_name) return -2;  // names no filter; not handed to the graph
+    // Null, or a value from 1 to 65535 (no address), names no filter and is
+    // not handed to the graph.
+    if (!filter_name || is_resource_number(filter_name)) return -2;
 
     // The context strings call every filter VideoRenderer: they are fixed
     // texts, whatever name the host asked for.

@@ -18,18 +18,30 @@ const CLSID& codec_category(int32_t kind) {
     return kind == 0 ? CLSID_VideoCompressorCategory : CLSID_AudioCompressorCategory;
 }
 
-constexpr CategoryCalls kDeviceList{
-    "vlx_GetDeviceList->CoCreateInstance", "vlx_GetDeviceList->CreateClassEnumerator",
-    "vlx_GetDeviceList->EnumMoniker->Reset", "vlx_GetDeviceList->PropertyBag->Read", -1, -2};
-constexpr CategoryCalls kDeviceListSize{
-    "vlx_GetDeviceListSize->CoCreateInstance", "vlx_GetDeviceListSize->CreateClassEnumerator",
-    "vlx_GetDeviceListSize->EnumMoniker->Reset", "vlx_GetDeviceListSize->PropertyBag->Read", -1, -2};
-constexpr CategoryCalls kCodecList{
-    "vlx_GetCodecList->CoCreateInstance", "vlx_GetCodecList->CreateDevEnum->CreateClassEnumerator",
-    "vlx_GetCodecList->EnumMoniker->Reset", "vlx_GetCodecList->PropertyBag->Read", -2, -3};
-constexpr CategoryCalls kCodecListSize{
-    "vlx_GetCodecListSize->CoCreateInstance", "vlx_GetCodecListSize->CreateDevEnum->CreateClassEnumerator",
-    "vlx_GetCodecListSize->EnumMoniker->Reset", "vlx_GetCodecListSize->PropertyBag->Read", -2, -3};
+constexpr CategoryCalls kDeviceList{.create = "vlx_GetDeviceList->CoCreateInstance",
+                                    .enumerate = "vlx_GetDeviceList->CreateClassEnumerator",
+                                    .reset = "vlx_GetDeviceList->EnumMoniker->Reset",
+                                    .read = "vlx_GetDeviceList->PropertyBag->Read",
+                                    .no_device_enum = -1,
+                                    .no_enumerator = -2};
+constexpr CategoryCalls kDeviceListSize{.create = "vlx_GetDeviceListSize->CoCreateInstance",
+                                        .enumerate = "vlx_GetDeviceListSize->CreateClassEnumerator",
+                                        .reset = "vlx_GetDeviceListSize->EnumMoniker->Reset",
+                                        .read = "vlx_GetDeviceListSize->PropertyBag->Read",
+                                        .no_device_enum = -1,
+                                        .no_enumerator = -2};
+constexpr CategoryCalls kCodecList{.create = "vlx_GetCodecList->CoCreateInstance",
+                                   .enumerate = "vlx_GetCodecList->CreateDevEnum->CreateClassEnumerator",
+                                   .reset = "vlx_GetCodecList->EnumMoniker->Reset",
+                                   .read = "vlx_GetCodecList->PropertyBag->Read",
+                                   .no_device_enum = -2,
+                                   .no_enumerator = -3};
+constexpr CategoryCalls kCodecListSize{.create = "vlx_GetCodecListSize->CoCreateInstance",
+                                       .enumerate = "vlx_GetCodecListSize->CreateDevEnum->CreateClassEnumerator",
+                                       .reset = "vlx_GetCodecListSize->EnumMoniker->Reset",
+                                       .read = "vlx_GetCodecListSize->PropertyBag->Read",
+                                       .no_device_enum = -2,
+                                       .no_enumerator = -3};
 
 int32_t write_list(char* text, const CLSID& category, const CategoryCalls& calls, ListKey key) {
     // A null buffer cannot receive a list; refused like an uninitialised library.

@@ -1,6 +1,7 @@
 #include "frames/bmp_snapshot.h"
 
 #include "common/file_handle.h"
+#include "common/string_argument.h"
 #include "frames/current_frame.h"
 #include "library/platform_call.h"
 
@@ -25,16 +26,18 @@ HRESULT write_all(HANDLE file, const void* bytes, DWORD count) {
 
 int32_t save_bmp(const char* file_name) {
     CurrentFrame frame;
-    if (const int32_t failed = frame.fetch({"vlx_SaveBMP->SampleGrabber->GetConnectedMediaType",
-                                            "vlx_SaveBMP->SampleGrabber->GetCurrentBuffer", -9})) {
-        return failed;
-    }
+    const FrameCalls calls{.media_type_context = "vlx_SaveBMP->SampleGrabber->GetConnectedMediaType",
+                           .buffer_context = "vlx_SaveBMP->SampleGrabber->GetCurrentBuffer",
+                           .no_grabber_code = -9};
+    if (const int32_t failed = frame.fetch(calls)) return failed;
     const auto pixel_bytes = static_cast<DWORD>(frame.size());
     BITMAPFILEHEADER file_header{};
     file_header.bfType = 0x4D42;  // "BM"
     file_header.bfSize = pixel_bytes + kPixelOffset;
     file_header.bfOffBits = kPixelOffset;
 
+    // A value from 1 to 65535 is no address: refused as no name at all.
+    if (!file_name || is_resource_number(file_name)) return -8;
     FileHandle file(CreateFileA(file_name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return -8;
     const bool written = SUCCEEDED(write_all(file.get(), &file_header, sizeof file_header)) &&

@@ -21,7 +21,9 @@ int32_t grabber_buffer_code(HRESULT status) {
     case VFW_E_WRONG_STATE:
         return -7;  // no sample has arrived yet
     default:
-        return 0;
+        // Any other failure left no frame worth handing out; success codes
+        // other than S_OK still delivered one.
+        return FAILED(status) ? kOtherBufferFailure : 0;
     }
 }
 
@@ -54,7 +56,9 @@ int32_t CurrentFrame::fetch(const FrameCalls& calls) {
 
     size_ = format_.sample_size();
     const HRESULT allocated = platform_call("AllocateFrameCopy", [&] {
-        if (size_ > 0) copy_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size_)]);
+        // Zeroed: a grabber that reports fewer bytes than the frame holds
+        // leaves the rest as it was, and that must not be heap garbage.
+        if (size_ > 0) copy_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size_)]());
         return copy_ ? S_OK : E_OUTOFMEMORY;
     });
     if (FAILED(allocated)) return -4;

@@ -23,7 +23,11 @@ struct FrameCalls {
     int32_t no_grabber_code;
 };
 
-// Maps GetCurrentBuffer's refusals to -3 ... -7; 0 for every other answer.
+// GetCurrentBuffer failed with a code that has no meaning of its own here.
+inline constexpr int32_t kOtherBufferFailure = -34;
+
+// Maps GetCurrentBuffer's refusals to -3 ... -7, any other failure to
+// kOtherBufferFailure, and success codes to 0.
 int32_t grabber_buffer_code(HRESULT status);
 
 // The connected media type of the active slot's grabber, with its format

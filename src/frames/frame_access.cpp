@@ -1,9 +1,11 @@
 #include "frames/frame_access.h"
 
+#include "common/dib_size.h"
 #include "library/library_state.h"
 #include "library/platform_call.h"
 #include "frames/current_frame.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,15 +13,18 @@ namespace vlx {
 
 int32_t draw_frame(HDC hdc, int32_t x, int32_t y, int32_t width, int32_t height) {
     CurrentFrame frame;
-    if (const int32_t failed = frame.fetch({"vlx_GetImage->SampleGrabber->GetConnectedMediaType",
-                                            "vlx_GetImage->SampleGrabber->GetCurrentBuffer", -9})) {
-        return failed;
-    }
+    const FrameCalls calls{.media_type_context = "vlx_GetImage->SampleGrabber->GetConnectedMediaType",
+                           .buffer_context = "vlx_GetImage->SampleGrabber->GetCurrentBuffer",
+                           .no_grabber_code = -9};
+    if (const int32_t failed = frame.fetch(calls)) return failed;
     const FrameHeader header = frame.format().frame_header();
-    // GDI reads cScanLines rows from the frame copy: never more rows than
-    // the frame has.
-    const int32_t rows = std::abs(header.bmiHeader.biHeight);
-    const UINT scan_lines = height <= 0 ? 0u : static_cast<UINT>(height < rows ? height : rows);
+    // GDI reads cScanLines whole rows from the frame copy: never more rows
+    // than the frame has, nor than the copy holds (a connected sample size
+    // can be smaller than its rows need).
+    const int64_t stride = dib_row_bytes(header.bmiHeader.biWidth, header.bmiHeader.biBitCount);
+    const int64_t rows_held = stride > 0 ? frame.size() / stride : 0;
+    const int64_t rows = std::min<int64_t>(std::abs(static_cast<int64_t>(header.bmiHeader.biHeight)), rows_held);
+    const UINT scan_lines = height <= 0 ? 0u : static_cast<UINT>(std::min<int64_t>(height, rows));
     const int drawn = SetDIBitsToDevice(hdc, x, y, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
                                         scan_lines, frame.bits(), &header, DIB_RGB_COLORS);
     return drawn != 0 ? 0 : -8;
@@ -29,15 +34,19 @@ int32_t frame_memory_size(int32_t mode) {
     if (!active_slot().is_open()) return -1;
     if (mode != 0) return static_cast<int32_t>(sizeof(FrameHeader));
     ConnectedFormat format;
-    if (const int32_t failed = format.fetch({"vlx_GetImageMemSize->SampleGrabber->GetConnectedMediaType", nullptr, -3}))
-        return failed;
+    const FrameCalls calls{.media_type_context = "vlx_GetImageMemSize->SampleGrabber->GetConnectedMediaType",
+                           .buffer_context = nullptr,
+                           .no_grabber_code = -3};
+    if (const int32_t failed = format.fetch(calls)) return failed;
     return format.sample_size();
 }
 
 int32_t copy_frame(void* pixels, int32_t* size, void* header) {
     ConnectedFormat format;
-    if (const int32_t failed = format.fetch({"vlx_GetImageMem->SampleGrabber->GetConnectedMediaType", nullptr, -8}))
-        return failed;
+    const FrameCalls calls{.media_type_context = "vlx_GetImageMem->SampleGrabber->GetConnectedMediaType",
+                           .buffer_context = nullptr,
+                           .no_grabber_code = -8};
+    if (const int32_t failed = format.fetch(calls)) return failed;
     // The header is written on success; without a place for it the call is
     // refused like a null size pointer.
     if (!header) return -5;

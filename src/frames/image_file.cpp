@@ -2,6 +2,7 @@
 
 #include "common/com_ptr.h"
 #include "common/dib_size.h"
+#include "common/string_argument.h"
 #include "common/variant.h"
 #include "frames/current_frame.h"
 #include "frames/image_encoder_factory.h"
@@ -97,6 +98,8 @@ int32_t encode(const Picture& picture, const Request& request, bool& file_create
     if (step_failed("vlx_SaveImage.ImagingFactory.CreateStream",
                     [&] { return p.factory->CreateStream(p.stream.put()); }))
         return -13;
+    // A null name, or a value from 1 to 65535 (no address), cannot be opened.
+    if (!request.file_name || is_resource_number(request.file_name)) return -14;
     if (step_failed("vlx_SaveImage.Stream.InitializeFromFilename",
                [&] { return p.stream->InitializeFromFilename(request.file_name, GENERIC_WRITE); }))
         return -14;
@@ -178,10 +181,10 @@ int32_t encode(const Picture& picture, const Request& request, bool& file_create
 
 int32_t save_image(const wchar_t* file_name, int32_t format, int32_t quality, int32_t width, int32_t height) {
     CurrentFrame frame;
-    if (const int32_t failed = frame.fetch({"vlx_SaveImage->SampleGrabber->GetConnectedMediaType",
-                                            "vlx_SaveImage->SampleGrabber->GetCurrentBuffer", -9})) {
-        return failed;
-    }
+    const FrameCalls calls{.media_type_context = "vlx_SaveImage->SampleGrabber->GetConnectedMediaType",
+                           .buffer_context = "vlx_SaveImage->SampleGrabber->GetCurrentBuffer",
+                           .no_grabber_code = -9};
+    if (const int32_t failed = frame.fetch(calls)) return failed;
     const BITMAPINFOHEADER& info = frame.format().video_info().bmiHeader;
     bool file_created = false;
     const int32_t result = encode({frame.bits(), frame.size(), info.biWidth, info.biHeight},

@@ -4,6 +4,7 @@
 #include "library/library_state.h"
 #include "library/platform_call.h"
 #include "graph/capabilities.h"
+#include "graph/tee_reconnect.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -32,9 +33,7 @@ std::optional<REFERENCE_TIME> time_per_frame_for(double rate) {
 // "not stated", rather than as a wrong number.
 void match_frame_size(AM_MEDIA_TYPE& type, BITMAPINFOHEADER& bmi) {
     if (bmi.biCompression != BI_RGB && bmi.biCompression != BI_BITFIELDS) return;
-    const int64_t size = dib_row_bytes(bmi.biWidth, bmi.biBitCount) * std::llabs(bmi.biHeight);
-    const bool fits = bmi.biWidth >= 0 && size <= static_cast<int64_t>(std::numeric_limits<DWORD>::max());
-    bmi.biSizeImage = fits ? static_cast<DWORD>(size) : 0;
+    bmi.biSizeImage = dib_frame_bytes(bmi.biWidth, bmi.biBitCount, std::llabs(bmi.biHeight)).value_or(0);
     type.lSampleSize = bmi.biSizeImage;
 }
 
@@ -57,6 +56,7 @@ int32_t apply_requested_format() {
     if (caps.block_size != kCapsBlockSize || caps.count <= 0) return 0;
 
     int32_t result = 0;
+    bool taken = false;
     visit_usable_capabilities(
         config.get(), caps.count, kCalls.stream_caps,
         [&](AM_MEDIA_TYPE& type, VIDEOINFOHEADER& vih) {
@@ -71,8 +71,17 @@ int32_t apply_requested_format() {
                 result = 1;
                 return false;
             }
+            taken = taken || set == S_OK;
             return true;
         });
+    // A connected capture pin reconnects with a format it took; the Smart
+    // Tee behind a capture-only pin must then follow (tee_reconnect.h).
+    const Slot& slot = active_slot();
+    ComPtr<IPin> capture_pin;
+    if (taken && !slot.is_running() &&
+        platform_call("vlx_SetDevCapConfig.AMStreamConfig.QueryInterface(Pin)",
+                      [&] { return config.query(capture_pin); }) == S_OK)
+        reconnect_tee_outputs(slot.graph_builder.get(), capture_pin.get());
     return result;
 }
 

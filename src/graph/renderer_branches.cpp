@@ -35,58 +35,55 @@ HRESULT render_preview(Slot& slot, const char* context, const GUID* media_type, 
     });
 }
 
+// A reported step of a branch and the code vlx_Open returns when it fails.
+struct BranchStep {
+    const char* context;
+    int32_t code;
+};
+
 struct SimpleRenderer {
     const CLSID& clsid;
     const wchar_t* name;
-    const char* create_context;
-    const char* add_context;
-    const char* render_context;
-    int32_t create_code, add_code, render_code;
+    BranchStep create, add, render;
 };
 
 // Video Renderer (mode 0) and Null Renderer (mode 6) on the preview pin.
 int32_t build_simple_renderer(Slot& slot, const SimpleRenderer& r) {
-    if (!is_ok(create_filter(r.create_context, r.clsid, slot.renderer_filter))) return r.create_code;
-    if (!renderer_added(reported_call(r.add_context, [&] {
+    if (!is_ok(create_filter(r.create.context, r.clsid, slot.renderer_filter))) return r.create.code;
+    if (!renderer_added(reported_call(r.add.context, [&] {
             return slot.graph_builder->AddFilter(slot.renderer_filter.get(), r.name);
         })))
-        return r.add_code;
-    if (preview_render_failed(render_preview(slot, r.render_context, nullptr, slot.renderer_filter.get())))
-        return r.render_code;
+        return r.add.code;
+    if (preview_render_failed(render_preview(slot, r.render.context, nullptr, slot.renderer_filter.get())))
+        return r.render.code;
     return 0;
 }
 
 struct MixingRenderer {
     const CLSID& clsid;
     const wchar_t* name;
-    const char* create_context;
-    const char* query_context;
-    const char* mode_context;
-    const char* streams_context;
-    const char* add_context;
-    const char* render_context;
-    int32_t create_code, query_code, mode_code, streams_code, add_code, render_code;
+    BranchStep create, query, mode, streams, add, render;
 };
 
 // VMR7 and VMR9: the same sequence on their own configuration interfaces.
 template <class Config>
 int32_t build_mixing_renderer(Slot& slot, ComPtr<IBaseFilter>& vmr, const MixingRenderer& r, intptr_t mode_param1,
                               intptr_t mode_param2) {
-    if (!is_ok(create_filter(r.create_context, r.clsid, vmr))) return r.create_code;
+    if (!is_ok(create_filter(r.create.context, r.clsid, vmr))) return r.create.code;
     {
         // The configuration interface lives only for these two calls.
         ComPtr<Config> config;
-        if (!is_ok(reported_call(r.query_context, [&] { return vmr.query(config); }))) return r.query_code;
+        if (!is_ok(reported_call(r.query.context, [&] { return vmr.query(config); }))) return r.query.code;
         const auto rendering_mode = static_cast<DWORD>(static_cast<uint32_t>(mode_param1));
         const auto streams = static_cast<DWORD>(static_cast<uint32_t>(mode_param2));
-        if (!is_ok(reported_call(r.mode_context, [&] { return config->SetRenderingMode(rendering_mode); })))
-            return r.mode_code;
-        if (!is_ok(reported_call(r.streams_context, [&] { return config->SetNumberOfStreams(streams); })))
-            return r.streams_code;
+        if (!is_ok(reported_call(r.mode.context, [&] { return config->SetRenderingMode(rendering_mode); })))
+            return r.mode.code;
+        if (!is_ok(reported_call(r.streams.context, [&] { return config->SetNumberOfStreams(streams); })))
+            return r.streams.code;
     }
-    if (!renderer_added(reported_call(r.add_context, [&] { return slot.graph_builder->AddFilter(vmr.get(), r.name); })))
-        return r.add_code;
-    if (preview_render_failed(render_preview(slot, r.render_context, nullptr, vmr.get()))) return r.render_code;
+    if (!renderer_added(reported_call(r.add.context, [&] { return slot.graph_builder->AddFilter(vmr.get(), r.name); })))
+        return r.add.code;
+    if (preview_render_failed(render_preview(slot, r.render.context, nullptr, vmr.get()))) return r.render.code;
     return 0;
 }
 
@@ -178,30 +175,42 @@ int32_t build_render_branch(Slot& slot, int32_t render_mode, intptr_t mode_param
     switch (render_mode) {
     case kVideoRenderer:
         return build_simple_renderer(
-            slot, {CLSID_VideoRenderer, L"Video Renderer", "vlx_Open->CoCreateInstance(VideoRenderer)",
-                   "vlx_Open->GraphBuilder->AddFilter(VideoRenderer)",
-                   "vlx_Open->CaptureGraphBuilder2->RenderStream(VideoRenderer)", -39, -79, -76});
+            slot, {.clsid = CLSID_VideoRenderer,
+                   .name = L"Video Renderer",
+                   .create = {"vlx_Open->CoCreateInstance(VideoRenderer)", -39},
+                   .add = {"vlx_Open->GraphBuilder->AddFilter(VideoRenderer)", -79},
+                   .render = {"vlx_Open->CaptureGraphBuilder2->RenderStream(VideoRenderer)", -76}});
     case kVmr7:
         return build_mixing_renderer<IVMRFilterConfig>(
             slot, slot.vmr7_filter,
-            {CLSID_VideoMixingRenderer, L"VMR7", "vlx_Open->CoCreateInstance(VMR7)",
-             "vlx_Open->VMR7->QueryInterface(VMRFilterConfig)", "vlx_Open->VMRFilterConfig->SetRenderingMode(VMR7)",
-             "vlx_Open->VMRFilterConfig->SetNumberOfStreams(VMR7)", "vlx_Open->GraphBuilder->AddFilter(VMR7)",
-             "vlx_Open->CaptureGraphBuilder2->RenderStream(VMR7)", -40, -41, -87, -88, -89, -86},
+            {.clsid = CLSID_VideoMixingRenderer,
+             .name = L"VMR7",
+             .create = {"vlx_Open->CoCreateInstance(VMR7)", -40},
+             .query = {"vlx_Open->VMR7->QueryInterface(VMRFilterConfig)", -41},
+             .mode = {"vlx_Open->VMRFilterConfig->SetRenderingMode(VMR7)", -87},
+             .streams = {"vlx_Open->VMRFilterConfig->SetNumberOfStreams(VMR7)", -88},
+             .add = {"vlx_Open->GraphBuilder->AddFilter(VMR7)", -89},
+             .render = {"vlx_Open->CaptureGraphBuilder2->RenderStream(VMR7)", -86}},
             mode_param1, mode_param2);
     case kVmr9:
         return build_mixing_renderer<IVMRFilterConfig9>(
             slot, slot.vmr9_filter,
-            {CLSID_VideoMixingRenderer9, L"VMR9", "vlx_Open->CoCreateInstance(VMR9)",
-             "vlx_Open->VMR9->QueryInterface(VMRFilterConfig9)", "vlx_Open->VMRFilterConfig9->SetRenderingMode(VMR9)",
-             "vlx_Open->VMRFilterConfig9->SetNumberOfStreams(VMR9)", "vlx_Open->GraphBuilder->AddFilter(VMR9)",
-             "vlx_Open->CaptureGraphBuilder2->RenderStream(VMR9)", -42, -43, -97, -98, -99, -96},
+            {.clsid = CLSID_VideoMixingRenderer9,
+             .name = L"VMR9",
+             .create = {"vlx_Open->CoCreateInstance(VMR9)", -42},
+             .query = {"vlx_Open->VMR9->QueryInterface(VMRFilterConfig9)", -43},
+             .mode = {"vlx_Open->VMRFilterConfig9->SetRenderingMode(VMR9)", -97},
+             .streams = {"vlx_Open->VMRFilterConfig9->SetNumberOfStreams(VMR9)", -98},
+             .add = {"vlx_Open->GraphBuilder->AddFilter(VMR9)", -99},
+             .render = {"vlx_Open->CaptureGraphBuilder2->RenderStream(VMR9)", -96}},
             mode_param1, mode_param2);
     case kNullRenderer:
         return build_simple_renderer(
-            slot, {kClsidNullRenderer, L"Null Renderer", "vlx_Open->CoCreateInstance(NullRenderer)",
-                   "vlx_Open->GraphBuilder->AddFilter(NullRenderer)",
-                   "vlx_Open->CaptureGraphBuilder2->RenderStream(NullRenderer)", -44, -59, -56});
+            slot, {.clsid = kClsidNullRenderer,
+                   .name = L"Null Renderer",
+                   .create = {"vlx_Open->CoCreateInstance(NullRenderer)", -44},
+                   .add = {"vlx_Open->GraphBuilder->AddFilter(NullRenderer)", -59},
+                   .render = {"vlx_Open->CaptureGraphBuilder2->RenderStream(NullRenderer)", -56}});
     case kAviWithNullRenderer:
     case kAviWithPreview: {
         const auto* file_name = reinterpret_cast<const wchar_t*>(mode_param1);

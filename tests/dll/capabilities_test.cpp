@@ -155,5 +155,32 @@ TEST_F(Capabilities, Refusals) {
     ASSERT_EQ(v.Init(), 0);
 }
 
+// Sized on a camera whose first rate is "inf", listed after the slot was
+// opened again on the webcam, whose lists are longer: each list keeps within
+// its own size, and all three stop at the first capability that one of them
+// cannot take (here the rates', 27 bytes, hold three of the webcam's rates
+// while the widths and heights would hold four).
+TEST_F(Capabilities, ListsKeepWithinTheSizesAnsweredBeforeAReopen) {
+    const int32_t webcam = device_index(VLXCAM_NAME_WEBCAM);
+    const int32_t unstated_rate = device_index(VLXCAM_NAME_UNSTATED_RATE);
+    ASSERT_GE(webcam, 0);
+    ASSERT_GE(unstated_rate, 0);
+    ASSERT_EQ(v.Open(unstated_rate, 6, 0, 0, 0), 0);
+    int32_t sizes[3];
+    std::vector<char> buffers[3];
+    for (int32_t list = 0; list < 3; ++list) {
+        sizes[list] = v.GetDevCapConfigSize(list);
+        buffers[list].assign(static_cast<size_t>(sizes[list]) + 64, '#');
+        buffers[list][0] = '\0';
+    }
+    ASSERT_EQ(v.Close(), 0);
+    ASSERT_EQ(v.Open(webcam, 6, 0, 0, 0), 0);
+    EXPECT_EQ(v.GetDevCapConfig(buffers[0].data(), buffers[1].data(), buffers[2].data()), 0);
+    EXPECT_EQ(std::string(buffers[0].data()), lines({"30.00", "30.00", "20.00"}));
+    EXPECT_EQ(std::string(buffers[1].data()), lines({"640", "320", "800"}));
+    EXPECT_EQ(std::string(buffers[2].data()), lines({"480", "240", "600"}));
+    for (int32_t list = 0; list < 3; ++list) EXPECT_EQ(buffers[list][static_cast<size_t>(sizes[list])], '#') << list;
+}
+
 }  // namespace
 }  // namespace vlx_test

@@ -214,6 +214,7 @@ struct TeardownWatch {
     HWND host = nullptr;
     int messages = 0;
     int visible_outside_host = 0;
+    int parent_not_host = 0;  // messages after it was taken from the host
 };
 TeardownWatch* g_watch = nullptr;
 
@@ -221,8 +222,9 @@ LRESULT CALLBACK watch_preview(int code, WPARAM wparam, LPARAM lparam) {
     const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lparam);
     if (code == HC_ACTION && g_watch && sent->hwnd == g_watch->preview) {
         ++g_watch->messages;
-        const bool child_of_host = (GetWindowLongW(sent->hwnd, GWL_STYLE) & WS_CHILD) != 0 &&
-                                   GetAncestor(sent->hwnd, GA_PARENT) == g_watch->host;
+        const bool in_host = GetAncestor(sent->hwnd, GA_PARENT) == g_watch->host;
+        const bool child_of_host = (GetWindowLongW(sent->hwnd, GWL_STYLE) & WS_CHILD) != 0 && in_host;
+        if (!in_host) ++g_watch->parent_not_host;
         if (IsWindowVisible(sent->hwnd) && !child_of_host) ++g_watch->visible_outside_host;
     }
     return CallNextHookEx(nullptr, code, wparam, lparam);
@@ -249,6 +251,9 @@ TEST_F(Capture, ClosedGraphsHideThePreviewBeforeLettingGo) {
         g_watch = nullptr;
         EXPECT_GT(watch.messages, 0) << mode;
         EXPECT_EQ(watch.visible_outside_host, 0) << mode;
+        // Wine's renderer clears WS_CHILD as its window goes but leaves the
+        // parent; only put_Owner(0) takes the window out of the host.
+        EXPECT_GT(watch.parent_not_host, 0) << mode << ": given no owner before its graph went";
         EXPECT_FALSE(IsWindow(watch.preview)) << mode;
     }
 }

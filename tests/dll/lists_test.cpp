@@ -1,6 +1,7 @@
 // Device and codec lists on Wine's real system device enumerator.
 #include "dll/host_library.h"
 #include "support/category_entry.h"
+#include "support/text_lines.h"
 #include "vidlox_testcam.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +14,11 @@
 namespace vlx_test {
 namespace {
 
-// {5C3A64D5-1D4B-4E6B-9A3F-0C61D2B7E101}, {...102}: entries of these tests only.
+// {5C3A64D5-1D4B-4E6B-9A3F-0C61D2B7E101}, {...102}, {...103}: entries of these tests only.
 constexpr GUID kLongNameEntry = {0x5c3a64d5, 0x1d4b, 0x4e6b, {0x9a, 0x3f, 0x0c, 0x61, 0xd2, 0xb7, 0xe1, 0x01}};
 constexpr GUID kNamelessEntry = {0x5c3a64d5, 0x1d4b, 0x4e6b, {0x9a, 0x3f, 0x0c, 0x61, 0xd2, 0xb7, 0xe1, 0x02}};
+// {...103}: an entry that appears between a size query and its listing.
+constexpr GUID kLateEntry = {0x5c3a64d5, 0x1d4b, 0x4e6b, {0x9a, 0x3f, 0x0c, 0x61, 0xd2, 0xb7, 0xe1, 0x03}};
 
 // The test platform's compressor, then Wine's three compressors and the test
 // codec's three decompressors (the device enumerator lists every vidc
@@ -143,6 +146,41 @@ TEST_F(Lists, EntryWithoutFriendlyNameIsAnEmptyLine) {
     const std::string log_text = log;
     EXPECT_NE(log_text.find("1 vlx_GetCodecListSize->PropertyBag->Read = "), std::string::npos) << log_text;
     EXPECT_NE(log_text.find("1 vlx_GetCodecList->PropertyBag->Read = "), std::string::npos) << log_text;
+}
+
+// A device or compressor registered between the size query and the listing
+// (a camera plugged in, a codec installed): the listing writes whole lines
+// within the size it was given, never past the host's buffer.
+TEST_F(Lists, ListingKeepsWithinTheSizeItsQueryLastAnswered) {
+    const struct {
+        const char* what;
+        const GUID& category;
+        decltype(&vlx_GetCodecListSize) size;
+        decltype(&vlx_GetCodecList) list;
+    } lists[] = {{"codecs", CLSID_VideoCompressorCategory, v.GetCodecListSize, v.GetCodecList},
+                 {"devices", CLSID_VideoInputDeviceCategory, v.GetDeviceListSize, v.GetDeviceList}};
+    for (const auto& l : lists) {
+        const int32_t sized = l.size(0);
+        ASSERT_GT(sized, 0) << l.what;
+        CategoryEntry late = CategoryEntry::with_name(l.category, kLateEntry, L"vidlox late entry");
+        ASSERT_TRUE(late.ok()) << l.what;
+        std::vector<char> buffer(static_cast<size_t>(sized) + 64, '#');
+        buffer[0] = '\0';
+        const int32_t count = l.list(buffer.data(), 0);
+        const std::string text = buffer.data();
+        EXPECT_LE(static_cast<int32_t>(text.size()) + 1, sized) << l.what;
+        EXPECT_EQ(buffer[static_cast<size_t>(sized)], '#') << l.what;
+        EXPECT_EQ(count, static_cast<int32_t>(split_lines(text).size())) << l.what << ": only what was written counts";
+
+        // A new size query lets the whole list through; what was written
+        // before is where it begins.
+        const int32_t whole_size = l.size(0);
+        EXPECT_EQ(whole_size, sized + 19) << l.what << ": \"vidlox late entry\" and CR LF";
+        std::vector<char> whole(static_cast<size_t>(whole_size), '#');
+        whole[0] = '\0';
+        EXPECT_EQ(l.list(whole.data(), 0), count + 1) << l.what;
+        EXPECT_EQ(std::string(whole.data()).rfind(text, 0), 0u) << l.what;
+    }
 }
 
 }  // namespace

@@ -68,7 +68,10 @@ TEST_F(PropertyFrames, Refusals) {
         EXPECT_EQ(v.FilterProp(host.handle(), name), -2) << utf8(name);
         EXPECT_EQ(v.GetLastError(), E_NOINTERFACE);
     }
+    log[0] = '\0';
     EXPECT_EQ(v.FilterProp(host.handle(), nullptr), -2);
+    EXPECT_EQ(v.FilterProp(host.handle(), reinterpret_cast<const wchar_t*>(1)), -2) << "no address: never read";
+    EXPECT_STREQ(log, "") << "neither is looked up";
     EXPECT_EQ(v.CodecDialog(host.handle(), 1), -1) << "no AVI branch, no compressor";
     ASSERT_EQ(v.Close(), 0);
 

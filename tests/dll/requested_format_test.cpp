@@ -112,9 +112,7 @@ TEST_F(RequestedFormat, StatedFrameSizeFollowsTheRequest) {
 TEST_F(RequestedFormat, SetDevCapConfigOnAnOpenSlotReconnects) {
     // A capture filter that is stopped and connected asks its peer and has
     // the graph reconnect it: the new size reaches the grabber. The two-pin
-    // device's preview pin feeds the grabber directly; a one-pin device's
-    // capture pin would feed it through Wine's Smart Tee, which keeps its
-    // outputs' old type when its input is reconnected.
+    // device's preview pin feeds the grabber directly, without a Smart Tee.
     const int32_t two_pins = device_index(VLXCAM_NAME_PREVIEW_PIN);
     ASSERT_GE(two_pins, 0);
     ASSERT_EQ(v.Open(two_pins, 6, 0, 0, 0), 0);
@@ -123,6 +121,25 @@ TEST_F(RequestedFormat, SetDevCapConfigOnAnOpenSlotReconnects) {
     EXPECT_EQ(v.SetDevCapConfig(), 0);
     EXPECT_EQ(v.GetImageMemSize(0), 230400);
     expect_frames_of(320, 240);
+}
+
+// A one-pin camera feeds the grabber through the Smart Tee that the capture
+// graph builder inserts; after the camera reconnects with a new rate or
+// size, the tee's outputs follow and frames of the new format arrive.
+TEST_F(RequestedFormat, SetDevCapConfigOnAnOpenSlotReachesTheGrabberThroughTheTee) {
+    const struct {
+        int32_t width, height;
+        double rate;
+    } requests[] = {{640, 480, 15.0}, {320, 240, 15.0}};
+    for (const auto& r : requests) {
+        ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
+        request(r.width, r.height, r.rate);
+        EXPECT_EQ(v.SetDevCapConfig(), 0) << r.width;
+        EXPECT_EQ(v.GetImageMemSize(0), r.width * 3 * r.height);
+        expect_frames_of(r.width, r.height);
+        ASSERT_EQ(v.Close(), 0);
+        request(0, 0, 0.0);
+    }
 }
 
 TEST_F(RequestedFormat, SetDevCapConfigOnARunningSlotIsRefused) {

@@ -74,6 +74,12 @@ TEST_F(StillImages, RefusalsOfARunningSlot) {
     EXPECT_EQ(v.SaveImage(kImage, 5, 50, 0, 0), -12);
     EXPECT_EQ(v.SaveImage(kImage, 6, 50, 0, 0), -12);
     EXPECT_EQ(file_size(kImage), -1);
+    // Values below 65536 are no addresses: refused as a null name is,
+    // never handed to the file system.
+    for (const intptr_t small : {intptr_t{1}, intptr_t{0xffff}}) {
+        EXPECT_EQ(v.SaveBMP(reinterpret_cast<const char*>(small)), -8) << small;
+        EXPECT_EQ(v.SaveImage(reinterpret_cast<const wchar_t*>(small), 2, 0, 0, 0), -14) << small;
+    }
     EXPECT_EQ(v.SaveBMP("no_such_folder\\snapshot.bmp"), -8);
     EXPECT_EQ(v.SaveImage(L"no_such_folder\\picture.png", 2, 0, 0, 0), -14);
     EXPECT_EQ(file_size(L"no_such_folder"), -1);

@@ -222,6 +222,10 @@ std::wstring drivers32_value(const wchar_t* name) {
 
 TEST(TestCodec, RegistrationBothWays) {
     const BITMAPINFOHEADER yuy2 = input_format(kYuy2, 640, 480, 640 * 2 * 480);
+    // The suites after this one need the codec, also when a check below fails.
+    struct RegisteredAgain {
+        ~RegisteredAgain() { regsvr32(L"", kCodecDll); }
+    } registered_again;
     ASSERT_EQ(regsvr32(L"/u", kCodecDll), 0u);
     for (const wchar_t* value : {L"vidc.YUY2", L"vidc.NV12", L"vidc.MJPG"}) EXPECT_EQ(drivers32_value(value), L"");
     EXPECT_EQ(Located(yuy2).get(), nullptr);

@@ -9,10 +9,12 @@
 
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 namespace vlx_test {
@@ -68,7 +70,7 @@ protected:
     }
 };
 
-TEST_F(StillImages, FrameFetchCodesAndLogOfBothFunctions) {
+TEST_F(StillImages, FrameFetchCodesAndLogOfTheFrameFunctions) {
     const StillSlot still({64, 48});
     char log[1024];
     vlx_SetLogBuffer(log, sizeof log);
@@ -80,6 +82,12 @@ TEST_F(StillImages, FrameFetchCodesAndLogOfBothFunctions) {
     const Function functions[] = {
         {"vlx_SaveBMP", [] { return vlx_SaveBMP(kBmp); }},
         {"vlx_SaveImage", [] { return vlx_SaveImage(kImage, 2, -1, 0, 0); }},
+        {"vlx_GetImageMem", [] {
+             static uint8_t pixels[64 * 3 * 48];
+             int32_t size = sizeof pixels;
+             BITMAPINFO header;
+             return vlx_GetImageMem(pixels, &size, &header);
+         }},
     };
     struct Case {
         const char* call;
@@ -95,6 +103,9 @@ TEST_F(StillImages, FrameFetchCodesAndLogOfBothFunctions) {
         {"GetCurrentBuffer", E_POINTER, "E_POINTER", -5},
         {"GetCurrentBuffer", VFW_E_NOT_CONNECTED, "VFW_E_NOT_CONNECTED", -6},
         {"GetCurrentBuffer", VFW_E_WRONG_STATE, "VFW_E_WRONG_STATE", -7},
+        // Any other failure leaves no frame: never a success.
+        {"GetCurrentBuffer", E_FAIL, "E_FAIL", -34},
+        {"GetCurrentBuffer", E_UNEXPECTED, "E_UNEXPECTED", -34},
     };
     for (const Function& f : functions) {
         for (const Case& c : cases) {
@@ -119,6 +130,44 @@ TEST_F(StillImages, FrameFetchCodesAndLogOfBothFunctions) {
     }
 }
 
+// A grabber that answers a success code without filling the copy leaves it
+// as the library made it: zeroed, never what the heap held before.
+TEST_F(StillImages, FrameCopyNeverHoldsStaleHeapBytes) {
+    const StillSlot still({64, 48});
+    const size_t frame_bytes = still.bytes().size();
+    for (int round = 0; round < 8; ++round) {
+        std::unique_ptr<uint8_t[]> dirty(new uint8_t[frame_bytes]);
+        std::memset(dirty.get(), 0xA5, frame_bytes);
+    }
+    vlx::fault::arm("vlx_SaveBMP->SampleGrabber->GetCurrentBuffer", S_FALSE, 0, 1);
+    ASSERT_EQ(vlx_SaveBMP(kBmp), 0);
+    const std::string file = file_bytes(kBmp);
+    ASSERT_EQ(file.size(), 54 + frame_bytes);
+    EXPECT_EQ(file.find_first_not_of('\0', 54), std::string::npos);
+}
+
+// GDI reads only the whole rows the frame copy holds: with a sample one byte
+// short of its header's rows, the top row of the destination is not drawn.
+TEST_F(StillImages, DrawingNeverReadsPastTheFrameCopy) {
+    const StillSlot still({64, 48, 1});
+    BITMAPINFO target{};
+    target.bmiHeader = {sizeof(BITMAPINFOHEADER), 64, -48, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &target, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_TRUE(dc && bitmap);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    auto* pixels = static_cast<uint32_t*>(bits);
+    std::fill(pixels, pixels + 64 * 48, 0x00123456u);
+    EXPECT_EQ(vlx_GetImage(dc, 0, 0, 64, 48), 0);
+    GdiFlush();
+    EXPECT_EQ(pixels[0], 0x00123456u) << "the row the copy does not hold stays untouched";
+    EXPECT_EQ(pixels[64] & 0xFFFFFFu, 0xFF0000u) << "the next row is the picture (red top-left corner)";
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+
 TEST_F(StillImages, MissingSampleGrabber) {
     const StillSlot still({64, 48});
     vlx::ComPtr<ISampleGrabber> kept = std::move(vlx::active_slot().sample_grabber);
@@ -139,32 +188,32 @@ TEST_F(StillImages, EveryPipelineStepCode) {
     };
     const Step steps[] = {
         {"CoCreateInstance(WICImagingFactory)", -10, false},
-        {"ImagingFactory->CreateEncoder", -12, false},
-        {"ImagingFactory->CreateStream", -13, false},
-        {"Stream->InitializeFromFilename", -14, false},
-        {"Encoder->Initialize", -15, true},
-        {"Encoder->CreateNewFrame", -16, true},
-        {"PropertyBag->Write", -17, true},
-        {"FrameEncode->Initialize", -18, true},
-        {"FrameEncode->SetSize", -19, true},
-        {"FrameEncode->SetPixelFormat", -20, true},
-        {"ImagingFactory->CreateBitmap", -21, true},
-        {"Bitmap->Lock", -22, true},
-        {"BitmapLock->GetDataPointer", -23, true},
-        {"BitmapLock->GetStride", -23, true},
-        {"ImagingFactory->CreateFormatConverter", -25, true},
-        {"ImagingFactory->CreateBitmapFlipRotator", -26, true},
-        {"FlipRotator->Initialize", -27, true},
-        {"ImagingFactory->CreateBitmapScaler", -28, true},
-        {"Scaler->Initialize", -29, true},
-        {"FormatConverter->Initialize", -30, true},
-        {"FrameEncode->WriteSource", -31, true},
-        {"FrameEncode->Commit", -32, true},
-        {"Encoder->Commit", -33, true},
+        {"ImagingFactory.CreateEncoder", -12, false},
+        {"ImagingFactory.CreateStream", -13, false},
+        {"Stream.InitializeFromFilename", -14, false},
+        {"Encoder.Initialize", -15, true},
+        {"Encoder.CreateNewFrame", -16, true},
+        {"PropertyBag.Write", -17, true},
+        {"FrameEncode.Initialize", -18, true},
+        {"FrameEncode.SetSize", -19, true},
+        {"FrameEncode.SetPixelFormat", -20, true},
+        {"ImagingFactory.CreateBitmap", -21, true},
+        {"Bitmap.Lock", -22, true},
+        {"BitmapLock.GetDataPointer", -23, true},
+        {"BitmapLock.GetStride", -23, true},
+        {"ImagingFactory.CreateFormatConverter", -25, true},
+        {"ImagingFactory.CreateBitmapFlipRotator", -26, true},
+        {"FlipRotator.Initialize", -27, true},
+        {"ImagingFactory.CreateBitmapScaler", -28, true},
+        {"Scaler.Initialize", -29, true},
+        {"FormatConverter.Initialize", -30, true},
+        {"FrameEncode.WriteSource", -31, true},
+        {"FrameEncode.Commit", -32, true},
+        {"Encoder.Commit", -33, true},
     };
     for (const Step& s : steps) {
         put_file(kImage, "old");
-        vlx::fault::arm((std::string("vlx_SaveImage->") + s.name).c_str(), WINCODEC_ERR_INTERNALERROR, 0, 1);
+        vlx::fault::arm((std::string("vlx_SaveImage.") + s.name).c_str(), WINCODEC_ERR_INTERNALERROR, 0, 1);
         EXPECT_EQ(vlx_SaveImage(kImage, 1, 50, 0, 0), s.code) << s.name;
         EXPECT_EQ(exists(kImage), !s.after_file) << s.name;
     }

@@ -23,6 +23,7 @@ TEST_F(InProcessCapture, WebcamConnectsTheLastAcceptedCapability) {
     } cases[] = {
         {0, 0, 0.0, 0, kYuy2, 640, 480, 333333},           // nothing asked: capability 0
         {640, 480, 30.0, 0, kMjpg, 640, 480, 333333},      // every capability accepts
+        {640, 480, 15.0, 0, kMjpg, 640, 480, 666666},      // 10^7 / 15 truncated, not rounded
         {1280, 720, 10.0, 0, kMjpg, 1280, 720, 1000000},   // every capability accepts
         {1280, 720, 30.0, 1, kYuy2, 640, 480, 333333},     // the first refuses: nothing applied
     };

@@ -847,6 +847,151 @@ int32_t vlx_SetFrameNotify(HWND window, uint32_t message);
 
 /* ---- Extensions: device identity and health ----------------------------- */
 
+/* A device's path names it for as long as it is installed where it is: the
+ * "DevicePath" property of its moniker (the name of a hardware device's
+ * interface, the same after a restart and when other devices come and go),
+ * or, for a device without one (software devices, audio capture through
+ * the sound system), its moniker's display name. Two devices with the same
+ * friendly name have different paths; the position of a device in the list
+ * moves when a device before it is installed or removed, its path does not.
+ *
+ * The path list is a list like vlx_GetDeviceList's: one line per device, in
+ * the same order as the name list of the same `kind` (0 video, any other
+ * value audio), each path as UTF-8 followed by CR LF, appended to the
+ * NUL-terminated text already in `buffer`; the result is the number of
+ * lines appended, and the size query gives the bytes the list needs in an
+ * empty buffer, terminator included. A device whose path cannot be read
+ * contributes an empty line. A listing never writes more bytes than the last
+ * size query of the same list (video or audio) answered; it writes the whole
+ * lines that fit and returns their count. The "DevicePath" read is not
+ * reported (most software devices have none); GetDisplayName, made for a
+ * device without one, is.
+ *   -1  not initialised (also: a NULL buffer, nothing enumerated)
+ *   -2  the system device enumerator cannot be created
+ *   -3  the category has no enumerator (nothing installed); the buffer is
+ *       unchanged
+ */
+int32_t vlx_GetDevicePathList(char* buffer, int32_t kind);
+int32_t vlx_GetDevicePathListSize(int32_t kind);
+
+/* The position in the video device list (the `device_index` vlx_Open takes)
+ * of the `occurrence`-th device (0 the first) whose path equals `text`
+ * (UTF-8, compared byte for byte); when no device has that path, of the
+ * `occurrence`-th device whose friendly name equals it. Twins with one name
+ * are told apart by occurrence or, for good, by path.
+ *   -1  not initialised, or a NULL `text` (also values 1 ... 65535)
+ *   -2  the system device enumerator cannot be created
+ *   -3  no video capture device is installed
+ *   -4  no such device (fewer than occurrence + 1 matches)
+ *   -5  occurrence negative
+ */
+int32_t vlx_FindDevice(const char* text, int32_t occurrence);
+
+/* Device states: what vlx_GetDeviceState returns and vlx_SetDeviceNotify
+ * posts. */
+#define VLX_DEVICE_DELIVERING 0   /* running, and frames arrive */
+#define VLX_DEVICE_WAITING 1      /* running, its first frame not yet there */
+#define VLX_DEVICE_STALLED 2      /* running, and no frame for too long */
+#define VLX_DEVICE_LOST 3         /* the graph reported the device gone */
+#define VLX_DEVICE_ERROR 4        /* the run was stopped by an error */
+#define VLX_DEVICE_IN_USE 5       /* another program holds the device */
+#define VLX_DEVICE_NOT_RUNNING 6  /* stopped by the host (or never run) */
+
+/* A running device counts as stalled after VLX_STALL_FRAME_INTERVALS frame
+ * intervals (the AvgTimePerFrame of the grabber's connection) without a
+ * frame, and never before VLX_STALL_MIN_MS. Before its first frame it has
+ * VLX_FIRST_FRAME_WAIT_MS (or the stall time, if longer) from vlx_Play:
+ * cameras often take a second or two to deliver the first frame. */
+#define VLX_STALL_FRAME_INTERVALS 10
+#define VLX_STALL_MIN_MS 1000
+#define VLX_FIRST_FRAME_WAIT_MS 3000
+
+/* The state of the active slot's device (VLX_DEVICE_*), judged in this
+ * order:
+ *   3  lost: the graph reported EC_DEVICE_LOST with 0 (removed). It stays
+ *      lost, stopped or not, until the slot is closed (vlx_Reopen builds a
+ *      new graph once the device is back)
+ *   6  not running: the slot is open and the host has not run it, or has
+ *      stopped it
+ *   5  in use: vlx_Play or vlx_Play2 could not start the device because
+ *      another program holds it. Run failed with one of the results Windows
+ *      gives for that: 0x800705AA (ERROR_NO_SYSTEM_RESOURCES, the usual one
+ *      from a USB camera's kernel-streaming driver), 0x800700AA
+ *      (ERROR_BUSY), 0x80070020 (ERROR_SHARING_VIOLATION), 0x80070964
+ *      (ERROR_DEVICE_IN_USE), 0xC00D1B6E (NS_E_VIDCAPDRVINUSE); or the graph
+ *      reported EC_ERRORABORT with one of them before the first frame (a
+ *      graph manager that starts its filters asynchronously answers Run
+ *      before the device does). Its HRESULT goes to the error recorder as
+ *      for 4
+ *   4  stopped by an error: Run failed with any other failure (reported by
+ *      vlx_Play), or the graph reported EC_ERRORABORT or
+ *      EC_STREAM_ERROR_STOPPED; the error's HRESULT goes to the error
+ *      recorder, once, as "vlx_GetDeviceState->MediaEventEx->GetEvent(
+ *      ErrorAbort)". A new vlx_Play starts afresh
+ *   1, 2, 0  waiting for the first frame, stalled, delivering (see the
+ *      stall rule above); a frame is one that reached the Sample Grabber
+ * The first call (or vlx_SetDeviceNotify) starts watching: the grabber gets
+ * a callback (ISampleGrabber::SetCallback) that counts arrivals, and the
+ * graph's events are read from then on. A slot already running whose
+ * grabber holds a frame counts as delivering at once. Events are read with
+ * IMediaEventEx::GetEvent and each is freed with FreeEventParams; events
+ * other than the three above are dropped (no export of this library reads
+ * the graph's events). A graph whose events cannot be read gives -3.
+ * Watching goes on, for every slot opened later too, until vlx_Exit.
+ *   -1  not initialised
+ *   -2  the active slot is not open
+ *   -3  the graph offers no event queue (IMediaEventEx)
+ */
+int32_t vlx_GetDeviceState(void);
+
+/* Posts `message` to `window` (PostMessage; wParam the slot, lParam the new
+ * state, VLX_DEVICE_*) whenever the device state of an open slot changes:
+ * to stalled and back to delivering, to lost, and so on, including changes
+ * the host causes itself (vlx_Play, vlx_Stop). Every open slot is watched,
+ * and each slot vlx_Open opens later; a slot starts from the state it has
+ * (no message for it), and vlx_Close ends its watching without a message.
+ * A second call moves the messages to another window or message. A NULL
+ * `window` stops them.
+ * Threads: one watcher thread for the whole library, started by the first
+ * call with a window and ended (and waited for) by a call with NULL and by
+ * vlx_Exit. It sees a lost device or an aborted stream as soon as the graph
+ * queues the event, and a stall within 100 ms of its time. It calls no
+ * filter, pin or grabber and never the error recorder: it reads the
+ * watched graphs' event queues (the Filter Graph Manager's IMediaEventEx,
+ * which takes calls from any thread), the grabber callback's frame count,
+ * and the clock. vlx_Close, a failed vlx_Open and vlx_Exit wait until it is
+ * not reading that graph before letting the graph go. While it runs it
+ * keeps vidlox64.dll loaded: a host that frees the library without a call
+ * with NULL (or vlx_Exit) leaves it loaded until the process ends. Not to be
+ * called from DllMain.
+ *   0  done
+ *   -1  not initialised
+ *   -2  the watcher thread cannot be started (nothing is posted)
+ *   -3  `window` is not a window (nothing changes)
+ */
+int32_t vlx_SetDeviceNotify(HWND window, uint32_t message);
+
+/* Closes the active slot (as vlx_Close) and opens it again (as vlx_Open) on
+ * the device that was opened in it last, found in the video device list by
+ * its path, not by its old position: the same render mode and mode
+ * parameters (the AVI file and compressor names of modes 300 and 301 as
+ * they were given then), the requested format still in the slot, and the
+ * preview's place as vlx_Play or vlx_ReSize last set it. When the slot was
+ * running it runs again, with vlx_Play at that place if vlx_Play started it,
+ * else with vlx_Play2. A slot closed since keeps what it was last opened
+ * with. The result is vlx_Open's (whatever the new run answers; see
+ * vlx_GetDeviceState), or:
+ *   -1  not initialised
+ *   -110  no vlx_Open has succeeded in this slot
+ *   -111  no video capture device has that path now (unplugged); the slot
+ *         is left closed, and a later vlx_Reopen may find it
+ *   -112  the system device enumerator cannot be created; the slot is left
+ *         closed
+ * Its calls are reported under the names of the functions it performs
+ * (vlx_Close, vlx_Open, vlx_Play, vlx_ReSize, vlx_Play2), and the search
+ * under "vlx_Reopen->...". */
+int32_t vlx_Reopen(void);
+
 #ifdef __cplusplus
 }
 #endif

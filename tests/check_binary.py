@@ -43,7 +43,8 @@ CAPTURE_FORMAT_EXPORTS = {"vlx_GetFormatList", "vlx_GetFormatListSize", "vlx_Set
 # frame events
 FRAME_EVENT_EXPORTS = {"vlx_WaitFrame", "vlx_GetFrame", "vlx_SetFrameNotify"}
 # device identity and health
-DEVICE_HEALTH_EXPORTS = set()
+DEVICE_HEALTH_EXPORTS = {"vlx_GetDevicePathList", "vlx_GetDevicePathListSize", "vlx_FindDevice", "vlx_GetDeviceState",
+                         "vlx_SetDeviceNotify", "vlx_Reopen"}
 
 EXPECTED_EXPORTS |= CAMERA_CONTROL_EXPORTS | CAPTURE_FORMAT_EXPORTS | FRAME_EVENT_EXPORTS | DEVICE_HEALTH_EXPORTS
 

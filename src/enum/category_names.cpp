@@ -7,8 +7,44 @@
 
 namespace vlx {
 
-int32_t visit_category_names(const CLSID& category, const CategoryCalls& calls,
-                             const std::function<void(const wchar_t*)>& visit) {
+namespace {
+
+// The display name is CoTaskMem text of the caller's.
+class TaskMemText {
+public:
+    TaskMemText() = default;
+    ~TaskMemText() { CoTaskMemFree(text_); }
+    TaskMemText(const TaskMemText&) = delete;
+    TaskMemText& operator=(const TaskMemText&) = delete;
+    LPOLESTR* put() { return &text_; }
+    const wchar_t* get() const { return text_; }
+
+private:
+    LPOLESTR text_ = nullptr;
+};
+
+std::wstring display_name(IMoniker* moniker, const char* context) {
+    TaskMemText text;
+    const auto call = [&] { return moniker->GetDisplayName(nullptr, nullptr, text.put()); };
+    const HRESULT status =
+        context ? reported_call(context, call) : platform_call("DevicePath.Moniker.GetDisplayName", call);
+    return status == S_OK && text.get() ? std::wstring(text.get()) : std::wstring();
+}
+
+}  // namespace
+
+std::wstring moniker_path(IMoniker* moniker, IPropertyBag* bag, const char* display_name_context) {
+    if (!moniker) return {};
+    if (bag) {
+        ScopedVariant path;
+        platform_call("DevicePath.PropertyBag.Read", [&] { return bag->Read(L"DevicePath", path.get(), nullptr); });
+        if (path.bstr() && *path.bstr()) return path.bstr();
+    }
+    return display_name(moniker, display_name_context);
+}
+
+int32_t visit_category_entries(const CLSID& category, const CategoryCalls& calls,
+                               const std::function<void(const CategoryEntry&)>& visit) {
     ComPtr<ICreateDevEnum> device_enum;
     const HRESULT created = reported_call(calls.create, [&] {
         return CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
@@ -34,10 +70,19 @@ int32_t visit_category_names(const CLSID& category, const CategoryCalls& calls,
         // VT_EMPTY until Read fills it: a Read that fails leaves the VARIANT
         // untouched, and only an empty one is safe to clear then.
         ScopedVariant name;
-        if (bag) reported_call(calls.read, [&] { return bag->Read(L"FriendlyName", name.get(), nullptr); });
-        visit(name.bstr() ? name.bstr() : L"");
+        if (bag && calls.read) {
+            reported_call(calls.read, [&] { return bag->Read(L"FriendlyName", name.get(), nullptr); });
+        }
+        const std::wstring path =
+            calls.display_name ? moniker_path(moniker.get(), bag.get(), calls.display_name) : std::wstring();
+        visit({name.bstr() ? name.bstr() : L"", path.c_str()});
     }
     return 0;
+}
+
+int32_t visit_category_names(const CLSID& category, const CategoryCalls& calls,
+                             const std::function<void(const wchar_t*)>& visit) {
+    return visit_category_entries(category, calls, [&](const CategoryEntry& entry) { visit(entry.name); });
 }
 
 }  // namespace vlx

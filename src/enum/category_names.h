@@ -1,11 +1,14 @@
-// Reading the friendly names of one device category through the system
-// device enumerator.
+// Reading the entries of one device category through the system device
+// enumerator: their friendly names and, where asked, their paths.
 #pragma once
 
 #include <windows.h>
+#include <objidl.h>
+#include <oaidl.h>
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace vlx {
 
@@ -13,16 +16,37 @@ struct CategoryCalls {
     const char* create;     // CoCreateInstance of the system device enumerator
     const char* enumerate;  // CreateClassEnumerator
     const char* reset;      // IEnumMoniker::Reset
-    const char* read;       // IPropertyBag::Read("FriendlyName")
+    const char* read;       // IPropertyBag::Read("FriendlyName"); null: names are not read
     int32_t no_device_enum;
     int32_t no_enumerator;
+    // IMoniker::GetDisplayName for an entry without a "DevicePath"; null:
+    // paths are not read.
+    const char* display_name = nullptr;
 };
 
-// Calls `visit` with each entry's friendly name, in enumeration order. An
-// entry whose property bag or name cannot be read is visited with an empty
-// name, so that entry k of a list is always device k. Returns 0, or the
+// One entry of a walk. A name or path that cannot be read (or was not asked
+// for) is empty, never null, so that entry k of a list is always device k.
+struct CategoryEntry {
+    const wchar_t* name;
+    const wchar_t* path;
+};
+
+// Calls `visit` with each entry, in enumeration order. Returns 0, or the
 // failure code of `calls` when the enumerator or the category is missing.
+int32_t visit_category_entries(const CLSID& category, const CategoryCalls& calls,
+                               const std::function<void(const CategoryEntry&)>& visit);
+
+// The same walk for callers that want the names only.
 int32_t visit_category_names(const CLSID& category, const CategoryCalls& calls,
                              const std::function<void(const wchar_t*)>& visit);
+
+// A device's path: its "DevicePath" property (the name of a hardware
+// device's interface, stable while it stays on its port), or else the
+// moniker's display name, which names a software device by its class. The
+// property is read without a report: most software devices have none, and
+// its absence is no failure. `display_name_context` reports GetDisplayName;
+// null makes it an unreported step too (inside a base export, whose log must
+// not change). Empty when neither can be read.
+std::wstring moniker_path(IMoniker* moniker, IPropertyBag* bag, const char* display_name_context);
 
 }  // namespace vlx

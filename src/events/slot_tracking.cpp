@@ -2,6 +2,7 @@
 
 #include "common/no_destroy.h"
 #include "events/frame_notify.h"
+#include "graph/grabber_callback.h"
 #include "library/library_state.h"
 #include "library/platform_call.h"
 
@@ -25,8 +26,12 @@ int32_t ensure_tracking(const TrackingCalls& calls) {
     ComPtr<FrameTracker> tracker;
     if (FAILED(FrameTracker::create(index, tracker))) return -10;
     // Method 0: SampleCB, which sees the sample's times as well as its bytes.
-    if (FAILED(reported_call(calls.set_callback, [&] { return slot.sample_grabber->SetCallback(tracker.get(), 0); })))
-        return -9;
+    // The grabber's one callback may already be there for device health.
+    const HRESULT listening = add_grabber_listener(index, tracker.get(), [&](ISampleGrabberCB* callback) {
+        return reported_call(calls.set_callback, [&] { return slot.sample_grabber->SetCallback(callback, 0); });
+    });
+    if (listening == E_OUTOFMEMORY) return -10;
+    if (FAILED(listening)) return -9;
     // A device without the counter is tracked all the same.
     ComPtr<IAMDroppedFrames> dropped_frames;
     if (slot.capture_builder && slot.device_filter) {

@@ -1,11 +1,12 @@
 #include "graph/open_graph.h"
 
-#include "library/library_state.h"
-#include "library/platform_call.h"
+#include "devices/slot_hooks.h"
+#include "formats/chosen_format.h"
 #include "graph/cap_config.h"
 #include "graph/release_slot.h"
 #include "graph/renderer_branches.h"
-#include "formats/chosen_format.h"
+#include "library/library_state.h"
+#include "library/platform_call.h"
 
 namespace vlx {
 
@@ -77,6 +78,7 @@ int32_t add_device(Slot& slot, int32_t device_index) {
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.put(), nullptr) == S_OK) {
         if (count == device_index && moniker) {
+            health::note_bound_device(moniker.get());
             // Both results only reported: each later step judges what the
             // graph then answers.
             reported_call("vlx_Open->Moniker->BindToObject", [&] {
@@ -131,6 +133,7 @@ int32_t open_device(int32_t device_index, int32_t render_mode, int32_t reserved,
         return result;
     }
     slot.slot_state = kSlotOpen;
+    health::note_opened(render_mode, mode_param1, mode_param2);
     return result;
 }
 

@@ -1,6 +1,8 @@
 #include "graph/release_slot.h"
 
+#include "devices/slot_hooks.h"
 #include "events/slot_tracking.h"
+#include "graph/grabber_callback.h"
 #include "library/library_state.h"
 
 namespace vlx {
@@ -25,7 +27,9 @@ void detach_preview(Slot& slot) {
 
 void release_slot() {
     Slot& slot = active_slot();
+    health::note_releasing();  // the health watcher lets go of the graph first
     end_frame_tracking();  // nothing at all for a slot that never tracked its frames
+    forget_grabber_callback(library().active_slot);
     detach_preview(slot);
     slot.video_window.reset();
     slot.compress_dialogs.reset();

@@ -3,6 +3,7 @@
 #include "library/library_state.h"
 #include "library/platform_call.h"
 #include "graph/release_slot.h"
+#include "devices/slot_hooks.h"
 
 namespace vlx {
 
@@ -23,9 +24,10 @@ void place_window(IVideoWindow* window, int32_t owner, int32_t x, int32_t y, int
     window->put_Visible(OATRUE);
 }
 
-int32_t run_graph(Slot& slot, const char* context) {
+int32_t run_graph(Slot& slot, const char* context, bool with_window) {
     const HRESULT ran = reported_call(context, [&] { return slot.media_control->Run(); });
     slot.slot_state = kSlotRunning;  // whatever Run answered
+    health::note_run(ran, with_window);
     return ran == S_OK ? 0 : 1;
 }
 
@@ -37,13 +39,14 @@ int32_t play(int32_t owner_window, int32_t x, int32_t y, int32_t width, int32_t 
     if (slot.is_running()) return -2;
     if (slot.video_window) {
         place_window(slot.video_window.get(), owner_window, x, y, width, height);
+        health::note_placement(owner_window, x, y, width, height);
         if (slot.sample_grabber) {
             reported_call("vlx_Play->SampleGrabber->SetBufferSamples",
                           [&] { return slot.sample_grabber->SetBufferSamples(TRUE); });
         }
     }
     if (!slot.media_control) return -3;
-    return run_graph(slot, "vlx_Play->MediaControl->Run");
+    return run_graph(slot, "vlx_Play->MediaControl->Run", true);
 }
 
 int32_t play_without_window() {
@@ -54,7 +57,7 @@ int32_t play_without_window() {
     reported_call("vlx_Play2->SampleGrabber->SetBufferSamples",
                   [&] { return slot.sample_grabber->SetBufferSamples(TRUE); });
     if (!slot.media_control) return -4;
-    return run_graph(slot, "vlx_Play2->MediaControl->Run");
+    return run_graph(slot, "vlx_Play2->MediaControl->Run", false);
 }
 
 int32_t place_preview(int32_t owner_window, int32_t x, int32_t y, int32_t width, int32_t height) {
@@ -62,6 +65,7 @@ int32_t place_preview(int32_t owner_window, int32_t x, int32_t y, int32_t width,
     if (!slot.is_open()) return -1;
     if (!slot.video_window) return -2;
     place_window(slot.video_window.get(), owner_window, x, y, width, height);
+    health::note_placement(owner_window, x, y, width, height);
     return 0;
 }
 
@@ -71,6 +75,7 @@ int32_t stop() {
     if (!slot.media_control) return -2;
     reported_call("vlx_Stop->MediaControl->Stop", [&] { return slot.media_control->Stop(); });
     slot.slot_state = kSlotOpen;
+    health::note_stopped();
     return 0;
 }
 

@@ -143,6 +143,28 @@ extern "C" {
 #define VLXCAM_NAME_WEBCAM L"vidlox Test Camera (webcam)"
 #define VLXCAM_NAME_UNDECODABLE L"vidlox Test Camera (undecodable format)"
 
+/* Device identity and health (registered with /i:all).
+ * Two cameras with one friendly name, told apart by their "DevicePath"
+ * properties, as two cameras of one model on two USB ports are. No other
+ * device of this DLL has a DevicePath. */
+#define VLXCAM_NAME_TWIN L"vidlox Test Camera (twin)"
+#define VLXCAM_PATH_TWIN_1 L"\\\\?\\root#vidlox_twin#0001#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global"
+#define VLXCAM_PATH_TWIN_2 L"\\\\?\\root#vidlox_twin#0002#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global"
+/* Starting it (stopped to paused) fails with 0x800705AA,
+ * HRESULT_FROM_WIN32(ERROR_NO_SYSTEM_RESOURCES): what the kernel-streaming
+ * proxy of a USB camera answers while another program has the camera open.
+ * It also notifies its graph EC_ERRORABORT with that code, so that a graph
+ * manager that starts filters asynchronously (Wine's answers Run with
+ * S_FALSE and drops the filter's result) still learns why. */
+#define VLXCAM_NAME_IN_USE L"vidlox Test Camera (in use)"
+/* An audio capture source in CLSID_AudioInputDeviceCategory whose one pin
+ * ("Capture") offers PCM (VLXCAM_MICROPHONE_*); it connects and delivers
+ * nothing. */
+#define VLXCAM_NAME_MICROPHONE L"vidlox Test Microphone"
+#define VLXCAM_MICROPHONE_RATE 48000
+#define VLXCAM_MICROPHONE_CHANNELS 1
+#define VLXCAM_MICROPHONE_BITS 16
+
 /* The same names in UTF-8, as device lists give them. */
 #define VLXCAM_NAME_NON_ASCII_UTF8 "vidlox Kamera f\xc3\xbcr Tests \xe2\x9c\x93"
 
@@ -164,6 +186,27 @@ int32_t __cdecl vlxcam_ControlSetCalls(void);
  * the calling thread makes inside the camera fails as if memory ran out;
  * 0 disarms. Every COM method then answers E_OUTOFMEMORY or succeeds. */
 void __cdecl vlxcam_FailAllocation(int32_t nth);
+
+/* For tests of device loss. Each acts on every running instance of the
+ * device whose DevicePath is `device_path`, in this process, and answers 0,
+ * or -1 when no device of this DLL has that path; call them on the thread
+ * that owns the instances' graphs.
+ * vlxcam_Unplug: the device goes as a USB camera that is pulled out does:
+ *   its instances stop delivering and notify their graphs
+ *   (IMediaEventSink::Notify(EC_DEVICE_LOST, the filter's IUnknown, 0)),
+ *   and it leaves its category (the system device enumerator no longer
+ *   lists it). -2: its category entry cannot be removed.
+ * vlxcam_Replug: it is listed again (the same entry); instances that were
+ *   unplugged stay dead, and each notifies EC_DEVICE_LOST with 1 (the
+ *   device is back). -2: it cannot be registered.
+ * vlxcam_Stall: its instances deliver nothing for `milliseconds`, then go
+ *   on (frames due meanwhile are lost), as a hung driver does.
+ * vlxcam_FailStream: its instances stop delivering and notify their graphs
+ *   EC_ERRORABORT with `error`. */
+int32_t __cdecl vlxcam_Unplug(const wchar_t* device_path);
+int32_t __cdecl vlxcam_Replug(const wchar_t* device_path);
+int32_t __cdecl vlxcam_Stall(const wchar_t* device_path, int32_t milliseconds);
+int32_t __cdecl vlxcam_FailStream(const wchar_t* device_path, HRESULT error);
 
 /* Frame number of a frame in the documented layout: `bits` points at the
  * first byte, `height` is biHeight (positive: bottom-up). */

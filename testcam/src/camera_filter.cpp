@@ -18,6 +18,7 @@ HRESULT format_page_list(CAUUID* pages) {
 
 CameraFilter::CameraFilter(const DeviceProfile& profile)
     : Filter(profile.clsid), profile_(profile), controls_(static_cast<IBaseFilter&>(*this), profile) {
+    add_live_filter(this);
     switch (profile.quirk) {
     case Quirk::no_pins:
         break;
@@ -32,6 +33,7 @@ CameraFilter::CameraFilter(const DeviceProfile& profile)
 }
 
 CameraFilter::~CameraFilter() {
+    remove_live_filter(this);
     for (auto& pin : pins_) pin->on_stop();
 }
 
@@ -56,6 +58,15 @@ STDMETHODIMP CameraFilter::Stop() {
 }
 
 HRESULT CameraFilter::pause_locked() {
+    // A kernel-streaming camera acquires the device as it leaves Stopped; one
+    // that another program holds fails there. The graph hears it as an
+    // abort too: a graph manager that starts its filters asynchronously
+    // (Wine's answers Run with S_FALSE) would otherwise lose the reason.
+    if (state() == State_Stopped && profile_.quirk == Quirk::in_use) {
+        const HRESULT in_use = HRESULT_FROM_WIN32(ERROR_NO_SYSTEM_RESOURCES);
+        notify_graph(EC_ERRORABORT, static_cast<LONG_PTR>(in_use), 0);
+        return in_use;
+    }
     if (state() == State_Stopped) {
         for (auto& pin : pins_) {
             const HRESULT started = pin->on_pause_from_stopped();
@@ -115,5 +126,34 @@ STDMETHODIMP CameraFilter::GetState(DWORD timeout, FILTER_STATE* state) {
 STDMETHODIMP_(ULONG) CameraFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
 
 STDMETHODIMP CameraFilter::GetPages(CAUUID* pages) { return format_page_list(pages); }
+
+// The graph's event sink, taken under the lock (the graph may be leaving),
+// called without it (the graph may call back into the filter).
+void CameraFilter::notify_graph(long code, LONG_PTR param1, LONG_PTR param2) {
+    ComPtr<IMediaEventSink> sink;
+    {
+        std::lock_guard guard(lock());
+        if (graph()) graph()->QueryInterface(IID_IMediaEventSink, sink.put_void());
+    }
+    if (sink) sink->Notify(code, param1, param2);
+}
+
+// As a USB camera's filter does when its device is pulled out: the filter
+// stays, delivers nothing more, and tells the graph which filter lost its
+// device.
+void CameraFilter::device_gone() {
+    gate_.close();
+    gone_ = true;
+    notify_graph(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)), 0);
+}
+
+void CameraFilter::device_back() {
+    if (gone_) notify_graph(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)), 1);
+}
+
+void CameraFilter::stream_failed(HRESULT error) {
+    gate_.close();
+    notify_graph(EC_ERRORABORT, static_cast<LONG_PTR>(error), 0);
+}
 
 }  // namespace vlxcam

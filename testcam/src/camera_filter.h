@@ -6,6 +6,7 @@
 #include "com_ptr.h"
 #include "comkit/filter_base.h"
 #include "dropped_frames.h"
+#include "device_presence.h"
 #include "formats.h"
 #include "profiles.h"
 #include "streamer.h"
@@ -13,6 +14,7 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -137,15 +139,25 @@ public:
     HRESULT previews_accept(const VideoFormat& format) const;
     HRESULT capture_format_changed(const VideoFormat& format);
 
+    // The device's presence (device_presence.h): what its streaming threads
+    // pass before each frame, and what the test exports do to it.
+    DeliveryGate& gate() { return gate_; }
+    void device_gone();
+    void device_back();
+    void stream_failed(HRESULT error);
+
 protected:
     std::vector<IPin*> pins() override;
     HRESULT other_interface(REFIID iid, void** out) override;
 
 private:
     HRESULT pause_locked();
+    void notify_graph(long code, LONG_PTR param1, LONG_PTR param2);
 
     const DeviceProfile& profile_;
     CameraControls controls_;
+    DeliveryGate gate_;
+    std::atomic<bool> gone_{false};
     std::vector<std::unique_ptr<OutputPin>> pins_;
 };
 

@@ -3,6 +3,7 @@
 #include "camera_filter.h"
 #include "comkit/com_base.h"
 #include "format_page.h"
+#include "microphone.h"
 #include "profiles.h"
 
 namespace vlxcam {
@@ -11,6 +12,7 @@ namespace {
 
 HRESULT create_instance(REFCLSID clsid, REFIID iid, void** object) {
     if (IsEqualCLSID(clsid, kFormatPageClsid)) return create_format_page(iid, object);
+    if (IsEqualCLSID(clsid, kMicrophoneClsid)) return create_microphone(iid, object);
     const DeviceProfile* profile = find_profile(clsid);
     if (!profile) return CLASS_E_CLASSNOTAVAILABLE;
     return vlxcom::create_object<CameraFilter>(iid, object, *profile);
@@ -21,7 +23,8 @@ HRESULT create_instance(REFCLSID clsid, REFIID iid, void** object) {
 HRESULT get_class_object(REFCLSID clsid, REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (!find_profile(clsid) && !IsEqualCLSID(clsid, kFormatPageClsid)) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!find_profile(clsid) && !IsEqualCLSID(clsid, kFormatPageClsid) && !IsEqualCLSID(clsid, kMicrophoneClsid))
+        return CLASS_E_CLASSNOTAVAILABLE;
     return vlxcom::get_class_factory(create_instance, clsid, iid, object);
 }
 

@@ -30,7 +30,7 @@ Capabilities device_capabilities(const CameraFilter& filter) { return capabiliti
 
 OutputPin::OutputPin(CameraFilter& filter, const wchar_t* name, const GUID& category)
     : OutputPinBase(filter, name), camera_(filter), category_(category),
-      streamer_(first_frame_delay(filter.profile()), filter.stripe_offset()),
+      streamer_(first_frame_delay(filter.profile()), filter.stripe_offset(), filter.gate()),
       dropped_frames_(*static_cast<IPin*>(this), streamer_.counts()) {}
 
 OutputPin::~OutputPin() { drop_connection(); }

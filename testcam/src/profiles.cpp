@@ -2,6 +2,8 @@
 
 #include "vidlox_testcam.h"
 
+#include <cwchar>
+
 namespace vlxcam {
 
 namespace {
@@ -21,17 +23,22 @@ constexpr DeviceProfile kProfiles[] = {
     {VLXCAM_NAME_NON_ASCII, device_clsid(0xc6), Quirk::none},
     {VLXCAM_NAME_KEEPS_SIZES, device_clsid(0xc7), Quirk::keeps_given_sizes},
     {VLXCAM_NAME_UNSTATED_RATE, device_clsid(0xc8), Quirk::unstated_rate},
-    {VLXCAM_NAME_COARSE_CONTROLS, device_clsid(0xe0), Quirk::coarse_controls},
+    {VLXCAM_NAME_COARSE_CONTROLS, device_clsid(0xc9), Quirk::coarse_controls},
     // Webcam pixel formats.
     {VLXCAM_NAME_YUY2, device_clsid(0xd0), Quirk::none, FormatSet::yuy2},
     {VLXCAM_NAME_NV12, device_clsid(0xd1), Quirk::none, FormatSet::nv12},
     {VLXCAM_NAME_MJPG, device_clsid(0xd2), Quirk::none, FormatSet::mjpg},
     {VLXCAM_NAME_WEBCAM, device_clsid(0xd3), Quirk::none, FormatSet::webcam},
     {VLXCAM_NAME_UNDECODABLE, device_clsid(0xd4), Quirk::none, FormatSet::undecodable},
+    // Device identity and health.
+    {VLXCAM_NAME_TWIN, device_clsid(0xe0), Quirk::none, FormatSet::rgb24, VLXCAM_PATH_TWIN_1},
+    {VLXCAM_NAME_TWIN, device_clsid(0xe1), Quirk::none, FormatSet::rgb24, VLXCAM_PATH_TWIN_2},
+    {VLXCAM_NAME_IN_USE, device_clsid(0xe2), Quirk::in_use},
 };
 
 }  // namespace
 
+const CLSID kMicrophoneClsid = device_clsid(0xe3);
 const CLSID kFormatPageClsid = device_clsid(0xcf);
 
 std::span<const DeviceProfile> device_profiles() { return kProfiles; }
@@ -39,6 +46,14 @@ std::span<const DeviceProfile> device_profiles() { return kProfiles; }
 const DeviceProfile* find_profile(const CLSID& clsid) {
     for (const DeviceProfile& profile : kProfiles) {
         if (IsEqualCLSID(profile.clsid, clsid)) return &profile;
+    }
+    return nullptr;
+}
+
+const DeviceProfile* find_profile_by_path(const wchar_t* device_path) {
+    if (!device_path) return nullptr;
+    for (const DeviceProfile& profile : kProfiles) {
+        if (profile.device_path && std::wcscmp(profile.device_path, device_path) == 0) return &profile;
     }
     return nullptr;
 }

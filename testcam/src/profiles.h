@@ -21,6 +21,7 @@ enum class Quirk {
     keeps_given_sizes,  // connects with the biSizeImage and lSampleSize SetFormat was given
     unstated_rate,      // GetStreamCaps states capability 0 with AvgTimePerFrame 0
     coarse_controls,    // holds a control value set by hand on a coarser step than it states
+    in_use,             // starting it fails as a camera another program holds
 };
 
 struct DeviceProfile {
@@ -28,13 +29,17 @@ struct DeviceProfile {
     CLSID clsid;
     Quirk quirk;
     FormatSet formats = FormatSet::rgb24;
+    const wchar_t* device_path = nullptr;  // its "DevicePath" property; most have none
 };
 
 // The main device first.
 std::span<const DeviceProfile> device_profiles();
 const DeviceProfile* find_profile(const CLSID& clsid);
+const DeviceProfile* find_profile_by_path(const wchar_t* device_path);
 
 // The property page that shows a pin's current format.
 extern const CLSID kFormatPageClsid;
+// The test microphone (microphone.h).
+extern const CLSID kMicrophoneClsid;
 
 }  // namespace vlxcam

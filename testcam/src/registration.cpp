@@ -6,6 +6,8 @@
 #include "com_ptr.h"
 #include "comkit/com_base.h"
 #include "comkit/registration.h"
+#include "device_registration.h"
+#include "microphone.h"
 #include "profiles.h"
 
 #include <dshow.h>
@@ -20,6 +22,13 @@ namespace {
 using vlxcom::guid_text;
 // The camera's classes go to HKCR, as regsvr32 servers register on Windows.
 using vlxcom::kClassesRoot;
+
+HRESULT create_mapper(ComPtr<IFilterMapper2>& mapper) {
+    return CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                            mapper.put_void());
+}
+
+}  // namespace
 
 HRESULT register_device(IFilterMapper2* mapper, const DeviceProfile& profile) {
     HRESULT hr = vlxcom::register_class(profile.clsid, profile.name, kClassesRoot);
@@ -39,14 +48,12 @@ HRESULT register_device(IFilterMapper2* mapper, const DeviceProfile& profile) {
     filter.cPins2 = profile.quirk == Quirk::no_pins ? 0 : 1;
     filter.rgPins2 = &pin;
     const auto instance = guid_text(profile.clsid);
-    return mapper->RegisterFilter(profile.clsid, profile.name, nullptr, &CLSID_VideoInputDeviceCategory,
-                                  instance.c_str(), &filter);
+    hr = mapper->RegisterFilter(profile.clsid, profile.name, nullptr, &CLSID_VideoInputDeviceCategory,
+                                instance.c_str(), &filter);
+    return FAILED(hr) ? hr : write_device_path(profile);
 }
 
-HRESULT create_mapper(ComPtr<IFilterMapper2>& mapper) {
-    return CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                            mapper.put_void());
-}
+namespace {
 
 HRESULT unregister_everything() {
     vlxcom::ComScope com;
@@ -60,6 +67,7 @@ HRESULT unregister_everything() {
         vlxcom::unregister_class(profile.clsid, kClassesRoot);
     }
     vlxcom::unregister_class(kFormatPageClsid, kClassesRoot);
+    if (mapper) unregister_microphone(mapper.get());
     return created;
 }
 
@@ -76,6 +84,8 @@ HRESULT register_devices(size_t count) {
         for (size_t i = 0; SUCCEEDED(hr) && i < count && i < profiles.size(); ++i) {
             hr = register_device(mapper.get(), profiles[i]);
         }
+        // The microphone comes with the whole set.
+        if (SUCCEEDED(hr) && count >= profiles.size()) hr = register_microphone(mapper.get());
     }
     if (FAILED(hr)) unregister_everything();
     return hr;

@@ -98,7 +98,8 @@ void Streamer::thread_main() {
             const ComPtr<IReferenceClock> clock = clock_;
             const REFERENCE_TIME stream_start = stream_start_;
             lock.unlock();
-            deliver(base + static_cast<uint32_t>(k), first_of_run, clock.get(), stream_start);
+            // A frame due while the device is gone or stalled is lost.
+            if (gate_.open()) deliver(base + static_cast<uint32_t>(k), first_of_run, clock.get(), stream_start);
             lock.lock();
             first_of_run = false;
             const auto elapsed = static_cast<uint64_t>((Clock::now() - anchor) / interval);

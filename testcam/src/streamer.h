@@ -5,6 +5,7 @@
 
 #include "com_ptr.h"
 #include "delivery_counts.h"
+#include "device_presence.h"
 #include "formats.h"
 #include "frame_writer.h"
 
@@ -19,9 +20,11 @@ namespace vlxcam {
 
 class Streamer {
 public:
-    // `stripe_offset` is the filter's brightness setting, read for every frame.
-    Streamer(std::chrono::milliseconds first_frame_delay, const std::atomic<int>& stripe_offset)
-        : first_frame_delay_(first_frame_delay), stripe_offset_(stripe_offset) {}
+    // `stripe_offset` is the filter's brightness setting, read for every frame;
+    // frames pass `gate` (the device's presence) on their way out.
+    Streamer(std::chrono::milliseconds first_frame_delay, const std::atomic<int>& stripe_offset,
+             const DeliveryGate& gate)
+        : first_frame_delay_(first_frame_delay), stripe_offset_(stripe_offset), gate_(gate) {}
     ~Streamer() { stop(); }
     Streamer(const Streamer&) = delete;
     Streamer& operator=(const Streamer&) = delete;
@@ -48,6 +51,7 @@ private:
 
     const std::chrono::milliseconds first_frame_delay_;
     const std::atomic<int>& stripe_offset_;
+    const DeliveryGate& gate_;
     std::mutex lock_;
     std::condition_variable changed_;
     Mode mode_ = Mode::idle;

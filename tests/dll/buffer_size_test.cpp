@@ -31,7 +31,7 @@ TEST_F(BufferSize, EachQueryInEachState) {
     ASSERT_EQ(v.Init(), 0);
 
     expect_every_query_matches("initialised, slot closed");
-    EXPECT_EQ(v.GetBufferSize(1), -2) << "no audio capture device";
+    EXPECT_GT(v.GetBufferSize(1), 1) << "the test microphone";
     EXPECT_EQ(v.GetBufferSize(2), -1) << "slot closed";
 
     ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);

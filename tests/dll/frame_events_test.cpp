@@ -2,6 +2,7 @@
 // own picture numbers them, with the frames a host missed and the device's
 // drops; waits that end, messages that coalesce.
 #include "dll/capture_fixture.h"
+#include "dll/device_health.h"
 #include "dll/frame_event_exports.h"
 #include "support/frame_check.h"
 #include "support/message_window.h"
@@ -231,6 +232,33 @@ TEST_F(FrameEvents, PixelsAndInfoOfOneFrameUnderLoad) {
     }
     busy = false;
     for (std::thread& burner : burners) burner.join();
+}
+
+// Device health and frame events share the grabber's one callback: with both
+// in use on a slot, whichever began first, frames are taken one by one and
+// the device is still delivering after the time a stall takes.
+TEST_F(FrameEvents, BesideDeviceHealthOnOneGrabber) {
+    for (const bool health_first : {true, false}) {
+        open();
+        Take last;
+        auto take_for = [&](ULONGLONG ms) {
+            for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < ms;) {
+                const Take next = wait_and_take();
+                ASSERT_EQ(next.result, 0);
+                EXPECT_GT(next.number(), last.number());
+                last = next;
+            }
+        };
+        auto start_health = [] {
+            EXPECT_EQ(wait_for_device_state(VLX_DEVICE_DELIVERING, 3000), VLX_DEVICE_DELIVERING);
+        };
+        if (health_first) start_health();
+        take_for(500);
+        if (!health_first) start_health();
+        take_for(2500);
+        EXPECT_EQ(device_health().GetDeviceState(), VLX_DEVICE_DELIVERING) << "health first: " << health_first;
+        ASSERT_EQ(v.Close(), 0);
+    }
 }
 
 }  // namespace

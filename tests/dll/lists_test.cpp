@@ -2,6 +2,7 @@
 #include "dll/host_library.h"
 #include "support/category_entry.h"
 #include "support/text_lines.h"
+#include "vidlox_testcam.h"
 
 #include <gtest/gtest.h>
 #include <uuids.h>
@@ -65,17 +66,27 @@ TEST_F(Lists, TextIsAppendedAfterExistingText) {
     EXPECT_EQ(std::string(buffer), std::string("already here;") + kVideoCompressors);
 }
 
-TEST_F(Lists, EmptyAudioCategoriesLeaveTheBufferAlone) {
+TEST_F(Lists, TheEmptyAudioCompressorCategoryLeavesTheBufferAlone) {
     for (int32_t kind : {1, -1, 5}) {
         char buffer[16] = "keep";
         std::memset(buffer + 5, '#', sizeof buffer - 5);
-        EXPECT_EQ(v.GetDeviceList(buffer, kind), -2) << "kind " << kind;
+        EXPECT_EQ(v.GetCodecList(buffer, kind), -3) << "kind " << kind;
         EXPECT_EQ(v.GetLastError(), S_FALSE);
-        EXPECT_EQ(v.GetDeviceListSize(kind), -2);
-        EXPECT_EQ(v.GetCodecList(buffer, kind), -3);
         EXPECT_EQ(v.GetCodecListSize(kind), -3) << "not 1";
         EXPECT_EQ(std::string(buffer), "keep");
         EXPECT_EQ(buffer[5], '#');
+    }
+}
+
+TEST_F(Lists, AudioCaptureDevicesListTheTestMicrophone) {
+    const std::string microphone = utf8(VLXCAM_NAME_MICROPHONE) + "\r\n";
+    for (int32_t kind : {1, -1, 5}) {
+        const int32_t size = v.GetDeviceListSize(kind);
+        ASSERT_GT(size, 1) << "kind " << kind;
+        std::vector<char> buffer(static_cast<size_t>(size), '\0');
+        EXPECT_GE(v.GetDeviceList(buffer.data(), kind), 1);
+        EXPECT_EQ(std::strlen(buffer.data()) + 1, static_cast<size_t>(size));
+        EXPECT_NE(std::string(buffer.data()).find(microphone), std::string::npos);
     }
 }
 

@@ -11,11 +11,12 @@
 namespace vlx_test {
 namespace {
 
-// Asking for the (empty) audio capture category makes two reported calls:
+// Asking for the (empty) audio compressor category makes two reported calls:
 // CoCreateInstance = S_OK, then CreateClassEnumerator = S_FALSE.
-const std::string kCreateOk = "1 vlx_GetDeviceListSize->CoCreateInstance = S_OK\r\n";
-const std::string kEnumFalse = "1 vlx_GetDeviceListSize->CreateClassEnumerator = S_FALSE\r\n";
-const std::string kCodecEnumFalse = "1 vlx_GetCodecListSize->CreateDevEnum->CreateClassEnumerator = S_FALSE\r\n";
+const std::string kCreateOk = "1 vlx_GetCodecListSize->CoCreateInstance = S_OK\r\n";
+const std::string kEnumFalse = "1 vlx_GetCodecListSize->CreateDevEnum->CreateClassEnumerator = S_FALSE\r\n";
+// The listing's own line is shorter than its size query's.
+const std::string kListEnumFalse = "1 vlx_GetCodecList->CreateDevEnum->CreateClassEnumerator = S_FALSE\r\n";
 
 // "未定義エラーコード：0x" in code page 932.
 const std::string kUnknownPrefix =
@@ -33,7 +34,7 @@ protected:
         buffer[0] = '\0';
         v.SetLogBuffer(buffer.data(), size);
         v.SetLogLevel(level);
-        EXPECT_EQ(v.GetDeviceListSize(1), -2);
+        EXPECT_EQ(v.GetCodecListSize(1), -3);
         v.SetLogBuffer(nullptr, 0);
         return buffer.data();
     }
@@ -51,7 +52,7 @@ TEST_F(Log, LevelsSelectLines) {
 }
 
 TEST_F(Log, LastErrorFollowsTheLatestReportedCall) {
-    EXPECT_EQ(v.GetDeviceListSize(1), -2);
+    EXPECT_EQ(v.GetCodecListSize(1), -3);
     EXPECT_EQ(v.GetLastError(), S_FALSE);
     EXPECT_GT(v.GetCodecListSize(0), 1) << "Wine ships video compressors";
     EXPECT_EQ(v.GetLastError(), S_OK) << "a later success replaces the earlier failure";
@@ -67,23 +68,24 @@ TEST_F(Log, BufferFilledToSizeMinusOneReceivesNothing) {
     buffer[63] = '\0';  // 63 characters of text in a 64-byte buffer
     v.SetLogBuffer(buffer.data(), 64);
     v.SetLogLevel(2);
-    EXPECT_EQ(v.GetDeviceListSize(1), -2);
+    EXPECT_EQ(v.GetCodecListSize(1), -3);
     EXPECT_EQ(std::string(buffer.data()), std::string(63, 'x'));
     EXPECT_EQ(buffer[64], 'x') << "nothing written past the buffer";
 }
 
 TEST_F(Log, LinesAreDroppedWholeAndShorterOnesStillFit) {
-    // Room for the short device line, not for the longer codec line.
-    const int size = static_cast<int>(kEnumFalse.size()) + 1;
-    ASSERT_LT(size, static_cast<int>(kCodecEnumFalse.size()) + 1);
+    // Room for the listing's line, not for the longer line of its size query.
+    const int size = static_cast<int>(kListEnumFalse.size()) + 1;
+    ASSERT_LT(size, static_cast<int>(kEnumFalse.size()) + 1);
     std::vector<char> buffer(static_cast<size_t>(size) + 8, '#');
     buffer[0] = '\0';
     v.SetLogBuffer(buffer.data(), size);
     v.SetLogLevel(1);
     EXPECT_EQ(v.GetCodecListSize(1), -3);
     EXPECT_EQ(std::string(buffer.data()), "") << "the long line is dropped, not cut";
-    EXPECT_EQ(v.GetDeviceListSize(1), -2);
-    EXPECT_EQ(std::string(buffer.data()), kEnumFalse) << "a later line that fits is appended";
+    char list[8] = "";
+    EXPECT_EQ(v.GetCodecList(list, 1), -3);
+    EXPECT_EQ(std::string(buffer.data()), kListEnumFalse) << "a later line that fits is appended";
     EXPECT_EQ(buffer[static_cast<size_t>(size)], '#');
 }
 
@@ -109,7 +111,7 @@ TEST_F(Log, FailurePostsMessageWithSignExtendedCode) {
     EXPECT_GT(v.GetCodecListSize(0), 1) << "successes post nothing";
     EXPECT_TRUE(window.pump().empty());
 
-    EXPECT_EQ(v.GetDeviceListSize(1), -2);
+    EXPECT_EQ(v.GetCodecListSize(1), -3);
     run_on_thread([&] { v.GetDeviceListSize(0); });
     const auto& received = window.pump();
     ASSERT_EQ(received.size(), 2u);
@@ -119,7 +121,7 @@ TEST_F(Log, FailurePostsMessageWithSignExtendedCode) {
     EXPECT_EQ(received[1].lparam, static_cast<LPARAM>(-2147221008LL)) << "CO_E_NOTINITIALIZED, sign-extended";
 
     v.SetErrorCallbackHwnd(nullptr, 0);
-    EXPECT_EQ(v.GetDeviceListSize(1), -2);
+    EXPECT_EQ(v.GetCodecListSize(1), -3);
     EXPECT_EQ(window.pump().size(), 2u) << "no window, no message";
 }
 

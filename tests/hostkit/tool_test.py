@@ -28,13 +28,17 @@ def vidlox(*args, cwd=None, timeout=120):
     return result.returncode, result.stdout.decode("utf-8").replace("\r\n", "\n"), err.replace("\r\n", "\n")
 
 
+def numbered_lines(out):
+    """(index, name) of the numbered lines of `vidlox devices`."""
+    parts = (line.strip().split("  ", 1) for line in out.split("\n"))
+    return [(int(p[0]), p[1]) for p in parts if len(p) == 2 and p[0].isdigit()]
+
+
 def device_lines(out):
-    """{name: index} from the numbered lines of `vidlox devices`."""
+    """{name: index} from the numbered lines of `vidlox devices` (twins: the first)."""
     lines = {}
-    for line in out.split("\n"):
-        parts = line.strip().split("  ", 1)
-        if len(parts) == 2 and parts[0].isdigit():
-            lines[parts[1]] = int(parts[0])
+    for index, name in reversed(numbered_lines(out)):
+        lines[name] = index
     return lines
 
 
@@ -72,8 +76,9 @@ class Lists(unittest.TestCase):
         devices = device_lines(out)
         self.assertIn(CAMERA, devices)
         self.assertIn("vidlox Kamera f\u00fcr Tests \u2713", devices)  # UTF-8 from end to end
-        self.assertEqual(sorted(devices.values()), list(range(len(devices))))
-        self.assertIn("audio capture devices: none", out)  # Wine has none: an empty list, not a failure
+        indexes = [index for index, _ in numbered_lines(out)]
+        self.assertEqual(indexes, list(range(len(indexes))))
+        self.assertIn("audio capture devices:\n      vidlox Test Microphone\n", out)
 
     def test_codecs(self):
         code, out, _ = vidlox("codecs")
@@ -89,11 +94,38 @@ class Lists(unittest.TestCase):
         self.assertIn("vlx_GetDeviceList->PropertyBag->Read = S_OK", err)
 
 
+class DeviceIdentity(unittest.TestCase):
+    TWIN = "vidlox Test Camera (twin)"
+
+    def test_paths_under_names_and_every_way_to_name_a_device(self):
+        code, out, _ = vidlox("devices", "--paths")
+        self.assertEqual(code, 0)
+        lines = out.split("\n")
+        twins = [i for i, line in enumerate(lines) if line.endswith("  " + self.TWIN)]
+        self.assertEqual(len(twins), 2)
+        paths = [lines[i + 1].strip() for i in twins]
+        self.assertEqual(sorted(paths), [r"\\?\root#vidlox_twin#000%d#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global" % n
+                                         for n in (1, 2)])
+        self.assertIn("vidlox Test Microphone\n      @device:", out)
+        for device in (paths[1], self.TWIN + "#1"):
+            code, out, err = vidlox("caps", device)
+            self.assertEqual((code, out.split("\n")[0]), (0, self.TWIN + ": 4 capabilities"), err)
+        code, _, err = vidlox("caps", self.TWIN + "#2")
+        self.assertEqual(code, 1)
+        self.assertIn('no video capture device has the name or path "%s#2"' % self.TWIN, err)
+
+    def test_a_camera_in_use_stops_the_recording_with_the_reason(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, _, err = vidlox("record", "vidlox Test Camera (in use)", "x.avi", cwd=folder)
+            self.assertEqual(code, 1)
+            self.assertIn("vidlox: the camera is in use by another program", err)
+
+
 class DeviceFailures(unittest.TestCase):
     def test_unknown_name(self):
         code, _, err = vidlox("encode", "no such camera", "x.mp4")
         self.assertEqual(code, 1)
-        self.assertIn('no video capture device is named "no such camera"', err)
+        self.assertIn('no video capture device has the name or path "no such camera"', err)
 
     def test_index_past_the_list_is_vlx_open_s_code_with_its_meaning(self):
         code, _, err = vidlox("encode", "999", "x.mp4")

@@ -8,7 +8,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"vidlox test host window";
 }
 
-MessageWindow::MessageWindow() {
+MessageWindow::MessageWindow(UINT recorded) : recorded_(recorded) {
     WNDCLASSW window_class{};
     window_class.lpfnWndProc = &MessageWindow::procedure;
     window_class.hInstance = GetModuleHandleW(nullptr);
@@ -37,7 +37,7 @@ LRESULT CALLBACK MessageWindow::procedure(HWND hwnd, UINT message, WPARAM wparam
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<MessageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == VLX_ERROR_MESSAGE && self) {
+    if (self && message == self->recorded_) {
         self->received_.push_back({wparam, lparam});
         return 0;
     }

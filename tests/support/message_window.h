@@ -16,7 +16,8 @@ struct PostedMessage {
 
 class MessageWindow {
 public:
-    MessageWindow();
+    // Records `recorded` messages (the library's error message by default).
+    explicit MessageWindow(UINT recorded = 0x8765);
     ~MessageWindow();
     MessageWindow(const MessageWindow&) = delete;
     MessageWindow& operator=(const MessageWindow&) = delete;
@@ -27,6 +28,7 @@ public:
 
 private:
     static LRESULT CALLBACK procedure(HWND, UINT, WPARAM, LPARAM);
+    UINT recorded_;
     HWND hwnd_ = nullptr;
     std::vector<PostedMessage> received_;
 };

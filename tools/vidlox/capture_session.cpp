@@ -16,6 +16,8 @@ namespace {
 
 // vlx_GetImageMem's answer while the grabber holds no frame yet.
 constexpr int32_t no_frame_yet = -7;
+// vlx_FindDevice's answer when no device has the name or path.
+constexpr int32_t no_such_device = -4;
 
 bool is_index(const std::string& text) {
     if (text.empty() || text.size() > 9) return false;
@@ -39,17 +41,46 @@ int CaptureSession::resolve(const std::string& device) {
     if (devices.failed_function) return library_failure(devices.failed_function, devices.result);
     if (is_index(device)) {
         index = std::atoi(device.c_str());
-        if (static_cast<size_t>(index) < devices.names.size()) name = devices.names[static_cast<size_t>(index)];
-        return exit_ok;
-    }
-    for (size_t i = 0; i < devices.names.size(); ++i) {
-        if (devices.names[i] == device) {
-            index = static_cast<int32_t>(i);
-            name = device;
-            return exit_ok;
+    } else {
+        // A path or a name as it stands first; then NAME#N, the N-th device
+        // of that name (twins share one).
+        index = vlx_FindDevice(device.c_str(), 0);
+        const size_t hash = device.rfind('#');
+        if (index == no_such_device && hash != std::string::npos && is_index(device.substr(hash + 1))) {
+            index = vlx_FindDevice(device.substr(0, hash).c_str(), std::atoi(device.c_str() + hash + 1));
         }
+        if (index == no_such_device) {
+            return tool_failure("no video capture device has the name or path \"%s\" (vidlox devices --paths "
+                                "lists them)",
+                                device.c_str());
+        }
+        if (index < 0) return library_failure("vlx_FindDevice", index);
     }
-    return tool_failure("no video capture device is named \"%s\" (vidlox devices lists them)", device.c_str());
+    if (static_cast<size_t>(index) < devices.names.size()) name = devices.names[static_cast<size_t>(index)];
+    return exit_ok;
+}
+
+int CaptureSession::healthy() {
+    const int32_t state = vlx_GetDeviceState();
+    switch (state) {
+    case VLX_DEVICE_DELIVERING:
+    case VLX_DEVICE_WAITING:
+    case VLX_DEVICE_NOT_RUNNING:
+        return exit_ok;
+    case VLX_DEVICE_STALLED:
+        return tool_failure("the camera stopped delivering frames (none for %d frame intervals, at least %d ms); "
+                            "stopped",
+                            VLX_STALL_FRAME_INTERVALS, VLX_STALL_MIN_MS);
+    case VLX_DEVICE_LOST:
+        return tool_failure("the camera was lost (unplugged or switched off); stopped");
+    case VLX_DEVICE_IN_USE:
+        return tool_failure("the camera is in use by another program; close it there and try again");
+    case VLX_DEVICE_ERROR:
+        return tool_failure("the camera's stream stopped with error 0x%08lX; stopped",
+                            static_cast<unsigned long>(vlx_GetLastError()));
+    default:
+        return library_failure("vlx_GetDeviceState", state);
+    }
 }
 
 int CaptureSession::open(const std::string& device, int32_t render_mode, intptr_t param1, intptr_t param2) {
@@ -87,6 +118,7 @@ int CaptureSession::grab(std::vector<uint8_t>& pixels, BITMAPINFO& header, DWORD
             return exit_ok;
         }
         if (result != no_frame_yet || GetTickCount64() >= deadline) return library_failure("vlx_GetImageMem", result);
+        if (int failed = healthy()) return failed;
         Sleep(10);
     }
 }

@@ -91,6 +91,8 @@ int encode_command(const CommandLine& line) {
         const double wait = due - progress.elapsed_seconds();
         if (wait > 0) Sleep(static_cast<DWORD>(wait * 1000.0));
         if (frame > 0) {
+            // A lost or stalled camera would fill the file with its last frame.
+            if (int failed = session.healthy()) return failed;
             if (int failed = session.grab(pixels, header)) return failed;
         }
         uint32_t number = 0;

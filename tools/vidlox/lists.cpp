@@ -33,6 +33,11 @@ NameList device_list(int32_t kind) {
     return read_list(vlx_GetDeviceListSize, "vlx_GetDeviceListSize", vlx_GetDeviceList, "vlx_GetDeviceList", kind);
 }
 
+NameList device_path_list(int32_t kind) {
+    return read_list(vlx_GetDevicePathListSize, "vlx_GetDevicePathListSize", vlx_GetDevicePathList,
+                     "vlx_GetDevicePathList", kind);
+}
+
 NameList codec_list(int32_t kind) {
     return read_list(vlx_GetCodecListSize, "vlx_GetCodecListSize", vlx_GetCodecList, "vlx_GetCodecList", kind);
 }

@@ -17,6 +17,8 @@ struct NameList {
 // kind 0: video, other: audio.
 NameList device_list(int32_t kind);
 NameList codec_list(int32_t kind);
+// The devices' paths (vlx_GetDevicePathList), line k for device k.
+NameList device_path_list(int32_t kind);
 
 // Whether a list result says "none installed" rather than a failure: the
 // category has no enumerator.

@@ -25,7 +25,9 @@ struct Command {
 };
 
 const Command commands[] = {
-    {"devices", 0, 0, "", devices_command, "video and audio capture devices (DEVICE: video index)"},
+    {"devices [--paths]", 0, 0, "--paths", devices_command,
+     "video and audio capture devices (DEVICE: video index);\n"
+     "--paths: each with its path, under its name"},
     {"codecs", 0, 0, "", codecs_command, "video and audio compressors"},
     {"caps DEVICE", 1, 1, "--format --nearest", caps_command, "the device's capabilities, one line each"},
     {"formats DEVICE", 1, 1, "", formats_command,
@@ -84,9 +86,12 @@ void print_usage(FILE* out) {
         std::fputc('\n', out);
     }
     std::fputs("\n"
-               "DEVICE is an index from \"vidlox devices\" or a device's exact name.\n"
+               "DEVICE is an index from \"vidlox devices\", a device's exact name or path,\n"
+               "or NAME#N for the N-th device (from 0) of that name.\n"
                "Long work shows elapsed seconds, frames and, with the test camera (whose\n"
-               "frames are numbered), the camera's frames that did not reach the file.\n"
+               "frames are numbered), the camera's frames that did not reach the file;\n"
+               "record and encode stop with a message when the camera is lost, stalls\n"
+               "(no frame for a second or more) or fails.\n"
                "caps, snap, record and encode also take --format SUBTYPE:WxH@FPS (any part may\n"
                "be left out: MJPG:1280x720@30, 1280x720@30, MJPG): the device opens in the\n"
                "format of \"vidlox formats\" that equals it, or with --nearest in the one\n"

@@ -43,6 +43,8 @@ int record_command(const CommandLine& line) {
     int64_t delivered = -1;  // camera frames since Run, where they are numbered
     while (progress.elapsed_seconds() < seconds) {
         Sleep(poll_ms);
+        // A lost or stalled camera would leave the file growing with nothing.
+        if (int failed = session.healthy()) return failed;
         if (int failed = session.grab(pixels, header)) return failed;
         uint32_t number = 0;
         if (session.frame_number(pixels, header, number)) delivered = int64_t{number} + 1;

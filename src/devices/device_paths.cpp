@@ -1,0 +1,121 @@
+#include "devices/device_paths.h"
+
+#include "common/directshow.h"
+#include "common/string_argument.h"
+#include "enum/category_names.h"
+#include "enum/name_list.h"
+#include "library/library_state.h"
+#include "library/list_budget.h"
+
+#include <string>
+#include <vector>
+
+namespace vlx::health {
+
+namespace {
+
+const CLSID& device_category(int32_t kind) {
+    return kind == 0 ? CLSID_VideoInputDeviceCategory : CLSID_AudioInputDeviceCategory;
+}
+
+ListKey path_list(int32_t kind) {
+    return {kind == 0 ? SizedList::video_device_paths : SizedList::audio_device_paths};
+}
+
+constexpr CategoryCalls kPathList{.create = "vlx_GetDevicePathList->CoCreateInstance(SystemDeviceEnum)",
+                                  .enumerate = "vlx_GetDevicePathList->DevEnum->CreateClassEnumerator",
+                                  .reset = "vlx_GetDevicePathList->EnumMoniker->Reset",
+                                  .read = nullptr,
+                                  .no_device_enum = -2,
+                                  .no_enumerator = -3,
+                                  .display_name = "vlx_GetDevicePathList->Moniker->GetDisplayName"};
+constexpr CategoryCalls kPathListSize{.create = "vlx_GetDevicePathListSize->CoCreateInstance(SystemDeviceEnum)",
+                                      .enumerate = "vlx_GetDevicePathListSize->DevEnum->CreateClassEnumerator",
+                                      .reset = "vlx_GetDevicePathListSize->EnumMoniker->Reset",
+                                      .read = nullptr,
+                                      .no_device_enum = -2,
+                                      .no_enumerator = -3,
+                                      .display_name = "vlx_GetDevicePathListSize->Moniker->GetDisplayName"};
+constexpr CategoryCalls kFindDevice{.create = "vlx_FindDevice->CoCreateInstance(SystemDeviceEnum)",
+                                    .enumerate = "vlx_FindDevice->DevEnum->CreateClassEnumerator",
+                                    .reset = "vlx_FindDevice->EnumMoniker->Reset",
+                                    .read = "vlx_FindDevice->PropertyBag->Read(FriendlyName)",
+                                    .no_device_enum = -2,
+                                    .no_enumerator = -3,
+                                    .display_name = "vlx_FindDevice->Moniker->GetDisplayName"};
+constexpr CategoryCalls kReopen{.create = "vlx_Reopen->CoCreateInstance(SystemDeviceEnum)",
+                                .enumerate = "vlx_Reopen->DevEnum->CreateClassEnumerator",
+                                .reset = "vlx_Reopen->EnumMoniker->Reset",
+                                .read = nullptr,
+                                .no_device_enum = -112,
+                                .no_enumerator = -111,
+                                .display_name = "vlx_Reopen->Moniker->GetDisplayName"};
+
+// The position of the `occurrence`-th entry for which `matches` holds, or -1.
+template <class Entries, class Match>
+int32_t nth_match(const Entries& entries, int32_t occurrence, Match&& matches) {
+    int32_t seen = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (matches(entries[i]) && seen++ == occurrence) return static_cast<int32_t>(i);
+    }
+    return -1;
+}
+
+struct Identity {
+    std::string name;
+    std::string path;
+};
+
+}  // namespace
+
+int32_t list_device_paths(char* text, int32_t kind) {
+    if (!library_initialised() || !text) return -1;
+    ListText list(text, size_answer(path_list(kind)));
+    const int32_t failed = visit_category_entries(device_category(kind), kPathList,
+                                                  [&](const CategoryEntry& entry) { list.add(utf8_of(entry.path)); });
+    return failed ? failed : list.count();
+}
+
+int32_t device_path_list_size(int32_t kind) {
+    if (!library_initialised()) return -1;
+    ListSize size;
+    const int32_t failed = visit_category_entries(device_category(kind), kPathListSize, [&](const CategoryEntry& entry) {
+        size.add(static_cast<size_t>(utf8_length(entry.path)));
+    });
+    const int32_t answer = failed ? failed : size.bytes();
+    remember_size_answer(path_list(kind), answer);
+    return answer;
+}
+
+int32_t find_device(const char* text, int32_t occurrence) {
+    if (!library_initialised() || !text || is_resource_number(text)) return -1;
+    if (occurrence < 0) return -5;
+    std::vector<Identity> devices;
+    const int32_t failed = visit_category_entries(CLSID_VideoInputDeviceCategory, kFindDevice,
+                                                  [&](const CategoryEntry& entry) {
+                                                      devices.push_back({utf8_of(entry.name), utf8_of(entry.path)});
+                                                  });
+    if (failed) return failed;
+    // A path names one device; a name may be shared, and only where no
+    // path matches is the text taken as a name.
+    const std::string wanted(text);
+    const auto has_path = [&](const Identity& device) { return !wanted.empty() && device.path == wanted; };
+    const bool by_path = nth_match(devices, 0, has_path) >= 0;
+    const int32_t found = by_path ? nth_match(devices, occurrence, has_path)
+                                  : nth_match(devices, occurrence, [&](const Identity& device) {
+                                        return device.name == wanted;
+                                    });
+    return found >= 0 ? found : -4;
+}
+
+int32_t index_of_path(const std::wstring& path) {
+    std::vector<std::wstring> paths;
+    const int32_t failed = visit_category_entries(CLSID_VideoInputDeviceCategory, kReopen,
+                                                  [&](const CategoryEntry& entry) { paths.emplace_back(entry.path); });
+    if (failed) return failed;
+    const int32_t found =
+        nth_match(paths, 0, [&](const std::wstring& candidate) { return !path.empty() && candidate == path; });
+    return found >= 0 ? found : -111;
+}
+
+}  // namespace vlx::health

@@ -1,0 +1,131 @@
+#include "devices/tracking.h"
+
+#include "devices/device_state.h"
+#include "devices/health_table.h"
+#include "devices/watcher.h"
+#include "graph/grabber_callback.h"
+#include "library/library_state.h"
+#include "common/media_type.h"
+#include "library/platform_call.h"
+
+#include <utility>
+
+namespace vlx::health {
+
+namespace {
+
+template <class Call>
+HRESULT tracking_call(const char* context, StepName step, Call&& call) {
+    return context ? reported_call(context, std::forward<Call>(call)) : platform_call(step, std::forward<Call>(call));
+}
+
+Slot& slot_at(int32_t slot) { return library().slots[static_cast<size_t>(slot)]; }
+
+// Our own duplicate: the watcher may still wait on it while the graph that
+// owns the original is released.
+HANDLE duplicate_event_handle(IMediaEventEx* events, const char* context) {
+    OAEVENT handle = 0;
+    const HRESULT got = tracking_call(context, "DeviceState.MediaEventEx.GetEventHandle",
+                                      [&] { return events->GetEventHandle(&handle); });
+    if (got != S_OK || !handle) return nullptr;
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(handle), GetCurrentProcess(), &copy,
+                         SYNCHRONIZE, FALSE, 0))
+        return nullptr;
+    return copy;
+}
+
+}  // namespace
+
+int64_t connected_frame_interval(int32_t slot, const char* context) {
+    ISampleGrabber* grabber = slot_at(slot).sample_grabber.get();
+    if (!grabber) return 0;
+    MediaType type;
+    const HRESULT got = tracking_call(context, "DeviceState.SampleGrabber.GetConnectedMediaType",
+                                      [&] { return grabber->GetConnectedMediaType(type.get()); });
+    if (got != S_OK || !IsEqualGUID(type->formattype, FORMAT_VideoInfo) || !type->pbFormat ||
+        type->cbFormat < sizeof(VIDEOINFOHEADER))
+        return 0;
+    const int64_t interval = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat)->AvgTimePerFrame;
+    return interval > 0 ? interval : 0;
+}
+
+void track_slot(int32_t slot, const TrackCalls* calls) {
+    Slot& graph = slot_at(slot);
+    if (!graph.is_open()) return;
+    Watch& watch = slot_health(slot).watch;
+    ComPtr<FrameTap> tap;
+    {
+        HealthLock lock;
+        if (watch.tracked) return;
+        tap = watch.tap;  // still on this grabber, when tracking ended while it ran
+    }
+    const TrackCalls none{};
+    const TrackCalls& contexts = calls ? *calls : none;
+
+    const bool fitted = static_cast<bool>(tap);
+    if (!fitted) tap = ComPtr<FrameTap>::adopt(FrameTap::create());
+    if (!fitted && tap && graph.sample_grabber) {
+        // The grabber's one callback may already be there for frame events.
+        add_grabber_listener(slot, tap.get(), [&](ISampleGrabberCB* callback) {
+            return tracking_call(contexts.set_callback, "DeviceState.SampleGrabber.SetCallback",
+                                 [&] { return graph.sample_grabber->SetCallback(callback, 0); });
+        });
+    }
+    ComPtr<IMediaEventEx> events;
+    if (graph.graph_builder) {
+        tracking_call(contexts.query_events, "DeviceState.GraphBuilder.QueryInterface(MediaEventEx)", [&] {
+            return graph.graph_builder->QueryInterface(IID_IMediaEventEx, events.put_void());
+        });
+    }
+    HANDLE event_handle = events ? duplicate_event_handle(events.get(), contexts.event_handle) : nullptr;
+
+    int64_t interval = 0;
+    if (graph.is_running()) {
+        interval = connected_frame_interval(slot, contexts.media_type);
+        // Frames that came before the tap cannot be counted; a buffered one
+        // shows that the device was delivering.
+        long size = 0;
+        if (!fitted && tap && graph.sample_grabber &&
+            platform_call("DeviceState.SampleGrabber.GetCurrentBuffer",
+                          [&] { return graph.sample_grabber->GetCurrentBuffer(&size, nullptr); }) == S_OK) {
+            tap->note_arrival();
+        }
+    }
+
+    HealthLock lock;
+    watch.tracked = true;
+    watch.tap = std::move(tap);
+    watch.events = std::move(events);
+    watch.event_handle = event_handle;
+    watch.frame_interval = interval;
+    if (!fitted) watch.frames_at_run = 0;  // a new tap counts from its fitting
+    watch.posted = device_state(watch.facts(), GetTickCount64());
+}
+
+void untrack_slot(int32_t slot) {
+    Watch& watch = slot_health(slot).watch;
+    ComPtr<FrameTap> tap;
+    ComPtr<IMediaEventEx> events;
+    HANDLE event_handle = nullptr;
+    Slot& graph = slot_at(slot);
+    {
+        HealthLock lock;
+        if (!watch.tracked) return;
+        ++watch.generation;
+        watch.tracked = false;
+        // The tap stays a listener of the grabber's callback until the graph
+        // goes (grabber_callback.h); a running graph's tap is used again if
+        // tracking comes back, a stopped one's counts on unread.
+        if (!graph.is_running()) tap = std::move(watch.tap);
+        events = std::move(watch.events);
+        event_handle = std::exchange(watch.event_handle, nullptr);
+        watch.posted = -1;
+    }
+    // The watcher may be reading this graph's events right now; the graph
+    // must not go while it does.
+    wait_until_watcher_leaves(slot);
+    if (event_handle) CloseHandle(event_handle);
+}
+
+}  // namespace vlx::health

@@ -1,0 +1,31 @@
+// Fitting a slot's graph with what its health is judged from: a frame tap
+// on the Sample Grabber and our own handle of the graph's event queue.
+// Host thread only.
+#pragma once
+
+#include <cstdint>
+
+namespace vlx::health {
+
+// Context strings of the tracking calls an export makes. Null (inside a base
+// export, whose log must not change): the calls are made unreported.
+struct TrackCalls {
+    const char* set_callback;   // ISampleGrabber::SetCallback
+    const char* query_events;   // the graph's IMediaEventEx
+    const char* event_handle;   // IMediaEventEx::GetEventHandle
+    const char* media_type;     // ISampleGrabber::GetConnectedMediaType (the frame interval)
+};
+
+// Tracks open slot `slot` from now on, unless it is tracked already or not
+// open. A slot that is running and whose grabber already holds a frame
+// counts as delivering.
+void track_slot(int32_t slot, const TrackCalls* calls);
+
+// Ends tracking of `slot`: waits until the watcher has left its graph, then
+// takes the tap off the grabber and lets go of the event queue.
+void untrack_slot(int32_t slot);
+
+// The grabber's frame interval (AvgTimePerFrame of its connection), or 0.
+int64_t connected_frame_interval(int32_t slot, const char* context);
+
+}  // namespace vlx::health

@@ -1,0 +1,28 @@
+// A Sample Grabber calls one callback. The features that watch a slot's
+// frames (frame events, device health) share it: the first of them installs
+// the slot's callback on the grabber, and each adds its own listener, which
+// from then on sees every sample the grabber passes on.
+#pragma once
+
+#include "common/directshow.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace vlx {
+
+// Adds `listener` (SampleCB is called, on the graph's streaming thread) to
+// the callback of slot `slot`. The grabber's SetCallback is made only while
+// the slot has no callback yet, through `install`, which reports the call or
+// not as its caller does; its failure is returned and nothing is added.
+// A listener stays until the slot's graph is released: the grabber reads its
+// callback without a lock on the streaming thread, so a listener is never
+// taken back while a sample may be on its way to it.
+HRESULT add_grabber_listener(int32_t slot, ISampleGrabberCB* listener,
+                             const std::function<HRESULT(ISampleGrabberCB* callback)>& install);
+
+// The slot's graph is being released: its callback (which the grabber keeps
+// until it goes) no longer belongs to the slot. Makes no platform call.
+void forget_grabber_callback(int32_t slot);
+
+}  // namespace vlx

@@ -6,33 +6,9 @@ namespace vlx::health {
 
 FrameTap* FrameTap::create() noexcept { return new (std::nothrow) FrameTap(); }
 
-STDMETHODIMP FrameTap::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISampleGrabberCB)) {
-        *out = static_cast<ISampleGrabberCB*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) FrameTap::AddRef() { return ++refs_; }
-
-STDMETHODIMP_(ULONG) FrameTap::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 // The sample is the grabber's: no reference is kept, and nothing here calls
 // back into the graph, whose streaming thread this is.
 STDMETHODIMP FrameTap::SampleCB(double, IMediaSample*) {
-    note_arrival();
-    return S_OK;
-}
-
-STDMETHODIMP FrameTap::BufferCB(double, BYTE*, LONG) {
     note_arrival();
     return S_OK;
 }

@@ -4,26 +4,19 @@
 // from "stalled" without calling into the graph.
 #pragma once
 
-#include "common/directshow.h"
+#include "common/sample_grabber_callback.h"
 
 #include <atomic>
 #include <cstdint>
 
 namespace vlx::health {
 
-class FrameTap final : public ISampleGrabberCB {
+class FrameTap final : public SampleGrabberCallback {
 public:
     // A new tap with one reference, or null when memory runs out.
     static FrameTap* create() noexcept;
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-
-    // ISampleGrabberCB (SampleCB: the grabber calls it with method 0)
     STDMETHODIMP SampleCB(double sample_time, IMediaSample* sample) override;
-    STDMETHODIMP BufferCB(double sample_time, BYTE* buffer, LONG length) override;
 
     // Counts one arrival now: for a grabber that already held a frame when
     // the tap was fitted.
@@ -35,9 +28,8 @@ public:
 
 private:
     FrameTap() = default;
-    ~FrameTap() = default;
+    ~FrameTap() override = default;
 
-    std::atomic<ULONG> refs_{1};
     std::atomic<uint64_t> frames_{0};
     std::atomic<uint64_t> last_arrival_ms_{0};
 };

@@ -39,25 +39,6 @@ HRESULT FrameTracker::create(int32_t slot, ComPtr<FrameTracker>& out) {
 
 FrameTracker::~FrameTracker() { CloseHandle(event_); }
 
-STDMETHODIMP FrameTracker::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISampleGrabberCB)) {
-        *object = static_cast<ISampleGrabberCB*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) FrameTracker::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) FrameTracker::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-}
-
 int64_t FrameTracker::arrival_now() const {
     LARGE_INTEGER ticks{};
     QueryPerformanceCounter(&ticks);
@@ -89,9 +70,6 @@ STDMETHODIMP FrameTracker::SampleCB(double, IMediaSample* sample) {
     }
     return S_OK;
 }
-
-// Not asked for (SetCallback names SampleCB), and harmless if called.
-STDMETHODIMP FrameTracker::BufferCB(double, BYTE*, long) { return S_OK; }
 
 void FrameTracker::detach() { detached_ = true; }
 

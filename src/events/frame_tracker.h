@@ -8,7 +8,7 @@
 #pragma once
 
 #include "common/com_ptr.h"
-#include "common/directshow.h"
+#include "common/sample_grabber_callback.h"
 #include "events/frame_store.h"
 
 #include <atomic>
@@ -16,20 +16,13 @@
 
 namespace vlx {
 
-class FrameTracker final : public ISampleGrabberCB {
+class FrameTracker final : public SampleGrabberCallback {
 public:
     // A tracker for `slot` with one reference, or E_OUTOFMEMORY or the
     // failure of the event's creation.
     static HRESULT create(int32_t slot, ComPtr<FrameTracker>& out);
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-
-    // ISampleGrabberCB (the grabber is given method 0: SampleCB)
     STDMETHODIMP SampleCB(double sample_time, IMediaSample* sample) override;
-    STDMETHODIMP BufferCB(double sample_time, BYTE* buffer, long length) override;
 
     // ---- the host's thread ----
 
@@ -51,11 +44,10 @@ public:
 private:
     FrameTracker(int32_t slot, HANDLE event, LONGLONG counter_frequency)
         : slot_(slot), event_(event), counter_frequency_(counter_frequency) {}
-    ~FrameTracker();
+    ~FrameTracker() override;
 
     int64_t arrival_now() const;
 
-    std::atomic<ULONG> references_{1};
     const int32_t slot_;
     const HANDLE event_;
     const LONGLONG counter_frequency_;

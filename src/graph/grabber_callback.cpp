@@ -2,10 +2,10 @@
 
 #include "common/com_ptr.h"
 #include "common/no_destroy.h"
+#include "common/sample_grabber_callback.h"
 #include "library/slot_vocabulary.h"
 
 #include <array>
-#include <atomic>
 #include <new>
 #include <vector>
 
@@ -16,26 +16,8 @@ namespace {
 // Hands each sample to every listener. The list only grows while the graph
 // lives; the streaming thread reads it under a shared lock, the host's
 // thread adds under the exclusive one.
-class GrabberCallback final : public ISampleGrabberCB {
+class GrabberCallback final : public SampleGrabberCallback {
 public:
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISampleGrabberCB)) {
-            *object = static_cast<ISampleGrabberCB*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-
     // ISampleGrabberCB: the grabber is given method 0, SampleCB.
     STDMETHODIMP SampleCB(double sample_time, IMediaSample* sample) override {
         AcquireSRWLockShared(&lock_);
@@ -43,7 +25,6 @@ public:
         ReleaseSRWLockShared(&lock_);
         return S_OK;
     }
-    STDMETHODIMP BufferCB(double, BYTE*, long) override { return S_OK; }
 
     // False when memory runs out.
     bool add(ISampleGrabberCB* listener) noexcept {
@@ -59,9 +40,8 @@ public:
     }
 
 private:
-    ~GrabberCallback() = default;
+    ~GrabberCallback() override = default;
 
-    std::atomic<ULONG> references_{1};
     SRWLOCK lock_ = SRWLOCK_INIT;
     std::vector<ComPtr<ISampleGrabberCB>> listeners_;
 };

@@ -17,7 +17,7 @@ namespace {
 constexpr int32_t open_no_exact_match = -60;
 constexpr int32_t open_nothing_to_choose = -61;
 
-struct FormatSpec {
+struct FormatRequest {
     std::string subtype;  // empty: any
     int width = 0, height = 0;
     double rate = 0.0;
@@ -33,28 +33,28 @@ bool whole_number(const std::string& text, int& value) {
 }
 
 // [SUBTYPE:][WxH][@FPS], at least one part.
-bool read_spec(const std::string& text, FormatSpec& spec) {
+bool read_format_request(const std::string& text, FormatRequest& request) {
     std::string rest = text;
     const size_t colon = rest.find(':');
     if (colon != std::string::npos) {
-        spec.subtype = rest.substr(0, colon);
+        request.subtype = rest.substr(0, colon);
         rest = rest.substr(colon + 1);
     } else if (rest.find('x') == std::string::npos && rest.find('@') == std::string::npos) {
-        spec.subtype = rest;  // a subtype alone
+        request.subtype = rest;  // a subtype alone
         rest.clear();
     }
     const size_t at = rest.find('@');
     if (at != std::string::npos) {
         const std::string fps = rest.substr(at + 1);
         char* end = nullptr;
-        spec.rate = std::strtod(fps.c_str(), &end);
-        if (fps.empty() || *end != '\0' || !std::isfinite(spec.rate) || spec.rate <= 0.0) return false;
+        request.rate = std::strtod(fps.c_str(), &end);
+        if (fps.empty() || *end != '\0' || !std::isfinite(request.rate) || request.rate <= 0.0) return false;
         rest = rest.substr(0, at);
     }
     if (!rest.empty()) {
         const size_t x = rest.find('x');
-        if (x == std::string::npos || !whole_number(rest.substr(0, x), spec.width) ||
-            !whole_number(rest.substr(x + 1), spec.height))
+        if (x == std::string::npos || !whole_number(rest.substr(0, x), request.width) ||
+            !whole_number(rest.substr(x + 1), request.height))
             return false;
     }
     return !text.empty();
@@ -81,21 +81,21 @@ int request_format_option(const CommandLine& line) {
         std::fputs("vidlox: --nearest goes with --format\n", stderr);
         return exit_usage;
     }
-    FormatSpec spec;
-    if (!read_spec(given->second, spec)) {
+    FormatRequest request;
+    if (!read_format_request(given->second, request)) {
         std::fprintf(stderr, "vidlox: --format takes SUBTYPE:WIDTHxHEIGHT@FPS (any part may be left out), not \"%s\"\n",
                      given->second.c_str());
         return exit_usage;
     }
     vlx_SetActiveSel(0);  // the slot CaptureSession opens
-    if (vlx_SetDevSubtype(spec.subtype.c_str()) < 0) {
+    if (vlx_SetDevSubtype(request.subtype.c_str()) < 0) {
         std::fprintf(stderr, "vidlox: \"%s\" names no subtype (vidlox formats DEVICE lists them)\n",
-                     spec.subtype.c_str());
+                     request.subtype.c_str());
         return exit_usage;
     }
-    vlx_SetDevWidth(spec.width);
-    vlx_SetDevHeight(spec.height);
-    vlx_SetDevFrameRate(spec.rate);
+    vlx_SetDevWidth(request.width);
+    vlx_SetDevHeight(request.height);
+    vlx_SetDevFrameRate(request.rate);
     vlx_SetDevFormatChoice(nearest ? VLX_FORMAT_CHOICE_NEAREST : VLX_FORMAT_CHOICE_EXACT);
     return exit_ok;
 }

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <cwchar>
 
 namespace vlx {
 
@@ -20,10 +21,16 @@ int32_t utf8_length(const wchar_t* name, int32_t units) {
 }
 
 std::string utf8_of(const wchar_t* name) {
+    // Converted without its terminator: the string holds exactly the bytes
+    // utf8_length counts, and a conversion told of no room for a NUL would
+    // fail (ERROR_INSUFFICIENT_BUFFER) with its output undefined.
+    const size_t units = name ? std::wcslen(name) : 0;
+    if (units == 0 || units > static_cast<size_t>(INT_MAX)) return {};
     std::string text(static_cast<size_t>(utf8_length(name)), '\0');
-    if (!text.empty()) {
-        WideCharToMultiByte(CP_UTF8, 0, name, -1, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
-    }
+    const int written = text.empty() ? 0
+                                     : WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(units), text.data(),
+                                                           static_cast<int>(text.size()), nullptr, nullptr);
+    if (written != static_cast<int>(text.size())) return {};
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "common/directshow.h"
 #include "common/string_argument.h"
 #include "enum/category_names.h"
+#include "enum/device_lists.h"
 #include "enum/name_list.h"
 #include "library/library_state.h"
 #include "library/list_budget.h"
@@ -13,10 +14,6 @@
 namespace vlx::health {
 
 namespace {
-
-const CLSID& device_category(int32_t kind) {
-    return kind == 0 ? CLSID_VideoInputDeviceCategory : CLSID_AudioInputDeviceCategory;
-}
 
 ListKey path_list(int32_t kind) {
     return {kind == 0 ? SizedList::video_device_paths : SizedList::audio_device_paths};
@@ -69,22 +66,11 @@ struct Identity {
 }  // namespace
 
 int32_t list_device_paths(char* text, int32_t kind) {
-    if (!library_initialised() || !text) return -1;
-    ListText list(text, size_answer(path_list(kind)));
-    const int32_t failed = visit_category_entries(device_category(kind), kPathList,
-                                                  [&](const CategoryEntry& entry) { list.add(utf8_of(entry.path)); });
-    return failed ? failed : list.count();
+    return write_entry_list(text, device_category(kind), kPathList, path_list(kind), &CategoryEntry::path);
 }
 
 int32_t device_path_list_size(int32_t kind) {
-    if (!library_initialised()) return -1;
-    ListSize size;
-    const int32_t failed = visit_category_entries(device_category(kind), kPathListSize, [&](const CategoryEntry& entry) {
-        size.add(static_cast<size_t>(utf8_length(entry.path)));
-    });
-    const int32_t answer = failed ? failed : size.bytes();
-    remember_size_answer(path_list(kind), answer);
-    return answer;
+    return measure_entry_list(device_category(kind), kPathListSize, path_list(kind), &CategoryEntry::path);
 }
 
 int32_t find_device(const char* text, int32_t occurrence) {

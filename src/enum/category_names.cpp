@@ -80,9 +80,4 @@ int32_t visit_category_entries(const CLSID& category, const CategoryCalls& calls
     return 0;
 }
 
-int32_t visit_category_names(const CLSID& category, const CategoryCalls& calls,
-                             const std::function<void(const wchar_t*)>& visit) {
-    return visit_category_entries(category, calls, [&](const CategoryEntry& entry) { visit(entry.name); });
-}
-
 }  // namespace vlx

@@ -36,10 +36,6 @@ struct CategoryEntry {
 int32_t visit_category_entries(const CLSID& category, const CategoryCalls& calls,
                                const std::function<void(const CategoryEntry&)>& visit);
 
-// The same walk for callers that want the names only.
-int32_t visit_category_names(const CLSID& category, const CategoryCalls& calls,
-                             const std::function<void(const wchar_t*)>& visit);
-
 // A device's path: its "DevicePath" property (the name of a hardware
 // device's interface, stable while it stays on its port), or else the
 // moniker's display name, which names a software device by its class. The

@@ -34,7 +34,7 @@ int32_t current_device_state() {
     if (!active_slot().is_open()) return -2;
     const int32_t slot = active_slot_index();
     set_tracking_wanted(true);
-    track_slot(slot, &kStateTracking);
+    if (!track_slot(slot, &kStateTracking)) return -4;
 
     Watch& watch = slot_health(slot).watch;
     ComPtr<IMediaEventEx> events;
@@ -45,7 +45,8 @@ int32_t current_device_state() {
     if (!events) return -3;
     // This thread's own graph: its events are read here, in its apartment.
     std::vector<GraphEvent> read;
-    read_graph_events(events.get(), read);
+    // Events taken from the queue before a failed read still count.
+    const bool readable = read_graph_events(events.get(), read);
 
     HealthFacts facts;
     bool report_abort = false;
@@ -64,6 +65,7 @@ int32_t current_device_state() {
         reported_call("vlx_GetDeviceState->MediaEventEx->GetEvent(ErrorAbort)", [&] { return abort_result; });
     }
     wake_watcher();  // so that a host's window learns what this call learned
+    if (!readable) return -3;
     return device_state(facts, GetTickCount64());
 }
 

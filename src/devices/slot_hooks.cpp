@@ -116,7 +116,6 @@ void note_releasing() {
         untrack_slot(slot);
         HealthLock lock;
         Watch& watch = slot_health(slot).watch;
-        ++watch.generation;
         watch.tap.reset();  // the graph has stopped; its grabber holds the tap's last other reference
         watch.running = false;
         watch.run_result = S_OK;

@@ -50,27 +50,30 @@ int64_t connected_frame_interval(int32_t slot, const char* context) {
     return interval > 0 ? interval : 0;
 }
 
-void track_slot(int32_t slot, const TrackCalls* calls) {
+bool track_slot(int32_t slot, const TrackCalls* calls) {
     Slot& graph = slot_at(slot);
-    if (!graph.is_open()) return;
+    if (!graph.is_open()) return true;
     Watch& watch = slot_health(slot).watch;
     ComPtr<FrameTap> tap;
     {
         HealthLock lock;
-        if (watch.tracked) return;
-        tap = watch.tap;  // still on this grabber, when tracking ended while it ran
+        if (watch.tracked) return true;
+        tap = watch.tap;  // still on this grabber, when tracking ended before
     }
     const TrackCalls none{};
     const TrackCalls& contexts = calls ? *calls : none;
 
     const bool fitted = static_cast<bool>(tap);
-    if (!fitted) tap = ComPtr<FrameTap>::adopt(FrameTap::create());
-    if (!fitted && tap && graph.sample_grabber) {
+    if (!fitted && graph.sample_grabber) {
         // The grabber's one callback may already be there for frame events.
-        add_grabber_listener(slot, tap.get(), [&](ISampleGrabberCB* callback) {
-            return tracking_call(contexts.set_callback, "DeviceState.SampleGrabber.SetCallback",
-                                 [&] { return graph.sample_grabber->SetCallback(callback, 0); });
-        });
+        // Without a tap every frame would go uncounted and a delivering
+        // device would read as stalled: the slot stays untracked instead.
+        tap = ComPtr<FrameTap>::adopt(FrameTap::create());
+        if (!tap || FAILED(add_grabber_listener(slot, tap.get(), [&](ISampleGrabberCB* callback) {
+                return tracking_call(contexts.set_callback, "DeviceState.SampleGrabber.SetCallback",
+                                     [&] { return graph.sample_grabber->SetCallback(callback, 0); });
+            })))
+            return false;
     }
     ComPtr<IMediaEventEx> events;
     if (graph.graph_builder) {
@@ -101,23 +104,21 @@ void track_slot(int32_t slot, const TrackCalls* calls) {
     watch.frame_interval = interval;
     if (!fitted) watch.frames_at_run = 0;  // a new tap counts from its fitting
     watch.posted = device_state(watch.facts(), GetTickCount64());
+    return true;
 }
 
 void untrack_slot(int32_t slot) {
     Watch& watch = slot_health(slot).watch;
-    ComPtr<FrameTap> tap;
     ComPtr<IMediaEventEx> events;
     HANDLE event_handle = nullptr;
-    Slot& graph = slot_at(slot);
     {
         HealthLock lock;
         if (!watch.tracked) return;
         ++watch.generation;
         watch.tracked = false;
         // The tap stays a listener of the grabber's callback until the graph
-        // goes (grabber_callback.h); a running graph's tap is used again if
-        // tracking comes back, a stopped one's counts on unread.
-        if (!graph.is_running()) tap = std::move(watch.tap);
+        // goes (grabber_callback.h, note_releasing), and is used again if
+        // tracking comes back.
         events = std::move(watch.events);
         event_handle = std::exchange(watch.event_handle, nullptr);
         watch.posted = -1;

@@ -18,11 +18,13 @@ struct TrackCalls {
 
 // Tracks open slot `slot` from now on, unless it is tracked already or not
 // open. A slot that is running and whose grabber already holds a frame
-// counts as delivering.
-void track_slot(int32_t slot, const TrackCalls* calls);
+// counts as delivering. False, with the slot left untracked (the next call
+// tries again), when its grabber could not be given the counting callback.
+bool track_slot(int32_t slot, const TrackCalls* calls);
 
 // Ends tracking of `slot`: waits until the watcher has left its graph, then
-// takes the tap off the grabber and lets go of the event queue.
+// lets go of the event queue. The tap stays on the grabber for the graph's
+// life.
 void untrack_slot(int32_t slot);
 
 // The grabber's frame interval (AvgTimePerFrame of its connection), or 0.

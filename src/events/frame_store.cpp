@@ -5,15 +5,32 @@
 
 namespace vlx {
 
+namespace {
+
+// Holds an SRW lock exclusively for a scope; unlike std::mutex it cannot
+// throw, and the streaming thread takes it inside a COM method.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+}  // namespace
+
 int64_t FrameStore::count_arrival() {
-    std::lock_guard guard(lock_);
+    ExclusiveLock guard(lock_);
     return ++arrived_;
 }
 
 bool FrameStore::publish(const uint8_t* bytes, size_t size, const FrameStamp& stamp) {
     int target = kNone;
     {
-        std::lock_guard guard(lock_);
+        ExclusiveLock guard(lock_);
         for (int i = 0; i < static_cast<int>(buffers_.size()); ++i) {
             if (i != newest_ && i != reading_ && i != writing_) {
                 target = i;
@@ -35,24 +52,25 @@ bool FrameStore::publish(const uint8_t* bytes, size_t size, const FrameStamp& st
         buffer.size = size;
         buffer.stamp = stamp;
     }
-    std::lock_guard guard(lock_);
+    ExclusiveLock guard(lock_);
     writing_ = kNone;
     if (stored) newest_ = target;
     return stored;
 }
 
 int64_t FrameStore::newest_number() const {
-    std::lock_guard guard(lock_);
+    ExclusiveLock guard(lock_);
     return newest_ == kNone ? 0 : buffers_[static_cast<size_t>(newest_)].stamp.number;
 }
 
-FrameStore::Taken FrameStore::take(void* destination, size_t capacity) {
+FrameStore::Taken FrameStore::take(void* destination, size_t capacity, size_t frame_size) {
     Taken taken;
     int source = kNone;
     {
-        std::lock_guard guard(lock_);
+        ExclusiveLock guard(lock_);
         if (newest_ == kNone) return taken;
         const Buffer& newest = buffers_[static_cast<size_t>(newest_)];
+        if (frame_size != 0 && newest.size != frame_size) return taken;
         taken.size = newest.size;
         if (!destination) {
             taken.outcome = Outcome::sized;
@@ -67,7 +85,7 @@ FrameStore::Taken FrameStore::take(void* destination, size_t capacity) {
     }
     // The streaming thread never writes the buffer being read.
     if (taken.size) std::memcpy(destination, buffers_[static_cast<size_t>(source)].bytes.get(), taken.size);
-    std::lock_guard guard(lock_);
+    ExclusiveLock guard(lock_);
     reading_ = kNone;
     taken.outcome = Outcome::copied;
     return taken;

@@ -15,7 +15,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 namespace vlx {
 
@@ -49,8 +48,10 @@ public:
         FrameStamp stamp;  // copied only
     };
     // The newest frame: with no `destination` only its size; with too small
-    // a `capacity` its size and nothing copied; otherwise copied whole.
-    Taken take(void* destination, size_t capacity);
+    // a `capacity` its size and nothing copied; otherwise copied whole. A
+    // frame of another size than `frame_size` (0: any) came through an
+    // earlier connection of the grabber, and counts as none.
+    Taken take(void* destination, size_t capacity, size_t frame_size);
 
 private:
     struct Buffer {
@@ -61,7 +62,7 @@ private:
     };
     static constexpr int kNone = -1;
 
-    mutable std::mutex lock_;
+    mutable SRWLOCK lock_ = SRWLOCK_INIT;
     std::array<Buffer, 3> buffers_;
     // Guarded by lock_: which buffer is the newest frame, which one the host
     // is copying from and which one a frame is being written into (kNone:

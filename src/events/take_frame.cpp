@@ -50,7 +50,11 @@ int32_t take_frame(void* pixels, int32_t* size, void* header, int64_t* info) {
     SlotTracking& tracking = *tracking_of(index);
     FrameTracker& tracker = *tracking.tracker.get();
     const size_t capacity = *size > 0 ? static_cast<size_t>(*size) : 0;
-    const FrameStore::Taken taken = tracker.store().take(pixels, capacity);
+    // The header is the connection's now; a frame held from before the
+    // grabber was connected again (a new size set on a stopped slot) does
+    // not belong to it and is not handed out with it.
+    const size_t frame_size = format.sample_size() > 0 ? static_cast<size_t>(format.sample_size()) : 0;
+    const FrameStore::Taken taken = tracker.store().take(pixels, capacity, frame_size);
     if (taken.outcome == FrameStore::Outcome::no_frame) return -7;
     // Frames come from a grabber whose sizes are 32-bit.
     *size = taken.size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(taken.size);

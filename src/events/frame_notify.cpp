@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <utility>
 
 namespace vlx {
 
@@ -21,18 +22,13 @@ struct Target {
     std::atomic<bool> pending{false};  // posted and not yet retrieved
 };
 
-// A message hook on one thread, shared by the slots announced there.
-struct ThreadHook {
-    DWORD thread = 0;
-    HHOOK hook = nullptr;
-    int users = 0;
-};
-
 struct NotifyTable {
     std::array<Target, kSlotCount> targets{};
-    // The host's thread alone changes these.
-    std::array<ThreadHook, kSlotCount> hooks{};
-    std::array<DWORD, kSlotCount> hooked_thread{};  // per slot: the thread its window belongs to
+    // The host's thread alone changes these: per slot, the message hook on
+    // its window's thread. Each slot has its own, even beside another slot's
+    // on the same thread: thread ids are reused, so a hook shared by id
+    // could be taken for one still in place after its thread had ended.
+    std::array<HHOOK, kSlotCount> hooks{};
 };
 
 constinit NoDestroy<NotifyTable> g_notify;
@@ -54,40 +50,13 @@ LRESULT CALLBACK on_message_retrieved(int code, WPARAM removal, LPARAM message) 
     return CallNextHookEx(nullptr, code, removal, message);
 }
 
-ThreadHook* hook_of(DWORD thread) {
-    for (ThreadHook& hook : g_notify.value.hooks) {
-        if (hook.users > 0 && hook.thread == thread) return &hook;
-    }
-    return nullptr;
-}
-
-// 0, or -6 when the hook cannot be installed.
-int32_t use_hook(DWORD thread) {
-    if (ThreadHook* hook = hook_of(thread)) {
-        ++hook->users;
-        return 0;
-    }
-    for (ThreadHook& hook : g_notify.value.hooks) {
-        if (hook.users > 0) continue;
-        HHOOK installed = nullptr;
-        reported_call("vlx_SetFrameNotify->MessageQueue->SetWindowsHookEx(WH_GETMESSAGE)", [&] {
-            installed = SetWindowsHookExW(WH_GETMESSAGE, on_message_retrieved, nullptr, thread);
-            return installed ? S_OK : HRESULT_FROM_WIN32(GetLastError());
-        });
-        if (!installed) return -6;
-        hook = ThreadHook{thread, installed, 1};
-        return 0;
-    }
-    return -6;  // cannot happen: each slot uses at most one hook
-}
-
-void drop_hook(DWORD thread) {
-    ThreadHook* hook = hook_of(thread);
-    if (!hook || --hook->users > 0) return;
-    const HHOOK installed = hook->hook;
+void unhook(HHOOK& hook) {
+    if (!hook) return;
+    const HHOOK installed = std::exchange(hook, nullptr);
+    // A hook whose thread has ended may be gone already; a failure leaves
+    // nothing behind.
     platform_call("FrameNotify.MessageQueue.UnhookWindowsHookEx",
                   [&] { return UnhookWindowsHookEx(installed) ? S_OK : HRESULT_FROM_WIN32(GetLastError()); });
-    *hook = ThreadHook{};
 }
 
 void write_target(Target& target, HWND window, UINT message) {
@@ -114,21 +83,22 @@ int32_t window_thread(HWND window, DWORD& thread) {
 }
 
 int32_t set_frame_notify_target(int32_t slot, HWND window, DWORD thread, UINT message) {
-    DWORD& hooked = g_notify.value.hooked_thread[static_cast<size_t>(slot)];
-    if (hooked != thread) {
-        if (const int32_t failed = use_hook(thread)) return failed;
-        if (hooked) drop_hook(hooked);
-        hooked = thread;
-    }
+    HHOOK installed = nullptr;
+    reported_call("vlx_SetFrameNotify->MessageQueue->SetWindowsHookEx(WH_GETMESSAGE)", [&] {
+        installed = SetWindowsHookExW(WH_GETMESSAGE, on_message_retrieved, nullptr, thread);
+        return installed ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+    });
+    if (!installed) return -6;
+    HHOOK& hook = g_notify.value.hooks[static_cast<size_t>(slot)];
+    unhook(hook);
+    hook = installed;
     write_target(target_of(slot), window, message);
     return 0;
 }
 
 void clear_frame_notify_target(int32_t slot) {
     write_target(target_of(slot), nullptr, 0);
-    DWORD& hooked = g_notify.value.hooked_thread[static_cast<size_t>(slot)];
-    if (hooked) drop_hook(hooked);
-    hooked = 0;
+    unhook(g_notify.value.hooks[static_cast<size_t>(slot)]);
 }
 
 void announce_frame(int32_t slot, int64_t number) noexcept {

@@ -4,8 +4,8 @@
 // At most one announcement per slot waits in the host's queue: a message is
 // posted only when the previous one has been retrieved. Retrieval is seen
 // through a message hook (WH_GETMESSAGE) on the window's thread, which
-// clears the slot's pending mark as the message leaves the queue; one hook
-// serves every slot announced to that thread.
+// clears the slot's pending mark as the message leaves the queue; each slot
+// has its own hook.
 #pragma once
 
 #include <windows.h>
@@ -19,8 +19,8 @@ namespace vlx {
 int32_t window_thread(HWND window, DWORD& thread);
 
 // Host's thread. Announces the slot's new frames to `window`, owned by
-// `thread`, with `message` from now on, installing the thread's hook when it
-// is the first slot announced there. 0, or -6 when the hook cannot be
+// `thread`, with `message` from now on, hooking that thread's messages in
+// place of the slot's hook before. 0, or -6 when the hook cannot be
 // installed (the registration then stays as it was).
 int32_t set_frame_notify_target(int32_t slot, HWND window, DWORD thread, UINT message);
 

@@ -4,8 +4,8 @@
 
 #include <dvdmedia.h>
 
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 
 namespace vlx {
 
@@ -17,8 +17,15 @@ const Header* whole_block(const AM_MEDIA_TYPE& type) {
     return reinterpret_cast<const Header*>(type.pbFormat);
 }
 
+// A height's magnitude; INT32_MIN's does not fit 32 bits and is held at
+// INT32_MAX rather than turning negative.
+int32_t magnitude_of(int64_t height) {
+    const int64_t magnitude = height < 0 ? -height : height;
+    return magnitude > INT32_MAX ? INT32_MAX : static_cast<int32_t>(magnitude);
+}
+
 VideoFields fields_of(FormatBlock block, const BITMAPINFOHEADER& bmi, REFERENCE_TIME interval) {
-    return {block, static_cast<int32_t>(bmi.biWidth), static_cast<int32_t>(std::llabs(bmi.biHeight)), interval};
+    return {block, static_cast<int32_t>(bmi.biWidth), magnitude_of(bmi.biHeight), interval};
 }
 
 }  // namespace
@@ -65,7 +72,7 @@ FormatCapability describe_capability(int index, const AM_MEDIA_TYPE& type, const
         own_interval = fields->interval;
     } else {
         capability.width = static_cast<int32_t>(caps.InputSize.cx);
-        capability.height = static_cast<int32_t>(std::labs(caps.InputSize.cy));
+        capability.height = magnitude_of(caps.InputSize.cy);
     }
     if (caps.MinFrameInterval > 0 && caps.MinFrameInterval <= caps.MaxFrameInterval) {
         capability.fastest = caps.MinFrameInterval;

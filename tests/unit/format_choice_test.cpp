@@ -1,11 +1,13 @@
 // The choice of one capability, on capability tables: the webcam's (YUY2
 // slow at large sizes, MJPG fast), and edge cases a device can list.
+#include "formats/format_capability.h"
 #include "formats/format_choice.h"
 #include "formats/subtype_text.h"
 #include "vidlox.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 namespace vlx_test {
@@ -113,6 +115,23 @@ TEST(FormatChoice, UnstatedRateTakesAnyRate) {
         {"exact", kExact, "", 640, 480, 60, 0, interval(60)},
         {"nearest", kNearest, "", 640, 480, 7, 0, interval(7)},
     });
+}
+
+TEST(FormatLine, HeightsAreMagnitudesEvenAtTheEndOfTheRange) {
+    VIDEOINFOHEADER vih{};
+    vih.bmiHeader.biWidth = 640;
+    vih.bmiHeader.biHeight = INT32_MIN;
+    AM_MEDIA_TYPE type{};
+    type.majortype = MEDIATYPE_Video;
+    type.subtype = fourcc("YUY2");
+    type.formattype = FORMAT_VideoInfo;
+    type.cbFormat = sizeof vih;
+    type.pbFormat = reinterpret_cast<BYTE*>(&vih);
+    VIDEO_STREAM_CONFIG_CAPS caps{};
+    EXPECT_EQ(vlx::format_line(vlx::describe_capability(3, type, caps)), "3 YUY2 640 2147483647 0.00 0.00 VIDEOINFOHEADER");
+    type.formattype = GUID_NULL;
+    caps.InputSize = {320, INT32_MIN};
+    EXPECT_EQ(vlx::format_line(vlx::describe_capability(4, type, caps)), "4 YUY2 320 2147483647 0.00 0.00 OTHER");
 }
 
 TEST(SubtypeText, ListedFormsNameTheirSubtypes) {

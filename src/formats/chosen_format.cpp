@@ -10,7 +10,7 @@
 namespace vlx {
 
 int32_t offer_chosen_capability(IAMStreamConfig* config, const CapabilityCount& caps, const char* stream_caps_call,
-                                const char* set_format_call) {
+                                const char* set_format_call, std::optional<TakenFormat>& taken) {
     if (caps.block_size != kCapsBlockSize || caps.count <= 0) return kNothingToChoose;
     CapabilityTable table = read_capability_table(config, caps.count, stream_caps_call);
     const auto& described = table.descriptions;
@@ -24,9 +24,11 @@ int32_t offer_chosen_capability(IAMStreamConfig* config, const CapabilityCount& 
     if (!chosen) return kNoExactMatch;
     AM_MEDIA_TYPE& type = *table.types[*chosen].get();
     // Only capabilities with a whole VIDEOINFOHEADER are ever chosen.
+    auto& vih = *reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat);
     if (const auto interval = interval_to_offer(described[*chosen], request, slot.format_choice))
-        reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->AvgTimePerFrame = *interval;
+        vih.AvgTimePerFrame = *interval;
     const HRESULT set = reported_call(set_format_call, [&] { return config->SetFormat(&type); });
+    if (set == S_OK) taken = taken_format_of(type, vih);
     return FAILED(set) ? 1 : 0;
 }
 

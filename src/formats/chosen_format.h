@@ -4,8 +4,10 @@
 
 #include "common/directshow.h"
 #include "graph/capabilities.h"
+#include "graph/tee_reconnect.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace vlx {
 
@@ -15,9 +17,10 @@ inline constexpr int32_t kNoExactMatch = -6;
 
 // Chooses among the pin's capabilities (`caps` as GetNumberOfCapabilities
 // counted them) and offers the chosen one: 0 in force, 1 refused by the
-// device, or a refusal above (nothing offered).
+// device, or a refusal above (nothing offered). `taken` is set to the
+// format when SetFormat answered S_OK.
 int32_t offer_chosen_capability(IAMStreamConfig* config, const CapabilityCount& caps, const char* stream_caps_call,
-                                const char* set_format_call);
+                                const char* set_format_call, std::optional<TakenFormat>& taken);
 
 // vlx_Open's code for a failed format step that returned `result`.
 int32_t open_code_for_format_failure(int32_t result);

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <optional>
 
 namespace vlx {
 
@@ -45,10 +46,9 @@ int32_t apply_requested_format() {
     CapabilityCount caps{};
     if (const int32_t refused = open_capabilities(kCalls, config, caps)) return refused;
     int32_t result = 0;
-    bool taken = false;
+    std::optional<TakenFormat> taken;  // the last format the pin took
     if (chooses_one_format(active_slot())) {
-        result = offer_chosen_capability(config.get(), caps, kCalls.stream_caps, kSetFormat);
-        taken = result == 0;
+        result = offer_chosen_capability(config.get(), caps, kCalls.stream_caps, kSetFormat, taken);
     } else {
         // Any other block size means the pin is not a video pin.
         if (caps.block_size != kCapsBlockSize || caps.count <= 0) return 0;
@@ -65,7 +65,7 @@ int32_t apply_requested_format() {
                     result = 1;
                     return false;
                 }
-                taken = taken || set == S_OK;
+                if (set == S_OK) taken = taken_format_of(type, vih);
                 return true;
             });
     }
@@ -76,7 +76,7 @@ int32_t apply_requested_format() {
     if (taken && !slot.is_running() &&
         platform_call("vlx_SetDevCapConfig.AMStreamConfig.QueryInterface(Pin)",
                       [&] { return config.query(capture_pin); }) == S_OK)
-        reconnect_tee_outputs(slot.graph_builder.get(), capture_pin.get());
+        reconnect_tee_outputs(slot.graph_builder.get(), capture_pin.get(), *taken);
     return result;
 }
 

@@ -8,21 +8,28 @@ namespace vlx {
 
 namespace {
 
-// The input pin `pin` is connected to, when it belongs to a Smart Tee.
-ComPtr<IPin> tee_input_behind(IPin* pin) {
+struct Tee {
     ComPtr<IPin> input;
-    if (platform_call("vlx_SetDevCapConfig.CapturePin.ConnectedTo", [&] { return pin->ConnectedTo(input.put()); }) !=
-            S_OK ||
-        !input)
+    ComPtr<IBaseFilter> filter;
+};
+
+// The Smart Tee `pin` is connected to, and its input pin; none when the
+// peer is no Smart Tee.
+Tee tee_behind(IPin* pin) {
+    Tee tee;
+    if (platform_call("vlx_SetDevCapConfig.CapturePin.ConnectedTo",
+                      [&] { return pin->ConnectedTo(tee.input.put()); }) != S_OK ||
+        !tee.input)
         return {};
     PIN_INFO info{};
-    if (FAILED(platform_call("vlx_SetDevCapConfig.TeeInput.QueryPinInfo", [&] { return input->QueryPinInfo(&info); })))
+    if (FAILED(platform_call("vlx_SetDevCapConfig.TeeInput.QueryPinInfo",
+                             [&] { return tee.input->QueryPinInfo(&info); })))
         return {};
     // QueryPinInfo hands out a reference to the pin's filter.
-    const ComPtr<IBaseFilter> filter = ComPtr<IBaseFilter>::adopt(info.pFilter);
+    tee.filter = ComPtr<IBaseFilter>::adopt(info.pFilter);
     CLSID clsid{};
-    if (!filter || FAILED(filter->GetClassID(&clsid)) || !IsEqualCLSID(clsid, CLSID_SmartTee)) return {};
-    return input;
+    if (!tee.filter || FAILED(tee.filter->GetClassID(&clsid)) || !IsEqualCLSID(clsid, CLSID_SmartTee)) return {};
+    return tee;
 }
 
 void connect_again(IGraphBuilder* graph, IPin* output, const AM_MEDIA_TYPE& new_type) {
@@ -41,18 +48,28 @@ void connect_again(IGraphBuilder* graph, IPin* output, const AM_MEDIA_TYPE& new_
     if (FAILED(connected)) graph->ConnectDirect(output, peer.get(), old_type.get());
 }
 
+bool carries(const AM_MEDIA_TYPE& type, const TakenFormat& taken) {
+    if (!IsEqualGUID(type.formattype, FORMAT_VideoInfo) || !type.pbFormat || type.cbFormat < sizeof(VIDEOINFOHEADER))
+        return false;
+    const TakenFormat connected = taken_format_of(type, *reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat));
+    return IsEqualGUID(connected.subtype, taken.subtype) && connected.width == taken.width &&
+           connected.height == taken.height && connected.interval == taken.interval;
+}
+
 }  // namespace
 
-void reconnect_tee_outputs(IGraphBuilder* graph, IPin* capture_pin) {
+TakenFormat taken_format_of(const AM_MEDIA_TYPE& type, const VIDEOINFOHEADER& vih) {
+    return {type.subtype, vih.bmiHeader.biWidth, vih.bmiHeader.biHeight, vih.AvgTimePerFrame};
+}
+
+void reconnect_tee_outputs(IGraphBuilder* graph, IPin* capture_pin, const TakenFormat& taken) {
     if (!graph || !capture_pin) return;
-    const ComPtr<IPin> input = tee_input_behind(capture_pin);
-    if (!input) return;
+    const Tee tee = tee_behind(capture_pin);
+    if (!tee.input) return;
     MediaType new_type;
-    PIN_INFO info{};
-    if (FAILED(input->ConnectionMediaType(new_type.reset())) || FAILED(input->QueryPinInfo(&info))) return;
-    const ComPtr<IBaseFilter> tee = ComPtr<IBaseFilter>::adopt(info.pFilter);
+    if (FAILED(tee.input->ConnectionMediaType(new_type.reset())) || !carries(*new_type.get(), taken)) return;
     ComPtr<IEnumPins> pins;
-    if (!tee || FAILED(tee->EnumPins(pins.put())) || !pins) return;
+    if (FAILED(tee.filter->EnumPins(pins.put())) || !pins) return;
     ComPtr<IPin> pin;
     while (pins->Next(1, pin.put(), nullptr) == S_OK) {
         PIN_DIRECTION direction = PINDIR_INPUT;

@@ -13,7 +13,18 @@ namespace vlx {
 // keeps the allocator of the old connection and then passes no sample on.
 // An output whose peer does not accept the new type is left as it is, and
 // one that cannot be connected with it is connected with its old type again.
-// For a stopped graph; the calls are not reported.
-void reconnect_tee_outputs(IGraphBuilder* graph, IPin* capture_pin);
+// Only once the pin's connection carries the format it took (`taken`): a
+// graph manager may reconnect the pin later, on a thread of its own, and
+// the tee is then left to follow by itself. For a stopped graph; the calls
+// are not reported.
+struct TakenFormat {
+    GUID subtype{};
+    LONG width = 0;
+    LONG height = 0;
+    REFERENCE_TIME interval = 0;
+};
+// The picture a FORMAT_VideoInfo type with a whole VIDEOINFOHEADER states.
+TakenFormat taken_format_of(const AM_MEDIA_TYPE& type, const VIDEOINFOHEADER& vih);
+void reconnect_tee_outputs(IGraphBuilder* graph, IPin* capture_pin, const TakenFormat& taken);
 
 }  // namespace vlx

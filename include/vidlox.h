@@ -688,7 +688,8 @@ int32_t vlx_GetControlListSize(void);
  *   -7 EnumPins failed   -8 the device has no capture pin
  *   -9 the capture pin has no IAMStreamConfig
  *   -10 GetNumberOfCapabilities failed
- *   -11 the capabilities block size is not 128 (not a video pin) */
+ *   -11 the capabilities block size is not 128 (not a video pin)
+ *   -12 memory ran out */
 int32_t vlx_GetFormatList(char* buffer, int32_t device_index);
 int32_t vlx_GetFormatListSize(int32_t device_index);
 
@@ -698,7 +699,8 @@ int32_t vlx_GetFormatListSize(int32_t device_index);
  * listed, a GUID's hex digits in either case). NULL or "" asks for any.
  * No check of initialisation or slot state; kept across vlx_Close. Only
  * choices 1 and 2 of vlx_SetDevFormatChoice read it.
- *   0 stored   -1 the text names no subtype (the request is unchanged) */
+ *   0 stored   -1 the text names no subtype (the request is unchanged)
+ *   -2 memory ran out (the request is unchanged) */
 int32_t vlx_SetDevSubtype(const char* subtype);
 
 /* How the active slot's requested format is applied, by vlx_Open (before
@@ -764,7 +766,8 @@ int32_t vlx_SetDevFormatChoice(int32_t choice);
  *   -6 that IAMStreamConfig is on no pin (QueryInterface for IPin)
  *   -7 ConnectionMediaType or GetFormat failed
  *   -8 the format is not video with a VIDEOINFOHEADER, VIDEOINFOHEADER2 or
- *      MPEG2VIDEOINFO block */
+ *      MPEG2VIDEOINFO block
+ *   -9 memory ran out */
 int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double* frame_rate);
 
 /* ---- Extensions: frame events -------------------------------------------
@@ -827,13 +830,17 @@ int32_t vlx_WaitFrame(int32_t timeout_ms);
  * its byte count there and is not taken.
  *   0 taken   -2 no connected video format   -4 `*size` too small
  *   -5 NULL size or header   -7 no frame has arrived since tracking began
- *      (the first call starts it: vlx_WaitFrame first) */
+ *      (the first call starts it: vlx_WaitFrame first), or none since the
+ *      grabber was connected again with another frame size (a format set
+ *      on a stopped slot): a frame is only handed out with its own header */
 int32_t vlx_GetFrame(void* pixels, int32_t* size, void* header, int64_t* info);
 
 /* Posts `message` to `window` when a new frame arrives on the active slot:
  * wParam the slot, lParam the frame's number (its low 32 bits, zero-extended).
- * At most one such message per slot is posted and not yet retrieved: the
- * frames that arrive meanwhile are announced by nothing (vlx_GetFrame's
+ * At most one such message per slot is posted and not yet retrieved (a
+ * message posted before the slot was given another window or message may
+ * still be queued beside it): the frames that arrive meanwhile are
+ * announced by nothing (vlx_GetFrame's
  * missed count has them). A message hook on the window's thread sees the
  * message retrieved. A NULL `window` stops the messages (0, and no tracking
  * starts for it); naming another window or message replaces the old one.
@@ -870,6 +877,7 @@ int32_t vlx_SetFrameNotify(HWND window, uint32_t message);
  *   -2  the system device enumerator cannot be created
  *   -3  the category has no enumerator (nothing installed); the buffer is
  *       unchanged
+ *   -4  memory ran out
  */
 int32_t vlx_GetDevicePathList(char* buffer, int32_t kind);
 int32_t vlx_GetDevicePathListSize(int32_t kind);
@@ -884,6 +892,7 @@ int32_t vlx_GetDevicePathListSize(int32_t kind);
  *   -3  no video capture device is installed
  *   -4  no such device (fewer than occurrence + 1 matches)
  *   -5  occurrence negative
+ *   -6  memory ran out
  */
 int32_t vlx_FindDevice(const char* text, int32_t occurrence);
 
@@ -940,7 +949,11 @@ int32_t vlx_FindDevice(const char* text, int32_t occurrence);
  * Watching goes on, for every slot opened later too, until vlx_Exit.
  *   -1  not initialised
  *   -2  the active slot is not open
- *   -3  the graph offers no event queue (IMediaEventEx)
+ *   -3  the graph offers no event queue (IMediaEventEx), or reading it
+ *       (IMediaEventEx::GetEvent) failed
+ *   -4  the grabber refused the counting callback (SetCallback): the slot
+ *       is not watched, and the next call tries again
+ *   -5  memory ran out
  */
 int32_t vlx_GetDeviceState(void);
 
@@ -950,6 +963,8 @@ int32_t vlx_GetDeviceState(void);
  * the host causes itself (vlx_Play, vlx_Stop). Every open slot is watched,
  * and each slot vlx_Open opens later; a slot starts from the state it has
  * (no message for it), and vlx_Close ends its watching without a message.
+ * A slot whose grabber refuses the counting callback is left unwatched
+ * until a later call (this one or vlx_GetDeviceState) succeeds in giving it.
  * A second call moves the messages to another window or message. A NULL
  * `window` stops them.
  * Threads: one watcher thread for the whole library, started by the first
@@ -966,7 +981,8 @@ int32_t vlx_GetDeviceState(void);
  * called from DllMain.
  *   0  done
  *   -1  not initialised
- *   -2  the watcher thread cannot be started (nothing is posted)
+ *   -2  the watcher thread cannot be started, or memory ran out (nothing is
+ *       posted)
  *   -3  `window` is not a window (nothing changes)
  */
 int32_t vlx_SetDeviceNotify(HWND window, uint32_t message);
@@ -987,6 +1003,7 @@ int32_t vlx_SetDeviceNotify(HWND window, uint32_t message);
  *         is left closed, and a later vlx_Reopen may find it
  *   -112  the system device enumerator cannot be created; the slot is left
  *         closed
+ *   -113  memory ran out
  * Its calls are reported under the names of the functions it performs
  * (vlx_Close, vlx_Open, vlx_Play, vlx_ReSize, vlx_Play2), and the search
  * under "vlx_Reopen->...". */

@@ -20,15 +20,15 @@ function checkDevice(device) {
   throw argumentError('ERR_INVALID_ARG_TYPE', `a device is an index, a name or a path, not ${describe(device)}`);
 }
 
-function listDevices() {
+async function listDevices() {
   return thread.request('devices');
 }
 
-function listFormats(device) {
+async function listFormats(device) {
   return thread.request('formats', { device: checkDevice(device) });
 }
 
-function listCodecs() {
+async function listCodecs() {
   return thread.request('codecs');
 }
 

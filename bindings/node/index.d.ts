@@ -78,6 +78,11 @@ export interface Frame {
   dropped: number | null;
 }
 
+export interface FramesOptions {
+  /** Each frame's data goes back to be filled again when the next frame is asked for (it then reads as empty). */
+  recycle?: boolean;
+}
+
 export interface Control {
   id: number;
   name: ControlName;
@@ -134,7 +139,7 @@ export class Camera extends EventEmitter {
   /** The device's state as the library thread last read it (every 100 ms), or 'closed'. */
   state(): DeviceState | 'closed';
   /** Every frame once, in order; `break` stops them. A lost, failed or busy device ends them with a VidloxError. */
-  frames(): AsyncIterableIterator<Frame>;
+  frames(options?: FramesOptions): AsyncIterableIterator<Frame>;
   /** Writes the newest frame; the format follows the extension (.bmp .jpg .png .gif .tif .jxr .heic). Answers the full path. */
   snapshot(file: string, options?: SnapshotOptions): Promise<string>;
   controls(): Promise<Control[]>;

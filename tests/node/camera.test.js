@@ -56,6 +56,25 @@ test('60 frames, each once and in order, with the pixels the camera painted', as
   }
 });
 
+test('recycled frames: each valid until the next is asked for, then given back, never overwritten in hand', async () => {
+  const camera = await vidlox.open(MAIN, { width: 640, height: 480 });
+  try {
+    const held = [];
+    for await (const frame of camera.frames({ recycle: true })) {
+      assert.strictEqual(frame.data.length, 640 * 480 * 3);
+      if (held.length > 0) {
+        assert.strictEqual(held[held.length - 1].data.length, 0, 'the previous frame went back (detached)');
+        assert.strictEqual(paintedNumber(frame) - held[held.length - 1].painted, 1 + frame.missed);
+      }
+      held.push({ data: frame.data, painted: paintedNumber(frame) });
+      if (held.length === 20) break;
+    }
+    assert.strictEqual(held[19].data.length, 640 * 480 * 3, 'the last frame stays the consumer\'s');
+  } finally {
+    await camera.close();
+  }
+});
+
 test('a format is chosen exactly, or refused with the header\'s meaning', async () => {
   const camera = await vidlox.open(0, { width: 1280, height: 720, fps: 15, subtype: 'RGB24' });
   try {

@@ -37,7 +37,12 @@ class Camera extends EventEmitter {
     return this._state;
   }
 
-  frames() {
+  // `recycle`: each frame's data goes back to the library thread, to be
+  // filled again, when the next frame is asked for; it then reads as empty
+  // (a detached buffer). Spares a fresh buffer per frame for a consumer that
+  // is done with a frame when it asks for the next.
+  frames(options = {}) {
+    const recycle = options.recycle === true;
     this._usable();
     if (this._stream) throw new Error('frames() of this camera is already being iterated; break out of it first');
     const stream = { id: this._thread.nextId++, queue: [], waiter: null, error: null, done: false };
@@ -45,8 +50,12 @@ class Camera extends EventEmitter {
     this._thread.streamStarted();
     this._thread.send({ op: 'stream', slot: this.slot, stream: stream.id, credit: FRAMES_IN_FLIGHT });
     const camera = this;
+    let previous = null;
     const taken = (frame) => {
-      camera._thread.send({ op: 'ack', slot: camera.slot, stream: stream.id });
+      const returned = recycle && previous ? previous.data.buffer : null;
+      previous = frame;
+      if (returned) camera._thread.send({ op: 'ack', slot: camera.slot, stream: stream.id, buffer: returned }, [returned]);
+      else camera._thread.send({ op: 'ack', slot: camera.slot, stream: stream.id });
       return { value: frame, done: false };
     };
     return {

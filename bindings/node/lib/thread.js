@@ -41,9 +41,9 @@ class LibraryThread {
     });
   }
 
-  send(message) {
+  send(message, transfer) {
     this.posted += 1;
-    this.worker.postMessage(message);
+    this.worker.postMessage(message, transfer);
   }
 
   received(message) {

@@ -179,13 +179,15 @@ function stream({ slot, stream: id, credit }) {
   if (!camera) return;
   camera.stream = id;
   camera.credit = credit;
+  camera.spare = [];
   pump();
 }
 
-function ack({ slot, stream: id }) {
+function ack({ slot, stream: id, buffer }) {
   const camera = cameras.get(slot);
   if (!camera || camera.stream !== id) return;
   camera.credit += 1;
+  if (buffer) (camera.spare || (camera.spare = [])).push(buffer);
   pump();
 }
 
@@ -216,9 +218,10 @@ function pumpOnce() {
 function take(camera) {
   let bytes = camera.bytes || v.vlx_GetImageMemSize(0);
   for (let attempt = 0; attempt < 2; attempt += 1) {
-    // allocUnsafeSlow: a buffer of its own (transferable), not zero-filled:
-    // the library writes every byte of it.
-    const pixels = Buffer.allocUnsafeSlow(Math.max(bytes, 1));
+    // A buffer the consumer gave back, or allocUnsafeSlow: a buffer of its
+    // own (transferable), not zero-filled: the library writes every byte.
+    const spare = camera.spare && camera.spare.pop();
+    const pixels = spare && spare.byteLength >= bytes ? Buffer.from(spare) : Buffer.allocUnsafeSlow(Math.max(bytes, 1));
     const size = new Int32Array([pixels.length]);
     const header = Buffer.alloc(44);
     const info = new BigInt64Array(C.VLX_FRAME_INFO_COUNT);

@@ -155,7 +155,7 @@ class NpmPackage(unittest.TestCase):
     def test_zip_readme_names_the_tarball(self):
         readme = make_package.host_readme(SOURCE, VERSION)
         self.assertIn(f"`vidlox-{VERSION}.tgz`", readme)
-        self.assertIn(f"npm install\nvidlox-{VERSION}.tgz", readme)
+        self.assertIn(f"    npm install vidlox-{VERSION}.tgz\n", readme)
 
 
 if __name__ == "__main__":

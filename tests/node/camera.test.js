@@ -88,7 +88,8 @@ test('a format is chosen exactly, or refused with the header\'s meaning', async 
   await assert.rejects(vidlox.open(MAIN, { width: 1000, height: 700 }), (error) => {
     assert.ok(error instanceof vidlox.VidloxError);
     assert.deepStrictEqual([error.functionName, error.code], ['vlx_Open', -60]);
-    assert.match(error.meaning, /no capability equals the request/);
+    assert.strictEqual(error.meaning, 'choice 1: no capability equals the request (nothing offered)');
+    assert.strictEqual(error.message, `vlx_Open answered -60: ${error.meaning} (device 0 "${MAIN}")`);
     return true;
   });
   const nearest = await vidlox.open(MAIN, { width: 1000, height: 700, choice: 'nearest' });
@@ -154,6 +155,31 @@ test('an unplugged camera ends frames() with a VidloxError naming the state', { 
     await assert.rejects(vidlox.open(TWIN_PATHS[0]), { name: 'VidloxError', functionName: 'vlx_FindDevice', code: -4 });
   } finally {
     if (unplugged) own.replug(TWIN_PATHS[0]);
+    await camera.close();
+  }
+});
+
+test('a stall and its end are events; frames go on after it', { timeout: 60000 }, async () => {
+  const camera = await vidlox.open(TWIN_PATHS[1]);
+  const own = dll();
+  const changes = [];
+  for (const event of ['stalled', 'back', 'lost', 'failed']) camera.on(event, (change) => changes.push([event, change.state]));
+  const back = new Promise((resolve) => camera.once('back', resolve));
+  try {
+    let stalled = false, after = 0;
+    for await (const frame of camera.frames()) {
+      assert.ok(frame.data.length > 0);
+      if (!stalled) {
+        assert.strictEqual(own.stall(TWIN_PATHS[1], 2500), 0);
+        stalled = true;
+        await back;
+      } else if (++after === 5) {
+        break;
+      }
+    }
+    assert.deepStrictEqual(changes, [['stalled', 'stalled'], ['back', 'delivering']]);
+    assert.strictEqual(camera.state(), 'delivering');
+  } finally {
     await camera.close();
   }
 });

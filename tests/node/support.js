@@ -38,6 +38,7 @@ function dll() {
     formats: list('vlx_GetFormatListSize', 'vlx_GetFormatList'),
     unplug: camera.func('int32_t __cdecl vlxcam_Unplug(const wchar_t* device_path)'),
     replug: camera.func('int32_t __cdecl vlxcam_Replug(const wchar_t* device_path)'),
+    stall: camera.func('int32_t __cdecl vlxcam_Stall(const wchar_t* device_path, int32_t milliseconds)'),
   };
   return direct;
 }

@@ -40,13 +40,17 @@ test('60 frames, each once and in order, with the pixels the camera painted', as
     assert.deepStrictEqual(pixel(frames[0], 10, 470), [0, 0, 255], 'blue bottom left');
     assert.strictEqual(frames[0].number, 1 + frames[0].missed, 'numbers begin with the first frame tracked');
     for (let i = 1; i < frames.length; i += 1) {
+      // Every frame that reached the library is handed out once or counted
+      // as missed (under load the library thread may leave one to the camera).
+      assert.strictEqual(frames[i].number - frames[i - 1].number, 1 + frames[i].missed, `frame ${i}: given or missed`);
+      // The camera's own numbers: in order, none twice; a frame the camera
+      // painted and dropped (a loaded machine) never reached the library.
       const painted = paintedNumber(frames[i]) - paintedNumber(frames[i - 1]);
-      // Under load the library thread may leave a frame to the camera: then
-      // it is counted as missed, never handed out twice or out of order.
-      assert.strictEqual(painted, 1 + frames[i].missed, `frame ${i}: every frame given or counted as missed`);
-      assert.strictEqual(frames[i].number - frames[i - 1].number, painted, `frame ${i}: the library's numbers agree`);
+      assert.ok(painted >= 1 + frames[i].missed, `frame ${i}: painted ${painted} on, missed ${frames[i].missed}`);
       assert.ok(frames[i].arrival > frames[i - 1].arrival);
     }
+    const neverArrived = paintedNumber(frames[59]) - paintedNumber(frames[0]) - (frames[59].number - frames[0].number);
+    assert.ok(neverArrived <= frames[59].dropped, `${neverArrived} frames never arrived; the device dropped ${frames[59].dropped}`);
     assert.ok(frames.filter((f) => f.missed === 0).length > 30, 'most frames were handed out');
     // A second iteration goes on where the first stopped: no frame comes twice.
     const [next] = await firstFrames(camera, 1);
@@ -64,9 +68,10 @@ test('recycled frames: each valid until the next is asked for, then given back, 
       assert.strictEqual(frame.data.length, 640 * 480 * 3);
       if (held.length > 0) {
         assert.strictEqual(held[held.length - 1].data.length, 0, 'the previous frame went back (detached)');
-        assert.strictEqual(paintedNumber(frame) - held[held.length - 1].painted, 1 + frame.missed);
+        assert.strictEqual(frame.number - held[held.length - 1].number, 1 + frame.missed);
+        assert.ok(paintedNumber(frame) - held[held.length - 1].painted >= 1 + frame.missed);
       }
-      held.push({ data: frame.data, painted: paintedNumber(frame) });
+      held.push({ data: frame.data, painted: paintedNumber(frame), number: frame.number });
       if (held.length === 20) break;
     }
     assert.strictEqual(held[19].data.length, 640 * 480 * 3, 'the last frame stays the consumer\'s');

@@ -64,8 +64,17 @@ function libraryCalls() {
   return thread.request('calls');
 }
 
-module.exports = {
-  listDevices, listFormats, listCodecs, open, libraryCalls, Camera, VidloxError,
-  controlNames: Object.keys(CONTROLS), deviceStates: Object.keys(DEVICE_STATES),
-  formatChoices: Object.keys(FORMAT_CHOICES), headerVersion: constants.VLX_VERSION,
-};
+// One assignment per name: Node's ES module loader finds named exports of a
+// CommonJS module by reading these lines, so that `import { open } from
+// 'vidlox'` works beside the default import.
+exports.listDevices = listDevices;
+exports.listFormats = listFormats;
+exports.listCodecs = listCodecs;
+exports.open = open;
+exports.libraryCalls = libraryCalls;
+exports.Camera = Camera;
+exports.VidloxError = VidloxError;
+exports.controlNames = Object.keys(CONTROLS);
+exports.deviceStates = Object.keys(DEVICE_STATES);
+exports.formatChoices = Object.keys(FORMAT_CHOICES);
+exports.headerVersion = constants.VLX_VERSION;

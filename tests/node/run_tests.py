@@ -80,7 +80,7 @@ def main():
     env = dict(os.environ, NODE_SKIP_PLATFORM_CHECK="1", VIDLOX_PACKAGE=windows_path(package), VIDLOX_PACKAGE_DIR=package,
                VIDLOX_SOURCE=windows_path(SOURCE), VIDLOX_BIN=windows_path(os.path.join(BUILD, "bin")),
                VIDLOX_OUTPUT=windows_path(output))
-    tests = sorted(glob.glob(os.path.join(HERE, "*.test.js")))
+    tests = sorted(glob.glob(os.path.join(HERE, "*.test.js")) + glob.glob(os.path.join(HERE, "*.test.mjs")))
     failed = 0
     # One test file at a time, each in a process of its own, started directly
     # (node:test reports from inside it): Wine's device enumeration is not
@@ -91,7 +91,7 @@ def main():
         log = os.path.join(output, os.path.basename(test_file) + ".log")
         with open(log, "w") as out:
             run = subprocess.run([WINE_RUN, PREFIX, NODE, "--test-reporter=tap", windows_path(test_file)],
-                                 stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, env=env, timeout=240)
+                                 stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, env=env, timeout=180)
         with open(log, encoding="utf-8", errors="replace") as f:
             sys.stdout.write(f.read())
         print(f"{os.path.basename(test_file)}: exit code {run.returncode}", flush=True)

@@ -113,12 +113,20 @@ function open({ device, width, height, fps, subtype, choice }) {
     v.vlx_Close();
     throw new Refusal('vlx_Open', 1, { meaning: 'the device refused the requested format' });
   }
-  const played = v.vlx_Play2();
-  if (played < 0) {
+  let camera;
+  try {
+    const played = v.vlx_Play2();
+    if (played < 0) throw new Refusal('vlx_Play2', played);
+    // A device another program holds, or whose start failed, would never
+    // deliver: the open fails with its state.
+    const state = v.vlx_GetDeviceState();
+    if (FINAL_STATES.includes(state)) throw new Refusal('vlx_GetDeviceState', state, stateDetails(state));
+    camera = { slot, stream: 0, credit: 0, checked: 0, state, format: formatInForce() };
+  } catch (error) {
+    v.vlx_Stop();
     v.vlx_Close();
-    throw new Refusal('vlx_Play2', played);
+    throw error;
   }
-  const camera = { slot, stream: 0, credit: 0, checked: 0, state: v.vlx_GetDeviceState(), format: formatInForce() };
   cameras.set(slot, camera);
   watchStates();
   return { slot, ...found, format: camera.format, state: nameOf(DEVICE_STATES, camera.state) || 'waiting' };
@@ -129,7 +137,10 @@ function close({ slot }) {
   select(slot);
   v.vlx_Stop();  // -1 when it no longer runs: closing is all that is left
   const closed = v.vlx_Close();
-  if (cameras.size === 0) clearInterval(stateTimer), (stateTimer = null);
+  if (cameras.size === 0) {
+    clearInterval(stateTimer);
+    stateTimer = null;
+  }
   if (closed < 0) throw new Refusal('vlx_Close', closed);
 }
 
@@ -180,6 +191,7 @@ function stream({ slot, stream: id, credit }) {
   camera.stream = id;
   camera.credit = credit;
   camera.spare = [];
+  if (id && FINAL_STATES.includes(camera.state)) return end(camera, stateDetails(camera.state));
   pump();
 }
 
@@ -263,12 +275,18 @@ function checkState(camera) {
   if (state < 0 || state === camera.state) return;
   const previous = camera.state;
   camera.state = state;
-  const hresult = state === C.VLX_DEVICE_ERROR || state === C.VLX_DEVICE_IN_USE ? v.vlx_GetLastError() : undefined;
-  parentPort.postMessage({ event: 'state', slot: camera.slot, state: nameOf(DEVICE_STATES, state),
-    previous: nameOf(DEVICE_STATES, previous), hresult });
-  if (camera.stream && FINAL_STATES.includes(state)) {
-    end(camera, { functionName: 'vlx_GetDeviceState', code: state, state: nameOf(DEVICE_STATES, state), hresult });
-  }
+  const details = stateDetails(state);
+  parentPort.postMessage({ event: 'state', slot: camera.slot, state: details.state,
+    previous: nameOf(DEVICE_STATES, previous), hresult: details.hresult });
+  if (camera.stream && FINAL_STATES.includes(state)) end(camera, details);
+}
+
+// A state as an error's details: its name, and for a failed or busy device
+// the platform's code, which the library recorded.
+function stateDetails(state) {
+  const failed = state === C.VLX_DEVICE_ERROR || state === C.VLX_DEVICE_IN_USE;
+  return { functionName: 'vlx_GetDeviceState', code: state, state: nameOf(DEVICE_STATES, state),
+    hresult: failed ? v.vlx_GetLastError() : undefined };
 }
 
 function watchStates() {

@@ -221,8 +221,10 @@ function pumpOnce() {
     select(camera.slot);
     const waited = v.vlx_WaitFrame(slice);
     if (waited === 0) take(camera);
-    else if (waited !== 1 && waited !== -2) end(camera, { functionName: 'vlx_WaitFrame', code: waited });
-    if (Date.now() - camera.checked >= STATE_EVERY_MS) checkState(camera);
+    if (waited < 0 || Date.now() - camera.checked >= STATE_EVERY_MS) checkState(camera);
+    // -2: the slot no longer runs (a lost device's state, read just now,
+    // has ended the frames already when it is the reason).
+    if (waited < 0 && camera.stream) end(camera, { functionName: 'vlx_WaitFrame', code: waited });
   }
   pump();
 }
@@ -242,7 +244,10 @@ function take(camera) {
       bytes = size[0];
       continue;
     }
-    if (taken === -7) return;
+    if (taken === -7) {  // nothing new after all: the buffer waits for the next frame
+      (camera.spare || (camera.spare = [])).push(pixels.buffer);
+      return;
+    }
     if (taken < 0) return end(camera, { functionName: 'vlx_GetFrame', code: taken });
     camera.bytes = size[0];
     camera.credit -= 1;

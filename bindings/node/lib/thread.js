@@ -16,10 +16,13 @@ class LibraryThread {
     this.pending = new Map();  // id -> {resolve, reject}
     this.listeners = new Map();  // slot -> camera
     this.streams = 0;
-    this.posted = 0;  // requests and messages sent to the library thread
+    this.broken = null;  // why the library thread ended, if it did
   }
 
   start() {
+    // The library was initialised on the thread that ended: no other thread
+    // can take its calls.
+    if (this.broken) throw this.broken;
     if (this.worker) return;
     if (process.platform !== 'win32' || process.arch !== 'x64') {
       throw new Error(`vidlox runs on 64-bit Windows (this is ${process.platform} ${process.arch})`);
@@ -32,9 +35,9 @@ class LibraryThread {
   }
 
   request(op, fields = {}) {
-    this.start();
     const id = this.nextId++;
     return new Promise((resolve, reject) => {
+      this.start();
       this.pending.set(id, { resolve, reject });
       this.send({ id, op, ...fields });
       this.keepAlive();
@@ -42,7 +45,7 @@ class LibraryThread {
   }
 
   send(message, transfer) {
-    this.posted += 1;
+    if (!this.worker) return;  // ended: requests answer why
     this.worker.postMessage(message, transfer);
   }
 
@@ -63,6 +66,7 @@ class LibraryThread {
     const waiting = [...this.pending.values()];
     this.pending.clear();
     this.worker = null;
+    this.broken = this.broken || error;
     for (const waiter of waiting) waiter.reject(error);
     for (const camera of this.listeners.values()) camera._event({ event: 'end', error: { name: 'Error', message: error.message } });
   }

@@ -7,13 +7,13 @@ const header = require('./header.json');
 
 const C = header.constants;
 
-// Names in JavaScript's terms of the header's constant groups: VLX_DEVICE_IN_USE
+// Names in JavaScript's terms of the header's constant groups, in the order
+// of their values: VLX_DEVICE_IN_USE
 // is the state 'in_use', VLX_CONTROL_WHITE_BALANCE the control 'white_balance'.
 function group(prefix, except = []) {
   const byName = {};
-  for (const [name, value] of Object.entries(C)) {
-    if (name.startsWith(prefix) && !except.includes(name)) byName[name.slice(prefix.length).toLowerCase()] = value;
-  }
+  const members = Object.entries(C).filter(([name]) => name.startsWith(prefix) && !except.includes(name));
+  for (const [name, value] of members.sort((a, b) => a[1] - b[1])) byName[name.slice(prefix.length).toLowerCase()] = value;
   return byName;
 }
 

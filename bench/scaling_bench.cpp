@@ -13,9 +13,10 @@
 //   CPU        the process's CPU time (the camera paints in this process) as
 //              a share of one core, and per megapixel received, as a ratio
 //              to the first case's (aim: flat, within 1.3x)
-// A slot count runs only while the previous one of its mode kept up (every
-// ratio at 0.95 or more) and its frames fit in memory: beyond that, more
-// slots only show the same limit. Where the time goes follows the table:
+// `scaling_bench.exe [seconds] [mode]` runs one mode alone (3840x2160@30),
+// for a profiler. A slot count runs only while the previous one of its mode
+// kept up (every ratio at 0.95 or more) and its frames fit in memory: beyond
+// that, more slots only show the same limit. Where the time goes follows the table:
 // per frame of each size, the camera's painting (FramePainter, timed here),
 // one memcpy of the frame (the floor of every copy on the way: the grabber's
 // buffer, the library's copy, the host's) and what the whole process spent.
@@ -219,6 +220,8 @@ double paint_seconds(const Mode& mode) {
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 4.0;
+    // A mode such as 3840x2160@30 runs that mode alone, for a profiler.
+    const std::string only = argc > 2 ? argv[2] : "";
     if (vidlox().Init() < 0) return 1;
     const std::vector<int32_t> devices = streaming_devices();
     SYSTEM_INFO system{};
@@ -242,6 +245,7 @@ int main(int argc, char** argv) {
         for (int slots : kSlotCounts) {
             char label[32];
             std::snprintf(label, sizeof label, "%dx%d@%d", mode.width, mode.height, mode.fps);
+            if (!only.empty() && only != label) continue;
             // Each slot holds the camera's four buffers, the grabber's and
             // the library's copies and the host's: eight frames, with room.
             const double needed = 10.0 * static_cast<double>(mode.frame_bytes()) * slots;

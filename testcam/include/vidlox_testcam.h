@@ -19,11 +19,18 @@
  *     2  RGB24 320x240,  FORMAT_VideoInfo,  15 fps (666666) .. 1 fps
  *     3  RGB24 800x600,  FORMAT_VideoInfo2, 30 fps .. 1 fps
  *     4  RGB24 1920x1080, FORMAT_VideoInfo, 30 fps .. 1 fps
+ *     5  RGB24 3840x2160, FORMAT_VideoInfo, 30 fps .. 1 fps
+ *     6  RGB24 1280x720,  FORMAT_VideoInfo, 60 fps (166666) .. 30 fps
+ *     7  RGB24 1920x1080, FORMAT_VideoInfo, 60 fps .. 30 fps
+ * Capabilities 6 and 7 state 30 fps in their media type (AvgTimePerFrame
+ * 333333, as a UVC camera's default frame interval can be slower than its
+ * fastest) and 60 fps as MinFrameInterval.
  * SetFormat accepts an RGB24 FORMAT_VideoInfo type, bottom-up, whose size is
- * one of these five sizes and whose AvgTimePerFrame lies in that size's
- * frame-interval range; the type is then normalised (biSizeImage, lSampleSize
- * recomputed) and becomes the only type the pin offers and connects with.
- * Without SetFormat the pin offers all five, capability 0 first. As Windows'
+ * one of these sizes and whose AvgTimePerFrame lies in a frame-interval range
+ * of that size (1280x720 and 1920x1080 up to 60 fps); the type is then
+ * normalised (biSizeImage, lSampleSize recomputed) and becomes the only type
+ * the pin offers and connects with. Without SetFormat the pin offers all
+ * eight, capability 0 first. As Windows'
  * capture filters do, SetFormat answers VFW_E_NOT_STOPPED unless the filter
  * is stopped, and on a connected pin asks the peer's QueryAccept and has the
  * graph reconnect the pin (IFilterGraph2::ReconnectEx) with the new format.
@@ -77,7 +84,11 @@
  * a real webcam sends; the Sample Grabber then needs a decoder (on Wine, the
  * test platform's vidlox-testcodec64.dll behind Wine's AVI Decompressor):
  *     (YUY2), (NV12), (MJPG)  that format at 640x480, 1280x720 and
- *                             1920x1080, each 30 fps (333333) .. 1 fps
+ *                             1920x1080, each 30 fps (333333) .. 1 fps;
+ *                             (NV12) and (MJPG) then also 3 3840x2160 at
+ *                             30 fps .. 1 fps, 4 1280x720 and 5 1920x1080 at
+ *                             60 fps (166666) .. 30 fps, stating 30 fps as
+ *                             capabilities 6 and 7 above do
  *     (webcam)                a typical USB 2 camera, in this order:
  *                             0 YUY2  640x480   30 fps
  *                             1 YUY2  320x240   30 fps

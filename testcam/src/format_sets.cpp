@@ -17,6 +17,18 @@ constexpr Capability kOneFormat[] = {
     {1920, 1080, k30fps, false, Fourcc},
 };
 
+// The same, then the modes of a USB 3 camera appended: 4K from 30 down to 1
+// frame per second, 720p and 1080p from 60 down to 30 (formats.h).
+template <DWORD Fourcc>
+constexpr Capability kFastModes[] = {
+    kOneFormat<Fourcc>[0],
+    kOneFormat<Fourcc>[1],
+    kOneFormat<Fourcc>[2],
+    {3840, 2160, k30fps, false, Fourcc},
+    sixty_fps_mode(1280, 720, Fourcc),
+    sixty_fps_mode(1920, 1080, Fourcc),
+};
+
 // A USB 2 webcam: uncompressed YUY2 fills the bus long before MJPG does.
 constexpr Capability kWebcam[] = {
     {640, 480, k30fps, false, kFourccYuy2, kWebcamSlowest},
@@ -42,9 +54,9 @@ Capabilities capabilities_of(FormatSet set) {
     case FormatSet::yuy2:
         return kOneFormat<kFourccYuy2>;
     case FormatSet::nv12:
-        return kOneFormat<kFourccNv12>;
+        return kFastModes<kFourccNv12>;
     case FormatSet::mjpg:
-        return kOneFormat<kFourccMjpg>;
+        return kFastModes<kFourccMjpg>;
     case FormatSet::webcam:
         return kWebcam;
     case FormatSet::undecodable:

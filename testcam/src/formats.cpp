@@ -11,12 +11,16 @@ namespace {
 
 constexpr REFERENCE_TIME k15fps = 666666;
 
+// Appended capabilities keep every earlier index where hosts found it.
 constexpr Capability kCapabilities[kCapabilityCount] = {
     {640, 480, k30fps, false},
     {1280, 720, k30fps, false},
     {320, 240, k15fps, false},
     {800, 600, k30fps, true},
     {1920, 1080, k30fps, false},
+    {3840, 2160, k30fps, false},
+    sixty_fps_mode(1280, 720, BI_RGB),
+    sixty_fps_mode(1920, 1080, BI_RGB),
 };
 
 template <class Header>
@@ -58,7 +62,7 @@ Capabilities rgb24_capabilities() { return kCapabilities; }
 
 VideoFormat capability_format(Capabilities capabilities, int index) {
     const Capability& c = capabilities[static_cast<size_t>(index)];
-    return {c.width, c.height, c.fastest, c.fourcc};
+    return {c.width, c.height, c.default_interval(), c.fourcc};
 }
 
 HRESULT video_info_media_type(const VideoFormat& format, AM_MEDIA_TYPE& type) {

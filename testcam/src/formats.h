@@ -27,21 +27,34 @@ struct VideoFormat {
 
 inline constexpr REFERENCE_TIME k1fps = 10000000;
 inline constexpr REFERENCE_TIME k30fps = k1fps / 30;
+inline constexpr REFERENCE_TIME k60fps = k1fps / 60;  // 166666, as UVC descriptors round it
 
 struct Capability {
     LONG width;
     LONG height;
-    REFERENCE_TIME fastest;  // default and minimum frame interval
+    REFERENCE_TIME fastest;  // minimum frame interval, and the default unless one is given
     bool video_info2;
     DWORD fourcc = BI_RGB;
     REFERENCE_TIME slowest = k1fps;  // maximum frame interval
+    // The interval the capability's media type states (0: the fastest), as
+    // a UVC frame descriptor's default interval may be slower than its
+    // fastest.
+    REFERENCE_TIME preferred = 0;
+
+    REFERENCE_TIME default_interval() const { return preferred ? preferred : fastest; }
 };
+// The 60 fps modes: 30 to 60 fps, 30 by default, so that a size written
+// into their media type keeps a rate every size has (hosts that ask for a
+// size alone write it into every capability).
+inline constexpr Capability sixty_fps_mode(LONG width, LONG height, DWORD fourcc) {
+    return {width, height, k60fps, false, fourcc, k30fps, k30fps};
+}
 // A device's capabilities, in the order GetStreamCaps lists them.
 using Capabilities = std::span<const Capability>;
 
-// The main camera's: RGB24 at five sizes.
+// The main camera's: RGB24 at six sizes, two of them up to 60 fps too.
 Capabilities rgb24_capabilities();
-inline constexpr int kCapabilityCount = 5;
+inline constexpr int kCapabilityCount = 8;
 
 // Fills `type` (which must hold nothing) with capability `index`, as
 // GetStreamCaps and the media type enumeration offer it.

@@ -38,7 +38,7 @@ TEST_F(BufferSize, EachQueryInEachState) {
     expect_every_query_matches("slot open");
     EXPECT_EQ(v.GetBufferSize(5), 921600);
     EXPECT_EQ(v.GetBufferSize(6), 44);
-    EXPECT_EQ(v.GetBufferSize(7), 29) << "30.00 30.00 15.00 30.00, each with CR LF, and the terminator";
+    EXPECT_EQ(v.GetBufferSize(7), 50) << "30.00 30.00 15.00 30.00 30.00 30.00 30.00, each with CR LF, and the terminator";
 
     ASSERT_GE(v.Play2(), 0);
     expect_every_query_matches("slot running");

@@ -55,9 +55,11 @@ std::string lines(std::initializer_list<const char*> entries) {
     return text;
 }
 
-// Capability 3 (FORMAT_VideoInfo2) is not usable: four lines from five.
-const CapabilityLists kCameraLists{0, lines({"30.00", "30.00", "15.00", "30.00"}),
-                                   lines({"640", "1280", "320", "1920"}), lines({"480", "720", "240", "1080"})};
+// Capability 3 (FORMAT_VideoInfo2) is not usable: seven lines from eight,
+// 4K and the 60 fps modes last (their media types state 30 fps).
+const CapabilityLists kCameraLists{0, lines({"30.00", "30.00", "15.00", "30.00", "30.00", "30.00", "30.00"}),
+                                   lines({"640", "1280", "320", "1920", "3840", "1280", "1920"}),
+                                   lines({"480", "720", "240", "1080", "2160", "720", "1080"})};
 
 TEST_F(Capabilities, ListsOfTheCameraWithTheirLog) {
     ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
@@ -68,24 +70,24 @@ TEST_F(Capabilities, ListsOfTheCameraWithTheirLog) {
     EXPECT_EQ(lists.heights, kCameraLists.heights);
 
     // FindInterface, GetNumberOfCapabilities, then GetStreamCaps for each of
-    // the five capabilities, usable or not.
+    // the eight capabilities, usable or not.
     const std::string sized =
         logged([&] { EXPECT_EQ(v.GetDevCapConfigSize(0), static_cast<int32_t>(kCameraLists.rates.size()) + 1); });
     EXPECT_EQ(sized,
               "1 vlx_GetDevCapConfigSize->CaptureGraphBuilder2->FindInterface(PIN_CATEGORY_CAPTURE) = S_OK\r\n"
               "1 vlx_GetDevCapConfigSize->AMStreamConfig->GetNumberOfCapabilities = S_OK\r\n" +
-                  repeated(std::string("1 vlx_GetDevCapConfigSize->AMStreamConfig->GetStreamCaps = S_OK\r\n"), 5));
+                  repeated(std::string("1 vlx_GetDevCapConfigSize->AMStreamConfig->GetStreamCaps = S_OK\r\n"), 8));
     char rates[64] = "", widths[64] = "", heights[64] = "";
     const std::string listed = logged([&] { EXPECT_EQ(v.GetDevCapConfig(rates, widths, heights), 0); });
     EXPECT_EQ(listed,
               "1 vlx_GetDevCapConfig->CaptureGraphBuilder2->FindInterface(PIN_CATEGORY_CAPTURE) = S_OK\r\n"
               "1 vlx_GetDevCapConfig->AMStreamConfig->GetNumberOfCapabilities = S_OK\r\n" +
-                  repeated(std::string("1 vlx_GetDevCapConfig->AMStreamConfig->GetStreamCaps = S_OK\r\n"), 5));
+                  repeated(std::string("1 vlx_GetDevCapConfig->AMStreamConfig->GetStreamCaps = S_OK\r\n"), 8));
 }
 
 TEST_F(Capabilities, ListsAppendToTheTextAlreadyThere) {
     ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);
-    char rates[128] = "r:", widths[128] = "w:", heights[128] = "h:";
+    char rates[256] = "r:", widths[256] = "w:", heights[256] = "h:";
     EXPECT_EQ(v.GetDevCapConfig(rates, widths, heights), 0);
     EXPECT_EQ(v.GetDevCapConfig(rates, widths, heights), 0);
     EXPECT_EQ(std::string(rates), "r:" + kCameraLists.rates + kCameraLists.rates);
@@ -118,8 +120,8 @@ TEST_F(Capabilities, EdgeDevices) {
         {VLXCAM_NAME_REFUSES, 640, kCameraLists},
         {VLXCAM_NAME_PREVIEW_PIN, 640, kCameraLists},
         // An AvgTimePerFrame of 0 is an infinite rate.
-        {VLXCAM_NAME_UNSTATED_RATE, 640, {0, lines({"inf", "30.00", "15.00", "30.00"}), kCameraLists.widths,
-                                          kCameraLists.heights}},
+        {VLXCAM_NAME_UNSTATED_RATE, 640, {0, lines({"inf", "30.00", "15.00", "30.00", "30.00", "30.00", "30.00"}),
+                                          kCameraLists.widths, kCameraLists.heights}},
     };
     for (const EdgeDevice& device : devices) {
         SCOPED_TRACE(utf8(device.name));
@@ -158,8 +160,8 @@ TEST_F(Capabilities, Refusals) {
 // Sized on a camera whose first rate is "inf", listed after the slot was
 // opened again on the webcam, whose lists are longer: each list keeps within
 // its own size, and all three stop at the first capability that one of them
-// cannot take (here the rates', 27 bytes, hold three of the webcam's rates
-// while the widths and heights would hold four).
+// cannot take (here the rates', 48 bytes, hold six of the webcam's rates
+// while the widths and heights would hold seven).
 TEST_F(Capabilities, ListsKeepWithinTheSizesAnsweredBeforeAReopen) {
     const int32_t webcam = device_index(VLXCAM_NAME_WEBCAM);
     const int32_t unstated_rate = device_index(VLXCAM_NAME_UNSTATED_RATE);
@@ -176,9 +178,10 @@ TEST_F(Capabilities, ListsKeepWithinTheSizesAnsweredBeforeAReopen) {
     ASSERT_EQ(v.Close(), 0);
     ASSERT_EQ(v.Open(webcam, 6, 0, 0, 0), 0);
     EXPECT_EQ(v.GetDevCapConfig(buffers[0].data(), buffers[1].data(), buffers[2].data()), 0);
-    EXPECT_EQ(std::string(buffers[0].data()), lines({"30.00", "30.00", "20.00"}));
-    EXPECT_EQ(std::string(buffers[1].data()), lines({"640", "320", "800"}));
-    EXPECT_EQ(std::string(buffers[2].data()), lines({"480", "240", "600"}));
+    EXPECT_EQ(sizes[0], 48);
+    EXPECT_EQ(std::string(buffers[0].data()), lines({"30.00", "30.00", "20.00", "10.00", "5.00", "30.00"}));
+    EXPECT_EQ(std::string(buffers[1].data()), lines({"640", "320", "800", "1280", "1920", "640"}));
+    EXPECT_EQ(std::string(buffers[2].data()), lines({"480", "240", "600", "720", "1080", "480"}));
     for (int32_t list = 0; list < 3; ++list) EXPECT_EQ(buffers[list][static_cast<size_t>(sizes[list])], '#') << list;
 }
 

@@ -119,7 +119,14 @@ TEST_F(Formats, EveryDeviceListsItsTable) {
     const std::string main_camera =
         lines("RGB24", {"640 480 1.00 30.00", "1280 720 1.00 30.00", "320 240 1.00 15.00", "800 600 1.00 30.00"},
               "VIDEOINFOHEADER2") +
-        "4 RGB24 1920 1080 1.00 30.00 VIDEOINFOHEADER\r\n";
+        "4 RGB24 1920 1080 1.00 30.00 VIDEOINFOHEADER\r\n"
+        "5 RGB24 3840 2160 1.00 30.00 VIDEOINFOHEADER\r\n"
+        "6 RGB24 1280 720 30.00 60.00 VIDEOINFOHEADER\r\n"
+        "7 RGB24 1920 1080 30.00 60.00 VIDEOINFOHEADER\r\n";
+    auto fast_modes = [&](const char* fourcc) {
+        return lines(fourcc, {three_sizes[0].c_str(), three_sizes[1].c_str(), three_sizes[2].c_str(),
+                              "3840 2160 1.00 30.00", "1280 720 30.00 60.00", "1920 1080 30.00 60.00"});
+    };
     const std::string webcam_list = lines("YUY2", {"640 480 5.00 30.00", "320 240 5.00 30.00", "800 600 5.00 20.00",
                                                    "1280 720 5.00 10.00", "1920 1080 5.00 5.00"}) +
                                     "5 MJPG 640 480 5.00 30.00 VIDEOINFOHEADER\r\n"
@@ -132,7 +139,7 @@ TEST_F(Formats, EveryDeviceListsItsTable) {
         std::string list;
     } devices[] = {
         {VLXCAM_NAME_MAIN, main_camera},         {VLXCAM_NAME_YUY2, one_format("YUY2")},
-        {VLXCAM_NAME_NV12, one_format("NV12")},  {VLXCAM_NAME_MJPG, one_format("MJPG")},
+        {VLXCAM_NAME_NV12, fast_modes("NV12")},  {VLXCAM_NAME_MJPG, fast_modes("MJPG")},
         {VLXCAM_NAME_WEBCAM, webcam_list},       {VLXCAM_NAME_UNDECODABLE, lines("VLXU", {"640 480 1.00 30.00"})},
         {VLXCAM_NAME_NO_PINS, "code -8"},        {VLXCAM_NAME_CAPS_BLOCK, "code -11"},
     };
@@ -170,6 +177,41 @@ TEST_F(Formats, AListThatGrewKeepsWithinItsSizeQuery) {
     EXPECT_GE(lines, 0);
     EXPECT_LE(std::string(buffer.data()).size() + 1, static_cast<size_t>(sized));
     EXPECT_EQ(buffer[static_cast<size_t>(sized)], '#') << "nothing past the size given";
+}
+
+// 4K and the 60 fps modes through the base request alone (a size and a
+// rate, every capability offered in turn): the format in force is the mode,
+// and its frames reach the host at its size, through the decoder for NV12
+// and MJPG.
+TEST_F(Formats, FastModesThroughTheBaseRequest) {
+    const struct {
+        const wchar_t* name;
+        const char* subtype;
+    } devices[] = {{VLXCAM_NAME_MAIN, "RGB24"}, {VLXCAM_NAME_NV12, "NV12"}, {VLXCAM_NAME_MJPG, "MJPG"}};
+    const struct {
+        int32_t width, height;
+        double rate;
+    } modes[] = {{1280, 720, 60.0}, {1920, 1080, 60.0}, {3840, 2160, 30.0}};
+    for (const auto& device : devices) {
+        for (const auto& mode : modes) {
+            char expected[64];
+            std::snprintf(expected, sizeof expected, "%s %dx%d %.2f", device.subtype, int(mode.width),
+                          int(mode.height), mode.rate);
+            SCOPED_TRACE(expected);
+            v.SetDevWidth(mode.width);
+            v.SetDevHeight(mode.height);
+            v.SetDevFrameRate(mode.rate);
+            ASSERT_EQ(v.Open(device_index(device.name), 6, 0, 0, 0), 0);
+            EXPECT_EQ(format_in_force(), expected);
+            ASSERT_GE(v.Play2(), 0);
+            std::vector<uint8_t> pixels(static_cast<size_t>(mode.width) * 3 * static_cast<size_t>(mode.height));
+            BITMAPINFO header{};
+            EXPECT_EQ(wait_for_frame(pixels, header, 20000), 0);
+            EXPECT_EQ(header.bmiHeader.biWidth, mode.width);
+            EXPECT_EQ(header.bmiHeader.biHeight, mode.height);
+            EXPECT_EQ(v.Close(), 0);
+        }
+    }
 }
 
 TEST_F(Formats, ExactMjpg720p30OpensAndDeliversIt) {

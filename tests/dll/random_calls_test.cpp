@@ -574,7 +574,7 @@ private:
             h.expect("GetDevCapConfigSize(" + std::to_string(list) + ")", size,
                      {list >= 0 && list <= 2 ? static_cast<int32_t>(std::strlen(text.c_str())) + 1 : 1});
             h.expect("GetDevCapConfig", result, {0});
-            EXPECT_EQ(std::string(widths.c_str()), "640\r\n1280\r\n320\r\n1920\r\n");
+            EXPECT_EQ(std::string(widths.c_str()), "640\r\n1280\r\n320\r\n1920\r\n3840\r\n1280\r\n1920\r\n");
         }
         const int32_t item = h.any(0, 6);
         const int32_t info = h.v.GetCapInfo(item);

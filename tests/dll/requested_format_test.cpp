@@ -37,16 +37,16 @@ TEST_F(RequestedFormat, SizeAndRateBeforeOpen) {
     v.SetLogBuffer(nullptr, 0);
     EXPECT_EQ(v.GetImageMemSize(0), 230400);
     ASSERT_EQ(v.Close(), 0);
-    // Five capabilities are read; the FORMAT_VideoInfo2 one is skipped, the
-    // other four are offered in turn and the last accepted stays in force.
+    // Eight capabilities are read; the FORMAT_VideoInfo2 one is skipped, the
+    // other seven are offered in turn and the last accepted stays in force.
     const std::string text = log;
     auto count = [&](const std::string& line) {
         size_t n = 0;
         for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
         return n;
     };
-    EXPECT_EQ(count("1 vlx_SetDevCapConfig->AMStreamConfig->GetStreamCaps = S_OK\r\n"), 5u);
-    EXPECT_EQ(count("1 vlx_SetDevCapConfig->AMStreamConfig->SetFormat = S_OK\r\n"), 4u);
+    EXPECT_EQ(count("1 vlx_SetDevCapConfig->AMStreamConfig->GetStreamCaps = S_OK\r\n"), 8u);
+    EXPECT_EQ(count("1 vlx_SetDevCapConfig->AMStreamConfig->SetFormat = S_OK\r\n"), 7u);
 
     // The request survives the close and applies to the next open.
     ASSERT_EQ(v.Open(camera, 6, 0, 0, 0), 0);

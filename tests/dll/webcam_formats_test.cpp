@@ -123,14 +123,18 @@ struct ListedDevice {
 };
 
 // Every capability of these devices is FORMAT_VideoInfo, hence listed.
+// NV12 and MJPG add 4K and the 60 fps modes after them (stating 30 fps).
 TEST_F(FormatCapture, CapabilityListsOfEachDevice) {
     const std::string one_format_rates = lines({"30.00", "30.00", "30.00"});
     const std::string one_format_widths = lines({"640", "1280", "1920"});
     const std::string one_format_heights = lines({"480", "720", "1080"});
+    const std::string fast_rates = lines({"30.00", "30.00", "30.00", "30.00", "30.00", "30.00"});
+    const std::string fast_widths = lines({"640", "1280", "1920", "3840", "1280", "1920"});
+    const std::string fast_heights = lines({"480", "720", "1080", "2160", "720", "1080"});
     const ListedDevice devices[] = {
         {VLXCAM_NAME_YUY2, one_format_rates, one_format_widths, one_format_heights},
-        {VLXCAM_NAME_NV12, one_format_rates, one_format_widths, one_format_heights},
-        {VLXCAM_NAME_MJPG, one_format_rates, one_format_widths, one_format_heights},
+        {VLXCAM_NAME_NV12, fast_rates, fast_widths, fast_heights},
+        {VLXCAM_NAME_MJPG, fast_rates, fast_widths, fast_heights},
         {VLXCAM_NAME_WEBCAM,
          lines({"30.00", "30.00", "20.00", "10.00", "5.00", "30.00", "30.00", "30.00", "30.00", "30.00"}),
          lines({"640", "320", "800", "1280", "1920", "640", "320", "800", "1280", "1920"}),

@@ -109,7 +109,7 @@ class DeviceIdentity(unittest.TestCase):
         self.assertIn("vidlox Test Microphone\n      @device:", out)
         for device in (paths[1], self.TWIN + "#1"):
             code, out, err = vidlox("caps", device)
-            self.assertEqual((code, out.split("\n")[0]), (0, self.TWIN + ": 4 capabilities"), err)
+            self.assertEqual((code, out.split("\n")[0]), (0, self.TWIN + ": 7 capabilities"), err)
         code, _, err = vidlox("caps", self.TWIN + "#2")
         self.assertEqual(code, 1)
         self.assertIn('no video capture device has the name or path "%s#2"' % self.TWIN, err)
@@ -137,9 +137,11 @@ class Graph(unittest.TestCase):
     def test_caps_one_line_per_capability(self):
         code, out, _ = vidlox("caps", CAMERA)
         self.assertEqual(code, 0)
-        self.assertIn("vidlox Test Camera: 4 capabilities\n"
+        self.assertIn("vidlox Test Camera: 7 capabilities\n"
                       "   0  640 x 480  30.00 fps\n   1  1280 x 720  30.00 fps\n"
-                      "   2  320 x 240  15.00 fps\n   3  1920 x 1080  30.00 fps\n", out)
+                      "   2  320 x 240  15.00 fps\n   3  1920 x 1080  30.00 fps\n"
+                      "   4  3840 x 2160  30.00 fps\n   5  1280 x 720  30.00 fps\n"
+                      "   6  1920 x 1080  30.00 fps\n", out)
         code, out, _ = vidlox("caps", "vidlox Test Camera (64-byte caps block)")
         self.assertEqual((code, out), (0, "vidlox Test Camera (64-byte caps block): no usable capabilities\n"))
 

@@ -3,6 +3,8 @@
 #include "camera_fixture.h"
 #include "vidlox_testcam.h"
 
+#include <algorithm>
+
 namespace vlx_test {
 namespace {
 
@@ -40,16 +42,29 @@ TEST_F(CameraTest, ALateDownstreamIsCountedAsDroppedFrames) {
     std::vector<LONG> missing;
     for (size_t i = 1; i < sink.numbers.size(); ++i)
         for (uint32_t n = sink.numbers[i - 1] + 1; n < sink.numbers[i]; ++n) missing.push_back(static_cast<LONG>(n));
+    // The camera counts a gap before it sends the frame after it, so every
+    // gap the sink saw is counted. Stop may catch the last frame on its way:
+    // its Receive can fail after the sink saw it (not delivered), and frames
+    // it held up past their time are dropped after the last one seen.
     LONG count = -1, delivered = -1, copied = -1;
     ASSERT_EQ(dropped->GetNumDropped(&count), S_OK);
     ASSERT_EQ(dropped->GetNumNotDropped(&delivered), S_OK);
+    ASSERT_FALSE(sink.numbers.empty());
     EXPECT_GE(missing.size(), 4u);
-    EXPECT_EQ(count, static_cast<LONG>(missing.size()));
-    EXPECT_EQ(delivered, static_cast<LONG>(sink.numbers.size()));
+    EXPECT_GE(count, static_cast<LONG>(missing.size()));
+    const auto seen = static_cast<LONG>(sink.numbers.size());
+    EXPECT_TRUE(delivered == seen || delivered == seen - 1) << delivered << " delivered, " << seen << " seen";
     std::vector<LONG> numbers(64);
     ASSERT_EQ(dropped->GetDroppedInfo(64, numbers.data(), &copied), S_OK);
+    EXPECT_EQ(copied, std::min<LONG>(count, 64));
     numbers.resize(static_cast<size_t>(copied));
-    EXPECT_EQ(numbers, missing) << "the dropped frames' numbers, oldest first";
+    const auto last_seen = static_cast<LONG>(sink.numbers.back());
+    std::vector<LONG> before_last;
+    for (LONG n : numbers) {
+        if (n < last_seen) before_last.push_back(n);
+        else EXPECT_GT(n, last_seen) << "a frame seen is never counted as dropped";
+    }
+    EXPECT_EQ(before_last, missing) << "the dropped frames' numbers, oldest first";
     LONG average = 0;
     EXPECT_EQ(dropped->GetAverageFrameSize(&average), S_OK);
     EXPECT_EQ(average, 640 * 480 * 3);

@@ -6,6 +6,8 @@
 
 #include <dvdmedia.h>
 
+#include <iterator>
+
 namespace vlx_test {
 namespace {
 
@@ -44,27 +46,34 @@ protected:
 
 struct Expected {
     LONG width, height;
-    REFERENCE_TIME interval;
+    REFERENCE_TIME interval;  // the media type's
     bool video_info;
+    REFERENCE_TIME fastest = 0, slowest = 10000000;  // 0: the media type's interval
 };
 
 TEST_F(StreamConfig, CapabilitiesInOrder) {
     int count = 0, size = 0;
     ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
-    EXPECT_EQ(count, 5);
+    EXPECT_EQ(count, 8);
     EXPECT_EQ(size, 128);
+    // The first five as they always were; 4K and the 60 fps modes after them,
+    // which state 30 fps in their media type.
     const Expected expected[] = {{640, 480, 333333, true},
                                  {1280, 720, 333333, true},
                                  {320, 240, 666666, true},
                                  {800, 600, 333333, false},
-                                 {1920, 1080, 333333, true}};
-    for (int i = 0; i < 5; ++i) {
+                                 {1920, 1080, 333333, true},
+                                 {3840, 2160, 333333, true},
+                                 {1280, 720, 333333, true, 166666, 333333},
+                                 {1920, 1080, 333333, true, 166666, 333333}};
+    ASSERT_EQ(count, static_cast<int>(std::size(expected)));
+    for (int i = 0; i < count; ++i) {
         vlx::MediaTypePtr type;
         VIDEO_STREAM_CONFIG_CAPS caps{};
         ASSERT_EQ(stream_caps(config.get(), i, type, &caps), S_OK) << i;
         EXPECT_TRUE(IsEqualGUID(type->subtype, MEDIASUBTYPE_RGB24));
-        EXPECT_EQ(caps.MinFrameInterval, expected[i].interval);
-        EXPECT_EQ(caps.MaxFrameInterval, 10000000);
+        EXPECT_EQ(caps.MinFrameInterval, expected[i].fastest ? expected[i].fastest : expected[i].interval) << i;
+        EXPECT_EQ(caps.MaxFrameInterval, expected[i].slowest) << i;
         EXPECT_EQ(caps.InputSize.cx, expected[i].width);
         if (expected[i].video_info) {
             ASSERT_TRUE(IsEqualGUID(type->formattype, FORMAT_VideoInfo)) << i;
@@ -80,7 +89,7 @@ TEST_F(StreamConfig, CapabilitiesInOrder) {
         }
     }
     vlx::MediaTypePtr past;
-    EXPECT_EQ(stream_caps(config.get(), 5, past), S_FALSE);
+    EXPECT_EQ(stream_caps(config.get(), count, past), S_FALSE);
 }
 
 TEST_F(StreamConfig, SetFormatRoundTrips) {
@@ -121,6 +130,13 @@ TEST_F(StreamConfig, RefusedFormats) {
     EXPECT_TRUE(FAILED(config->SetFormat(type.get())));
     vih->bmiHeader.biWidth = 640;
     vih->AvgTimePerFrame = 166666;  // 60 fps: faster than the range
+    EXPECT_TRUE(FAILED(config->SetFormat(type.get())));
+    vih->bmiHeader.biWidth = 3840;
+    vih->bmiHeader.biHeight = 2160;  // 4K exists only up to 30 fps
+    EXPECT_TRUE(FAILED(config->SetFormat(type.get())));
+    vih->bmiHeader.biWidth = 1920;
+    vih->bmiHeader.biHeight = 1080;
+    vih->AvgTimePerFrame = 166665;  // faster than 1080p's 60 fps
     EXPECT_TRUE(FAILED(config->SetFormat(type.get())));
     vih->AvgTimePerFrame = 20000000;  // 0.5 fps: slower than the range
     EXPECT_TRUE(FAILED(config->SetFormat(type.get())));
@@ -222,6 +238,56 @@ TEST_F(StreamConfig, EdgeDevices) {
         ASSERT_EQ(pinless->EnumPins(pins.put()), S_OK);
         ComPtr<IPin> pin;
         EXPECT_EQ(pins->Next(1, pin.put(), nullptr), S_FALSE);
+    }
+}
+
+// The NV12 and MJPG devices list the one-format set, then 4K at 30 fps and
+// 720p and 1080p from 60 down to 30 fps; a 60 fps request at 720p or 1080p
+// is taken, whichever of that size's capabilities it is written into.
+TEST_F(StreamConfig, FastModesOfTheNv12AndMjpgDevices) {
+    const struct {
+        const wchar_t* name;
+        DWORD fourcc;
+    } devices[] = {{VLXCAM_NAME_NV12, MAKEFOURCC('N', 'V', '1', '2')}, {VLXCAM_NAME_MJPG, MAKEFOURCC('M', 'J', 'P', 'G')}};
+    const Expected expected[] = {{640, 480, 333333, true},   {1280, 720, 333333, true},
+                                 {1920, 1080, 333333, true}, {3840, 2160, 333333, true},
+                                 {1280, 720, 333333, true, 166666, 333333},
+                                 {1920, 1080, 333333, true, 166666, 333333}};
+    for (const auto& device : devices) {
+        ASSERT_NO_FATAL_FAILURE(use_device(device.name));
+        int count = 0, size = 0;
+        ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
+        ASSERT_EQ(count, static_cast<int>(std::size(expected)));
+        for (int i = 0; i < count; ++i) {
+            vlx::MediaTypePtr type;
+            VIDEO_STREAM_CONFIG_CAPS caps{};
+            ASSERT_EQ(stream_caps(config.get(), i, type, &caps), S_OK) << i;
+            const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
+            EXPECT_EQ(type->subtype.Data1, device.fourcc) << i;
+            EXPECT_EQ(vih->bmiHeader.biWidth, expected[i].width) << i;
+            EXPECT_EQ(vih->bmiHeader.biHeight, expected[i].height) << i;
+            EXPECT_EQ(vih->AvgTimePerFrame, expected[i].interval) << i;
+            EXPECT_EQ(caps.MinFrameInterval, expected[i].fastest ? expected[i].fastest : expected[i].interval) << i;
+            EXPECT_EQ(caps.MaxFrameInterval, expected[i].slowest) << i;
+        }
+        const struct {
+            int capability;
+            REFERENCE_TIME interval;
+            bool accepted;
+        } cases[] = {
+            {1, 166666, true},   // 720p's first capability, at 60 fps: the 60 fps one takes it
+            {5, 166666, true},   // 1080p at 60 fps
+            {3, 333333, true},   // 4K at 30 fps
+            {3, 166666, false},  // ... not at 60
+            {0, 166666, false},  // 640x480 stops at 30 fps
+            {4, 333333, true},   // the 60 fps mode's own media type: 720p at 30 fps
+        };
+        for (const auto& c : cases) {
+            vlx::MediaTypePtr type;
+            ASSERT_EQ(stream_caps(config.get(), c.capability, type), S_OK);
+            reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->AvgTimePerFrame = c.interval;
+            EXPECT_EQ(SUCCEEDED(config->SetFormat(type.get())), c.accepted) << c.capability << " " << c.interval;
+        }
     }
 }
 

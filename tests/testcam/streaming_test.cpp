@@ -167,5 +167,82 @@ TEST_F(Streaming, SlowStartDeviceWaitsBeforeTheFirstFrame) {
     EXPECT_EQ(recorder.frame_numbers().front(), 0u);
 }
 
+// Capability `N` of the pin at its fastest rate, for CameraGraph::build.
+template <int N>
+HRESULT choose_fastest(IAMStreamConfig* config) {
+    vlx::MediaTypePtr type;
+    VIDEO_STREAM_CONFIG_CAPS caps;
+    if (config->GetStreamCaps(N, type.put(), reinterpret_cast<BYTE*>(&caps)) != S_OK) return E_FAIL;
+    reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->AvgTimePerFrame = caps.MinFrameInterval;
+    return config->SetFormat(type.get());
+}
+
+struct FastMode {
+    const char* label;
+    const wchar_t* device;
+    HRESULT (*choose)(IAMStreamConfig*);
+    int32_t width, height;
+    REFERENCE_TIME interval;
+    int tolerance;  // per channel, after YUV or JPEG and the test codec
+};
+
+// The 4K and 60 fps modes deliver frames of their size at their rate. With
+// no graph clock the camera stamps frame n at n intervals of the connected
+// rate, so the painted frame numbers against the stamps tell the rate
+// without timing anything: frame numbers count the mode's intervals.
+TEST_F(Streaming, FastAndLargeModesDeliverTheirSizeAtTheirRate) {
+    const FastMode modes[] = {
+        {"RGB24 3840x2160@30", VLXCAM_NAME_MAIN, &choose_fastest<5>, 3840, 2160, 333333, 0},
+        {"RGB24 1280x720@60", VLXCAM_NAME_MAIN, &choose_fastest<6>, 1280, 720, 166666, 0},
+        {"RGB24 1920x1080@60", VLXCAM_NAME_MAIN, &choose_fastest<7>, 1920, 1080, 166666, 0},
+        {"NV12 3840x2160@30", VLXCAM_NAME_NV12, &choose_fastest<3>, 3840, 2160, 333333, 4},
+        {"NV12 1280x720@60", VLXCAM_NAME_NV12, &choose_fastest<4>, 1280, 720, 166666, 4},
+        {"NV12 1920x1080@60", VLXCAM_NAME_NV12, &choose_fastest<5>, 1920, 1080, 166666, 4},
+        {"MJPG 3840x2160@30", VLXCAM_NAME_MJPG, &choose_fastest<3>, 3840, 2160, 333333, 24},
+        {"MJPG 1280x720@60", VLXCAM_NAME_MJPG, &choose_fastest<4>, 1280, 720, 166666, 24},
+        {"MJPG 1920x1080@60", VLXCAM_NAME_MJPG, &choose_fastest<5>, 1920, 1080, 166666, 24},
+    };
+    for (const FastMode& mode : modes) {
+        SCOPED_TRACE(mode.label);
+        FrameRecorder recorder;
+        recorder.set_tolerance(mode.tolerance);
+        REFERENCE_TIME connected_interval = 0;
+        {
+            CameraGraph g;
+            ASSERT_EQ(g.build(bind_device(mode.device), recorder, mode.choose), S_OK);
+            int32_t width = 0, height = 0;
+            long size = 0;
+            g.connected_size(&width, &height, &size);
+            EXPECT_EQ(width, mode.width);
+            EXPECT_EQ(height, mode.height);
+            EXPECT_EQ(size, static_cast<long>(mode.width) * 3 * mode.height);
+
+            ComPtr<IPin> pin;
+            ASSERT_EQ(g.camera->FindPin(L"Capture", pin.put()), S_OK);
+            vlx::MediaType connection;
+            ASSERT_EQ(pin->ConnectionMediaType(connection.get()), S_OK);
+            connected_interval = reinterpret_cast<const VIDEOINFOHEADER*>(connection->pbFormat)->AvgTimePerFrame;
+
+            ComPtr<IMediaFilter> timing;
+            ASSERT_EQ(g.graph.query(timing), S_OK);
+            ASSERT_EQ(timing->SetSyncSource(nullptr), S_OK);
+            ASSERT_TRUE(SUCCEEDED(g.control->Run()));
+            EXPECT_TRUE(recorder.wait_for_frames(4, 30000));
+            g.control->Stop();
+        }
+        EXPECT_EQ(connected_interval, mode.interval);
+        EXPECT_EQ(recorder.first_problem(), "") << "every frame of the size, with the camera's corners";
+        const auto numbers = recorder.frame_numbers();
+        const auto times = recorder.times();
+        ASSERT_GE(numbers.size(), 4u);
+        ASSERT_EQ(numbers.size(), times.size());
+        expect_increasing(numbers);
+        for (size_t i = 0; i < numbers.size(); ++i) {
+            EXPECT_NEAR(times[i], static_cast<double>(numbers[i]) * static_cast<double>(mode.interval) * 1e-7, 1e-6)
+                << "frame " << numbers[i] << " stamped on the mode's schedule";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vlx_test

@@ -67,9 +67,9 @@ TEST_F(InProcessCapture, UnreadableCapabilityLeavesEveryList) {
     vlx::fault::arm("vlx_GetDevCapConfig->AMStreamConfig->GetStreamCaps", E_FAIL, 1, 1);
     char rates[64] = "", widths[64] = "", heights[64] = "";
     EXPECT_EQ(vlx_GetDevCapConfig(rates, widths, heights), 0);
-    EXPECT_EQ(std::string(rates), "30.00\r\n15.00\r\n30.00\r\n");
-    EXPECT_EQ(std::string(widths), "640\r\n320\r\n1920\r\n");
-    EXPECT_EQ(std::string(heights), "480\r\n240\r\n1080\r\n");
+    EXPECT_EQ(std::string(rates), "30.00\r\n15.00\r\n30.00\r\n30.00\r\n30.00\r\n30.00\r\n");
+    EXPECT_EQ(std::string(widths), "640\r\n320\r\n1920\r\n3840\r\n1280\r\n1920\r\n");
+    EXPECT_EQ(std::string(heights), "480\r\n240\r\n1080\r\n2160\r\n720\r\n1080\r\n");
     vlx::fault::arm("vlx_GetDevCapConfigSize->AMStreamConfig->GetStreamCaps", E_FAIL, 1, 1);
     EXPECT_EQ(vlx_GetDevCapConfigSize(1), static_cast<int32_t>(std::string(widths).size()) + 1);
 }

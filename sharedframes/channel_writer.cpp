@@ -52,7 +52,13 @@ ClaimResult ChannelWriter::open(int32_t channel) {
         }
         if (InterlockedCompareExchange(&header->publisher_pid, me, present) == present) break;
     }
+    // Ours now: nothing an earlier publisher or a damaged mapping left in
+    // the ring or the reader slots is taken for ours. Readers register
+    // again at their next look; the claim itself stays.
+    InterlockedExchange64(&header->published, 0);
     InterlockedExchange64(&header->publisher_frames, 0);
+    for (FrameRecord& record : header->frames) InterlockedExchange64(&record.sequence, 0);
+    for (ReaderSlot& slot : header->readers) InterlockedExchange(&slot.pid, 0);
     channel_ = channel;
     return ClaimResult::claimed;
 }

@@ -8,11 +8,13 @@
 #include "sharedframes/channel_mapping.h"
 #include "sharedframes/layout.h"
 #include "support/frame_check.h"
+#include "support/regsvr32.h"
 #include "vidlox_sharecam.h"
 #include "vidlox_testcam.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -109,16 +111,50 @@ bool real_frames_at_least(const std::vector<ReceivedFrame>& frames, size_t count
     return count_real(frames) >= count;
 }
 
-TEST_F(SharedCamera, FourChannelsAreListedAsVideoDevices) {
-    std::vector<int32_t> seen;
-    for (const wchar_t* name : kNames) {
-        const int32_t index = device_index(name);
-        EXPECT_GE(index, 0) << utf8(name);
-        EXPECT_EQ(std::count(seen.begin(), seen.end(), index), 0);
-        seen.push_back(index);
+size_t count_shared(const std::vector<std::wstring>& names) {
+    return static_cast<size_t>(std::count_if(names.begin(), names.end(), [](const std::wstring& name) {
+        return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
+    }));
+}
+
+// The device paths' list, one line per video device, as vlx_GetDevicePathList gives it.
+std::vector<std::string> device_paths() {
+    const HMODULE module = GetModuleHandleW(L"vidlox64.dll");
+    auto list = reinterpret_cast<decltype(&vlx_GetDevicePathList)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "vlx_GetDevicePathList")));
+    auto size = reinterpret_cast<decltype(&vlx_GetDevicePathListSize)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "vlx_GetDevicePathListSize")));
+    if (!list || !size || size(0) <= 0) return {};
+    std::vector<char> text(static_cast<size_t>(size(0)), '\0');
+    list(text.data(), 0);
+    std::vector<std::string> lines;
+    const std::string all(text.data());
+    for (size_t start = 0; start < all.size();) {
+        const size_t end = all.find("\r\n", start);
+        lines.push_back(all.substr(start, end - start));
+        start = end == std::string::npos ? all.size() : end + 2;
     }
-    const int32_t size = vidlox().GetDeviceListSize(0);
-    ASSERT_GT(size, 0);
+    return lines;
+}
+
+TEST_F(SharedCamera, Regsvr32ListsAndRemovesTheFourChannelsEachWithItsPath) {
+    ASSERT_EQ(regsvr32(L"/u", L"vidlox-share64.dll"), 0u);
+    EXPECT_EQ(count_shared(video_device_names()), 0u);
+    // The suite needs them: leave them registered.
+    ASSERT_EQ(regsvr32(L"", L"vidlox-share64.dll"), 0u);
+    EXPECT_EQ(count_shared(video_device_names()), 4u);
+
+    const wchar_t* const paths[] = {VLXSHARE_PATH_1, VLXSHARE_PATH_2, VLXSHARE_PATH_3, VLXSHARE_PATH_4};
+    const std::vector<std::string> listed = device_paths();
+    std::vector<int32_t> seen;
+    for (int channel = 0; channel < 4; ++channel) {
+        const int32_t index = device_index(kNames[channel]);
+        ASSERT_GE(index, 0) << utf8(kNames[channel]);
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), index), 0) << "each its own device";
+        seen.push_back(index);
+        ASSERT_LT(static_cast<size_t>(index), listed.size());
+        EXPECT_EQ(listed[static_cast<size_t>(index)], utf8(paths[channel]));
+    }
 }
 
 TEST_F(SharedCamera, WithoutAPublisherItOffersThreeFormatsAndShowsNoSignal) {

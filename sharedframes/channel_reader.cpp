@@ -73,7 +73,7 @@ void ChannelReader::publish_counts(ChannelHeader& header) {
     InterlockedExchange64(&header.readers[slot_].skipped, skipped_);
 }
 
-ReadResult ChannelReader::read(SharedFrame& frame) {
+ReadResult ChannelReader::read(SharedFrame& frame, const DirectTarget* direct) {
     ChannelHeader* header = valid_header(view_);
     if (!header) {
         // Repaired later by a publisher, which clears the reader slots.
@@ -109,7 +109,7 @@ ReadResult ChannelReader::read(SharedFrame& frame) {
             skipped_ += latest - next_;
             next_ = latest;
         }
-        if (copy_frame(*header, next_, frame)) {
+        if (copy_frame(*header, next_, frame, direct)) {
             ++next_;
             ++taken_;
             publish_counts(*header);
@@ -128,7 +128,7 @@ ReadResult ChannelReader::read(SharedFrame& frame) {
 
 // One seqlock read of ring frame `n`: the record and pixels are copied, then
 // the sequence is read again; a frame written meanwhile is not handed on.
-bool ChannelReader::copy_frame(ChannelHeader& header, int64_t n, SharedFrame& frame) {
+bool ChannelReader::copy_frame(ChannelHeader& header, int64_t n, SharedFrame& frame, const DirectTarget* direct) {
     const uint32_t index = static_cast<uint32_t>(static_cast<uint64_t>(n - 1) % kRingFrames);
     const FrameRecord& record = header.frames[index];
     const int64_t before = record.sequence;
@@ -146,8 +146,16 @@ bool ChannelReader::copy_frame(ChannelHeader& header, int64_t n, SharedFrame& fr
     copy_of_facts.sample_time = record.sample_time;
     copy_of_facts.arrival = record.arrival;
     copy_of_facts.frame_interval = record.frame_interval;
-    if (frame.pixels.size() < bytes) frame.pixels.resize(bytes);
-    std::memcpy(frame.pixels.data(), frame_pixels(view_, index), bytes);
+    const bool to_direct = direct && direct->bytes && direct->width == width && direct->height == height &&
+                           direct->capacity >= bytes;
+    uint8_t* target = nullptr;
+    if (to_direct) {
+        target = direct->bytes;
+    } else {
+        if (frame.pixels.size() < bytes) frame.pixels.resize(bytes);
+        target = frame.pixels.data();
+    }
+    std::memcpy(target, frame_pixels(view_, index), bytes);
     if (copy_hook_) copy_hook_(copy_context_);
     MemoryBarrier();
     if (record.sequence != before) return false;  // torn: written over while we copied
@@ -158,7 +166,8 @@ bool ChannelReader::copy_frame(ChannelHeader& header, int64_t n, SharedFrame& fr
     frame.width = width;
     frame.height = height;
     frame.stride = stride;
-    frame.pixels.resize(bytes);
+    frame.direct = to_direct;
+    if (!to_direct) frame.pixels.resize(bytes);
     return true;
 }
 

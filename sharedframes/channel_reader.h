@@ -25,7 +25,20 @@ struct SharedFrame {
     int32_t width = 0;
     int32_t height = 0;  // positive: bottom-up RGB24
     uint32_t stride = 0;
-    std::vector<uint8_t> pixels;  // stride * height bytes
+    std::vector<uint8_t> pixels;  // stride * height bytes, unless `direct`
+    bool direct = false;          // the pixels went to the caller's buffer instead
+};
+
+// Where a reader may copy a frame's pixels straight away: a frame of exactly
+// this size goes there (saving the copy into SharedFrame::pixels), any other
+// into the frame's own buffer. A torn copy leaves `bytes` there that belong
+// to no frame: the caller must not use them unless read() answered `frame`
+// with `direct` set.
+struct DirectTarget {
+    uint8_t* bytes = nullptr;
+    size_t capacity = 0;
+    int32_t width = 0;
+    int32_t height = 0;
 };
 
 enum class ReadResult {
@@ -50,7 +63,7 @@ public:
 
     // The next frame, or why there is none. May throw std::bad_alloc
     // (the frame buffer grows to a larger frame).
-    ReadResult read(SharedFrame& frame);
+    ReadResult read(SharedFrame& frame, const DirectTarget* direct = nullptr);
 
     // Set by the publisher for every frame once registered; null before.
     HANDLE frame_event() const { return event_; }
@@ -68,7 +81,7 @@ public:
 private:
     void try_register(ChannelHeader& header);
     void unregister();
-    bool copy_frame(ChannelHeader& header, int64_t n, SharedFrame& frame);
+    bool copy_frame(ChannelHeader& header, int64_t n, SharedFrame& frame, const DirectTarget* direct);
     void publish_counts(ChannelHeader& header);
 
     int32_t channel_ = 0;

@@ -46,8 +46,9 @@ private:
     enum class Mode { idle, paused, running, stopping };
 
     void thread_main();
-    // One sample of the reader's frame (`real`) or of "no signal".
-    void deliver(const SharedFrame* real, bool discontinuity);
+    // One sample of the reader's frame (`real`) or of "no signal", in
+    // `sample` when given (a direct read went there), else in a new one.
+    void deliver(const SharedFrame* real, bool discontinuity, ComPtr<IMediaSample> sample);
     // Waits for the mode to become running, or for `timeout_ms` / a frame
     // while running; false when the thread must end.
     bool wait(HANDLE frame_event, DWORD timeout_ms);

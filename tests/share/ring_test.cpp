@@ -205,6 +205,37 @@ TEST(SharedRing, ConcurrentPublishingNeverHandsOnAMixedFrame) {
     EXPECT_GT(taken, 0);
 }
 
+TEST(SharedRing, AFrameOfTheTargetsSizeIsCopiedStraightIntoIt) {
+    const int32_t channel = fresh_channel();
+    ChannelWriter writer;
+    ASSERT_EQ(writer.open(channel), ClaimResult::claimed);
+    ChannelReader reader;
+    ASSERT_EQ(reader.open(channel), 0u);
+    std::vector<uint8_t> sample(rgb24_stride(kWidth) * kHeight, 0);
+    const DirectTarget target{sample.data(), sample.size(), kWidth, kHeight};
+    SharedFrame frame;
+    Picture fits(7);
+    writer.write(fits.facts, fits.pixels.data());
+    ASSERT_EQ(reader.read(frame, &target), ReadResult::frame);
+    EXPECT_TRUE(frame.direct);
+    EXPECT_TRUE(frame.pixels.empty());
+    EXPECT_EQ(sample, fits.pixels);
+    // Another size goes to the frame's own buffer; the target is untouched.
+    Picture larger(8, kWidth * 2, kHeight);
+    writer.write(larger.facts, larger.pixels.data());
+    ASSERT_EQ(reader.read(frame, &target), ReadResult::frame);
+    EXPECT_FALSE(frame.direct);
+    EXPECT_TRUE(uniform(frame, 8));
+    EXPECT_EQ(sample, fits.pixels);
+    // A target too small for its stated size is never written past.
+    const DirectTarget short_target{sample.data(), sample.size() - 1, kWidth, kHeight};
+    Picture again(9);
+    writer.write(again.facts, again.pixels.data());
+    ASSERT_EQ(reader.read(frame, &short_target), ReadResult::frame);
+    EXPECT_FALSE(frame.direct);
+    EXPECT_TRUE(uniform(frame, 9));
+}
+
 // ---- Damaged and hostile mappings ---------------------------------------
 
 struct Mapping {

@@ -1039,9 +1039,9 @@ int32_t vlx_Reopen(void);
 /* From now on the active slot's frames go to channel `channel` (1 ... 4);
  * 0 stops the slot's publishing (0, also when it published nothing). The
  * slot must be open in a render mode that has a Sample Grabber; it publishes
- * on one channel at a time (naming another moves it there), and publishes
- * until vlx_ShareSlot(0), vlx_Close, a failed vlx_Open in the slot or
- * vlx_Exit. One publisher per channel in the user's session: a channel
+ * on one channel at a time (naming another moves it there; when that is
+ * refused, the slot publishes on none), until vlx_ShareSlot(0), vlx_Close,
+ * a failed vlx_Open in the slot or vlx_Exit. One publisher per channel in the user's session: a channel
  * another slot or another running process publishes on is refused. A format
  * set on the stopped slot later travels with its frames (readers keep the
  * size they connected with and scale).

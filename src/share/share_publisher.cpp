@@ -36,16 +36,18 @@ vlxshare::ClaimResult SharePublisher::start(int32_t channel, const PublishedForm
     frame_interval_ = format.frame_interval;
     const vlxshare::ClaimResult claimed = writer_.open(channel);
     channel_ = claimed == vlxshare::ClaimResult::claimed ? channel : 0;
+    publishing_ = channel_ != 0;
     return claimed;
 }
 
 void SharePublisher::stop() {
+    publishing_ = false;
     writer_.close();
     channel_ = 0;
 }
 
 STDMETHODIMP SharePublisher::SampleCB(double, IMediaSample* sample) {
-    if (!sample || !writer_.is_open()) return S_OK;
+    if (!sample || !publishing_) return S_OK;
     const int64_t arrival = arrival_now(counter_frequency_);
     // A sample that brings a new type (the grabber reconnected in another
     // size) says so; a frame of another length than ours is not published.

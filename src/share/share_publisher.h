@@ -46,7 +46,10 @@ private:
     vlxshare::ChannelWriter writer_;
     int32_t channel_ = 0;
     LONGLONG counter_frequency_ = 1;
-    // Read by the streaming thread, set on the host's.
+    // Read by the streaming thread, set on the host's. `publishing_` spares
+    // the samples of a slot that stopped publishing any work; the writer's
+    // own lock decides.
+    std::atomic<bool> publishing_{false};
     std::atomic<int32_t> width_{0};
     std::atomic<int32_t> height_{0};
     std::atomic<int64_t> frame_interval_{0};

@@ -103,12 +103,18 @@ int32_t share_slot(int32_t channel) {
     const int32_t holder = g_channels[static_cast<size_t>(channel - 1)];
     SlotShare& entry = g_slots.value[static_cast<size_t>(index)];
     if (holder == index && entry.publisher && entry.grabber == slot.sample_grabber.get()) return 0;
-    if (holder >= 0 && holder != index) return -5;
+    // From here on the slot gives up the channel it published on before,
+    // whether the new one is had or not.
+    auto refused = [&](int32_t code) {
+        end_publishing(index);
+        return code;
+    };
+    if (holder >= 0 && holder != index) return refused(-5);
 
     PublishedFormat format;
-    if (const int32_t failed = published_format(format)) return failed;
+    if (const int32_t failed = published_format(format)) return refused(failed);
     SharePublisher* publisher = nullptr;
-    if (const int32_t failed = listener_of(index, slot, publisher)) return failed;
+    if (const int32_t failed = listener_of(index, slot, publisher)) return refused(failed);
 
     // The slot gives up the channel it published on before, if any.
     end_publishing(index);

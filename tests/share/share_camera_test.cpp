@@ -268,8 +268,12 @@ TEST_F(SharedCamera, AChannelIsPublishedByOneSlotOrProcessAtATime) {
     other.kill();
     EXPECT_EQ(share.ShareSlot(3), 0) << "the killed publisher's channel is free";
     EXPECT_EQ(share_info(3)[VLX_SHARE_PUBLISHER], static_cast<int64_t>(GetCurrentProcessId()));
-    EXPECT_EQ(share.ShareSlot(0), 0);
+    // Naming another channel moves the slot there.
+    EXPECT_EQ(share.ShareSlot(2), 0);
     EXPECT_EQ(share_info(3)[VLX_SHARE_PUBLISHER], 0);
+    EXPECT_EQ(share_info(2)[VLX_SHARE_PUBLISHER], static_cast<int64_t>(GetCurrentProcessId()));
+    EXPECT_EQ(share.ShareSlot(0), 0);
+    EXPECT_EQ(share_info(2)[VLX_SHARE_PUBLISHER], 0);
     // Closing the slot ends its publishing.
     v.SetActiveSel(0);
     EXPECT_EQ(share_info(4)[VLX_SHARE_PUBLISHER], static_cast<int64_t>(GetCurrentProcessId()));

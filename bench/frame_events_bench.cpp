@@ -5,7 +5,9 @@
 //   (b) a host that waits with vlx_WaitFrame and takes with vlx_GetFrame,
 //       slot after slot,
 //   (c) with several slots, a host that waits for any of them: messages of
-//       vlx_SetFrameNotify, then vlx_GetFrame on the slot that announced one.
+//       vlx_SetFrameNotify, then vlx_GetFrame on the slot that announced one,
+//   (d) a host that waits with vlx_WaitFrame and borrows each frame with
+//       vlx_LockFrame (no copy), reads its picture number, gives it back.
 // Figures: the frames the host took per frame the camera made (the camera's
 // picture numbers tell), the duplicates it took, the process CPU as a share
 // of one core, and the latency from a frame's arrival to the host holding
@@ -137,6 +139,42 @@ void take(Stream& stream, Figures& figures) {
     held(stream, figures, now);
 }
 
+// The newest frame of the active slot borrowed: only its picture number is
+// read from the lent bytes.
+void borrow(Stream& stream, Figures& figures) {
+    int64_t info[VLX_FRAME_INFO_COUNT];
+    const void* lent = nullptr;
+    int32_t size = 0;
+    if (frame_events().LockFrame(&lent, &size, &stream.header, info) != 0) return;
+    const double now = arrival_clock_seconds();
+    figures.latency_ms.push_back((now - static_cast<double>(info[VLX_FRAME_ARRIVAL]) * 1e-7) * 1e3);
+    if (stream.first_dropped < 0) stream.first_dropped = info[VLX_FRAME_DROPPED];
+    if (stream.seen) figures.missed += info[VLX_FRAME_MISSED];
+    stream.last_dropped = info[VLX_FRAME_DROPPED];
+    const uint32_t picture = vlx_test::frame_number(static_cast<const uint8_t*>(lent), stream.header.bmiHeader.biWidth,
+                                                    stream.header.bmiHeader.biHeight);
+    frame_events().UnlockFrame();
+    if (stream.seen && picture == stream.last) {
+        ++figures.duplicates;
+        return;
+    }
+    if (!stream.seen) stream.first = picture;
+    stream.seen = true;
+    stream.last = picture;
+    ++figures.taken;
+    stream.sightings.emplace_back(picture, now);
+}
+
+void wait_and_borrow(std::vector<Stream>& streams, Figures& figures, double seconds) {
+    const double start = vlx_bench::now_seconds();
+    while (vlx_bench::now_seconds() - start < seconds) {
+        for (Stream& stream : streams) {
+            vidlox().SetActiveSel(stream.slot);
+            if (frame_events().WaitFrame(1000) == 0) borrow(stream, figures);
+        }
+    }
+}
+
 void wait_and_take(std::vector<Stream>& streams, Figures& figures, double seconds) {
     const double start = vlx_bench::now_seconds();
     while (vlx_bench::now_seconds() - start < seconds) {
@@ -222,6 +260,8 @@ int main(int argc, char** argv) {
         report("(a) vlx_GetImageMem at 30 Hz", polling, polling);
         report("(b) vlx_WaitFrame + vlx_GetFrame", measure(&wait_and_take, camera, c.width, c.height, c.slots, seconds),
                polling);
+        report("(d) vlx_WaitFrame + vlx_LockFrame",
+               measure(&wait_and_borrow, camera, c.width, c.height, c.slots, seconds), polling);
         if (c.slots > 1)
             report("(c) vlx_SetFrameNotify + GetFrame",
                    measure(&take_announced, camera, c.width, c.height, c.slots, seconds), polling);

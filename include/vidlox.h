@@ -195,6 +195,14 @@ int32_t vlx_Open(int32_t device_index, int32_t render_mode, int32_t reserved, in
  *     than 128)   1 the device refused a format (the offers stop there)
  *   -1 not initialised  -2 no graph in the slot  -3 no device
  *   -4 the capture pin has no IAMStreamConfig
+ *   -7 the device took the format, but the Smart Tee behind a capture-only
+ *      pin could be connected again neither with it nor with its old type:
+ *      the preview branch no longer reaches the grabber (close and open)
+ * Once a format was offered, a frame the grabber holds from before belongs
+ * to another connection: it is dropped (on a stopped slot whose grabber
+ * holds one, by switching its buffering off and on again, unreported) and no
+ * frame function hands it out (-7 until the first frame of the new
+ * connection).
  * Width and height are written as requested, zeros included. A frame rate
  * of 0, below 0, NaN, or so small that 10^7 / rate leaves the 32-bit range
  * asks for no rate: each capability keeps its own AvgTimePerFrame.
@@ -238,9 +246,13 @@ int32_t vlx_SetCapConfig(int32_t buffering);
  * owner, then releases the slot; requested formats stay.
  *   0 closed   -1 slot not open */
 int32_t vlx_Close(void);
-/* The graph's state: 0 stopped, 1 paused, 2 running.
+/* The graph's state: 0 stopped, 1 paused, 2 running. GetState waits at
+ * most VLX_STATE_WAIT_MS milliseconds for the graph to settle: a graph still
+ * changing state then (a device that fails to start never settles) answers
+ * the state it is moving to.
  *   -1 not open   -2 GetState failed with E_FAIL   -3 no media control
  *   -4 GetState failed with another code (vlx_GetLastError has it) */
+#define VLX_STATE_WAIT_MS 2000
 int32_t vlx_GetState(void);
 
 /* The names of the filters in the active slot's graph, in the graph's
@@ -269,7 +281,9 @@ int32_t vlx_GetStreamFilterListSize(void);
  *   -1 slot not open   -2 no connected video format
  *   -3 buffering is off (before vlx_Play)   -4 buffer too small
  *   -5 null pointer   -6 grabber not connected
- *   -7 no frame has arrived yet
+ *   -7 no frame has arrived yet, or none since the last format step
+ *      (vlx_SetDevCapConfig): a sample the grabber still holds from an
+ *      earlier connection is never handed out under the new header
  *   -34 GetCurrentBuffer failed with any other failure code
  *       (vlx_GetLastError has it); nothing is handed out */
 
@@ -779,9 +793,19 @@ int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double*
  * at 1 with the first frame tracked and grow by one with every frame that
  * arrives, taken or not; they go on across vlx_Stop and vlx_Play. Tracking
  * ends when the slot is closed (vlx_Close); a new vlx_Open starts untracked.
- * A slot that is never tracked behaves, costs and logs exactly as before,
- * and vlx_GetImage, vlx_GetImageMem, vlx_SaveBMP and vlx_SaveImage keep
- * working beside tracking (each tracked frame costs one more copy of it).
+ * A slot that is never tracked behaves, costs and logs exactly as before.
+ * A tracked slot's grabber keeps no frame of its own: tracking switches its
+ * buffering off (SetBufferSamples(FALSE), reported under the function that
+ * started tracking, for instance "vlx_WaitFrame->SampleGrabber->
+ * SetBufferSamples(FALSE)"), and vlx_Play and vlx_Play2 then make no
+ * SetBufferSamples call of their own. vlx_GetImage, vlx_GetImageMem,
+ * vlx_SaveBMP and vlx_SaveImage read the library's copy of the newest frame
+ * instead, with the same codes (-7 before the first tracked frame), and log
+ * no GetCurrentBuffer line; their GetConnectedMediaType lines stay. So each
+ * frame is copied once on its way to the host's call (vlx_LockFrame: not at
+ * all). vlx_SetCapConfig(1) on a tracked slot switches the grabber's own
+ * buffering on again, as asked; the frame functions keep reading the
+ * library's copy.
  * The streaming thread reports nothing to the error recorder; the calls
  * below report their own platform calls, under their own names.
  * Close every tracked slot before unloading the library: the grabber's
@@ -802,8 +826,10 @@ int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double*
 /* A time-out of vlx_WaitFrame that never ends (any negative value does). */
 #define VLX_WAIT_FOREVER (-1)
 
-/* Waits until the active slot holds a frame newer than the last one
- * vlx_GetFrame took (any frame, before the first take). `timeout_ms` 0 only
+/* Waits until the active slot holds a frame that vlx_GetFrame would take:
+ * newer than the last one it took (any frame, before the first take) and
+ * come through the grabber's connection of now (not one held from before a
+ * format step). `timeout_ms` 0 only
  * looks; a negative one waits without end. While it waits, the calling
  * thread's window messages are dispatched (the preview window lives on
  * that thread); WM_QUIT ends the wait and is posted again for the host.
@@ -824,15 +850,21 @@ int32_t vlx_WaitFrame(int32_t timeout_ms);
  * between this frame and the one taken before it (since tracking began, for
  * the first take); a frame taken again counts 0. The dropped count is read
  * from the device's IAMDroppedFrames at this call (frames the device itself
- * never sent, which no number covers).
+ * never sent, which no number covers). A device counts a drop when it finds
+ * itself late, which can be before the next frame it sends: the count read
+ * with a frame may already hold drops that come after that frame, and
+ * comparing counts between two takes only tells over a longer run. No frame
+ * is lost between the grabber and this call without the missed count
+ * showing it.
  * With NULL `pixels`: the newest frame's byte count in `*size` and its header,
  * nothing taken and `info` untouched. A frame too large for `*size` leaves
  * its byte count there and is not taken.
  *   0 taken   -2 no connected video format   -4 `*size` too small
  *   -5 NULL size or header   -7 no frame has arrived since tracking began
  *      (the first call starts it: vlx_WaitFrame first), or none since the
- *      grabber was connected again with another frame size (a format set
- *      on a stopped slot): a frame is only handed out with its own header */
+ *      last format step (vlx_SetDevCapConfig, which may connect the grabber
+ *      again with another size or layout): a frame is only handed out with
+ *      its own header */
 int32_t vlx_GetFrame(void* pixels, int32_t* size, void* header, int64_t* info);
 
 /* Posts `message` to `window` when a new frame arrives on the active slot:
@@ -842,8 +874,9 @@ int32_t vlx_GetFrame(void* pixels, int32_t* size, void* header, int64_t* info);
  * still be queued beside it): the frames that arrive meanwhile are
  * announced by nothing (vlx_GetFrame's
  * missed count has them). A message hook on the window's thread sees the
- * message retrieved. A NULL `window` stops the messages (0, and no tracking
- * starts for it); naming another window or message replaces the old one.
+ * message retrieved. A NULL `window` stops the messages: 0 in any slot
+ * state, open or not, and no tracking starts for it; naming another window
+ * or message replaces the old one.
  * A message never retrieved (its window destroyed with it queued) holds the
  * next ones back until the slot is given a window or message again.
  *   0 done   -2 `window` is not a window
@@ -851,6 +884,27 @@ int32_t vlx_GetFrame(void* pixels, int32_t* size, void* header, int64_t* info);
  *   -6 SetWindowsHookEx failed (tracking has begun; the slot keeps the
  *      window it had, if any) */
 int32_t vlx_SetFrameNotify(HWND window, uint32_t message);
+
+/* Lends the host the newest frame without copying it: `*pixels` points at
+ * its bytes (read-only), `*size` receives their count, `header` the 44-byte
+ * header and `info` (NULL: none wanted) the values of vlx_GetFrame, which
+ * this call counts as a take. The bytes stay valid and unchanged until
+ * vlx_UnlockFrame, whatever arrives meanwhile: the streaming thread writes
+ * newer frames into other buffers (the library keeps a spare for that) and
+ * never waits for the host. One frame at a time per slot. Closing the slot
+ * while a frame is lent ends its tracking as always; the lent bytes stay
+ * valid until vlx_UnlockFrame gives them back.
+ *   0 lent   -1 slot not open   -2 no connected video format
+ *   -5 NULL pixels, size or header   -7 no frame to lend (as vlx_GetFrame)
+ *   -8 no sample grabber   -9 the grabber refused the callback
+ *   -10 no memory or event for tracking
+ *   -11 a frame of this slot is lent already (vlx_UnlockFrame first);
+ *       nothing changes */
+int32_t vlx_LockFrame(const void** pixels, int32_t* size, void* header, int64_t* info);
+/* Gives back the frame vlx_LockFrame lent from the active slot; its bytes
+ * must not be read afterwards.
+ *   0 given back   -1 no frame of the active slot is lent */
+int32_t vlx_UnlockFrame(void);
 
 /* ---- Extensions: device identity and health ----------------------------- */
 

@@ -149,6 +149,36 @@ ensure_packages() {
     stage_end "installed $VLX_APT_TOTAL for the ${#missing[@]} missing in $(elapsed)"
 }
 
+# The npm packages of the Node.js binding (bindings/node): koffi, and the
+# Windows build of Node that its tests run under Wine, both pinned by its
+# package-lock.json (bindings/node/.npmrc says why npm may install a package
+# of another platform). npm itself comes from Debian when it is missing.
+# npm ci runs again only when the lockfile changed since it last ran; what
+# npm's cache holds is not fetched again.
+ensure_node_packages() {
+    local dir="$VLX_ROOT/bindings/node"
+    local stamp="$dir/node_modules/.installed-lock.sha256" lock
+    if ! command -v npm >/dev/null 2>&1; then
+        local sudo=()
+        [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+        local apt=("${sudo[@]}" env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get)
+        stage_begin "npm" "updating the package lists"
+        run_logged follow_apt "${apt[@]}" update
+        stage_progress 0 0 "installing nodejs and npm"
+        run_logged follow_apt "${apt[@]}" install -y --no-install-recommends nodejs npm
+        stage_end "installed $VLX_APT_TOTAL packages for nodejs and npm in $(elapsed)"
+    fi
+    lock=$(sha256sum "$dir/package-lock.json" | cut -d' ' -f1)
+    if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$lock" ]; then
+        log "npm packages: bindings/node/node_modules up to date"
+        return 0
+    fi
+    stage_begin "npm packages" "npm ci in bindings/node"
+    logged env -C "$dir" npm ci --prefer-offline --no-audit --no-fund
+    echo "$lock" >"$stamp"
+    stage_end "$(find "$dir/node_modules" -mindepth 1 -maxdepth 1 -not -name '.*' | wc -l) packages in $(elapsed)"
+}
+
 build_all() {
     mkdir -p "$VLX_BUILD"
     stage_begin "build ($VLX_BUILD_TYPE)" "configuring $VLX_BUILD"
@@ -249,6 +279,7 @@ register_test_platform() {
 
 setup_everything() {
     ensure_packages
+    ensure_node_packages
     build_all
     trap stop_all EXIT
     start_display

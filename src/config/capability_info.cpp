@@ -1,7 +1,7 @@
 #include "config/capability_info.h"
 
 #include "common/media_type.h"
-#include "graph/capabilities.h"
+#include "formats/capabilities.h"
 #include "library/library_state.h"
 #include "library/platform_call.h"
 

@@ -1,6 +1,6 @@
 #include "config/capability_lists.h"
 
-#include "graph/capabilities.h"
+#include "formats/capabilities.h"
 #include "enum/name_list.h"
 #include "library/library_state.h"
 #include "library/list_budget.h"

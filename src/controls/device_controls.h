@@ -54,7 +54,8 @@ private:
     template <class Call>
     HRESULT on_interface(const char* context, Call&& call) const;
 
-    const InterfaceContexts& contexts_;
+    // A copy: the object may outlive the table its export passed in.
+    const InterfaceContexts contexts_;
     ComPtr<IAMVideoProcAmp> proc_amp_;
     ComPtr<IAMCameraControl> camera_;
 };

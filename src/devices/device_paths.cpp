@@ -1,5 +1,6 @@
 #include "devices/device_paths.h"
 
+#include "devices/health_codes.h"
 #include "common/directshow.h"
 #include "common/string_argument.h"
 #include "enum/category_names.h"
@@ -22,30 +23,27 @@ ListKey path_list(int32_t kind) {
 constexpr CategoryCalls kPathList{.create = "vlx_GetDevicePathList->CoCreateInstance(SystemDeviceEnum)",
                                   .enumerate = "vlx_GetDevicePathList->DevEnum->CreateClassEnumerator",
                                   .reset = "vlx_GetDevicePathList->EnumMoniker->Reset",
-                                  .read = nullptr,
-                                  .no_device_enum = -2,
-                                  .no_enumerator = -3,
+                                  .no_device_enum = kPathsNoDeviceEnumerator,
+                                  .no_enumerator = kPathsNoEnumerator,
                                   .display_name = "vlx_GetDevicePathList->Moniker->GetDisplayName"};
 constexpr CategoryCalls kPathListSize{.create = "vlx_GetDevicePathListSize->CoCreateInstance(SystemDeviceEnum)",
                                       .enumerate = "vlx_GetDevicePathListSize->DevEnum->CreateClassEnumerator",
                                       .reset = "vlx_GetDevicePathListSize->EnumMoniker->Reset",
-                                      .read = nullptr,
-                                      .no_device_enum = -2,
-                                      .no_enumerator = -3,
+                                          .no_device_enum = kPathsNoDeviceEnumerator,
+                                      .no_enumerator = kPathsNoEnumerator,
                                       .display_name = "vlx_GetDevicePathListSize->Moniker->GetDisplayName"};
 constexpr CategoryCalls kFindDevice{.create = "vlx_FindDevice->CoCreateInstance(SystemDeviceEnum)",
                                     .enumerate = "vlx_FindDevice->DevEnum->CreateClassEnumerator",
                                     .reset = "vlx_FindDevice->EnumMoniker->Reset",
                                     .read = "vlx_FindDevice->PropertyBag->Read(FriendlyName)",
-                                    .no_device_enum = -2,
-                                    .no_enumerator = -3,
+                                    .no_device_enum = kPathsNoDeviceEnumerator,
+                                    .no_enumerator = kPathsNoEnumerator,
                                     .display_name = "vlx_FindDevice->Moniker->GetDisplayName"};
 constexpr CategoryCalls kReopen{.create = "vlx_Reopen->CoCreateInstance(SystemDeviceEnum)",
                                 .enumerate = "vlx_Reopen->DevEnum->CreateClassEnumerator",
                                 .reset = "vlx_Reopen->EnumMoniker->Reset",
-                                .read = nullptr,
-                                .no_device_enum = -112,
-                                .no_enumerator = -111,
+                                .no_device_enum = kReopenNoDeviceEnumerator,
+                                .no_enumerator = kReopenNoDeviceWithPath,
                                 .display_name = "vlx_Reopen->Moniker->GetDisplayName"};
 
 // The position of the `occurrence`-th entry for which `matches` holds, or -1.
@@ -74,8 +72,8 @@ int32_t device_path_list_size(int32_t kind) {
 }
 
 int32_t find_device(const char* text, int32_t occurrence) {
-    if (!library_initialised() || !text || is_resource_number(text)) return -1;
-    if (occurrence < 0) return -5;
+    if (!library_initialised() || !text || is_resource_number(text)) return kFindNotInitialised;
+    if (occurrence < 0) return kFindNegativeOccurrence;
     std::vector<Identity> devices;
     const int32_t failed = visit_category_entries(CLSID_VideoInputDeviceCategory, kFindDevice,
                                                   [&](const CategoryEntry& entry) {
@@ -91,7 +89,7 @@ int32_t find_device(const char* text, int32_t occurrence) {
                                   : nth_match(devices, occurrence, [&](const Identity& device) {
                                         return device.name == wanted;
                                     });
-    return found >= 0 ? found : -4;
+    return found >= 0 ? found : kFindNoSuchDevice;
 }
 
 int32_t index_of_path(const std::wstring& path) {
@@ -101,7 +99,7 @@ int32_t index_of_path(const std::wstring& path) {
     if (failed) return failed;
     const int32_t found =
         nth_match(paths, 0, [&](const std::wstring& candidate) { return !path.empty() && candidate == path; });
-    return found >= 0 ? found : -111;
+    return found >= 0 ? found : kReopenNoDeviceWithPath;
 }
 
 }  // namespace vlx::health

@@ -1,5 +1,6 @@
 #include "devices/health_state.h"
 
+#include "devices/health_codes.h"
 #include "devices/device_state.h"
 #include "devices/graph_events.h"
 #include "devices/health_table.h"
@@ -30,11 +31,11 @@ constexpr TrackCalls kNotifyTracking{
 }  // namespace
 
 int32_t current_device_state() {
-    if (!library_initialised()) return -1;
-    if (!active_slot().is_open()) return -2;
+    if (!library_initialised()) return kStateNotInitialised;
+    if (!active_slot().is_open()) return kStateSlotNotOpen;
     const int32_t slot = active_slot_index();
     set_tracking_wanted(true);
-    if (!track_slot(slot, &kStateTracking)) return -4;
+    if (!track_slot(slot, kStateTracking)) return kStateCallbackRefused;
 
     Watch& watch = slot_health(slot).watch;
     ComPtr<IMediaEventEx> events;
@@ -42,7 +43,7 @@ int32_t current_device_state() {
         HealthLock lock;
         events = watch.events;
     }
-    if (!events) return -3;
+    if (!events) return kStateNoEventQueue;
     // This thread's own graph: its events are read here, in its apartment.
     std::vector<GraphEvent> read;
     // Events taken from the queue before a failed read still count.
@@ -54,6 +55,7 @@ int32_t current_device_state() {
     {
         HealthLock lock;
         apply_graph_events(watch, read);
+        watch.events_unreadable = !readable;
         if (watch.aborted && !watch.abort_reported) {
             watch.abort_reported = true;
             report_abort = true;
@@ -65,20 +67,20 @@ int32_t current_device_state() {
         reported_call("vlx_GetDeviceState->MediaEventEx->GetEvent(ErrorAbort)", [&] { return abort_result; });
     }
     wake_watcher();  // so that a host's window learns what this call learned
-    if (!readable) return -3;
+    if (!readable) return kStateNoEventQueue;
     return device_state(facts, GetTickCount64());
 }
 
 int32_t set_device_notify(HWND window, uint32_t message) {
-    if (!library_initialised()) return -1;
+    if (!library_initialised()) return kNotifyNotInitialised;
     if (!window) {
         stop_watcher();
-        return 0;
+        return kNotifyDone;
     }
-    if (!IsWindow(window)) return -3;
+    if (!IsWindow(window)) return kNotifyNotAWindow;
     set_tracking_wanted(true);
-    for (int32_t slot = 0; slot < kSlotCount; ++slot) track_slot(slot, &kNotifyTracking);
-    return start_watcher(window, message) ? 0 : -2;
+    for (int32_t slot = 0; slot < kSlotCount; ++slot) track_slot(slot, kNotifyTracking);
+    return start_watcher(window, message) ? kNotifyDone : kNotifyNoWatcher;
 }
 
 }  // namespace vlx::health

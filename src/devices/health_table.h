@@ -63,6 +63,10 @@ struct Watch {
     ComPtr<FrameTap> tap;
     ComPtr<IMediaEventEx> events;
     HANDLE event_handle = nullptr;  // our duplicate of the graph's
+    // GetEvent failed while the queue's handle was signalled: the handle
+    // stays signalled, so the watcher reads this queue on its rounds only
+    // instead of waking on it (which would never wait).
+    bool events_unreadable = false;
     int64_t frame_interval = 0;
 
     // What the graph's events said.

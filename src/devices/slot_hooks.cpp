@@ -34,21 +34,19 @@ bool takes_names(int32_t render_mode) {
     return render_mode == kAviWithNullRenderer || render_mode == kAviWithPreview;
 }
 
-}  // namespace
-
-void note_bound_device(IMoniker* moniker) {
+void note_bound_device(int32_t slot, IMoniker* moniker) {
     quietly([&] {
         ComPtr<IPropertyBag> bag;
         platform_call("DevicePath.Moniker.BindToStorage(PropertyBag)", [&] {
             return moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void());
         });
-        slot_health(active_slot_index()).bound_path = moniker_path(moniker, bag.get(), nullptr);
+        slot_health(slot).bound_path = moniker_path(moniker, bag.get(), OptionalContext{});
     });
 }
 
-void note_opened(int32_t render_mode, intptr_t mode_param1, intptr_t mode_param2) {
+void note_opened(int32_t slot, int32_t render_mode, intptr_t mode_param1, intptr_t mode_param2) {
     quietly([&] {
-        SlotHealth& health = slot_health(active_slot_index());
+        SlotHealth& health = slot_health(slot);
         OpenRequest request;
         request.made = true;
         request.device_path = std::move(health.bound_path);
@@ -62,13 +60,12 @@ void note_opened(int32_t render_mode, intptr_t mode_param1, intptr_t mode_param2
         health.request = std::move(request);
         health.placement = Placement{};
         health.reopen_runs = false;
-        if (tracking_wanted()) track_slot(active_slot_index(), nullptr);
+        if (tracking_wanted()) track_slot(slot, kUnreportedTracking);
     });
 }
 
-void note_run(HRESULT ran, bool with_window) {
+void note_run(int32_t slot, HRESULT ran, bool with_window) {
     quietly([&] {
-        const int32_t slot = active_slot_index();
         SlotHealth& health = slot_health(slot);
         health.placement.played_with_window = with_window;
         bool tracked = false;
@@ -76,7 +73,7 @@ void note_run(HRESULT ran, bool with_window) {
             HealthLock lock;
             tracked = health.watch.tracked;
         }
-        const int64_t interval = tracked ? connected_frame_interval(slot, nullptr) : 0;
+        const int64_t interval = tracked ? connected_frame_interval(slot, OptionalContext{}) : 0;
         {
             HealthLock lock;
             Watch& watch = health.watch;
@@ -92,27 +89,26 @@ void note_run(HRESULT ran, bool with_window) {
     });
 }
 
-void note_stopped() {
+void note_stopped(int32_t slot) {
     {
         HealthLock lock;
-        slot_health(active_slot_index()).watch.running = false;
+        slot_health(slot).watch.running = false;
     }
     wake_watcher();
 }
 
-void note_placement(int32_t owner, int32_t x, int32_t y, int32_t width, int32_t height) {
-    Placement& placement = slot_health(active_slot_index()).placement;
+void note_placement(int32_t slot, const PreviewPlacement& where) {
+    Placement& placement = slot_health(slot).placement;
     placement.placed = true;
-    placement.owner = owner;
-    placement.x = x;
-    placement.y = y;
-    placement.width = width;
-    placement.height = height;
+    placement.owner = where.owner;
+    placement.x = where.x;
+    placement.y = where.y;
+    placement.width = where.width;
+    placement.height = where.height;
 }
 
-void note_releasing() {
+void note_releasing(int32_t slot) {
     quietly([&] {
-        const int32_t slot = active_slot_index();
         untrack_slot(slot);
         HealthLock lock;
         Watch& watch = slot_health(slot).watch;
@@ -126,12 +122,33 @@ void note_releasing() {
     });
 }
 
-void note_exiting() {
+void note_exiting() noexcept {
     quietly([&] {
         stop_watcher();
         for (int32_t slot = 0; slot < kSlotCount; ++slot) untrack_slot(slot);
         set_tracking_wanted(false);
     });
 }
+
+class HealthObserver final : public SlotObserver {
+public:
+    void device_bound(int32_t slot, IMoniker* moniker) override { note_bound_device(slot, moniker); }
+    void opened(int32_t slot, const OpenedGraph& graph) override {
+        note_opened(slot, graph.render_mode, graph.param1, graph.param2);
+    }
+    void ran(int32_t slot, HRESULT ran, bool with_window) override { note_run(slot, ran, with_window); }
+    void stopped(int32_t slot) override { note_stopped(slot); }
+    void placed(int32_t slot, const PreviewPlacement& placement) override { note_placement(slot, placement); }
+    // The health watcher lets go of the graph first.
+    void releasing(int32_t slot) override { note_releasing(slot); }
+};
+
+constinit HealthObserver g_observer;
+
+}  // namespace
+
+SlotObserver& slot_observer() { return g_observer; }
+
+void library_exiting() noexcept { note_exiting(); }
 
 }  // namespace vlx::health

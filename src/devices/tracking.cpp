@@ -14,18 +14,13 @@ namespace vlx::health {
 
 namespace {
 
-template <class Call>
-HRESULT tracking_call(const char* context, StepName step, Call&& call) {
-    return context ? reported_call(context, std::forward<Call>(call)) : platform_call(step, std::forward<Call>(call));
-}
-
 Slot& slot_at(int32_t slot) { return library().slots[static_cast<size_t>(slot)]; }
 
 // Our own duplicate: the watcher may still wait on it while the graph that
 // owns the original is released.
-HANDLE duplicate_event_handle(IMediaEventEx* events, const char* context) {
+HANDLE duplicate_event_handle(IMediaEventEx* events, OptionalContext context) {
     OAEVENT handle = 0;
-    const HRESULT got = tracking_call(context, "DeviceState.MediaEventEx.GetEventHandle",
+    const HRESULT got = context.make("DeviceState.MediaEventEx.GetEventHandle",
                                       [&] { return events->GetEventHandle(&handle); });
     if (got != S_OK || !handle) return nullptr;
     HANDLE copy = nullptr;
@@ -37,11 +32,11 @@ HANDLE duplicate_event_handle(IMediaEventEx* events, const char* context) {
 
 }  // namespace
 
-int64_t connected_frame_interval(int32_t slot, const char* context) {
+int64_t connected_frame_interval(int32_t slot, OptionalContext context) {
     ISampleGrabber* grabber = slot_at(slot).sample_grabber.get();
     if (!grabber) return 0;
     MediaType type;
-    const HRESULT got = tracking_call(context, "DeviceState.SampleGrabber.GetConnectedMediaType",
+    const HRESULT got = context.make("DeviceState.SampleGrabber.GetConnectedMediaType",
                                       [&] { return grabber->GetConnectedMediaType(type.get()); });
     if (got != S_OK || !IsEqualGUID(type->formattype, FORMAT_VideoInfo) || !type->pbFormat ||
         type->cbFormat < sizeof(VIDEOINFOHEADER))
@@ -50,7 +45,7 @@ int64_t connected_frame_interval(int32_t slot, const char* context) {
     return interval > 0 ? interval : 0;
 }
 
-bool track_slot(int32_t slot, const TrackCalls* calls) {
+bool track_slot(int32_t slot, const TrackCalls& contexts) {
     Slot& graph = slot_at(slot);
     if (!graph.is_open()) return true;
     Watch& watch = slot_health(slot).watch;
@@ -60,8 +55,6 @@ bool track_slot(int32_t slot, const TrackCalls* calls) {
         if (watch.tracked) return true;
         tap = watch.tap;  // still on this grabber, when tracking ended before
     }
-    const TrackCalls none{};
-    const TrackCalls& contexts = calls ? *calls : none;
 
     const bool fitted = static_cast<bool>(tap);
     if (!fitted && graph.sample_grabber) {
@@ -70,14 +63,14 @@ bool track_slot(int32_t slot, const TrackCalls* calls) {
         // device would read as stalled: the slot stays untracked instead.
         tap = ComPtr<FrameTap>::adopt(FrameTap::create());
         if (!tap || FAILED(add_grabber_listener(slot, tap.get(), [&](ISampleGrabberCB* callback) {
-                return tracking_call(contexts.set_callback, "DeviceState.SampleGrabber.SetCallback",
+                return contexts.set_callback.make("DeviceState.SampleGrabber.SetCallback",
                                      [&] { return graph.sample_grabber->SetCallback(callback, 0); });
             })))
             return false;
     }
     ComPtr<IMediaEventEx> events;
     if (graph.graph_builder) {
-        tracking_call(contexts.query_events, "DeviceState.GraphBuilder.QueryInterface(MediaEventEx)", [&] {
+        contexts.query_events.make("DeviceState.GraphBuilder.QueryInterface(MediaEventEx)", [&] {
             return graph.graph_builder->QueryInterface(IID_IMediaEventEx, events.put_void());
         });
     }
@@ -101,6 +94,7 @@ bool track_slot(int32_t slot, const TrackCalls* calls) {
     watch.tap = std::move(tap);
     watch.events = std::move(events);
     watch.event_handle = event_handle;
+    watch.events_unreadable = false;
     watch.frame_interval = interval;
     if (!fitted) watch.frames_at_run = 0;  // a new tap counts from its fitting
     watch.posted = device_state(watch.facts(), GetTickCount64());

@@ -3,24 +3,28 @@
 // Host thread only.
 #pragma once
 
+#include "library/optional_context.h"
+
 #include <cstdint>
 
 namespace vlx::health {
 
-// Context strings of the tracking calls an export makes. Null (inside a base
+// Context strings of the tracking calls an export makes. None (inside a base
 // export, whose log must not change): the calls are made unreported.
 struct TrackCalls {
-    const char* set_callback;   // ISampleGrabber::SetCallback
-    const char* query_events;   // the graph's IMediaEventEx
-    const char* event_handle;   // IMediaEventEx::GetEventHandle
-    const char* media_type;     // ISampleGrabber::GetConnectedMediaType (the frame interval)
+    OptionalContext set_callback;   // ISampleGrabber::SetCallback
+    OptionalContext query_events;   // the graph's IMediaEventEx
+    OptionalContext event_handle;   // IMediaEventEx::GetEventHandle
+    OptionalContext media_type;     // ISampleGrabber::GetConnectedMediaType (the frame interval)
 };
 
 // Tracks open slot `slot` from now on, unless it is tracked already or not
 // open. A slot that is running and whose grabber already holds a frame
 // counts as delivering. False, with the slot left untracked (the next call
 // tries again), when its grabber could not be given the counting callback.
-bool track_slot(int32_t slot, const TrackCalls* calls);
+bool track_slot(int32_t slot, const TrackCalls& calls);
+// The tracking calls made inside a base export: none reported.
+inline constexpr TrackCalls kUnreportedTracking{};
 
 // Ends tracking of `slot`: waits until the watcher has left its graph, then
 // lets go of the event queue. The tap stays on the grabber for the graph's
@@ -28,6 +32,6 @@ bool track_slot(int32_t slot, const TrackCalls* calls);
 void untrack_slot(int32_t slot);
 
 // The grabber's frame interval (AvgTimePerFrame of its connection), or 0.
-int64_t connected_frame_interval(int32_t slot, const char* context);
+int64_t connected_frame_interval(int32_t slot, OptionalContext context);
 
 }  // namespace vlx::health

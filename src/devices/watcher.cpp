@@ -4,9 +4,11 @@
 #include "devices/device_state.h"
 #include "devices/graph_events.h"
 #include "devices/health_table.h"
+#include "library/platform_call.h"
 
 #include <objbase.h>
 
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -34,7 +36,8 @@ constinit NoDestroy<WatcherState> g_watcher;
 struct Watched {
     int32_t slot;
     uint32_t generation;
-    HANDLE event_handle;  // the watcher's own duplicate
+    HANDLE event_handle;  // the watcher's own duplicate; null: read every round
+    bool has_events;
 };
 
 struct Post {
@@ -44,17 +47,20 @@ struct Post {
 
 // The slots to watch this round, with handles of the watcher's own.
 std::vector<Watched> watched_slots() {
+    // A round's lists are the watcher's only allocations; the test build
+    // makes them fail here.
+    if (FAILED(platform_call("DeviceState.Watcher.AllocateRound", [] { return S_OK; }))) throw std::bad_alloc();
     std::vector<Watched> watched;
     HealthLock lock;
     for (int32_t slot = 0; slot < kSlotCount; ++slot) {
         const Watch& watch = slot_health(slot).watch;
         if (!watch.tracked) continue;
         HANDLE copy = nullptr;
-        if (watch.event_handle) {
+        if (watch.event_handle && !watch.events_unreadable) {
             DuplicateHandle(GetCurrentProcess(), watch.event_handle, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE,
                             0);
         }
-        watched.push_back({slot, watch.generation, copy});
+        watched.push_back({slot, watch.generation, copy, static_cast<bool>(watch.events)});
     }
     return watched;
 }
@@ -72,15 +78,19 @@ void read_events_of(const Watched& watched) {
         ResetEvent(g_watcher.value.idle);
     }
     std::vector<GraphEvent> read;
+    bool readable = true;
     try {
-        read_graph_events(events, read);
+        readable = read_graph_events(events, read);
     } catch (...) {  // std::bad_alloc: the events read so far still count
     }
     HealthLock lock;
     g_watcher.value.reading_slot = -1;
     SetEvent(g_watcher.value.idle);
     Watch& watch = slot_health(watched.slot).watch;
-    if (watch.tracked && watch.generation == watched.generation) apply_graph_events(watch, read);
+    if (watch.tracked && watch.generation == watched.generation) {
+        apply_graph_events(watch, read);
+        watch.events_unreadable = !readable;
+    }
 }
 
 // The state changes since the last round, to post once the lock is gone.
@@ -115,7 +125,8 @@ void watch_until_stopped() {
         }
         WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, kLookEveryMs);
         for (const Watched& w : watched) {
-            if (w.event_handle && WaitForSingleObject(w.event_handle, 0) == WAIT_OBJECT_0) read_events_of(w);
+            const bool signalled = w.event_handle && WaitForSingleObject(w.event_handle, 0) == WAIT_OBJECT_0;
+            if (signalled || (!w.event_handle && w.has_events)) read_events_of(w);
             if (w.event_handle) CloseHandle(w.event_handle);
         }
         HWND window = nullptr;
@@ -130,15 +141,36 @@ DWORD WINAPI watcher_main(void* module) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     try {
         watch_until_stopped();
-    } catch (...) {  // out of memory: the watcher ends; vlx_SetDeviceNotify(NULL) still joins it
+    } catch (...) {
+        // Out of memory: the watcher ends. Its thread handle tells that it
+        // ended; the next vlx_SetDeviceNotify starts a new one.
     }
     if (SUCCEEDED(com)) CoUninitialize();
     FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
 }
 
+// A watcher whose thread has ended (out of memory) is joined and forgotten:
+// it posts nothing any more, and a running one must not be assumed.
+void forget_ended_watcher() {
+    WatcherState& state = g_watcher.value;
+    HANDLE thread = nullptr;
+    {
+        HealthLock lock;
+        thread = state.thread;
+    }
+    if (!thread || WaitForSingleObject(thread, 0) != WAIT_OBJECT_0) return;
+    CloseHandle(thread);
+    CloseHandle(std::exchange(state.wake, nullptr));
+    CloseHandle(std::exchange(state.idle, nullptr));
+    HealthLock lock;
+    state.thread = nullptr;
+    state.reading_slot = -1;
+}
+
 }  // namespace
 
 bool start_watcher(HWND window, UINT message) {
+    forget_ended_watcher();
     WatcherState& state = g_watcher.value;
     {
         HealthLock lock;

@@ -23,17 +23,16 @@ private:
     LPOLESTR text_ = nullptr;
 };
 
-std::wstring display_name(IMoniker* moniker, const char* context) {
+std::wstring display_name(IMoniker* moniker, OptionalContext context) {
     TaskMemText text;
     const auto call = [&] { return moniker->GetDisplayName(nullptr, nullptr, text.put()); };
-    const HRESULT status =
-        context ? reported_call(context, call) : platform_call("DevicePath.Moniker.GetDisplayName", call);
+    const HRESULT status = context.make("DevicePath.Moniker.GetDisplayName", call);
     return status == S_OK && text.get() ? std::wstring(text.get()) : std::wstring();
 }
 
 }  // namespace
 
-std::wstring moniker_path(IMoniker* moniker, IPropertyBag* bag, const char* display_name_context) {
+std::wstring moniker_path(IMoniker* moniker, IPropertyBag* bag, OptionalContext display_name_context) {
     if (!moniker) return {};
     if (bag) {
         ScopedVariant path;
@@ -70,11 +69,12 @@ int32_t visit_category_entries(const CLSID& category, const CategoryCalls& calls
         // VT_EMPTY until Read fills it: a Read that fails leaves the VARIANT
         // untouched, and only an empty one is safe to clear then.
         ScopedVariant name;
-        if (bag && calls.read) {
-            reported_call(calls.read, [&] { return bag->Read(L"FriendlyName", name.get(), nullptr); });
+        if (bag && calls.read.present()) {
+            calls.read.make("Category.PropertyBag.Read", [&] { return bag->Read(L"FriendlyName", name.get(), nullptr); });
         }
-        const std::wstring path =
-            calls.display_name ? moniker_path(moniker.get(), bag.get(), calls.display_name) : std::wstring();
+        const std::wstring path = calls.display_name.present()
+                                      ? moniker_path(moniker.get(), bag.get(), calls.display_name)
+                                      : std::wstring();
         visit({name.bstr() ? name.bstr() : L"", path.c_str()});
     }
     return 0;

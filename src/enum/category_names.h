@@ -6,6 +6,8 @@
 #include <objidl.h>
 #include <oaidl.h>
 
+#include "library/optional_context.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -16,12 +18,13 @@ struct CategoryCalls {
     const char* create;     // CoCreateInstance of the system device enumerator
     const char* enumerate;  // CreateClassEnumerator
     const char* reset;      // IEnumMoniker::Reset
-    const char* read;       // IPropertyBag::Read("FriendlyName"); null: names are not read
+    // IPropertyBag::Read("FriendlyName"); names are read only with one.
+    OptionalContext read;
     int32_t no_device_enum;
     int32_t no_enumerator;
-    // IMoniker::GetDisplayName for an entry without a "DevicePath"; null:
-    // paths are not read.
-    const char* display_name = nullptr;
+    // IMoniker::GetDisplayName for an entry without a "DevicePath"; paths
+    // are read only with one.
+    OptionalContext display_name;
 };
 
 // One entry of a walk. A name or path that cannot be read (or was not asked
@@ -40,9 +43,9 @@ int32_t visit_category_entries(const CLSID& category, const CategoryCalls& calls
 // device's interface, stable while it stays on its port), or else the
 // moniker's display name, which names a software device by its class. The
 // property is read without a report: most software devices have none, and
-// its absence is no failure. `display_name_context` reports GetDisplayName;
-// null makes it an unreported step too (inside a base export, whose log must
-// not change). Empty when neither can be read.
-std::wstring moniker_path(IMoniker* moniker, IPropertyBag* bag, const char* display_name_context);
+// its absence is no failure. `display_name` reports GetDisplayName, or none
+// makes it an unreported step too (inside a base export, whose log must not
+// change). Empty when neither can be read.
+std::wstring moniker_path(IMoniker* moniker, IPropertyBag* bag, OptionalContext display_name);
 
 }  // namespace vlx

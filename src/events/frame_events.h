@@ -13,5 +13,9 @@ namespace vlx {
 int32_t wait_frame(int32_t timeout_ms);
 int32_t take_frame(void* pixels, int32_t* size, void* header, int64_t* info);
 int32_t set_frame_notify(HWND window, uint32_t message);
+// Lends the host the newest frame until unlock_frame(); the slot's lent
+// frame outlives its tracking.
+int32_t lock_frame(const void** pixels, int32_t* size, void* header, int64_t* info);
+int32_t unlock_frame();
 
 }  // namespace vlx

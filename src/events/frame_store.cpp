@@ -32,7 +32,7 @@ bool FrameStore::publish(const uint8_t* bytes, size_t size, const FrameStamp& st
     {
         ExclusiveLock guard(lock_);
         for (int i = 0; i < static_cast<int>(buffers_.size()); ++i) {
-            if (i != newest_ && i != reading_ && i != writing_) {
+            if (i != newest_ && i != reading_ && i != lent_ && i != writing_) {
                 target = i;
                 break;
             }
@@ -58,19 +58,21 @@ bool FrameStore::publish(const uint8_t* bytes, size_t size, const FrameStamp& st
     return stored;
 }
 
-int64_t FrameStore::newest_number() const {
+int64_t FrameStore::newest_number(uint64_t connection) const {
     ExclusiveLock guard(lock_);
-    return newest_ == kNone ? 0 : buffers_[static_cast<size_t>(newest_)].stamp.number;
+    if (newest_ == kNone) return 0;
+    const FrameStamp& stamp = buffers_[static_cast<size_t>(newest_)].stamp;
+    return stamp.connection == connection ? stamp.number : 0;
 }
 
-FrameStore::Taken FrameStore::take(void* destination, size_t capacity, size_t frame_size) {
+FrameStore::Taken FrameStore::take(void* destination, size_t capacity, uint64_t connection) {
     Taken taken;
     int source = kNone;
     {
         ExclusiveLock guard(lock_);
         if (newest_ == kNone) return taken;
         const Buffer& newest = buffers_[static_cast<size_t>(newest_)];
-        if (frame_size != 0 && newest.size != frame_size) return taken;
+        if (newest.stamp.connection != connection) return taken;
         taken.size = newest.size;
         if (!destination) {
             taken.outcome = Outcome::sized;
@@ -89,6 +91,21 @@ FrameStore::Taken FrameStore::take(void* destination, size_t capacity, size_t fr
     reading_ = kNone;
     taken.outcome = Outcome::copied;
     return taken;
+}
+
+bool FrameStore::lend(uint64_t connection, Lent& lent) {
+    ExclusiveLock guard(lock_);
+    if (lent_ != kNone || newest_ == kNone) return false;
+    const Buffer& newest = buffers_[static_cast<size_t>(newest_)];
+    if (newest.stamp.connection != connection) return false;
+    lent_ = newest_;
+    lent = {newest.bytes.get(), newest.size, newest.stamp};
+    return true;
+}
+
+void FrameStore::give_back() {
+    ExclusiveLock guard(lock_);
+    lent_ = kNone;
 }
 
 }  // namespace vlx

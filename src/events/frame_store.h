@@ -1,11 +1,12 @@
 // The frames of one tracked slot, between the graph's streaming thread that
 // hands them in and the host's thread that takes them.
 //
-// Three frame buffers: the newest frame, the one the host is copying from,
-// and one the next frame is written into. Neither side ever waits for the
-// other's copy: the lock guards only which buffer plays which part, so the
-// streaming thread is never held up by a slow host and the host never reads
-// a buffer that is being overwritten. Pixels and stamps of a buffer are
+// Four frame buffers: the newest frame, the one the host is copying from,
+// the one lent to the host (vlx_LockFrame), and one the next frame is
+// written into. Neither side ever waits for the other's copy: the lock
+// guards only which buffer plays which part, so the streaming thread is
+// never held up by a slow host and the host never reads a buffer that is
+// being overwritten. Pixels and stamps of a buffer are
 // published together, so whatever the host takes belongs to one frame.
 #pragma once
 
@@ -23,6 +24,9 @@ struct FrameStamp {
     int64_t number = 0;        // 1 for the first frame tracked, one more for each that arrived
     int64_t sample_time = -1;  // the sample's start time (100 ns, stream time); -1 when it has none
     int64_t arrival = 0;       // when it reached the library, in 100 ns units of the performance counter
+    // The grabber connection it came through (FrameTracker::connection()):
+    // a frame of an earlier connection does not match today's header.
+    uint64_t connection = 0;
 };
 
 class FrameStore {
@@ -38,8 +42,9 @@ public:
 
     // ---- the host's thread ----
 
-    // The number of the newest frame held (0: none yet).
-    int64_t newest_number() const;
+    // The number of the newest frame held that came through `connection`
+    // (0: none yet, or the newest came through another).
+    int64_t newest_number(uint64_t connection) const;
 
     enum class Outcome { no_frame, sized, too_small, copied };
     struct Taken {
@@ -49,9 +54,20 @@ public:
     };
     // The newest frame: with no `destination` only its size; with too small
     // a `capacity` its size and nothing copied; otherwise copied whole. A
-    // frame of another size than `frame_size` (0: any) came through an
-    // earlier connection of the grabber, and counts as none.
-    Taken take(void* destination, size_t capacity, size_t frame_size);
+    // frame that came through another connection than `connection` counts
+    // as none.
+    Taken take(void* destination, size_t capacity, uint64_t connection);
+
+    struct Lent {
+        const uint8_t* bytes = nullptr;
+        size_t size = 0;
+        FrameStamp stamp;
+    };
+    // Lends the newest frame of `connection`: its buffer is neither written
+    // nor moved until give_back(). False when there is none, or a frame is
+    // lent already.
+    bool lend(uint64_t connection, Lent& lent);
+    void give_back();
 
 private:
     struct Buffer {
@@ -63,13 +79,14 @@ private:
     static constexpr int kNone = -1;
 
     mutable SRWLOCK lock_ = SRWLOCK_INIT;
-    std::array<Buffer, 3> buffers_;
+    std::array<Buffer, 4> buffers_;
     // Guarded by lock_: which buffer is the newest frame, which one the host
-    // is copying from and which one a frame is being written into (kNone:
-    // none), and the count of arrivals. The grabber delivers one sample at a
+    // is copying from, which one is lent to it and which one a frame is
+    // being written into (kNone: none), and the count of arrivals. The grabber delivers one sample at a
     // time, so one buffer to write into is always free.
     int newest_ = kNone;
     int reading_ = kNone;
+    int lent_ = kNone;
     int writing_ = kNone;
     int64_t arrived_ = 0;
 };

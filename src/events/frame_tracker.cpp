@@ -3,6 +3,7 @@
 #include "events/frame_notify.h"
 #include "library/platform_call.h"
 
+#include <climits>
 #include <new>
 
 namespace vlx {
@@ -51,6 +52,7 @@ STDMETHODIMP FrameTracker::SampleCB(double, IMediaSample* sample) {
         FrameStamp stamp;
         stamp.arrival = arrival_now();
         stamp.number = store_.count_arrival();
+        stamp.connection = connection();
         REFERENCE_TIME start = 0, end = 0;
         // S_OK and VFW_S_NO_STOP_TIME both carry a start time.
         if (SUCCEEDED(platform_call("SampleCB.Sample.GetTime", [&] { return sample->GetTime(&start, &end); })))
@@ -72,5 +74,15 @@ STDMETHODIMP FrameTracker::SampleCB(double, IMediaSample* sample) {
 }
 
 void FrameTracker::detach() { detached_ = true; }
+
+HRESULT FrameTracker::copy_newest(long* size, void* destination) {
+    if (!size) return E_POINTER;
+    const size_t capacity = *size > 0 ? static_cast<size_t>(*size) : 0;
+    const FrameStore::Taken taken = store_.take(destination, capacity, connection());
+    if (taken.outcome == FrameStore::Outcome::no_frame) return VFW_E_WRONG_STATE;
+    // Frames come from a grabber whose sizes are 32-bit.
+    *size = taken.size > LONG_MAX ? LONG_MAX : static_cast<long>(taken.size);
+    return taken.outcome == FrameStore::Outcome::too_small ? E_OUTOFMEMORY : S_OK;
+}
 
 }  // namespace vlx

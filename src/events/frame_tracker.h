@@ -10,19 +10,23 @@
 #include "common/com_ptr.h"
 #include "common/sample_grabber_callback.h"
 #include "events/frame_store.h"
+#include "frames/held_frames.h"
 
 #include <atomic>
 #include <cstdint>
 
 namespace vlx {
 
-class FrameTracker final : public SampleGrabberCallback {
+class FrameTracker final : public SampleGrabberCallback, public HeldFrames {
 public:
     // A tracker for `slot` with one reference, or E_OUTOFMEMORY or the
     // failure of the event's creation.
     static HRESULT create(int32_t slot, ComPtr<FrameTracker>& out);
 
     STDMETHODIMP SampleCB(double sample_time, IMediaSample* sample) override;
+
+    // HeldFrames: the frame functions read the newest frame from here.
+    HRESULT copy_newest(long* size, void* destination) override;
 
     // ---- the host's thread ----
 
@@ -33,8 +37,17 @@ public:
     // Auto-reset, signalled whenever a frame has been stored.
     HANDLE frame_event() const { return event_; }
     FrameStore& store() { return store_; }
-    // Whether the newest frame held is one the host has not taken yet.
-    bool holds_new_frame() const { return store_.newest_number() > last_taken_; }
+    // The one test of a frame the host can take, for the wait and the take
+    // alike: the newest frame held came through the grabber's connection of
+    // today and the host has not taken it yet.
+    bool holds_new_frame() const { return store_.newest_number(connection()) > last_taken_; }
+    // The grabber's connection frames come through now.
+    uint64_t connection() const { return connection_.load(); }
+    // A format step may have connected the grabber again: frames held from
+    // before are of another size or layout than the connection's header, and
+    // are no frame the host can take. The graph is stopped meanwhile, so no
+    // sample is between the old connection and the new one.
+    void new_connection() { connection_.fetch_add(1); }
     // The number of the frame the host took last (0: none).
     int64_t last_taken() const { return last_taken_; }
     void took(int64_t number) {
@@ -52,6 +65,7 @@ private:
     const HANDLE event_;
     const LONGLONG counter_frequency_;
     std::atomic<bool> detached_{false};
+    std::atomic<uint64_t> connection_{1};
     FrameStore store_;
     int64_t last_taken_ = 0;  // the host's thread alone
 };

@@ -10,6 +10,7 @@ namespace {
 
 constexpr TrackingCalls kNotifyCalls{
     .set_callback = "vlx_SetFrameNotify->SampleGrabber->SetCallback",
+    .buffering_off = "vlx_SetFrameNotify->SampleGrabber->SetBufferSamples(FALSE)",
     .find_dropped_frames = "vlx_SetFrameNotify->CaptureGraphBuilder2->FindInterface(AMDroppedFrames)",
 };
 
@@ -17,12 +18,13 @@ constexpr TrackingCalls kNotifyCalls{
 
 int32_t set_frame_notify(HWND window, uint32_t message) {
     const int32_t index = library().active_slot;
-    if (!active_slot().is_open()) return -1;
     if (!window) {
-        // Stopping what never started starts nothing: the slot stays untracked.
+        // Stopping what never started starts nothing: the slot stays
+        // untracked, and a closed slot announces nothing anyway.
         if (tracking_of(index)) clear_frame_notify_target(index);
         return 0;
     }
+    if (!active_slot().is_open()) return -1;
     DWORD thread = 0;
     if (const int32_t refused = window_thread(window, thread)) return refused;
     if (const int32_t failed = ensure_tracking(kNotifyCalls)) return failed;

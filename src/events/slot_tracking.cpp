@@ -2,6 +2,7 @@
 
 #include "common/no_destroy.h"
 #include "events/frame_notify.h"
+#include "frames/held_frames.h"
 #include "graph/grabber_callback.h"
 #include "library/library_state.h"
 #include "library/platform_call.h"
@@ -32,6 +33,11 @@ int32_t ensure_tracking(const TrackingCalls& calls) {
     });
     if (listening == E_OUTOFMEMORY) return -10;
     if (FAILED(listening)) return -9;
+    // The library holds the newest frame from now on; the grabber's own copy
+    // of each frame would be one pass too many. A grabber that keeps
+    // buffering costs that pass and nothing else.
+    reported_call(calls.buffering_off, [&] { return slot.sample_grabber->SetBufferSamples(FALSE); });
+    hold_frames(index, tracker.get());
     // A device without the counter is tracked all the same.
     ComPtr<IAMDroppedFrames> dropped_frames;
     if (slot.capture_builder && slot.device_filter) {
@@ -50,17 +56,29 @@ SlotTracking* tracking_of(int32_t slot) {
     return entry.tracker ? &entry : nullptr;
 }
 
-void end_frame_tracking() {
-    const int32_t index = library().active_slot;
-    SlotTracking& entry = g_tracking.value[static_cast<size_t>(index)];
-    if (!entry.tracker) return;
-    clear_frame_notify_target(index);
-    // The callback stays set: the grabber reads its callback pointer without
-    // a lock on the streaming thread, so taking it back (SetCallback(NULL))
-    // could release the tracker under a sample in flight. The grabber's own
-    // reference keeps it alive, detached, until the graph is gone.
-    entry.tracker->detach();
-    entry = SlotTracking{};
-}
+namespace {
+
+class FrameEventsObserver final : public SlotObserver {
+public:
+    void connection_changed(int32_t slot) override {
+        if (SlotTracking* tracking = tracking_of(slot)) tracking->tracker->new_connection();
+    }
+    void releasing(int32_t slot) override {
+        SlotTracking& entry = g_tracking.value[static_cast<size_t>(slot)];
+        if (!entry.tracker) return;
+        clear_frame_notify_target(slot);
+        hold_frames(slot, nullptr);
+        // Detached, it ignores samples still on their way; the grabber's
+        // callback keeps it alive until the graph goes (grabber_callback.h).
+        entry.tracker->detach();
+        entry = SlotTracking{};
+    }
+};
+
+constinit FrameEventsObserver g_observer;
+
+}  // namespace
+
+SlotObserver& frame_events_observer() { return g_observer; }
 
 }  // namespace vlx

@@ -8,6 +8,7 @@
 #include "common/com_ptr.h"
 #include "common/directshow.h"
 #include "events/frame_tracker.h"
+#include "graph/slot_observer.h"
 
 #include <cstdint>
 
@@ -22,6 +23,7 @@ struct SlotTracking {
 // The context strings under which one export starts tracking.
 struct TrackingCalls {
     const char* set_callback;         // ISampleGrabber::SetCallback
+    const char* buffering_off;        // ISampleGrabber::SetBufferSamples(FALSE)
     const char* find_dropped_frames;  // ICaptureGraphBuilder2::FindInterface(IAMDroppedFrames)
 };
 
@@ -33,9 +35,11 @@ int32_t ensure_tracking(const TrackingCalls& calls);
 // The tracking of `slot`, or null when it has none.
 SlotTracking* tracking_of(int32_t slot);
 
-// Ends the active slot's tracking, if any, before its interfaces go: no
-// announcement and no stored frame outlives it. Makes no platform call but
-// the removal of a message hook no other slot needs.
-void end_frame_tracking();
+// Frame events' observer of the slots (subscribed by vlx_Init). When a slot
+// is released its tracking ends before its interfaces go: no announcement
+// and no stored frame outlives it, and no platform call is made but the
+// removal of a message hook no other slot needs. A format step makes the
+// frames held from before untakeable.
+SlotObserver& frame_events_observer();
 
 }  // namespace vlx

@@ -1,5 +1,6 @@
 #include "events/frame_events.h"
 
+#include "events/frame_info.h"
 #include "events/slot_tracking.h"
 #include "frames/current_frame.h"
 #include "library/library_state.h"
@@ -14,25 +15,9 @@ namespace {
 
 constexpr TrackingCalls kTakeCalls{
     .set_callback = "vlx_GetFrame->SampleGrabber->SetCallback",
+    .buffering_off = "vlx_GetFrame->SampleGrabber->SetBufferSamples(FALSE)",
     .find_dropped_frames = "vlx_GetFrame->CaptureGraphBuilder2->FindInterface(AMDroppedFrames)",
 };
-
-// The device's own count of frames it dropped, or -1 without one.
-int64_t device_dropped_frames(const SlotTracking& tracking) {
-    if (!tracking.dropped_frames) return -1;
-    long dropped = 0;
-    const HRESULT status = reported_call("vlx_GetFrame->AMDroppedFrames->GetNumDropped",
-                                         [&] { return tracking.dropped_frames->GetNumDropped(&dropped); });
-    return SUCCEEDED(status) ? dropped : -1;
-}
-
-void write_info(int64_t* info, const FrameStamp& stamp, int64_t missed, int64_t dropped) {
-    info[VLX_FRAME_NUMBER] = stamp.number;
-    info[VLX_FRAME_SAMPLE_TIME] = stamp.sample_time;
-    info[VLX_FRAME_ARRIVAL] = stamp.arrival;
-    info[VLX_FRAME_MISSED] = missed;
-    info[VLX_FRAME_DROPPED] = dropped;
-}
 
 }  // namespace
 
@@ -45,16 +30,15 @@ int32_t take_frame(void* pixels, int32_t* size, void* header, int64_t* info) {
     if (const int32_t failed = ensure_tracking(kTakeCalls)) return failed;
 
     ConnectedFormat format;
-    if (const int32_t failed = format.fetch({"vlx_GetFrame->SampleGrabber->GetConnectedMediaType", nullptr, -8}))
+    if (const int32_t failed = format.fetch({"vlx_GetFrame->SampleGrabber->GetConnectedMediaType", -8}))
         return failed;
     SlotTracking& tracking = *tracking_of(index);
     FrameTracker& tracker = *tracking.tracker.get();
     const size_t capacity = *size > 0 ? static_cast<size_t>(*size) : 0;
     // The header is the connection's now; a frame held from before the
-    // grabber was connected again (a new size set on a stopped slot) does
-    // not belong to it and is not handed out with it.
-    const size_t frame_size = format.sample_size() > 0 ? static_cast<size_t>(format.sample_size()) : 0;
-    const FrameStore::Taken taken = tracker.store().take(pixels, capacity, frame_size);
+    // grabber was connected again (a new format set on a stopped slot) does
+    // not belong to it and is not handed out with it, whatever its size.
+    const FrameStore::Taken taken = tracker.store().take(pixels, capacity, tracker.connection());
     if (taken.outcome == FrameStore::Outcome::no_frame) return -7;
     // Frames come from a grabber whose sizes are 32-bit.
     *size = taken.size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(taken.size);
@@ -64,13 +48,7 @@ int32_t take_frame(void* pixels, int32_t* size, void* header, int64_t* info) {
     std::memcpy(header, &frame_header, sizeof frame_header);
     if (taken.outcome == FrameStore::Outcome::sized) return 0;
 
-    const int64_t number = taken.stamp.number;
-    const int64_t previous = tracker.last_taken();
-    tracker.took(number);
-    if (info) {
-        const int64_t missed = number > previous + 1 ? number - previous - 1 : 0;
-        write_info(info, taken.stamp, missed, device_dropped_frames(tracking));
-    }
+    hand_out_info(tracking, taken.stamp, info, "vlx_GetFrame->AMDroppedFrames->GetNumDropped");
     return 0;
 }
 

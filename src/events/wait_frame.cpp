@@ -10,6 +10,7 @@ namespace {
 
 constexpr TrackingCalls kWaitCalls{
     .set_callback = "vlx_WaitFrame->SampleGrabber->SetCallback",
+    .buffering_off = "vlx_WaitFrame->SampleGrabber->SetBufferSamples(FALSE)",
     .find_dropped_frames = "vlx_WaitFrame->CaptureGraphBuilder2->FindInterface(AMDroppedFrames)",
 };
 

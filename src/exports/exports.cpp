@@ -11,13 +11,14 @@
 #include "config/requested_format.h"
 #include "encoder/registry.h"
 #include "enum/device_lists.h"
+#include "exports/feature_observers.h"
 #include "exports/guarded.h"
 #include "library/lifecycle.h"
 #include "library/log_settings.h"
 #include "frames/frame_access.h"
 #include "frames/bmp_snapshot.h"
 #include "frames/image_file.h"
-#include "graph/cap_config.h"
+#include "graph/capture_format.h"
 #include "graph/filter_list.h"
 #include "library/buffer_size.h"
 #include "graph/open_graph.h"
@@ -27,7 +28,12 @@ using vlx::guarded;
 
 extern "C" {
 
-int32_t vlx_Init(void) { return guarded(-1, vlx::init_library); }
+int32_t vlx_Init(void) {
+    return guarded(-1, [] {
+        vlx::subscribe_features();
+        return vlx::init_library();
+    });
+}
 int32_t vlx_Exit(void) { return guarded(-1, vlx::exit_library); }
 int32_t vlx_SetActiveSel(int32_t slot) { return vlx::select_slot(slot); }
 int32_t vlx_GetActiveSel(void) { return vlx::selected_slot(); }
@@ -58,7 +64,7 @@ int32_t vlx_Open(int32_t device_index, int32_t render_mode, int32_t reserved, in
                  intptr_t mode_param2) {
     return guarded(-30, [&] { return vlx::open_device(device_index, render_mode, reserved, mode_param1, mode_param2); });
 }
-int32_t vlx_SetDevCapConfig(void) { return guarded(-4, vlx::apply_requested_format); }
+int32_t vlx_SetDevCapConfig(void) { return guarded(-4, vlx::set_capture_format); }
 int32_t vlx_Play(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height) {
     return guarded(-3, [&] { return vlx::play(window, x, y, width, height); });
 }

@@ -16,5 +16,9 @@ int32_t vlx_GetFrame(void* pixels, int32_t* size, void* header, int64_t* info) {
 int32_t vlx_SetFrameNotify(HWND window, uint32_t message) {
     return guarded(-10, [&] { return vlx::set_frame_notify(window, message); });
 }
+int32_t vlx_LockFrame(const void** pixels, int32_t* size, void* header, int64_t* info) {
+    return guarded(-10, [&] { return vlx::lock_frame(pixels, size, header, info); });
+}
+int32_t vlx_UnlockFrame(void) { return guarded(-1, vlx::unlock_frame); }
 
 }  // extern "C"

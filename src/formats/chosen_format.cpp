@@ -35,11 +35,11 @@ int32_t offer_chosen_capability(IAMStreamConfig* config, const CapabilityCount& 
 int32_t open_code_for_format_failure(int32_t result) {
     switch (result) {
     case kNoExactMatch:
-        return -60;
+        return kOpenNoExactMatch;
     case kNothingToChoose:
-        return -61;
+        return kOpenNothingToChoose;
     default:
-        return -57;
+        return kOpenFormatFailed;
     }
 }
 

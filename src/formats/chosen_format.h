@@ -3,17 +3,15 @@
 #pragma once
 
 #include "common/directshow.h"
-#include "graph/capabilities.h"
-#include "graph/tee_reconnect.h"
+#include "formats/format_codes.h"
+#include "formats/capabilities.h"
+#include "formats/tee_reconnect.h"
 
 #include <cstdint>
 #include <optional>
 
 namespace vlx {
 
-// vlx_SetDevCapConfig's refusals of its own under choice exact or nearest.
-inline constexpr int32_t kNothingToChoose = -5;
-inline constexpr int32_t kNoExactMatch = -6;
 
 // Chooses among the pin's capabilities (`caps` as GetNumberOfCapabilities
 // counted them) and offers the chosen one: 0 in force, 1 refused by the

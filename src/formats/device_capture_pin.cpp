@@ -1,5 +1,7 @@
 #include "formats/device_capture_pin.h"
 
+#include "formats/format_codes.h"
+
 namespace vlx {
 
 namespace {
@@ -11,23 +13,23 @@ int32_t find_device(int32_t device_index, const DeviceCaptureCalls& calls, ComPt
             return CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                                     device_enum.put_void());
         }) != S_OK)
-        return -3;
+        return kListNoDeviceEnumerator;
     // An empty category answers S_FALSE and no enumerator.
     ComPtr<IEnumMoniker> monikers;
     reported_call(calls.enumerate, [&] {
         return device_enum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0);
     });
-    if (!monikers) return -4;
+    if (!monikers) return kListNoCaptureDevice;
     ComPtr<IMoniker> moniker;
     for (int32_t position = 0; monikers->Next(1, moniker.put(), nullptr) == S_OK; ++position) {
         if (position != device_index) continue;
-        if (!moniker) return -6;
+        if (!moniker) return kListCannotBind;
         const HRESULT bound = reported_call(calls.bind, [&] {
             return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, device.put_void());
         });
-        return FAILED(bound) || !device ? -6 : 0;
+        return FAILED(bound) || !device ? kListCannotBind : 0;
     }
-    return -5;
+    return kListIndexOutOfRange;
 }
 
 // Whether the pin states PIN_CATEGORY_CAPTURE through its property set.
@@ -51,14 +53,14 @@ int32_t device_capture_config(int32_t device_index, const DeviceCaptureCalls& ca
     ComPtr<IBaseFilter> device;
     if (const int32_t failed = find_device(device_index, calls, device)) return failed;
     ComPtr<IEnumPins> pins;
-    if (reported_call(calls.enum_pins, [&] { return device->EnumPins(pins.put()); }) != S_OK || !pins) return -7;
+    if (reported_call(calls.enum_pins, [&] { return device->EnumPins(pins.put()); }) != S_OK || !pins) return kListEnumPinsFailed;
     ComPtr<IPin> pin;
     while (pins->Next(1, pin.put(), nullptr) == S_OK) {
         if (!pin || !is_capture_pin(pin.get(), calls)) continue;
         const HRESULT found = reported_call(calls.stream_config, [&] { return pin.query(config); });
-        return found == S_OK && config ? 0 : -9;
+        return found == S_OK && config ? 0 : kListNoStreamConfig;
     }
-    return -8;
+    return kListNoCapturePin;
 }
 
 }  // namespace vlx

@@ -1,9 +1,11 @@
 #include "formats/format_in_force.h"
 
+#include "formats/format_codes.h"
+
 #include "common/media_type.h"
 #include "formats/format_capability.h"
 #include "formats/subtype_text.h"
-#include "graph/capabilities.h"
+#include "formats/capabilities.h"
 #include "library/library_state.h"
 #include "library/platform_call.h"
 #include "vidlox.h"
@@ -14,23 +16,23 @@
 namespace vlx {
 
 int32_t read_format_in_force(char* subtype, int32_t* width, int32_t* height, double* frame_rate) {
-    if (!library_initialised()) return -1;
-    if (!subtype || !width || !height || !frame_rate) return -2;
+    if (!library_initialised()) return kInForceNotInitialised;
+    if (!subtype || !width || !height || !frame_rate) return kInForceNullArgument;
     const Slot& slot = active_slot();
-    if (!slot.capture_builder) return -3;
-    if (!slot.device_filter) return -4;
+    if (!slot.capture_builder) return kInForceNoGraph;
+    if (!slot.device_filter) return kInForceNoDevice;
     ComPtr<IAMStreamConfig> config;
     if (find_stream_config(slot.capture_builder.get(), slot.device_filter.get(),
                            "vlx_GetDevFormat->CaptureGraphBuilder2->FindInterface(PIN_CATEGORY_CAPTURE)",
                            config) != S_OK ||
         !config)
-        return -5;
+        return kInForceNoStreamConfig;
     // IAMStreamConfig lives on the pin it configures.
     ComPtr<IPin> pin;
     if (reported_call("vlx_GetDevFormat->AMStreamConfig->QueryInterface(IPin)", [&] { return config.query(pin); }) !=
             S_OK ||
         !pin)
-        return -6;
+        return kInForceConfigOnNoPin;
 
     // Whether the pin is connected is a question, not a failure: asked
     // without a report, so that an unconnected pin posts no error.
@@ -49,9 +51,9 @@ int32_t read_format_in_force(char* subtype, int32_t* width, int32_t* height, dou
                              [&] { return config->GetFormat(current.put()); });
         type = current.get();
     }
-    if (read != S_OK || !type) return -7;
+    if (read != S_OK || !type) return kInForceReadFailed;
     const auto fields = video_fields(*type);
-    if (!fields) return -8;
+    if (!fields) return kInForceNotVideo;
 
     std::string text = subtype_text(type->subtype);
     if (text.size() >= VLX_SUBTYPE_TEXT_SIZE) text = "OTHER";

@@ -1,9 +1,11 @@
 #include "formats/format_list.h"
 
+#include "formats/format_codes.h"
+
 #include "enum/name_list.h"
 #include "formats/capability_table.h"
 #include "formats/device_capture_pin.h"
-#include "graph/capabilities.h"
+#include "formats/capabilities.h"
 #include "library/library_state.h"
 #include "library/list_budget.h"
 
@@ -46,12 +48,12 @@ ListKey format_list_key(int32_t device_index) { return {SizedList::formats, devi
 // without its CR LF. 0, or the refusal of the failing step.
 int32_t visit_format_lines(int32_t device_index, const FormatListCalls& calls,
                            const std::function<void(const std::string&)>& visit) {
-    if (device_index < 0) return -2;
+    if (device_index < 0) return kListNegativeIndex;
     ComPtr<IAMStreamConfig> config;
     if (const int32_t failed = device_capture_config(device_index, calls.device, config)) return failed;
     const CapabilityCount caps = count_capabilities(config.get(), calls.count);
-    if (FAILED(caps.status)) return -10;
-    if (caps.block_size != kCapsBlockSize) return -11;
+    if (FAILED(caps.status)) return kListCountFailed;
+    if (caps.block_size != kCapsBlockSize) return kListNotAVideoPin;
     const CapabilityTable table = read_capability_table(config.get(), caps.count, calls.stream_caps);
     for (const FormatCapability& capability : table.descriptions) visit(format_line(capability));
     return 0;
@@ -61,14 +63,14 @@ int32_t visit_format_lines(int32_t device_index, const FormatListCalls& calls,
 
 int32_t list_formats(char* text, int32_t device_index) {
     // A null buffer cannot receive a list; refused like an uninitialised library.
-    if (!library_initialised() || !text) return -1;
+    if (!library_initialised() || !text) return kListNotInitialised;
     ListText list(text, device_index >= 0 ? size_answer(format_list_key(device_index)) : std::nullopt);
     const int32_t failed = visit_format_lines(device_index, kListCalls, [&](const std::string& line) { list.add(line); });
     return failed ? failed : list.count();
 }
 
 int32_t format_list_size(int32_t device_index) {
-    if (!library_initialised()) return -1;
+    if (!library_initialised()) return kListNotInitialised;
     ListSize size;
     const int32_t failed =
         visit_format_lines(device_index, kSizeCalls, [&](const std::string& line) { size.add(line.size()); });

@@ -1,7 +1,8 @@
 #include "formats/format_request.h"
 
+#include "formats/capabilities.h"
+#include "formats/format_codes.h"
 #include "formats/subtype_text.h"
-#include "graph/capabilities.h"
 #include "vidlox.h"
 
 namespace vlx {
@@ -9,19 +10,19 @@ namespace vlx {
 int32_t request_subtype(const char* subtype) {
     if (!subtype || !*subtype) {
         active_slot().requested_subtype = GUID_NULL;
-        return 0;
+        return kRequestStored;
     }
     const auto named = subtype_from_text(subtype);
-    if (!named) return -1;
+    if (!named) return kRequestRefused;
     active_slot().requested_subtype = *named;
-    return 0;
+    return kRequestStored;
 }
 
 int32_t request_format_choice(int32_t choice) {
     if (choice != VLX_FORMAT_CHOICE_ALL && choice != VLX_FORMAT_CHOICE_EXACT && choice != VLX_FORMAT_CHOICE_NEAREST)
-        return -1;
+        return kRequestRefused;
     active_slot().format_choice = choice;
-    return 0;
+    return kRequestStored;
 }
 
 bool chooses_one_format(const Slot& slot) { return slot.format_choice != VLX_FORMAT_CHOICE_ALL; }

@@ -26,9 +26,8 @@ HRESULT write_all(HANDLE file, const void* bytes, DWORD count) {
 
 int32_t save_bmp(const char* file_name) {
     CurrentFrame frame;
-    const FrameCalls calls{.media_type_context = "vlx_SaveBMP->SampleGrabber->GetConnectedMediaType",
-                           .buffer_context = "vlx_SaveBMP->SampleGrabber->GetCurrentBuffer",
-                           .no_grabber_code = -9};
+    const FrameCalls calls{.format = {.media_type_context = "vlx_SaveBMP->SampleGrabber->GetConnectedMediaType", .no_grabber_code = -9},
+                           .buffer_context = "vlx_SaveBMP->SampleGrabber->GetCurrentBuffer"};
     if (const int32_t failed = frame.fetch(calls)) return failed;
     const auto pixel_bytes = static_cast<DWORD>(frame.size());
     BITMAPFILEHEADER file_header{};

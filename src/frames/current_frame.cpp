@@ -1,8 +1,11 @@
 #include "frames/current_frame.h"
 
+#include "common/dib_size.h"
+#include "frames/held_frames.h"
 #include "library/library_state.h"
 #include "library/platform_call.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -27,7 +30,7 @@ int32_t grabber_buffer_code(HRESULT status) {
     }
 }
 
-int32_t ConnectedFormat::fetch(const FrameCalls& calls) {
+int32_t ConnectedFormat::fetch(const FormatCalls& calls) {
     const Slot& slot = active_slot();
     if (!slot.is_open()) return -1;
     if (!slot.sample_grabber) return calls.no_grabber_code;
@@ -44,6 +47,21 @@ int32_t ConnectedFormat::fetch(const FrameCalls& calls) {
     return 0;
 }
 
+bool ConnectedFormat::is_frame_size(long bytes) const {
+    if (type_->lSampleSize > 0) return static_cast<ULONG>(bytes) == type_->lSampleSize && bytes > 0;
+    const BITMAPINFOHEADER& bmi = video_info().bmiHeader;
+    const std::optional<uint32_t> frame = dib_frame_bytes(bmi.biWidth, bmi.biBitCount, std::llabs(bmi.biHeight));
+    // A header that states no size cannot tell: the sample is taken as it is.
+    return !frame || *frame == 0 || static_cast<uint32_t>(bytes) == *frame;
+}
+
+HRESULT held_sample_status(HRESULT got, const ConnectedFormat& format, long held) {
+    // A sample of an earlier connection, of another size, counts as none:
+    // the grabber answers as it does before the first sample.
+    if ((got == S_OK || got == E_OUTOFMEMORY) && !format.is_frame_size(held)) return VFW_E_WRONG_STATE;
+    return got;
+}
+
 FrameHeader ConnectedFormat::frame_header() const {
     FrameHeader header;
     std::memset(&header, 0, sizeof header);
@@ -52,7 +70,7 @@ FrameHeader ConnectedFormat::frame_header() const {
 }
 
 int32_t CurrentFrame::fetch(const FrameCalls& calls) {
-    if (const int32_t failed = format_.fetch(calls)) return failed;
+    if (const int32_t failed = format_.fetch(calls.format)) return failed;
 
     size_ = format_.sample_size();
     const HRESULT allocated = platform_call("AllocateFrameCopy", [&] {
@@ -63,8 +81,12 @@ int32_t CurrentFrame::fetch(const FrameCalls& calls) {
     });
     if (FAILED(allocated)) return -4;
 
+    // A tracked slot's frame comes from the library's own copy, unreported.
+    if (HeldFrames* held = held_frames(library().active_slot))
+        return grabber_buffer_code(held->copy_newest(&size_, copy_.get()));
     const HRESULT status = reported_call(calls.buffer_context, [&] {
-        return format_.grabber()->GetCurrentBuffer(&size_, reinterpret_cast<long*>(copy_.get()));
+        return held_sample_status(
+            format_.grabber()->GetCurrentBuffer(&size_, reinterpret_cast<long*>(copy_.get())), format_, size_);
     });
     return grabber_buffer_code(status);
 }

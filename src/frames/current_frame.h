@@ -17,10 +17,14 @@ namespace vlx {
 using FrameHeader = BITMAPINFO;
 static_assert(sizeof(FrameHeader) == 44);
 
-struct FrameCalls {
+struct FormatCalls {
     const char* media_type_context;  // GetConnectedMediaType
-    const char* buffer_context;      // GetCurrentBuffer
     int32_t no_grabber_code;
+};
+
+struct FrameCalls {
+    FormatCalls format;
+    const char* buffer_context;  // GetCurrentBuffer
 };
 
 // GetCurrentBuffer failed with a code that has no meaning of its own here.
@@ -36,12 +40,17 @@ class ConnectedFormat {
 public:
     // The slot check, the grabber check and GetConnectedMediaType: 0, -1,
     // calls.no_grabber_code or -2.
-    int32_t fetch(const FrameCalls& calls);
+    int32_t fetch(const FormatCalls& calls);
 
     const VIDEOINFOHEADER& video_info() const {
         return *reinterpret_cast<const VIDEOINFOHEADER*>(type_->pbFormat);
     }
     int32_t sample_size() const { return static_cast<int32_t>(type_->lSampleSize); }
+    // Whether `bytes` is the size of this connection's frames (lSampleSize,
+    // or the DIB size of its bmiHeader when that is 0). The grabber keeps the
+    // last sample of an earlier connection and hands it out under the new
+    // type: a sample of another size is no frame of this connection.
+    bool is_frame_size(long bytes) const;
     FrameHeader frame_header() const;
     ISampleGrabber* grabber() const { return grabber_; }
 
@@ -49,6 +58,11 @@ private:
     MediaType type_;
     ISampleGrabber* grabber_ = nullptr;  // the slot's reference
 };
+
+// GetCurrentBuffer's answer `got` for a held sample of `held` bytes, as the
+// frame functions take it: VFW_E_WRONG_STATE (no frame yet) when the sample
+// is not of the connection's frame size.
+HRESULT held_sample_status(HRESULT got, const ConnectedFormat& format, long held);
 
 // The frame fetch with a frame copy of its own, freed with the object.
 class CurrentFrame {

@@ -181,9 +181,8 @@ int32_t encode(const Picture& picture, const Request& request, bool& file_create
 
 int32_t save_image(const wchar_t* file_name, int32_t format, int32_t quality, int32_t width, int32_t height) {
     CurrentFrame frame;
-    const FrameCalls calls{.media_type_context = "vlx_SaveImage->SampleGrabber->GetConnectedMediaType",
-                           .buffer_context = "vlx_SaveImage->SampleGrabber->GetCurrentBuffer",
-                           .no_grabber_code = -9};
+    const FrameCalls calls{.format = {.media_type_context = "vlx_SaveImage->SampleGrabber->GetConnectedMediaType", .no_grabber_code = -9},
+                           .buffer_context = "vlx_SaveImage->SampleGrabber->GetCurrentBuffer"};
     if (const int32_t failed = frame.fetch(calls)) return failed;
     const BITMAPINFOHEADER& info = frame.format().video_info().bmiHeader;
     bool file_created = false;

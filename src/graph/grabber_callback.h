@@ -2,6 +2,16 @@
 // frames (frame events, device health) share it: the first of them installs
 // the slot's callback on the grabber, and each adds its own listener, which
 // from then on sees every sample the grabber passes on.
+//
+// The lifetime of the listeners (the frame tracker, the health tap), in one
+// place: the slot's callback holds a reference to each, and the grabber
+// holds the callback. The grabber reads its callback pointer without a lock
+// on the streaming thread, so neither the callback nor a listener is ever
+// taken back from it (SetCallback(NULL) could release one under a sample in
+// flight): when the slot is released its observers let go of their own
+// references and stop acting on samples, release_slot() forgets the slot's
+// callback, and the last references go with the grabber, once the graph has
+// stopped and is released.
 #pragma once
 
 #include "common/directshow.h"

@@ -1,10 +1,10 @@
 #include "graph/open_graph.h"
 
-#include "devices/slot_hooks.h"
+#include "formats/cap_config.h"
 #include "formats/chosen_format.h"
-#include "graph/cap_config.h"
 #include "graph/release_slot.h"
 #include "graph/renderer_branches.h"
+#include "graph/slot_observer.h"
 #include "library/library_state.h"
 #include "library/platform_call.h"
 
@@ -78,7 +78,7 @@ int32_t add_device(Slot& slot, int32_t device_index) {
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.put(), nullptr) == S_OK) {
         if (count == device_index && moniker) {
-            health::note_bound_device(moniker.get());
+            announce_device_bound(library().active_slot, moniker.get());
             // Both results only reported: each later step judges what the
             // graph then answers.
             reported_call("vlx_Open->Moniker->BindToObject", [&] {
@@ -133,7 +133,7 @@ int32_t open_device(int32_t device_index, int32_t render_mode, int32_t reserved,
         return result;
     }
     slot.slot_state = kSlotOpen;
-    health::note_opened(render_mode, mode_param1, mode_param2);
+    announce_opened(library().active_slot, {render_mode, mode_param1, mode_param2});
     return result;
 }
 

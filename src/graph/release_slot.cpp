@@ -1,8 +1,7 @@
 #include "graph/release_slot.h"
 
-#include "devices/slot_hooks.h"
-#include "events/slot_tracking.h"
 #include "graph/grabber_callback.h"
+#include "graph/slot_observer.h"
 #include "library/library_state.h"
 
 namespace vlx {
@@ -27,8 +26,10 @@ void detach_preview(Slot& slot) {
 
 void release_slot() {
     Slot& slot = active_slot();
-    health::note_releasing();  // the health watcher lets go of the graph first
-    end_frame_tracking();  // nothing at all for a slot that never tracked its frames
+    // The features that watch the slot let go of the graph first; then its
+    // callback, with every listener the features gave it, is the grabber's
+    // alone until the grabber goes with the graph.
+    announce_releasing(library().active_slot);
     forget_grabber_callback(library().active_slot);
     detach_preview(slot);
     slot.video_window.reset();

@@ -1,9 +1,12 @@
 #include "graph/running.h"
 
+#include "vidlox.h"
+
 #include "library/library_state.h"
 #include "library/platform_call.h"
+#include "frames/held_frames.h"
 #include "graph/release_slot.h"
-#include "devices/slot_hooks.h"
+#include "graph/slot_observer.h"
 
 namespace vlx {
 
@@ -27,7 +30,7 @@ void place_window(IVideoWindow* window, int32_t owner, int32_t x, int32_t y, int
 int32_t run_graph(Slot& slot, const char* context, bool with_window) {
     const HRESULT ran = reported_call(context, [&] { return slot.media_control->Run(); });
     slot.slot_state = kSlotRunning;  // whatever Run answered
-    health::note_run(ran, with_window);
+    announce_ran(library().active_slot, ran, with_window);
     return ran == S_OK ? 0 : 1;
 }
 
@@ -39,8 +42,10 @@ int32_t play(int32_t owner_window, int32_t x, int32_t y, int32_t width, int32_t 
     if (slot.is_running()) return -2;
     if (slot.video_window) {
         place_window(slot.video_window.get(), owner_window, x, y, width, height);
-        health::note_placement(owner_window, x, y, width, height);
-        if (slot.sample_grabber) {
+        announce_placed(library().active_slot, {owner_window, x, y, width, height});
+        // A tracked slot's frames are held by the library; its grabber
+        // keeps none (frames/held_frames.h).
+        if (slot.sample_grabber && !held_frames(library().active_slot)) {
             reported_call("vlx_Play->SampleGrabber->SetBufferSamples",
                           [&] { return slot.sample_grabber->SetBufferSamples(TRUE); });
         }
@@ -54,8 +59,10 @@ int32_t play_without_window() {
     if (!slot.is_open()) return -1;
     if (slot.is_running()) return -2;
     if (!slot.sample_grabber) return -3;
-    reported_call("vlx_Play2->SampleGrabber->SetBufferSamples",
-                  [&] { return slot.sample_grabber->SetBufferSamples(TRUE); });
+    if (!held_frames(library().active_slot)) {
+        reported_call("vlx_Play2->SampleGrabber->SetBufferSamples",
+                      [&] { return slot.sample_grabber->SetBufferSamples(TRUE); });
+    }
     if (!slot.media_control) return -4;
     return run_graph(slot, "vlx_Play2->MediaControl->Run", false);
 }
@@ -65,7 +72,7 @@ int32_t place_preview(int32_t owner_window, int32_t x, int32_t y, int32_t width,
     if (!slot.is_open()) return -1;
     if (!slot.video_window) return -2;
     place_window(slot.video_window.get(), owner_window, x, y, width, height);
-    health::note_placement(owner_window, x, y, width, height);
+    announce_placed(library().active_slot, {owner_window, x, y, width, height});
     return 0;
 }
 
@@ -75,7 +82,7 @@ int32_t stop() {
     if (!slot.media_control) return -2;
     reported_call("vlx_Stop->MediaControl->Stop", [&] { return slot.media_control->Stop(); });
     slot.slot_state = kSlotOpen;
-    health::note_stopped();
+    announce_stopped(library().active_slot);
     return 0;
 }
 
@@ -113,8 +120,12 @@ int32_t graph_state() {
     if (!slot.is_open()) return -1;
     if (!slot.media_control) return -3;
     OAFilterState state = State_Stopped;
-    const HRESULT status = reported_call("vlx_GetState->MediaControl->GetState",
-                                         [&] { return slot.media_control->GetState(INFINITE, &state); });
+    // A graph whose device failed to start never settles: the wait is
+    // bounded, and a graph still in transition then reports the state it is
+    // moving to (VFW_S_STATE_INTERMEDIATE, a success code).
+    const HRESULT status = reported_call("vlx_GetState->MediaControl->GetState", [&] {
+        return slot.media_control->GetState(VLX_STATE_WAIT_MS, &state);
+    });
     if (status == E_FAIL) return -2;
     // Any other failure may leave no state behind: it is a failure too.
     if (FAILED(status)) return -4;

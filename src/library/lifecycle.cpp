@@ -1,6 +1,6 @@
 #include "library/lifecycle.h"
 
-#include "devices/slot_hooks.h"
+#include "library/exit_observer.h"
 #include "library/library_state.h"
 
 #include <objbase.h>
@@ -21,7 +21,7 @@ int32_t init_library() {
 int32_t exit_library() {
     LibraryState& lib = library();
     if (lib.initialised != 1) return -1;
-    health::note_exiting();  // the watcher ends and lets go of every graph while COM is still there
+    announce_library_exit();  // threads of the features end and let go of every graph while COM is still there
     if (lib.owes_uninitialize) CoUninitialize();
     lib.owes_uninitialize = false;
     lib.initialised = 0;

@@ -1,47 +1,54 @@
 #include "library/list_budget.h"
 
 #include "common/no_destroy.h"
-#include "library/slot_vocabulary.h"
 
 #include <array>
+#include <vector>
 
 namespace vlx {
 
 namespace {
 
 struct Answer {
-    bool known = false;
     int32_t argument = 0;
     int32_t bytes = 0;
 };
 
-// One row of answers per list. A slot's list has a place per slot; a list
-// keyed by a device index shares places by the index's low bits, and a
-// place remembers whose answer it holds.
-using AnswerRow = std::array<Answer, kSlotCount>;
+// The answers of one list, one per argument that was sized: a budget is
+// found only by its own argument (two device indices never share one).
+// Arguments the hosts size are few (slots, devices present).
+using AnswerRow = std::vector<Answer>;
 constinit NoDestroy<std::array<AnswerRow, static_cast<size_t>(SizedList::count)>> g_answers;
 
-Answer& place_of(ListKey key) {
-    const auto list = static_cast<size_t>(key.list);
-    const auto place = static_cast<size_t>(static_cast<uint32_t>(key.argument) % kSlotCount);
-    return g_answers.value[list][place];
+AnswerRow& row_of(ListKey key) { return g_answers.value[static_cast<size_t>(key.list)]; }
+
+Answer* find(AnswerRow& row, int32_t argument) {
+    for (Answer& answer : row) {
+        if (answer.argument == argument) return &answer;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 void remember_size_answer(ListKey key, int32_t answer) {
-    Answer& place = place_of(key);
+    AnswerRow& row = row_of(key);
+    Answer* place = find(row, key.argument);
     if (answer < 1) {
-        if (place.argument == key.argument) place.known = false;
+        if (place) row.erase(row.begin() + (place - row.data()));
         return;
     }
-    place = {true, key.argument, answer};
+    if (place) {
+        place->bytes = answer;
+    } else {
+        row.push_back({key.argument, answer});  // std::bad_alloc: the query fails, the host gets no size
+    }
 }
 
 std::optional<int32_t> size_answer(ListKey key) {
-    const Answer& place = place_of(key);
-    if (!place.known || place.argument != key.argument) return std::nullopt;
-    return place.bytes;
+    const Answer* place = find(row_of(key), key.argument);
+    if (!place) return std::nullopt;
+    return place->bytes;
 }
 
 }  // namespace vlx

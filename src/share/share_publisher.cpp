@@ -31,13 +31,17 @@ SharePublisher::SharePublisher() {
 
 vlxshare::ClaimResult SharePublisher::start(int32_t channel, const PublishedFormat& format) {
     writer_.close();
-    width_ = format.width;
-    height_ = format.height;
-    frame_interval_ = format.frame_interval;
+    set_format(format);
     const vlxshare::ClaimResult claimed = writer_.open(channel);
     channel_ = claimed == vlxshare::ClaimResult::claimed ? channel : 0;
     publishing_ = channel_ != 0;
     return claimed;
+}
+
+void SharePublisher::set_format(const PublishedFormat& format) {
+    width_ = format.width;
+    height_ = format.height;
+    frame_interval_ = format.frame_interval;
 }
 
 void SharePublisher::stop() {

@@ -30,6 +30,8 @@ public:
 
     // Claims `channel` and publishes from now on in `format`.
     vlxshare::ClaimResult start(int32_t channel, const PublishedFormat& format);
+    // The grabber's connection changed: frames come in this shape now.
+    void set_format(const PublishedFormat& format);
     // Gives the channel up; later samples are dropped. Waits for a sample
     // being written.
     void stop();

@@ -4,6 +4,7 @@
 #include "frames/current_frame.h"
 #include "graph/grabber_callback.h"
 #include "library/library_state.h"
+#include "common/media_type.h"
 #include "library/platform_call.h"
 #include "share/share_publisher.h"
 #include "sharedframes/channel_writer.h"
@@ -39,7 +40,7 @@ void end_publishing(int32_t slot) {
 int32_t published_format(PublishedFormat& format) {
     ConnectedFormat connected;
     if (const int32_t failed =
-            connected.fetch({"vlx_ShareSlot->SampleGrabber->GetConnectedMediaType", nullptr, -3}))
+            connected.fetch({"vlx_ShareSlot->SampleGrabber->GetConnectedMediaType", -3}))
         return failed == -2 ? -4 : failed;
     const VIDEOINFOHEADER& info = connected.video_info();
     if (info.bmiHeader.biBitCount != 24 || info.bmiHeader.biCompression != BI_RGB || info.bmiHeader.biHeight <= 0)
@@ -76,22 +77,10 @@ int32_t listener_of(int32_t index, Slot& slot, SharePublisher*& out) {
     return 0;
 }
 
-// A slot closed or opened again since it began publishing (when nothing
-// told us) publishes no more.
-void forget_stale_publishers() {
-    for (int32_t index = 0; index < kSlotCount; ++index) {
-        SlotShare& entry = g_slots.value[static_cast<size_t>(index)];
-        if (!entry.publisher) continue;
-        const Slot& slot = library().slots[static_cast<size_t>(index)];
-        if (!slot.is_open() || slot.sample_grabber.get() != entry.grabber) share_slot_released(index);
-    }
-}
-
 }  // namespace
 
 int32_t share_slot(int32_t channel) {
     if (channel < 0 || channel > VLX_SHARE_CHANNEL_COUNT) return -2;
-    forget_stale_publishers();
     const int32_t index = library().active_slot;
     if (channel == 0) {
         end_publishing(index);
@@ -133,7 +122,6 @@ int32_t share_slot(int32_t channel) {
 int32_t share_info(int32_t channel, int64_t* info) {
     if (!info) return -1;
     if (channel < 1 || channel > VLX_SHARE_CHANNEL_COUNT) return -2;
-    forget_stale_publishers();
     vlxshare::ChannelInfo read;
     const bool found = vlxshare::read_channel_info(channel, read);
     info[VLX_SHARE_READERS] = read.readers;
@@ -150,8 +138,24 @@ void share_slot_released(int32_t slot) {
     g_slots.value[static_cast<size_t>(slot)] = SlotShare{};
 }
 
-void share_library_exits() {
+void share_library_exits() noexcept {
     for (int32_t slot = 0; slot < kSlotCount; ++slot) share_slot_released(slot);
+}
+
+void share_connection_changed(int32_t slot) {
+    if (slot < 0 || slot >= kSlotCount) return;
+    SlotShare& entry = g_slots.value[static_cast<size_t>(slot)];
+    const Slot& graph = library().slots[static_cast<size_t>(slot)];
+    if (!entry.publisher || !graph.sample_grabber) return;
+    MediaType type;
+    const HRESULT got = platform_call("Share.SampleGrabber.GetConnectedMediaType",
+                                      [&] { return graph.sample_grabber->GetConnectedMediaType(type.get()); });
+    if (got != S_OK || !IsEqualGUID(type->formattype, FORMAT_VideoInfo) || !type->pbFormat ||
+        type->cbFormat < sizeof(VIDEOINFOHEADER))
+        return;
+    const auto& info = *reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
+    entry.publisher->set_format(
+        {info.bmiHeader.biWidth, info.bmiHeader.biHeight, info.AvgTimePerFrame > 0 ? info.AvgTimePerFrame : 0});
 }
 
 }  // namespace vlx::share

@@ -18,6 +18,11 @@ int32_t share_info(int32_t channel, int64_t* info);
 void share_slot_released(int32_t slot);
 
 // The library exits: every channel is given up.
-void share_library_exits();
+void share_library_exits() noexcept;
+
+// Slot `slot`'s grabber was connected again (a format set on the stopped
+// slot): its frames go out in the new connection's size. Its one platform
+// call is not reported (an announcement adds no log line).
+void share_connection_changed(int32_t slot);
 
 }  // namespace vlx::share

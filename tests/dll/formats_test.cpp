@@ -2,10 +2,13 @@
 // asks for (exact or nearest), and the format in force, on the test
 // camera's devices through the shipped DLL.
 #include "dll/capture_fixture.h"
+#include "support/category_entry.h"
 #include "support/frame_check.h"
+#include "support/text_lines.h"
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace vlx_test {
 namespace {
@@ -142,6 +145,31 @@ TEST_F(Formats, EveryDeviceListsItsTable) {
     EXPECT_EQ(list_of(-1), "code -2");
     char names[8192] = "";
     EXPECT_EQ(list_of(v.GetDeviceList(names, 0)), "code -5");
+}
+
+// A device registered between the size query and the listing moves every
+// test camera one place down: the index sized now names a device with a
+// longer list, which is written only as far as the size given.
+TEST_F(Formats, AListThatGrewKeepsWithinItsSizeQuery) {
+    std::string names(static_cast<size_t>(v.GetDeviceListSize(0)), '\0');
+    ASSERT_GT(v.GetDeviceList(names.data(), 0), 0);
+    const auto devices = static_cast<int32_t>(split_lines(names.c_str()).size());
+    int32_t index = -1, sized = 0;
+    for (int32_t k = 1; k < devices && index < 0; ++k) {
+        const int32_t before = f.GetFormatListSize(k - 1), here = f.GetFormatListSize(k);
+        if (before > here && here > 0) index = k, sized = here;
+    }
+    ASSERT_GE(index, 0) << "no device whose list is shorter than the one before it";
+    ASSERT_EQ(f.GetFormatListSize(index), sized) << "the budget is this index's own";
+    constexpr GUID kEarlierEntry = {0x0a1e5c41, 0x3b2d, 0x4f1a, {0x9c, 0x6e, 0x5d, 0x0b, 0x8a, 0x2f, 0x71, 0x02}};
+    CategoryEntry earlier = CategoryEntry::with_name(CLSID_VideoInputDeviceCategory, kEarlierEntry, L"vidlox entry");
+    ASSERT_TRUE(earlier.ok());
+    std::vector<char> buffer(static_cast<size_t>(sized) + 256, '#');
+    buffer[0] = '\0';
+    const int32_t lines = f.GetFormatList(buffer.data(), index);
+    EXPECT_GE(lines, 0);
+    EXPECT_LE(std::string(buffer.data()).size() + 1, static_cast<size_t>(sized));
+    EXPECT_EQ(buffer[static_cast<size_t>(sized)], '#') << "nothing past the size given";
 }
 
 TEST_F(Formats, ExactMjpg720p30OpensAndDeliversIt) {

@@ -11,6 +11,8 @@ struct FrameEvents {
     decltype(&vlx_WaitFrame) WaitFrame;
     decltype(&vlx_GetFrame) GetFrame;
     decltype(&vlx_SetFrameNotify) SetFrameNotify;
+    decltype(&vlx_LockFrame) LockFrame;
+    decltype(&vlx_UnlockFrame) UnlockFrame;
 };
 
 inline const FrameEvents& frame_events() {
@@ -24,7 +26,9 @@ inline const FrameEvents& frame_events() {
         };
         return FrameEvents{reinterpret_cast<decltype(&vlx_WaitFrame)>(find("vlx_WaitFrame")),
                            reinterpret_cast<decltype(&vlx_GetFrame)>(find("vlx_GetFrame")),
-                           reinterpret_cast<decltype(&vlx_SetFrameNotify)>(find("vlx_SetFrameNotify"))};
+                           reinterpret_cast<decltype(&vlx_SetFrameNotify)>(find("vlx_SetFrameNotify")),
+                           reinterpret_cast<decltype(&vlx_LockFrame)>(find("vlx_LockFrame")),
+                           reinterpret_cast<decltype(&vlx_UnlockFrame)>(find("vlx_UnlockFrame"))};
     }();
     return loaded;
 }

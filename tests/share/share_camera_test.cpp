@@ -279,6 +279,29 @@ TEST_F(SharedCamera, AChannelIsPublishedByOneSlotOrProcessAtATime) {
     EXPECT_EQ(share_info(4)[VLX_SHARE_PUBLISHER], static_cast<int64_t>(GetCurrentProcessId()));
     EXPECT_EQ(v.Close(), 0);
     EXPECT_EQ(share_info(4)[VLX_SHARE_PUBLISHER], 0);
+    // And vlx_Exit ends every slot's.
+    ASSERT_EQ(publish(4), 0);
+    EXPECT_EQ(share_info(4)[VLX_SHARE_PUBLISHER], static_cast<int64_t>(GetCurrentProcessId()));
+    EXPECT_EQ(v.Exit(), 0);
+    EXPECT_EQ(share_info(4)[VLX_SHARE_PUBLISHER], 0);
+    ASSERT_EQ(v.Init(), 0);
+}
+
+TEST_F(SharedCamera, AFormatSetOnTheStoppedSlotGoesOutInItsNewSizeAndReadersScaleIt) {
+    ASSERT_EQ(publish(1), 0);
+    ReaderGraph reader;
+    ASSERT_EQ(reader.start(1), S_OK);
+    ASSERT_TRUE(reader.recorder->wait_for([](const auto& f) { return real_frames_at_least(f, 10); }));
+    ASSERT_EQ(v.Stop(), 0);
+    v.SetDevWidth(320);
+    v.SetDevHeight(240);
+    const int32_t configured = v.SetDevCapConfig();
+    ASSERT_TRUE(configured == 0 || configured == 1) << configured;
+    ASSERT_GE(v.Play2(), 0);
+    reader.recorder->clear();
+    ASSERT_TRUE(reader.recorder->wait_for([](const auto& f) { return real_frames_at_least(f, 10); }))
+        << "the slot's frames of the new size still reach the reader";
+    EXPECT_EQ(order_problem(reader.recorder->frames()), "");
 }
 
 TEST_F(SharedCamera, AGarbageMappingShowsNoSignalUntilAPublisherRepairsIt) {

@@ -60,12 +60,5 @@ TEST(DeviceState, EachStateFromItsFacts) {
     for (const Case& c : cases) EXPECT_EQ(device_state(c.facts, c.now), c.state) << c.what;
 }
 
-TEST(DeviceState, ResultsOfACameraInUse) {
-    for (const uint32_t result : {0x800705AAu, 0x800700AAu, 0x80070020u, 0x80070964u, 0xC00D1B6Eu})
-        EXPECT_TRUE(vlx::health::means_in_use(static_cast<HRESULT>(result))) << std::hex << result;
-    EXPECT_FALSE(vlx::health::means_in_use(E_FAIL));
-    EXPECT_FALSE(vlx::health::means_in_use(S_FALSE));
-}
-
 }  // namespace
 }  // namespace vlx_test

@@ -2,13 +2,19 @@
 """Writes the release package from a finished build:
 
     make_package.py SOURCE_DIR BUILD_DIR OUT_DIR   ->  OUT_DIR/vidlox-VERSION-win64.zip
+                                                       OUT_DIR/vidlox-VERSION.tgz
 
 The zip holds one folder, vidlox-VERSION-win64/, with bin/, include/, lib/,
 the host's README.md and SHA256SUMS (sha256sum's format, paths relative to
 that folder, so `sha256sum -c SHA256SUMS` checks an unpacked copy). The
-version is the project's, read from the build's CMake cache."""
+version is the project's, read from the build's CMake cache.
+
+The tgz is the npm package `vidlox` (bindings/node) as `npm pack` writes it,
+laid out from the same build (bindings/node/scripts/stage.py): the zip's
+README names it."""
 import hashlib
 import io
+import json
 import os
 import re
 import subprocess
@@ -92,6 +98,27 @@ def make_package(source, build, out_dir):
     return zip_path
 
 
+def make_npm_package(source, build, out_dir):
+    """OUT_DIR/vidlox-VERSION.tgz by `npm pack`; its package.json must carry
+    the project's version."""
+    sys.path.insert(0, os.path.join(source, "bindings", "node", "scripts"))
+    import stage  # noqa: E402
+
+    version = project_version(build)
+    staged = stage.stage(source, build, os.path.join(build, "node", "pack"))
+    with open(os.path.join(staged, "package.json"), encoding="utf-8") as f:
+        declared = json.load(f)["version"]
+    if declared != version:
+        sys.exit(f"bindings/node/package.json says version {declared}, the project {version}")
+    os.makedirs(out_dir, exist_ok=True)
+    tarball = os.path.join(out_dir, f"vidlox-{version}.tgz")
+    # npm pack of a folder writes the tarball into the working directory.
+    subprocess.run(["npm", "pack", "--silent", staged], cwd=out_dir, check=True, stdout=subprocess.DEVNULL)
+    if not os.path.isfile(tarball):
+        sys.exit(f"npm pack wrote no {tarball}")
+    return tarball
+
+
 def _commit_time(source):
     """The time of the commit packaged (the same bytes give the same zip), or
     the start of 2024 outside a git checkout."""
@@ -107,6 +134,7 @@ def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
     print(make_package(*sys.argv[1:4]))
+    print(make_npm_package(*sys.argv[1:4]))
 
 
 if __name__ == "__main__":

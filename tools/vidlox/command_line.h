@@ -12,7 +12,7 @@ struct CommandLine {
     std::string command;
     std::vector<std::string> positional;
     std::map<std::string, std::string> values;  // "--seconds" -> "2"
-    std::set<std::string> flags;                // "--raw", "--log", "--help", "--version", "--paths"
+    std::set<std::string> flags;                // "--raw", "--log", "--help", "--version", "--paths", "--lock"
     std::string error;                          // set when the line cannot be read
 };
 

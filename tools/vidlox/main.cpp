@@ -56,8 +56,9 @@ const Command commands[] = {
     {"control DEVICE NAME VALUE|auto", 3, 3, "", control_command,
      "sets control NAME (see controls) to VALUE or hands it\n"
      "to the device; prints what the device then holds"},
-    {"watch DEVICE [--seconds S]", 1, 1, "--seconds", watch_command,
-     "takes every frame once (vlx_WaitFrame, vlx_GetFrame):\n"
+    {"watch DEVICE [--seconds S] [--lock]", 1, 1, "--seconds --lock", watch_command,
+     "takes every frame once (vlx_WaitFrame, vlx_GetFrame;\n"
+     "--lock: vlx_LockFrame, vlx_UnlockFrame, no copy):\n"
      "frames taken and missed, the device's dropped frames,\n"
      "latency from arrival to the bytes in hand; 5 s"},
     {"share DEVICE --channel N [--seconds S]", 1, 1, "--channel --seconds", share_command,

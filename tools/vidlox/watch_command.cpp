@@ -1,7 +1,9 @@
-// watch DEVICE [--seconds S]: takes every frame once through vlx_WaitFrame
-// and vlx_GetFrame, and shows what the frame events tell a host: frames
-// taken, frames that arrived and were never taken, the device's own dropped
-// frames, and the time from a frame's arrival to the host holding its bytes.
+// watch DEVICE [--seconds S] [--lock]: takes every frame once through
+// vlx_WaitFrame and vlx_GetFrame (with --lock: borrows it, without a copy,
+// through vlx_LockFrame and vlx_UnlockFrame), and shows what the frame events
+// tell a host: frames taken, frames that arrived and were never taken, the
+// device's own dropped frames, and the time from a frame's arrival to the
+// host holding its bytes.
 #include "capture_session.h"
 #include "commands.h"
 #include "progress.h"
@@ -42,6 +44,7 @@ double percentile_ms(std::vector<double> values, double share) {
 int watch_command(const CommandLine& line) {
     double seconds = default_seconds;
     if (!option_double(line, "--seconds", seconds)) return exit_usage;
+    const bool lock = line.flags.count("--lock") != 0;
 
     CaptureSession session;
     if (int failed = session.open(line.positional[0], render_null_renderer)) return failed;
@@ -59,14 +62,24 @@ int watch_command(const CommandLine& line) {
         if (waited == 1) return tool_failure("no frame arrived for %d ms", frame_timeout_ms);
         if (waited < 0) return library_failure("vlx_WaitFrame", waited);
         int32_t size = 0;
-        const int32_t sized = vlx_GetFrame(nullptr, &size, &header, info);
-        if (sized < 0) return library_failure("vlx_GetFrame", sized);
-        pixels.resize(static_cast<size_t>(size));
-        const int32_t took = vlx_GetFrame(pixels.data(), &size, &header, info);
-        // A larger frame may have come between the two calls: size again.
-        if (took == -4) continue;
-        if (took < 0) return library_failure("vlx_GetFrame", took);
-        latencies_ms.push_back(static_cast<double>(now_in_arrival_units() - info[VLX_FRAME_ARRIVAL]) / 1e4);
+        if (lock) {
+            const void* lent = nullptr;
+            const int32_t locked = vlx_LockFrame(&lent, &size, &header, info);
+            if (locked < 0) return library_failure("vlx_LockFrame", locked);
+            // The bytes are in hand as they are: nothing copied.
+            latencies_ms.push_back(static_cast<double>(now_in_arrival_units() - info[VLX_FRAME_ARRIVAL]) / 1e4);
+            const int32_t unlocked = vlx_UnlockFrame();
+            if (unlocked < 0) return library_failure("vlx_UnlockFrame", unlocked);
+        } else {
+            const int32_t sized = vlx_GetFrame(nullptr, &size, &header, info);
+            if (sized < 0) return library_failure("vlx_GetFrame", sized);
+            pixels.resize(static_cast<size_t>(size));
+            const int32_t took = vlx_GetFrame(pixels.data(), &size, &header, info);
+            // A larger frame may have come between the two calls: size again.
+            if (took == -4) continue;
+            if (took < 0) return library_failure("vlx_GetFrame", took);
+            latencies_ms.push_back(static_cast<double>(now_in_arrival_units() - info[VLX_FRAME_ARRIVAL]) / 1e4);
+        }
         if (taken++ == 0) {
             first_number = info[VLX_FRAME_NUMBER];
             first_dropped = info[VLX_FRAME_DROPPED];

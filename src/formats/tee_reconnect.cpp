@@ -1,4 +1,4 @@
-#include "graph/tee_reconnect.h"
+#include "formats/tee_reconnect.h"
 
 #include "common/com_ptr.h"
 #include "common/media_type.h"
@@ -32,20 +32,24 @@ Tee tee_behind(IPin* pin) {
     return tee;
 }
 
-void connect_again(IGraphBuilder* graph, IPin* output, const AM_MEDIA_TYPE& new_type) {
+// False when the output was connected and is no longer.
+bool connect_again(IGraphBuilder* graph, IPin* output, const AM_MEDIA_TYPE& new_type) {
     ComPtr<IPin> peer;
     MediaType old_type;
     if (output->ConnectedTo(peer.put()) != S_OK || !peer || FAILED(output->ConnectionMediaType(old_type.reset())))
-        return;
+        return true;
     if (platform_call("vlx_SetDevCapConfig.TeePeer.QueryAccept", [&] { return peer->QueryAccept(&new_type); }) !=
         S_OK)
-        return;
+        return true;
     platform_call("vlx_SetDevCapConfig.GraphBuilder.Disconnect(TeePeer)", [&] { return graph->Disconnect(peer.get()); });
     platform_call("vlx_SetDevCapConfig.GraphBuilder.Disconnect(TeeOutput)", [&] { return graph->Disconnect(output); });
     const HRESULT connected = platform_call("vlx_SetDevCapConfig.GraphBuilder.ConnectDirect(TeeOutput)", [&] {
         return graph->ConnectDirect(output, peer.get(), &new_type);
     });
-    if (FAILED(connected)) graph->ConnectDirect(output, peer.get(), old_type.get());
+    if (SUCCEEDED(connected)) return true;
+    return SUCCEEDED(platform_call("vlx_SetDevCapConfig.GraphBuilder.ConnectDirect(TeeOutput,OldType)", [&] {
+        return graph->ConnectDirect(output, peer.get(), old_type.get());
+    }));
 }
 
 bool carries(const AM_MEDIA_TYPE& type, const TakenFormat& taken) {
@@ -62,20 +66,22 @@ TakenFormat taken_format_of(const AM_MEDIA_TYPE& type, const VIDEOINFOHEADER& vi
     return {type.subtype, vih.bmiHeader.biWidth, vih.bmiHeader.biHeight, vih.AvgTimePerFrame};
 }
 
-void reconnect_tee_outputs(IGraphBuilder* graph, IPin* capture_pin, const TakenFormat& taken) {
-    if (!graph || !capture_pin) return;
+bool reconnect_tee_outputs(IGraphBuilder* graph, IPin* capture_pin, const TakenFormat& taken) {
+    if (!graph || !capture_pin) return true;
     const Tee tee = tee_behind(capture_pin);
-    if (!tee.input) return;
+    if (!tee.input) return true;
     MediaType new_type;
-    if (FAILED(tee.input->ConnectionMediaType(new_type.reset())) || !carries(*new_type.get(), taken)) return;
+    if (FAILED(tee.input->ConnectionMediaType(new_type.reset())) || !carries(*new_type.get(), taken)) return true;
     ComPtr<IEnumPins> pins;
-    if (FAILED(tee.filter->EnumPins(pins.put())) || !pins) return;
+    if (FAILED(tee.filter->EnumPins(pins.put())) || !pins) return true;
+    bool all_connected = true;
     ComPtr<IPin> pin;
     while (pins->Next(1, pin.put(), nullptr) == S_OK) {
         PIN_DIRECTION direction = PINDIR_INPUT;
         if (pin && SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT)
-            connect_again(graph, pin.get(), *new_type.get());
+            all_connected = connect_again(graph, pin.get(), *new_type.get()) && all_connected;
     }
+    return all_connected;
 }
 
 }  // namespace vlx

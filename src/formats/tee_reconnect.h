@@ -16,7 +16,8 @@ namespace vlx {
 // Only once the pin's connection carries the format it took (`taken`): a
 // graph manager may reconnect the pin later, on a thread of its own, and
 // the tee is then left to follow by itself. For a stopped graph; the calls
-// are not reported.
+// are not reported. False when an output that was connected is left
+// unconnected: neither the new type nor its old one connected again.
 struct TakenFormat {
     GUID subtype{};
     LONG width = 0;
@@ -25,6 +26,6 @@ struct TakenFormat {
 };
 // The picture a FORMAT_VideoInfo type with a whole VIDEOINFOHEADER states.
 TakenFormat taken_format_of(const AM_MEDIA_TYPE& type, const VIDEOINFOHEADER& vih);
-void reconnect_tee_outputs(IGraphBuilder* graph, IPin* capture_pin, const TakenFormat& taken);
+bool reconnect_tee_outputs(IGraphBuilder* graph, IPin* capture_pin, const TakenFormat& taken);
 
 }  // namespace vlx

@@ -1,4 +1,6 @@
-#include "graph/capabilities.h"
+#include "formats/capabilities.h"
+
+#include "formats/format_codes.h"
 
 #include "common/media_type.h"
 #include "library/library_state.h"
@@ -34,14 +36,14 @@ CapabilityCount count_capabilities(IAMStreamConfig* config, const char* context)
 }
 
 int32_t open_capabilities(const CapabilityCalls& calls, ComPtr<IAMStreamConfig>& config, CapabilityCount& caps) {
-    if (!library_initialised()) return -1;
+    if (!library_initialised()) return kCapsNotInitialised;
     const Slot& slot = active_slot();
-    if (!slot.capture_builder) return -2;
-    if (!slot.device_filter) return -3;
+    if (!slot.capture_builder) return kCapsNoGraph;
+    if (!slot.device_filter) return kCapsNoDevice;
     if (find_stream_config(slot.capture_builder.get(), slot.device_filter.get(), calls.find_interface, config) !=
             S_OK ||
         !config) {
-        return -4;
+        return kCapsNoStreamConfig;
     }
     caps = count_capabilities(config.get(), calls.count);
     return 0;

@@ -1,10 +1,10 @@
-#include "graph/cap_config.h"
+#include "formats/cap_config.h"
 
 #include "common/dib_size.h"
 #include "formats/chosen_format.h"
 #include "formats/format_request.h"
-#include "graph/capabilities.h"
-#include "graph/tee_reconnect.h"
+#include "formats/capabilities.h"
+#include "formats/tee_reconnect.h"
 #include "library/library_state.h"
 #include "library/platform_call.h"
 
@@ -75,8 +75,9 @@ int32_t apply_requested_format() {
     ComPtr<IPin> capture_pin;
     if (taken && !slot.is_running() &&
         platform_call("vlx_SetDevCapConfig.AMStreamConfig.QueryInterface(Pin)",
-                      [&] { return config.query(capture_pin); }) == S_OK)
-        reconnect_tee_outputs(slot.graph_builder.get(), capture_pin.get(), *taken);
+                      [&] { return config.query(capture_pin); }) == S_OK &&
+        !reconnect_tee_outputs(slot.graph_builder.get(), capture_pin.get(), *taken))
+        return kTeeLeftUnconnected;
     return result;
 }
 

@@ -1,0 +1,165 @@
+// Type declarations of the npm package vidlox. The unions of names below are
+// the header's constants (include/vidlox.h) in JavaScript's terms; a test
+// reads both files and fails when they part.
+/// <reference types="node" />
+import { EventEmitter } from 'events';
+
+/** A camera control: VLX_CONTROL_* of the header, in lower case. */
+export type ControlName =
+  | 'brightness' | 'contrast' | 'hue' | 'saturation' | 'sharpness' | 'gamma' | 'color_enable'
+  | 'white_balance' | 'backlight_compensation' | 'gain' | 'pan' | 'tilt' | 'roll' | 'zoom'
+  | 'exposure' | 'iris' | 'focus';
+
+/** A device's health: VLX_DEVICE_* of the header, in lower case. */
+export type DeviceState = 'delivering' | 'waiting' | 'stalled' | 'lost' | 'error' | 'in_use' | 'not_running';
+
+/** How a requested format is chosen: VLX_FORMAT_CHOICE_* of the header, in lower case. */
+export type FormatChoice = 'all' | 'exact' | 'nearest';
+
+/** A device: an index in listDevices(), its path, its friendly name, or "NAME#N" (the N-th device of that name, from 0). */
+export type Device = number | string;
+
+export interface DeviceInfo {
+  index: number;
+  name: string;
+  /** Stays the device's while it is plugged in where it is; empty when it cannot be read. */
+  path: string;
+}
+
+export interface FormatInfo {
+  /** Capability index of the capture pin. */
+  index: number;
+  /** "RGB24", "YUY2", "MJPG", ... as vlx_GetFormatList writes it. */
+  subtype: string;
+  width: number;
+  height: number;
+  minFps: number;
+  maxFps: number;
+  kind: 'VIDEOINFOHEADER' | 'VIDEOINFOHEADER2' | 'MPEG2VIDEOINFO' | 'OTHER';
+}
+
+export interface OpenOptions {
+  /** 0 or absent: any. */
+  width?: number;
+  height?: number;
+  /** Absent: the format's own rate. */
+  fps?: number;
+  /** As listFormats() names it; absent: any. */
+  subtype?: string;
+  /** 'exact' when a width, height, fps or subtype is given, else 'all'. */
+  choice?: FormatChoice;
+}
+
+export interface Format {
+  subtype: string;
+  width: number;
+  height: number;
+  fps: number;
+}
+
+export interface Frame {
+  /** 24-bit pixels (blue, green, red), rows of `stride` bytes. */
+  data: Buffer;
+  width: number;
+  height: number;
+  stride: number;
+  /** True: the first row in `data` is the picture's bottom row. */
+  bottomUp: boolean;
+  subtype: 'RGB24';
+  /** 1 for the first frame tracked, one more for every frame that arrived, taken or not. */
+  number: number;
+  /** Milliseconds of stream time; null when the device stamps none. */
+  sampleTime: number | null;
+  /** Milliseconds on the performance counter's clock. */
+  arrival: number;
+  /** Frames that arrived since the previous frame handed out, never handed out. */
+  missed: number;
+  /** The device's own count of frames it dropped; null when it keeps none. */
+  dropped: number | null;
+}
+
+export interface FramesOptions {
+  /** Each frame's data goes back to be filled again when the next frame is asked for (it then reads as empty). */
+  recycle?: boolean;
+}
+
+export interface Control {
+  id: number;
+  name: ControlName;
+  min: number;
+  max: number;
+  step: number;
+  default: number;
+  /** The modes it offers. */
+  auto: boolean;
+  manual: boolean;
+  value: number;
+  mode: 'auto' | 'manual' | null;
+}
+
+export interface ControlSetting {
+  value: number;
+  mode: 'auto' | 'manual' | null;
+  /** False when the device holds something else than was asked (a coarser step). */
+  asked: boolean;
+}
+
+export interface SnapshotOptions {
+  /** 0-100 for JPEG, TIFF, JPEG XR and HEIF; absent: the encoder's default. */
+  quality?: number;
+}
+
+export interface StateChange {
+  state: DeviceState;
+  previous: DeviceState | undefined;
+  /** The platform's status code, for 'error' and 'in_use'. */
+  hresult?: number;
+}
+
+export class VidloxError extends Error {
+  readonly name: 'VidloxError';
+  /** What the function answered. */
+  readonly code: number;
+  /** The library function that answered it, e.g. "vlx_Open". */
+  readonly functionName: string;
+  /** The header's words for the code. */
+  readonly meaning: string;
+  /** The device state that ended frames(), when it was one. */
+  readonly state?: DeviceState;
+  readonly hresult?: number;
+}
+
+export class Camera extends EventEmitter {
+  readonly slot: number;
+  readonly index: number;
+  readonly name: string;
+  readonly path: string;
+  /** The format the camera delivers, as it was opened. */
+  format(): Format;
+  /** The device's state as the library thread last read it (every 100 ms), or 'closed'. */
+  state(): DeviceState | 'closed';
+  /** Every frame once, in order; `break` stops them. A lost, failed or busy device ends them with a VidloxError. */
+  frames(options?: FramesOptions): AsyncIterableIterator<Frame>;
+  /** Writes the newest frame; the format follows the extension (.bmp .jpg .png .gif .tif .jxr .heic). Answers the full path. */
+  snapshot(file: string, options?: SnapshotOptions): Promise<string>;
+  controls(): Promise<Control[]>;
+  setControl(name: ControlName, value: number | 'auto'): Promise<ControlSetting>;
+  /** Stops and closes; a second call answers the first one's promise. */
+  close(): Promise<void>;
+
+  on(event: 'lost' | 'stalled' | 'back' | 'failed' | 'state', listener: (change: StateChange) => void): this;
+  once(event: 'lost' | 'stalled' | 'back' | 'failed' | 'state', listener: (change: StateChange) => void): this;
+}
+
+export function listDevices(): Promise<DeviceInfo[]>;
+export function listFormats(device: Device): Promise<FormatInfo[]>;
+export function listCodecs(): Promise<string[]>;
+export function open(device: Device, options?: OpenOptions): Promise<Camera>;
+/** Calls of each library export made in this process so far. */
+export function libraryCalls(): Promise<Record<string, number>>;
+
+export const controlNames: ControlName[];
+export const deviceStates: DeviceState[];
+export const formatChoices: FormatChoice[];
+/** VLX_VERSION of the header the package was made with (213: 2.1.3). */
+export const headerVersion: number;

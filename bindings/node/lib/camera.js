@@ -1,0 +1,184 @@
+'use strict';
+// A camera opened into one of the library's slots. Frames come as an async
+// iterator; changes of the device's health as events.
+const path = require('path');
+const { EventEmitter } = require('events');
+const { fromWire, argumentError, wholeNumber, describe, CONTROLS } = require('./errors');
+
+// Frames handed over but not yet taken from the iterator: the library
+// thread takes no new frame beyond these, and the frames a slow consumer
+// leaves to the camera show in the next frame's `missed`.
+const FRAMES_IN_FLIGHT = 4;
+
+// vlx_SaveImage's formats, by the file's extension.
+const SNAPSHOT_FORMATS = { '.bmp': 0, '.jpg': 1, '.jpeg': 1, '.png': 2, '.gif': 3, '.tif': 4, '.tiff': 4,
+  '.jxr': 5, '.wdp': 5, '.heic': 6, '.heif': 6 };
+
+class Camera extends EventEmitter {
+  constructor(thread, opened) {
+    super();
+    this._thread = thread;
+    this.slot = opened.slot;
+    this.index = opened.index;
+    this.name = opened.name;
+    this.path = opened.path;
+    this._format = opened.format;
+    this._state = opened.state;
+    this._stream = null;
+    this._closing = null;
+    thread.listeners.set(this.slot, this);
+  }
+
+  format() {
+    return { ...this._format };
+  }
+
+  state() {
+    return this._state;
+  }
+
+  // `recycle`: each frame's data goes back to the library thread, to be
+  // filled again, when the next frame is asked for; it then reads as empty
+  // (a detached buffer). Spares a fresh buffer per frame for a consumer that
+  // is done with a frame when it asks for the next.
+  frames(options = {}) {
+    const recycle = options.recycle === true;
+    this._usable();
+    if (this._stream) throw new Error('frames() of this camera is already being iterated; break out of it first');
+    const stream = { id: this._thread.nextId++, queue: [], waiter: null, error: null, done: false };
+    this._stream = stream;
+    this._thread.streamStarted();
+    this._thread.send({ op: 'stream', slot: this.slot, stream: stream.id, credit: FRAMES_IN_FLIGHT });
+    const camera = this;
+    let previous = null;
+    const taken = (frame) => {
+      const returned = recycle && previous ? previous.data.buffer : null;
+      previous = frame;
+      if (returned) camera._thread.send({ op: 'ack', slot: camera.slot, stream: stream.id, buffer: returned }, [returned]);
+      else camera._thread.send({ op: 'ack', slot: camera.slot, stream: stream.id });
+      return { value: frame, done: false };
+    };
+    return {
+      [Symbol.asyncIterator]() {
+        return this;
+      },
+      next() {
+        if (stream.queue.length > 0) return Promise.resolve(taken(stream.queue.shift()));
+        if (stream.error) {
+          const error = stream.error;
+          stream.error = null;
+          return Promise.reject(error);
+        }
+        if (stream.done) return Promise.resolve({ value: undefined, done: true });
+        return new Promise((resolve, reject) => {
+          stream.waiter = { resolve: (frame) => resolve(taken(frame)), reject, finish: () => resolve({ value: undefined, done: true }) };
+        });
+      },
+      return() {
+        camera._endStream(stream, null);
+        return Promise.resolve({ value: undefined, done: true });
+      },
+    };
+  }
+
+  // Ends `stream` (with `error`, or quietly) and tells the library thread
+  // to take no more frames for it.
+  _endStream(stream, error) {
+    if (stream.done) return;
+    stream.done = true;
+    if (this._stream === stream) this._stream = null;
+    this._thread.streamEnded();
+    this._thread.send({ op: 'stream', slot: this.slot, stream: 0, credit: 0 });
+    const waiter = stream.waiter;
+    stream.waiter = null;
+    if (waiter && error) waiter.reject(error);
+    else if (waiter) waiter.finish();
+    else stream.error = error;
+  }
+
+  _event(message) {
+    const stream = this._stream;
+    if (message.event === 'frame') {
+      if (!stream || stream.id !== message.stream) return;  // a frame of a stream that ended
+      const bits = message.bits;
+      const frame = {
+        data: Buffer.from(message.buffer, 0, message.length), width: message.width, height: message.height,
+        stride: Math.floor((message.width * bits + 31) / 32) * 4, bottomUp: message.bottomUp,
+        subtype: bits === 24 ? 'RGB24' : `RGB${bits}`, number: message.number, sampleTime: message.sampleTime,
+        arrival: message.arrival, missed: message.missed, dropped: message.dropped,
+      };
+      if (stream.waiter) {
+        const waiter = stream.waiter;
+        stream.waiter = null;
+        waiter.resolve(frame);
+      } else {
+        stream.queue.push(frame);
+      }
+    } else if (message.event === 'end') {
+      if (stream && (message.stream === undefined || stream.id === message.stream)) {
+        this._endStream(stream, fromWire(message.error));
+      }
+    } else if (message.event === 'state') {
+      this._state = message.state;
+      const event = { state: message.state, previous: message.previous };
+      if (message.hresult !== undefined) event.hresult = message.hresult;
+      this.emit('state', event);
+      if (message.state === 'lost') this.emit('lost', event);
+      else if (message.state === 'stalled') this.emit('stalled', event);
+      else if (message.state === 'delivering' && message.previous === 'stalled') this.emit('back', event);
+      else if (message.state === 'error' || message.state === 'in_use') this.emit('failed', event);
+    }
+  }
+
+  async snapshot(file, options = {}) {
+    if (typeof file !== 'string' || file === '') {
+      throw argumentError('ERR_INVALID_ARG_TYPE', `the snapshot's file must be a file name, not ${describe(file)}`);
+    }
+    const format = SNAPSHOT_FORMATS[path.extname(file).toLowerCase()];
+    if (format === undefined) {
+      throw argumentError('ERR_INVALID_ARG_VALUE',
+        `the snapshot's file must end in one of ${Object.keys(SNAPSHOT_FORMATS).join(' ')}: ${file}`);
+    }
+    const quality = wholeNumber(options.quality, 'quality', 0, -1);
+    if (quality > 100) throw argumentError('ERR_INVALID_ARG_VALUE', `quality must be from 0 to 100, not ${quality}`);
+    this._usable();
+    const full = path.resolve(file);
+    await this._thread.request('snapshot', { slot: this.slot, file: full, format, quality });
+    return full;
+  }
+
+  async controls() {
+    this._usable();
+    return this._thread.request('controls', { slot: this.slot });
+  }
+
+  async setControl(name, value) {
+    if (typeof name !== 'string' || !(name in CONTROLS)) {
+      throw argumentError('ERR_INVALID_ARG_VALUE', `no camera control is named ${describe(name)}; the names: ${Object.keys(CONTROLS).join(' ')}`);
+    }
+    if (value !== 'auto') wholeNumber(value, `the value of ${name}`, -0x80000000);
+    this._usable();
+    return this._thread.request('setControl', { slot: this.slot, name, value });
+  }
+
+  close() {
+    if (!this._closing) {
+      if (this._stream) this._endStream(this._stream, null);
+      this._closing = this._thread.request('close', { slot: this.slot }).finally(() => {
+        this._thread.listeners.delete(this.slot);
+        this._state = 'closed';
+      });
+    }
+    return this._closing;
+  }
+
+  _usable() {
+    if (this._closing) {
+      const error = new Error(`the camera "${this.name}" is closed`);
+      error.code = 'ERR_VIDLOX_CLOSED';
+      throw error;
+    }
+  }
+}
+
+module.exports = { Camera, SNAPSHOT_FORMATS, FRAMES_IN_FLIGHT };

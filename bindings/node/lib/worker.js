@@ -1,0 +1,325 @@
+'use strict';
+// The library thread. vidlox64.dll takes every capture call from the thread
+// that called vlx_Init, one at a time: this worker is that thread. It answers
+// the main thread's requests ({id, op, ...}) one after the other, and while
+// a camera's frames are wanted it waits for them with vlx_WaitFrame and takes
+// each with vlx_GetFrame straight into a new buffer, which it hands over
+// (transfers) to the main thread: the one copy a frame costs is the library's.
+// It watches the state of every open camera with vlx_GetDeviceState and
+// tells the main thread when it changes.
+const { parentPort, workerData } = require('worker_threads');
+const native = require('./native');
+const { constants: C, CONTROLS, FORMAT_CHOICES, DEVICE_STATES, nameOf } = require('./errors');
+
+const calls = {};
+const v = native.load(workerData.dll, calls);
+v.vlx_Init();  // any result leaves the library initialised on this thread
+
+// How long one vlx_WaitFrame may keep this thread from the next request.
+const WAIT_SLICE_MS = 40;
+// How often the state of a camera is read while nothing else asks for it.
+const STATE_EVERY_MS = 100;
+// How long a snapshot waits for a camera's first frame.
+const FIRST_FRAME_MS = C.VLX_FIRST_FRAME_WAIT_MS + 2000;
+// States that end a camera's frames: no frame comes after them.
+const FINAL_STATES = [C.VLX_DEVICE_LOST, C.VLX_DEVICE_ERROR, C.VLX_DEVICE_IN_USE];
+
+const cameras = new Map();  // slot -> camera record
+let pumping = false;
+let stateTimer = null;
+
+class Refusal extends Error {
+  constructor(functionName, code, details = {}) {
+    super(`${functionName} answered ${code}`);
+    this.wire = { functionName, code, ...details };
+  }
+}
+
+function select(slot) {
+  v.vlx_SetActiveSel(slot);
+}
+
+// ---- Lists: a size query, then the list into a buffer of that size.
+function listLines(sizeName, listName, args, nothingInstalled) {
+  const size = v[sizeName](...args);
+  if (size === nothingInstalled) return [];
+  if (size < 0) throw new Refusal(sizeName, size);
+  const buffer = Buffer.alloc(size);
+  const count = v[listName](buffer, ...args);
+  if (count === nothingInstalled) return [];
+  if (count < 0) throw new Refusal(listName, count);
+  const end = buffer.indexOf(0);
+  const lines = buffer.toString('utf8', 0, end < 0 ? size : end).split('\r\n');
+  lines.pop();  // after the last CR LF
+  return lines;
+}
+
+function devices() {
+  const names = listLines('vlx_GetDeviceListSize', 'vlx_GetDeviceList', [0], -2);
+  const paths = listLines('vlx_GetDevicePathListSize', 'vlx_GetDevicePathList', [0], -3);
+  return names.map((name, index) => ({ index, name, path: paths[index] || '' }));
+}
+
+// A device as the command-line tool takes it: an index, or a path or name,
+// or NAME#N, the N-th device of that name.
+function resolve(device) {
+  const known = devices();
+  let index = device;
+  if (typeof device === 'string') {
+    index = v.vlx_FindDevice(device, 0);
+    const twin = /^(.*)#(\d{1,9})$/.exec(device);
+    if (index === -4 && twin) index = v.vlx_FindDevice(twin[1], Number(twin[2]));
+    if (index < 0) throw new Refusal('vlx_FindDevice', index, { context: `no video capture device "${device}"` });
+  } else if (index >= known.length) {
+    // vlx_Open's own answer for it, given without building a graph.
+    throw new Refusal('vlx_Open', -4, { context: `device ${device}; ${known.length} installed` });
+  }
+  return known[index] || { index, name: '', path: '' };
+}
+
+function formats(device) {
+  const { index } = resolve(device);
+  return listLines('vlx_GetFormatListSize', 'vlx_GetFormatList', [index], undefined).map((line) => {
+    const [capability, subtype, width, height, minFps, maxFps, kind] = line.split(' ');
+    return { index: Number(capability), subtype, width: Number(width), height: Number(height),
+      minFps: Number(minFps), maxFps: Number(maxFps), kind };
+  });
+}
+
+function formatInForce() {
+  const subtype = Buffer.alloc(C.VLX_SUBTYPE_TEXT_SIZE);
+  const width = new Int32Array(1), height = new Int32Array(1), rate = new Float64Array(1);
+  const read = v.vlx_GetDevFormat(subtype, width, height, rate);
+  if (read < 0) throw new Refusal('vlx_GetDevFormat', read);
+  return { subtype: subtype.toString('latin1', 0, subtype.indexOf(0)), width: width[0], height: height[0], fps: rate[0] };
+}
+
+// ---- Cameras
+function open({ device, width, height, fps, subtype, choice }) {
+  let slot = 0;
+  while (cameras.has(slot)) slot += 1;
+  if (slot >= C.VLX_SLOT_COUNT) throw new Refusal('vlx_SetActiveSel', -1, { context: `all ${C.VLX_SLOT_COUNT} slots hold a camera` });
+  const found = resolve(device);
+  select(slot);
+  const stored = v.vlx_SetDevSubtype(subtype || '');
+  if (stored < 0) throw new Refusal('vlx_SetDevSubtype', stored, { context: `subtype "${subtype}"` });
+  v.vlx_SetDevWidth(width);
+  v.vlx_SetDevHeight(height);
+  v.vlx_SetDevFrameRate(fps);
+  v.vlx_SetDevFormatChoice(FORMAT_CHOICES[choice]);
+  const opened = v.vlx_Open(found.index, 6, 0, 0, 0);  // 6: Null Renderer, no window
+  if (opened < 0) throw new Refusal('vlx_Open', opened, { context: `device ${found.index} "${found.name}"` });
+  if (opened === 1 && choice !== 'all') {
+    v.vlx_Close();
+    throw new Refusal('vlx_Open', 1, { meaning: 'the device refused the requested format' });
+  }
+  let camera;
+  try {
+    const played = v.vlx_Play2();
+    if (played < 0) throw new Refusal('vlx_Play2', played);
+    // A device another program holds, or whose start failed, would never
+    // deliver: the open fails with its state.
+    const state = v.vlx_GetDeviceState();
+    if (FINAL_STATES.includes(state)) throw new Refusal('vlx_GetDeviceState', state, stateDetails(state));
+    camera = { slot, stream: 0, credit: 0, checked: 0, state, format: formatInForce() };
+  } catch (error) {
+    v.vlx_Stop();
+    v.vlx_Close();
+    throw error;
+  }
+  cameras.set(slot, camera);
+  watchStates();
+  return { slot, ...found, format: camera.format, state: nameOf(DEVICE_STATES, camera.state) || 'waiting' };
+}
+
+function close({ slot }) {
+  if (!cameras.delete(slot)) return;
+  select(slot);
+  v.vlx_Stop();  // -1 when it no longer runs: closing is all that is left
+  const closed = v.vlx_Close();
+  if (cameras.size === 0) {
+    clearInterval(stateTimer);
+    stateTimer = null;
+  }
+  if (closed < 0) throw new Refusal('vlx_Close', closed);
+}
+
+function controls({ slot }) {
+  select(slot);
+  return listLines('vlx_GetControlListSize', 'vlx_GetControlList', [], undefined).map((line) => {
+    const [id, name, min, max, step, dflt, modes, value, mode] = line.split('\t').map((f) => f.trim());
+    return { id: Number(id), name, min: Number(min), max: Number(max), step: Number(step), default: Number(dflt),
+      auto: (Number(modes) & C.VLX_CONTROL_AUTO) !== 0, manual: (Number(modes) & C.VLX_CONTROL_MANUAL) !== 0,
+      value: Number(value), mode: modeName(Number(mode)) };
+  });
+}
+
+function modeName(mode) {
+  if (mode & C.VLX_CONTROL_AUTO) return 'auto';
+  return mode & C.VLX_CONTROL_MANUAL ? 'manual' : null;
+}
+
+function setControl({ slot, name, value }) {
+  select(slot);
+  const auto = value === 'auto';
+  const set = v.vlx_SetControl(CONTROLS[name], auto ? 0 : value, auto ? C.VLX_CONTROL_AUTO : C.VLX_CONTROL_MANUAL);
+  if (set < 0) throw new Refusal('vlx_SetControl', set, { context: `${name} = ${value}` });
+  const held = new Int32Array(1), mode = new Int32Array(1);
+  const read = v.vlx_GetControl(CONTROLS[name], held, mode);
+  if (read < 0) throw new Refusal('vlx_GetControl', read, { context: name });
+  return { value: held[0], mode: modeName(mode[0]), asked: set === 0 };
+}
+
+// The newest frame written to `file`; a camera that has not delivered its
+// first frame yet is given the time cameras take for it.
+async function snapshot({ slot, file, format, quality }) {
+  const deadline = Date.now() + FIRST_FRAME_MS;
+  for (;;) {
+    if (!cameras.has(slot)) throw new Refusal('vlx_SaveImage', -1, { context: 'the camera was closed' });
+    select(slot);
+    const saved = v.vlx_SaveImage(file, format, quality, 0, 0);
+    if (saved === 0) return;
+    if (saved !== -7 || Date.now() > deadline) throw new Refusal('vlx_SaveImage', saved, { context: file });
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
+}
+
+// ---- Frames
+function stream({ slot, stream: id, credit }) {
+  const camera = cameras.get(slot);
+  if (!camera) return;
+  camera.stream = id;
+  camera.credit = credit;
+  camera.spare = [];
+  if (id && FINAL_STATES.includes(camera.state)) return end(camera, stateDetails(camera.state));
+  pump();
+}
+
+function ack({ slot, stream: id, buffer }) {
+  const camera = cameras.get(slot);
+  if (!camera || camera.stream !== id) return;
+  camera.credit += 1;
+  if (buffer) (camera.spare || (camera.spare = [])).push(buffer);
+  pump();
+}
+
+function pump() {
+  if (pumping) return;
+  pumping = true;
+  setImmediate(pumpOnce);
+}
+
+// One round over the cameras whose frames are wanted: each waits up to a
+// slice for a frame (shorter when several share the round), and the thread
+// comes back to its requests between rounds.
+function pumpOnce() {
+  pumping = false;
+  const wanted = [...cameras.values()].filter((c) => c.stream && c.credit > 0);
+  if (wanted.length === 0) return;
+  const slice = Math.max(1, Math.floor(WAIT_SLICE_MS / wanted.length));
+  for (const camera of wanted) {
+    select(camera.slot);
+    const waited = v.vlx_WaitFrame(slice);
+    if (waited === 0) take(camera);
+    if (waited < 0 || Date.now() - camera.checked >= STATE_EVERY_MS) checkState(camera);
+    // -2: the slot no longer runs (a lost device's state, read just now,
+    // has ended the frames already when it is the reason).
+    if (waited < 0 && camera.stream) end(camera, { functionName: 'vlx_WaitFrame', code: waited });
+  }
+  pump();
+}
+
+function take(camera) {
+  let bytes = camera.bytes || v.vlx_GetImageMemSize(0);
+  for (let attempt = 0; attempt < 2; attempt += 1) {
+    // A buffer the consumer gave back, or allocUnsafeSlow: a buffer of its
+    // own (transferable), not zero-filled: the library writes every byte.
+    const spare = camera.spare && camera.spare.pop();
+    const pixels = spare && spare.byteLength >= bytes ? Buffer.from(spare) : Buffer.allocUnsafeSlow(Math.max(bytes, 1));
+    const size = new Int32Array([pixels.length]);
+    const header = Buffer.alloc(44);
+    const info = new BigInt64Array(C.VLX_FRAME_INFO_COUNT);
+    const taken = v.vlx_GetFrame(pixels, size, header, info);
+    if (taken === -4) {  // a new frame size: *size has the bytes needed
+      bytes = size[0];
+      continue;
+    }
+    if (taken === -7) {  // nothing new after all: the buffer waits for the next frame
+      (camera.spare || (camera.spare = [])).push(pixels.buffer);
+      return;
+    }
+    if (taken < 0) return end(camera, { functionName: 'vlx_GetFrame', code: taken });
+    camera.bytes = size[0];
+    camera.credit -= 1;
+    const height = header.readInt32LE(8);
+    const number = (i) => Number(info[i]);
+    const sampleTime = number(C.VLX_FRAME_SAMPLE_TIME), dropped = number(C.VLX_FRAME_DROPPED);
+    parentPort.postMessage({
+      event: 'frame', slot: camera.slot, stream: camera.stream, buffer: pixels.buffer, length: size[0],
+      width: header.readInt32LE(4), height: Math.abs(height), bottomUp: height > 0, bits: header.readUInt16LE(14),
+      number: number(C.VLX_FRAME_NUMBER),
+      sampleTime: sampleTime === -1 ? null : sampleTime / 1e4,
+      arrival: number(C.VLX_FRAME_ARRIVAL) / 1e4,
+      missed: number(C.VLX_FRAME_MISSED),
+      dropped: dropped === -1 ? null : dropped,
+    }, [pixels.buffer]);
+    return;
+  }
+}
+
+function end(camera, error) {
+  parentPort.postMessage({ event: 'end', slot: camera.slot, stream: camera.stream, error });
+  camera.stream = 0;
+}
+
+// ---- Device states
+function checkState(camera) {
+  camera.checked = Date.now();
+  select(camera.slot);
+  const state = v.vlx_GetDeviceState();
+  if (state < 0 || state === camera.state) return;
+  const previous = camera.state;
+  camera.state = state;
+  const details = stateDetails(state);
+  parentPort.postMessage({ event: 'state', slot: camera.slot, state: details.state,
+    previous: nameOf(DEVICE_STATES, previous), hresult: details.hresult });
+  if (camera.stream && FINAL_STATES.includes(state)) end(camera, details);
+}
+
+// A state as an error's details: its name, and for a failed or busy device
+// the platform's code, which the library recorded.
+function stateDetails(state) {
+  const failed = state === C.VLX_DEVICE_ERROR || state === C.VLX_DEVICE_IN_USE;
+  return { functionName: 'vlx_GetDeviceState', code: state, state: nameOf(DEVICE_STATES, state),
+    hresult: failed ? v.vlx_GetLastError() : undefined };
+}
+
+function watchStates() {
+  if (stateTimer) return;
+  stateTimer = setInterval(() => {
+    for (const camera of cameras.values()) {
+      if (Date.now() - camera.checked >= STATE_EVERY_MS) checkState(camera);
+    }
+  }, STATE_EVERY_MS);
+}
+
+const OPERATIONS = {
+  devices,
+  formats: ({ device }) => formats(device),
+  codecs: () => listLines('vlx_GetCodecListSize', 'vlx_GetCodecList', [0], -3),
+  open, close, controls, setControl, snapshot,
+  calls: () => ({ ...calls }),
+  version: () => v.vlx_Version(),
+};
+const MESSAGES = { stream, ack };
+
+parentPort.on('message', async (message) => {
+  if (MESSAGES[message.op]) return MESSAGES[message.op](message);
+  try {
+    const value = await OPERATIONS[message.op](message);
+    parentPort.postMessage({ id: message.id, value });
+  } catch (error) {
+    const wire = error.wire || { name: error.name, message: error.message };
+    parentPort.postMessage({ id: message.id, error: wire });
+  }
+});

@@ -1063,6 +1063,62 @@ int32_t vlx_SetDeviceNotify(HWND window, uint32_t message);
  * under "vlx_Reopen->...". */
 int32_t vlx_Reopen(void);
 
+/* ---- Extensions: shared camera ------------------------------------------ */
+
+/* A slot's frames published for any program to open at the same time: the
+ * shared camera, vidlox-share64.dll (shipped beside the library, registered
+ * with regsvr32), lists four devices in the video capture category, "vidlox
+ * Shared Camera 1" to "vidlox Shared Camera 4", one per channel. Each is a
+ * capture source that shows what is published on its channel, as RGB24 in
+ * the publisher's size and rate, or the same size in YUY2 or NV12; any
+ * number of programs (this library too, with vlx_Open) open a channel at
+ * once, each in its own graph. A channel nobody publishes on shows a "no
+ * signal" picture. Frames travel through one file mapping per channel in
+ * the session's namespace that only the publishing user may open; the
+ * publisher never waits for a reader, and a reader that falls behind skips
+ * frames. The frames go out through the slot's Sample Grabber callback,
+ * which frame events and device health share, on the graph's streaming
+ * thread (one copy of each frame, however many programs read it). */
+
+/* Channels 1 ... VLX_SHARE_CHANNEL_COUNT. */
+#define VLX_SHARE_CHANNEL_COUNT 4
+
+/* info[] of vlx_GetShareInfo, VLX_SHARE_INFO_COUNT values. */
+#define VLX_SHARE_READERS 0   /* programs reading the channel now (each graph counts) */
+#define VLX_SHARE_PUBLISHED 1 /* frames its publisher has published since it began */
+#define VLX_SHARE_SKIPPED 2   /* frames the slowest of those readers skipped, since it began */
+#define VLX_SHARE_PUBLISHER 3 /* the publishing process's id; 0 none (or its process ended) */
+#define VLX_SHARE_INFO_COUNT 4
+
+/* From now on the active slot's frames go to channel `channel` (1 ... 4);
+ * 0 stops the slot's publishing (0, also when it published nothing). The
+ * slot must be open in a render mode that has a Sample Grabber; it publishes
+ * on one channel at a time (naming another moves it there; when that is
+ * refused, the slot publishes on none), until vlx_ShareSlot(0), vlx_Close,
+ * a failed vlx_Open in the slot or vlx_Exit. One publisher per channel in the user's session: a channel
+ * another slot or another running process publishes on is refused. A format
+ * set on the stopped slot later travels with its frames (readers keep the
+ * size they connected with and scale).
+ *   0  done
+ *   -1  slot not open
+ *   -2  `channel` out of range (0 ... 4)
+ *   -3  no sample grabber (a render mode without one)
+ *   -4  no connected RGB24 video format (GetConnectedMediaType)
+ *   -5  another slot or another process publishes on the channel
+ *   -6  the channel's file mapping cannot be made or mapped
+ *   -7  the grabber refused the callback (SetCallback failed)
+ *   -8  memory ran out */
+int32_t vlx_ShareSlot(int32_t channel);
+
+/* What a host shows about channel `channel` (1 ... 4), whoever publishes on
+ * it: VLX_SHARE_INFO_COUNT values in `info` (see above). Needs no slot and
+ * no vlx_Init.
+ *   0  read   1  nobody has opened the channel yet (all values 0)
+ *   -1  NULL info
+ *   -2  `channel` out of range
+ *   -3  memory ran out */
+int32_t vlx_GetShareInfo(int32_t channel, int64_t* info);
+
 #ifdef __cplusplus
 }
 #endif

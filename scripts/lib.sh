@@ -253,6 +253,10 @@ prepare_prefix() {
     if [ -f "$VLX_BUILD/bin/vidlox-testcam64.dll" ]; then
         logged wine_run regsvr32 /s /n /i:all "$VLX_BUILD/bin/vidlox-testcam64.dll"
     fi
+    # The shared camera's four channels (vidlox-share64.dll), as a host installs them.
+    if [ -f "$VLX_BUILD/bin/vidlox-share64.dll" ]; then
+        logged wine_run regsvr32 /s "$VLX_BUILD/bin/vidlox-share64.dll"
+    fi
     register_test_platform
     # Wine has no decoder for what webcams send; the test codec is the one
     # intelligent connect finds behind the AVI Decompressor.

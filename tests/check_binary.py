@@ -45,8 +45,11 @@ FRAME_EVENT_EXPORTS = {"vlx_WaitFrame", "vlx_GetFrame", "vlx_SetFrameNotify", "v
 # device identity and health
 DEVICE_HEALTH_EXPORTS = {"vlx_GetDevicePathList", "vlx_GetDevicePathListSize", "vlx_FindDevice", "vlx_GetDeviceState",
                          "vlx_SetDeviceNotify", "vlx_Reopen"}
+# shared camera
+SHARED_CAMERA_EXPORTS = {"vlx_ShareSlot", "vlx_GetShareInfo"}
 
 EXPECTED_EXPORTS |= CAMERA_CONTROL_EXPORTS | CAPTURE_FORMAT_EXPORTS | FRAME_EVENT_EXPORTS | DEVICE_HEALTH_EXPORTS
+EXPECTED_EXPORTS |= SHARED_CAMERA_EXPORTS
 
 SYSTEM_DLLS = {
     "kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll", "user32.dll", "gdi32.dll",

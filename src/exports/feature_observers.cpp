@@ -3,6 +3,7 @@
 #include "devices/slot_hooks.h"
 #include "events/slot_tracking.h"
 #include "library/exit_observer.h"
+#include "share/share_observer.h"
 
 namespace vlx {
 
@@ -12,6 +13,9 @@ void subscribe_features() {
     add_slot_observer(health::slot_observer());
     add_slot_observer(frame_events_observer());
     add_exit_observer(health::library_exiting);
+    // Sharing last: a released slot's channel is given up before its grabber goes.
+    add_slot_observer(share::share_observer());
+    add_exit_observer(share::library_exiting);
 }
 
 }  // namespace vlx

@@ -96,6 +96,9 @@ TEST_F(DeviceHealthTest, PathsLineUpWithNamesAndTellTheTwinsApart) {
         for (size_t i = 0; i < names.size(); ++i) {
             if (names[i] == kTwin) {
                 twin_paths.insert(paths[i]);
+            } else if (names[i].rfind("vidlox Shared Camera ", 0) == 0) {
+                // The shared camera's channels carry a DevicePath each (sharecam/).
+                EXPECT_EQ(paths[i].rfind("\\\\?\\root#vidlox_share#", 0), 0u) << names[i];
             } else if (names[i].rfind("vidlox ", 0) == 0) {
                 EXPECT_EQ(paths[i].rfind("@device:", 0), 0u) << names[i] << ": no DevicePath, the display name";
             }

@@ -25,8 +25,8 @@ import make_package  # noqa: E402
 VERSION = make_package.project_version(BUILD)
 ROOT = f"vidlox-{VERSION}-win64"
 EXPECTED = {
-    "bin/vidlox64.dll", "bin/vidlox.exe", "bin/vidlox-testcam64.dll",
-    "include/vidlox.h", "include/vidlox_testcam.h",
+    "bin/vidlox64.dll", "bin/vidlox.exe", "bin/vidlox-testcam64.dll", "bin/vidlox-share64.dll",
+    "include/vidlox.h", "include/vidlox_testcam.h", "include/vidlox_sharecam.h",
     "lib/libvidlox64.dll.a", "lib/vidlox64.lib", "lib/vidlox64.def",
     "README.md", "SHA256SUMS",
 }

@@ -23,5 +23,6 @@ int formats_command(const CommandLine& line);
 int controls_command(const CommandLine& line);
 int control_command(const CommandLine& line);
 int watch_command(const CommandLine& line);
+int share_command(const CommandLine& line);
 
 }  // namespace tool

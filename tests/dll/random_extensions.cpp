@@ -37,6 +37,8 @@ ExtensionExports load() {
     resolve(library, e.GetDevFormat, "vlx_GetDevFormat");
     resolve(library, e.WaitFrame, "vlx_WaitFrame");
     resolve(library, e.GetFrame, "vlx_GetFrame");
+    resolve(library, e.LockFrame, "vlx_LockFrame");
+    resolve(library, e.UnlockFrame, "vlx_UnlockFrame");
     resolve(library, e.SetFrameNotify, "vlx_SetFrameNotify");
     resolve(library, e.GetDevicePathList, "vlx_GetDevicePathList");
     resolve(library, e.GetDevicePathListSize, "vlx_GetDevicePathListSize");
@@ -77,6 +79,8 @@ const Success kSuccesses[] = {
     {"vlx_WaitFrame", 0, 1},
     {"vlx_GetFrame", 0, 0},
     {"vlx_SetFrameNotify", 0, 0},
+    {"vlx_LockFrame", 0, 0},
+    {"vlx_UnlockFrame", 0, 0},
     {"vlx_GetDevicePathList", 0, kAny},
     {"vlx_GetDevicePathListSize", 1, kAny},
     {"vlx_FindDevice", 0, kAny},  // a position in the device list

@@ -33,6 +33,8 @@ struct ExtensionExports {
     decltype(&vlx_WaitFrame) WaitFrame;
     decltype(&vlx_GetFrame) GetFrame;
     decltype(&vlx_SetFrameNotify) SetFrameNotify;
+    decltype(&vlx_LockFrame) LockFrame;
+    decltype(&vlx_UnlockFrame) UnlockFrame;
     // Device identity and health.
     decltype(&vlx_GetDevicePathList) GetDevicePathList;
     decltype(&vlx_GetDevicePathListSize) GetDevicePathListSize;

@@ -294,6 +294,7 @@ private:
         const SlotModel& s = m_.slot();
         if (s.state < 2) return {-1};
         if (!s.mode->grabber_connected) return {-2};
+        if (s.tracked) return s.size_uncertain ? Allowed{0, -2, -4, -7} : Allowed{0, -7};
         if (s.size_uncertain) return {0, -2, -3, -4, -6, -7};
         if (s.frame_uncertain) return {0, -3, -4, -7};
         if (!s.buffering) return {-3};
@@ -838,7 +839,7 @@ private:
         }
         const std::string listed = text.text();
         h.expect("GetFormatListSize" + which, size, {static_cast<int32_t>(listed.size()) + 1});
-        h.expect("GetFormatList" + which, count, {5});  // the RGB24 capabilities, the VIDEOINFOHEADER2 one too
+        h.expect("GetFormatList" + which, count, {8});  // the RGB24 capabilities, the VIDEOINFOHEADER2 one too
         EXPECT_TRUE(text.intact()) << "vlx_GetFormatList wrote past the " << size << " bytes its size query answered";
         EXPECT_EQ(listed.rfind("0 RGB24 640 480 1.00 30.00 VIDEOINFOHEADER\r\n", 0), 0u) << listed;
         h.expect("GetFormatList(null)", h.x.GetFormatList(nullptr, index), {-1});
@@ -891,7 +892,8 @@ private:
 
     // ---- Extensions: frame events ----
     static void wait_frame(RandomHost& h) {
-        const SlotModel& s = h.m_.slot();
+        SlotModel& s = h.m_.slot();
+        if (s.state >= 2) s.tracked = true;
         const int32_t timeout = h.one_of({0, 0, 20, 100, 250});
         const int32_t result = h.x.WaitFrame(timeout);
         h.expect("WaitFrame(" + std::to_string(timeout) + ")", result,
@@ -913,6 +915,7 @@ private:
         int32_t size = capacity;
         const int32_t result =
             h.x.GetFrame(null_pixels ? nullptr : pixels.data(), null_size ? nullptr : &size, header.data(), info);
+        if (s.state >= 2 && !null_size) s.tracked = true;
         Allowed allowed;
         if (s.state < 2) allowed = {-1};
         else if (null_size) allowed = {-5};
@@ -964,6 +967,7 @@ private:
         GuardedBuffer header(44);
         int64_t info[VLX_FRAME_INFO_COUNT] = {};
         const int32_t result = h.x.LockFrame(&pixels, &size, header.data(), info);
+        if (s.state >= 2 && !lent) s.tracked = true;
         Allowed allowed;
         if (s.state < 2) allowed = {-1};
         else if (lent) allowed = {-11};
@@ -983,10 +987,11 @@ private:
         s.last_taken = number;
     }
     static void frame_notify(RandomHost& h) {
-        const SlotModel& s = h.m_.slot();
+        SlotModel& s = h.m_.slot();
         const int32_t pick = h.any(0, 5);
         const HWND window = pick == 0 ? nullptr : pick == 1 ? reinterpret_cast<HWND>(0x7777) : h.frame_window_.handle();
         const int32_t result = h.x.SetFrameNotify(window, kFrameMessage);
+        if (s.state >= 2 && pick == 2) s.tracked = true;
         Allowed allowed;
         // A NULL window stops the messages in any slot state.
         if (s.state < 2) allowed = pick == 0 ? Allowed{0} : pick == 1 ? Allowed{-1, -2} : Allowed{-1};

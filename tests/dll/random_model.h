@@ -158,6 +158,9 @@ struct SlotModel {
     Size renderer_size = kDefaultSize;  // the frame the renderer after the grabber was connected for
     Lost lost = Lost::no;
     int64_t last_taken = 0;  // the number of the frame vlx_GetFrame took last, 0 none
+    // Frame events began on this graph: the grabber keeps no frame of its
+    // own, and the frame functions read the library's copy.
+    bool tracked = false;
     std::map<int32_t, std::pair<int32_t, int32_t>> controls;  // id -> value, mode, once set
 
     // What vlx_Close leaves: the request and how it is applied.

@@ -20,7 +20,7 @@ test('the lists are the DLL\'s own lists', async () => {
   assert.deepStrictEqual(codecs, own.codecs(0).lines);
   const lines = own.formats(devices.find((d) => d.name === MAIN).index).lines;
   assert.deepStrictEqual(formats.map((f) => [f.index, f.subtype, f.width, f.height, f.minFps.toFixed(2), f.maxFps.toFixed(2), f.kind].join(' ')), lines);
-  assert.deepStrictEqual(formats.map((f) => `${f.width}x${f.height}`), ['640x480', '1280x720', '320x240', '800x600', '1920x1080']);
+  assert.deepStrictEqual(formats.map((f) => `${f.width}x${f.height}`), ['640x480', '1280x720', '320x240', '800x600', '1920x1080', '3840x2160', '1280x720', '1920x1080']);
   // Twins are one name and two paths: NAME#N and the path name each of them.
   const twins = devices.filter((d) => d.name === TWIN);
   assert.deepStrictEqual(twins.map((d) => d.path), TWIN_PATHS);

@@ -52,6 +52,16 @@ void SharePublisher::stop() {
 
 STDMETHODIMP SharePublisher::SampleCB(double, IMediaSample* sample) {
     if (!sample || !publishing_) return S_OK;
+    try {
+        publish(sample);
+    } catch (...) {
+        // Nothing may leave a COM method (the writer names the readers'
+        // events in strings of its own): the frame is not published.
+    }
+    return S_OK;
+}
+
+void SharePublisher::publish(IMediaSample* sample) {
     const int64_t arrival = arrival_now(counter_frequency_);
     // A sample that brings a new type (the grabber reconnected in another
     // size) says so; a frame of another length than ours is not published.
@@ -67,19 +77,18 @@ STDMETHODIMP SharePublisher::SampleCB(double, IMediaSample* sample) {
         delete_media_type(changed);
     }
     BYTE* bits = nullptr;
-    if (FAILED(sample->GetPointer(&bits)) || !bits) return S_OK;
+    if (FAILED(sample->GetPointer(&bits)) || !bits) return;
     vlxshare::FrameFacts facts;
     facts.width = width_;
     facts.height = height_;
     facts.frame_interval = frame_interval_;
     facts.stride = vlxshare::rgb24_stride(facts.width);
     facts.bytes = facts.stride * static_cast<uint32_t>(facts.height > 0 ? facts.height : 0);
-    if (sample->GetActualDataLength() != static_cast<long>(facts.bytes)) return S_OK;
+    if (sample->GetActualDataLength() != static_cast<long>(facts.bytes)) return;
     REFERENCE_TIME start = 0, end = 0;
     facts.sample_time = SUCCEEDED(sample->GetTime(&start, &end)) ? start : -1;
     facts.arrival = arrival;
     writer_.write(facts, bits);
-    return S_OK;
 }
 
 }  // namespace vlx::share

@@ -44,6 +44,8 @@ public:
 private:
     SharePublisher();
     ~SharePublisher() override { stop(); }
+    // SampleCB's work, which may throw.
+    void publish(IMediaSample* sample);
 
     vlxshare::ChannelWriter writer_;
     int32_t channel_ = 0;

@@ -1,5 +1,6 @@
 #include "avi_mux.h"
 
+#include "avi_interleaver.h"
 #include "comkit/enumerators.h"
 #include "comkit/filter_base.h"
 
@@ -25,18 +26,20 @@ public:
 
     STDMETHODIMP ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
     STDMETHODIMP NotifyAllocator(IMemAllocator* allocator, BOOL read_only) override;
-    STDMETHODIMP EndOfStream() override { return wine_pin_ ? wine_pin_->EndOfStream() : S_OK; }
+    STDMETHODIMP EndOfStream() override;
     STDMETHODIMP BeginFlush() override { return wine_pin_ ? wine_pin_->BeginFlush() : S_OK; }
     STDMETHODIMP EndFlush() override { return wine_pin_ ? wine_pin_->EndFlush() : S_OK; }
 
     // Connects Wine's spare input pin to this pin's peer, once.
     HRESULT attach(IBaseFilter* wine_mux);
+    // The pin's stream in a file the mux writes itself (see AviMux).
+    void set_stream(size_t stream) { stream_ = stream; }
 
 protected:
     bool accepts(const AM_MEDIA_TYPE& type) const override;
     // Wine's pin goes too, and the pin leaves the mux's list.
     void drop_connection() override;
-    HRESULT receive(IMediaSample* sample) override { return wine_input_ ? wine_input_->Receive(sample) : S_OK; }
+    HRESULT receive(IMediaSample* sample) override;
 
 private:
     AviMux& mux_;
@@ -44,6 +47,7 @@ private:
     ComPtr<IMemAllocator> allocator_;
     ComPtr<IPin> wine_pin_;
     ComPtr<IMemInputPin> wine_input_;
+    size_t stream_ = 0;
 };
 
 // Wine's mux keeps one unconnected input pin, which takes the next stream.
@@ -123,7 +127,7 @@ private:
     MuxOutputPin& output_;
 };
 
-class AviMux final : public Filter {
+class AviMux final : public Filter, public IConfigAviMux, public IConfigInterleaving {
 public:
     explicit AviMux(ComPtr<IBaseFilter> wine) : Filter(CLSID_AviDest), wine_(std::move(wine)), output_(*this),
                                                 relay_(*this, output_) {}
@@ -131,6 +135,62 @@ public:
         ComPtr<IPin> wine_output;
         if (SUCCEEDED(wine_->FindPin(L"AVI Out", wine_output.put()))) wine_output->Disconnect();
         relay_.Disconnect();
+    }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return Filter::QueryInterface(iid, out); }
+    STDMETHODIMP_(ULONG) AddRef() override { return Filter::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return Filter::Release(); }
+
+    // IConfigAviMux: the master stream's index among the connected inputs.
+    STDMETHODIMP SetMasterStream(LONG stream) override {
+        if (stream < -1) return E_INVALIDARG;
+        std::lock_guard guard(lock());
+        settings_.master_stream = stream;
+        return S_OK;
+    }
+    STDMETHODIMP GetMasterStream(LONG* stream) override {
+        if (!stream) return E_POINTER;
+        std::lock_guard guard(lock());
+        *stream = settings_.master_stream;
+        return S_OK;
+    }
+    STDMETHODIMP SetOutputCompatibilityIndex(BOOL old_index) override {
+        std::lock_guard guard(lock());
+        settings_.old_index = old_index != FALSE;
+        return S_OK;
+    }
+    STDMETHODIMP GetOutputCompatibilityIndex(BOOL* old_index) override {
+        if (!old_index) return E_POINTER;
+        std::lock_guard guard(lock());
+        *old_index = settings_.old_index ? TRUE : FALSE;
+        return S_OK;
+    }
+    // IConfigInterleaving: a file of the running graph keeps the settings it
+    // began with.
+    STDMETHODIMP put_Mode(InterleavingMode mode) override {
+        if (mode < INTERLEAVE_NONE || mode > INTERLEAVE_NONE_BUFFERED) return E_INVALIDARG;
+        std::lock_guard guard(lock());
+        settings_.mode = mode;
+        return S_OK;
+    }
+    STDMETHODIMP get_Mode(InterleavingMode* mode) override {
+        if (!mode) return E_POINTER;
+        std::lock_guard guard(lock());
+        *mode = settings_.mode;
+        return S_OK;
+    }
+    STDMETHODIMP put_Interleaving(const REFERENCE_TIME* period, const REFERENCE_TIME* preroll) override {
+        std::lock_guard guard(lock());
+        if (period && *period > 0) settings_.period = *period;
+        if (preroll) preroll_ = *preroll;
+        return S_OK;
+    }
+    STDMETHODIMP get_Interleaving(REFERENCE_TIME* period, REFERENCE_TIME* preroll) override {
+        if (!period || !preroll) return E_POINTER;
+        std::lock_guard guard(lock());
+        *period = settings_.period;
+        *preroll = preroll_;
+        return S_OK;
     }
 
     HRESULT connect_wine_output() {
@@ -168,20 +228,23 @@ public:
         std::erase(inputs_, pin);
     }
     bool wine_accepts(const AM_MEDIA_TYPE& type);
+    // The file this mux writes itself, while running or paused; null when
+    // Wine's mux writes it.
+    AviInterleaver* own_file() const { return own_file_.get(); }
 
     // A failure of Wine's mux leaves both stopped: the pins here would
     // otherwise pass samples to a mux that is not running.
     STDMETHODIMP Pause() override {
         std::lock_guard guard(lock());
         HRESULT hr = Filter::Pause();
-        if (SUCCEEDED(hr)) hr = wine_->Pause();
+        if (SUCCEEDED(hr) && !own_file_) hr = wine_->Pause();
         if (FAILED(hr)) Filter::Stop();
         return hr;
     }
     STDMETHODIMP Run(REFERENCE_TIME start) override {
         std::lock_guard guard(lock());
         HRESULT hr = Filter::Run(start);
-        if (SUCCEEDED(hr)) hr = wine_->Run(start);
+        if (SUCCEEDED(hr) && !own_file_) hr = wine_->Run(start);
         if (FAILED(hr)) Filter::Stop();
         return hr;
     }
@@ -197,8 +260,34 @@ protected:
         for (MuxInputPin* pin : inputs_) listed.push_back(static_cast<InputPin*>(pin));
         return listed;
     }
-    // Wine's mux gets the streams still connected, in their order.
+    HRESULT other_interface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IConfigAviMux)) return hand_out<IConfigAviMux>(this, out);
+        if (IsEqualIID(iid, IID_IConfigInterleaving)) return hand_out<IConfigInterleaving>(this, out);
+        return Filter::other_interface(iid, out);
+    }
+    // Wine's mux writes video alone as it always did; it refuses audio, so a
+    // graph with sound has its file written here (avi_interleaver.h), every
+    // stream in its pin's order. Otherwise Wine's mux gets the streams still
+    // connected, in their order.
     HRESULT on_start() override {
+        std::vector<AviStreamFormat> formats;
+        bool with_sound = false;
+        for (MuxInputPin* pin : inputs_) {
+            if (!pin->connected()) continue;
+            AviStreamFormat format;
+            if (!avi_stream_format(pin->connection_type(), format)) return VFW_E_TYPE_NOT_ACCEPTED;
+            pin->set_stream(formats.size());
+            with_sound = with_sound || format.audio;
+            formats.push_back(std::move(format));
+        }
+        if (with_sound) {
+            ComPtr<IStream> file;
+            const HRESULT hr = output_.peer_stream(file.put_void());
+            if (FAILED(hr)) return hr;
+            own_stream_ = std::move(file);
+            own_file_ = std::make_unique<AviInterleaver>(own_stream_.get(), std::move(formats), settings_);
+            return S_OK;
+        }
         for (MuxInputPin* pin : inputs_) {
             const HRESULT hr = pin->connected() ? pin->attach(wine_.get()) : S_OK;
             if (FAILED(hr)) return hr;
@@ -211,10 +300,17 @@ protected:
     // mux first), would write through the released stream. Windows' mux
     // refuses samples once stopped. The state is Stopped already, so every
     // Receive from now on answers VFW_E_WRONG_STATE; holding each pin's
-    // streaming lock waits for the one in flight before Wine's mux stops.
+    // streaming lock waits for the one in flight before Wine's mux stops
+    // (or this mux finishes its own file).
     void on_stop() override {
         std::vector<std::unique_lock<std::mutex>> held;
         for (MuxInputPin* pin : inputs_) held.emplace_back(pin->streaming_lock());
+        if (own_file_) {
+            own_file_->finish();
+            own_file_.reset();
+            own_stream_.reset();
+            return;
+        }
         wine_->Stop();
     }
 
@@ -224,6 +320,10 @@ private:
     StreamRelayPin relay_;
     std::vector<std::unique_ptr<MuxInputPin>> created_;
     std::vector<MuxInputPin*> inputs_;  // listed; the last is the spare
+    InterleaveSettings settings_;
+    REFERENCE_TIME preroll_ = 0;
+    ComPtr<IStream> own_stream_;
+    std::unique_ptr<AviInterleaver> own_file_;
 };
 
 bool AviMux::wine_accepts(const AM_MEDIA_TYPE& type) {
@@ -237,7 +337,27 @@ MuxInputPin::MuxInputPin(AviMux& mux, unsigned number) : InputPin(mux, label_), 
     std::swprintf(label_, std::size(label_), L"Input %02u", number);
 }
 
-bool MuxInputPin::accepts(const AM_MEDIA_TYPE& type) const { return mux_.wine_accepts(type); }
+// Audio goes to the file this mux writes itself; everything else as far as
+// Wine's mux takes it.
+bool MuxInputPin::accepts(const AM_MEDIA_TYPE& type) const {
+    AviStreamFormat format;
+    if (IsEqualGUID(type.majortype, MEDIATYPE_Audio)) return avi_stream_format(type, format);
+    return mux_.wine_accepts(type);
+}
+
+HRESULT MuxInputPin::receive(IMediaSample* sample) {
+    if (AviInterleaver* file = mux_.own_file()) return file->receive(stream_, sample);
+    return wine_input_ ? wine_input_->Receive(sample) : S_OK;
+}
+
+STDMETHODIMP MuxInputPin::EndOfStream() {
+    std::lock_guard guard(streaming_lock());  // the mux's Stop ends its own file under it
+    if (AviInterleaver* file = mux_.own_file()) {
+        file->end_of_stream(stream_);
+        return S_OK;
+    }
+    return wine_pin_ ? wine_pin_->EndOfStream() : S_OK;
+}
 
 STDMETHODIMP MuxInputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {
     std::lock_guard guard(filter_.lock());

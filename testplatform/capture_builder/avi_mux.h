@@ -20,6 +20,14 @@
 // streams it writes. Its output goes through a private pin to the IStream
 // of the writer connected to the output pin here.
 //
+// Wine's mux refuses audio (VFW_E_CANNOT_CONNECT for every WAVEFORMATEX),
+// where Windows' takes it. A graph with an audio stream connected when it
+// starts therefore has its file written by this mux itself
+// (avi_interleaver.h, avi_writer.h): both streams interleaved by time, the
+// master stream and interleaving modes of IConfigAviMux and
+// IConfigInterleaving, OpenDML past 1 GiB. A graph with video alone is
+// written by Wine's mux exactly as before: its files do not change.
+//
 // Samples reach Wine's mux only while this mux is running or paused, never
 // during or after its Stop: Wine's mux would write them through the stream
 // its Stop has released (a crash under load, as the camera's thread

@@ -5,6 +5,7 @@
 // file with ffprobe and ffmpeg, tools nobody here wrote.
 #include "common/media_foundation.h"
 #include "dll/capture_fixture.h"
+#include "platform/platform_output.h"
 #include "frame_painter.h"
 #include "support/message_window.h"
 #include "vidlox_tp_mjpeg.h"
@@ -20,21 +21,6 @@
 
 namespace vlx_test {
 namespace {
-
-// The folder the checker gave (a Windows path), and the manifest in it.
-std::wstring output_path(const char* file) {
-    const char* folder = std::getenv("VLX_PLATFORM_OUT");
-    std::string path = std::string(folder ? folder : ".") + "\\" + file;
-    return std::wstring(path.begin(), path.end());
-}
-
-void add_to_manifest(const std::string& json_line) {
-    const std::wstring manifest = output_path("manifest.jsonl");
-    FILE* file = _wfopen(manifest.c_str(), L"a");
-    ASSERT_TRUE(file) << "cannot append to the manifest";
-    std::fprintf(file, "%s\n", json_line.c_str());
-    std::fclose(file);
-}
 
 // ---- AVI capture ----------------------------------------------------------
 

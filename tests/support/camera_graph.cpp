@@ -7,12 +7,12 @@
 
 namespace vlx_test {
 
-ComPtr<IBaseFilter> bind_device(const wchar_t* friendly_name) {
+ComPtr<IBaseFilter> bind_device(const wchar_t* friendly_name, const GUID& category) {
     ComPtr<ICreateDevEnum> devices;
     ComPtr<IEnumMoniker> monikers;
     if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                                 devices.put_void())) ||
-        devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0) != S_OK) {
+        devices->CreateClassEnumerator(category, monikers.put(), 0) != S_OK) {
         return {};
     }
     ComPtr<IMoniker> moniker;

@@ -16,7 +16,7 @@ namespace vlx_test {
 using vlx::ComPtr;
 
 // The camera device with this friendly name, bound from its moniker.
-ComPtr<IBaseFilter> bind_device(const wchar_t* friendly_name);
+ComPtr<IBaseFilter> bind_device(const wchar_t* friendly_name, const GUID& category = CLSID_VideoInputDeviceCategory);
 // Friendly names in CLSID_VideoInputDeviceCategory, in enumeration order.
 std::vector<std::wstring> video_device_names();
 

@@ -1,0 +1,119 @@
+// Files with sound on the test platform. The AVI Mux with an audio stream
+// writes the file itself (testplatform/capture_builder/avi_mux.h); each test
+// leaves its file in the manifest with what it must hold, for check_files.py.
+#include "dll/capture_fixture.h"
+#include "platform/platform_output.h"
+#include "vidlox_testcam.h"
+
+#include <dshow.h>
+#include <mmreg.h>
+
+#include <cstdio>
+#include <string>
+
+namespace vlx_test {
+namespace {
+
+struct Allocator {
+    ComPtr<IMemAllocator> allocator;
+    explicit Allocator(long size) {
+        CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                         allocator.put_void());
+        ALLOCATOR_PROPERTIES wanted{1, size, 1, 0}, got{};
+        if (allocator && SUCCEEDED(allocator->SetProperties(&wanted, &got))) allocator->Commit();
+    }
+    ~Allocator() {
+        if (allocator) allocator->Decommit();
+    }
+    // A sample of `size` bytes of `fill`, stamped [start, stop).
+    ComPtr<IMediaSample> sample(long size, BYTE fill, REFERENCE_TIME start, REFERENCE_TIME stop) {
+        ComPtr<IMediaSample> sample;
+        BYTE* bytes = nullptr;
+        if (FAILED(allocator->GetBuffer(sample.put(), nullptr, nullptr, 0)) || FAILED(sample->GetPointer(&bytes)))
+            return {};
+        std::memset(bytes, fill, static_cast<size_t>(size));
+        sample->SetActualDataLength(size);
+        sample->SetTime(&start, &stop);
+        sample->SetSyncPoint(TRUE);
+        return sample;
+    }
+};
+
+// The mux fed directly, without sources: 4096x4096 RGB24 frames (48 MiB
+// each) at 30 fps and 40 ms blocks of 48 kHz stereo 16-bit PCM, 22 frames
+// with slot 5 left out (a dropped frame) and 200 ms of audio left out at
+// 400 ms (silence fills it): 1.1 GiB, past the first RIFF part.
+TEST(AviMux, KeepsBothStreamsPastOneGibibyte) {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    {
+        ComPtr<IGraphBuilder> graph;
+        ComPtr<ICaptureGraphBuilder2> builder;
+        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                   graph.put_void()), S_OK);
+        ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_ICaptureGraphBuilder2, builder.put_void()), S_OK);
+        ASSERT_EQ(builder->SetFiltergraph(graph.get()), S_OK);
+        ComPtr<IBaseFilter> mux, writer;
+        const std::wstring file = output_path("past_one_gibibyte.avi");
+        ASSERT_EQ(builder->SetOutputFileName(&MEDIASUBTYPE_Avi, file.c_str(), mux.put(), nullptr), S_OK);
+        ASSERT_EQ(graph->FindFilterByName(L"File Writer", writer.put()), S_OK);
+        ComPtr<IConfigAviMux> config;
+        ASSERT_EQ(mux.query(config), S_OK);
+        EXPECT_EQ(config->SetMasterStream(1), S_OK);
+
+        // Any output pins stand for the sources: the mux only records them.
+        ComPtr<IBaseFilter> camera = bind_device(VLXCAM_NAME_MAIN), microphone = bind_device(VLXCAM_NAME_MICROPHONE, CLSID_AudioInputDeviceCategory);
+        ASSERT_TRUE(camera && microphone);
+        ComPtr<IPin> camera_pin, microphone_pin, video_in, audio_in;
+        ASSERT_EQ(camera->FindPin(L"Capture", camera_pin.put()), S_OK);
+        ASSERT_EQ(microphone->FindPin(L"Capture", microphone_pin.put()), S_OK);
+
+        constexpr LONG kSide = 4096;
+        VIDEOINFOHEADER video{};
+        video.AvgTimePerFrame = 333333;
+        video.bmiHeader = {sizeof(BITMAPINFOHEADER), kSide, kSide, 1, 24, BI_RGB, kSide * kSide * 3, 0, 0, 0, 0};
+        AM_MEDIA_TYPE video_type{MEDIATYPE_Video, MEDIASUBTYPE_RGB24, TRUE, FALSE, kSide * kSide * 3,
+                                 FORMAT_VideoInfo, nullptr, sizeof video, reinterpret_cast<BYTE*>(&video)};
+        WAVEFORMATEX wave{WAVE_FORMAT_PCM, 2, 48000, 192000, 4, 16, 0};
+        AM_MEDIA_TYPE audio_type{MEDIATYPE_Audio, MEDIASUBTYPE_PCM, TRUE, FALSE, 4, FORMAT_WaveFormatEx, nullptr,
+                                 sizeof wave, reinterpret_cast<BYTE*>(&wave)};
+        ASSERT_EQ(builder->FindPin(mux.get(), PINDIR_INPUT, nullptr, nullptr, TRUE, 0, video_in.put()), S_OK);
+        ASSERT_EQ(video_in->ReceiveConnection(camera_pin.get(), &video_type), S_OK);
+        ASSERT_EQ(builder->FindPin(mux.get(), PINDIR_INPUT, nullptr, nullptr, TRUE, 0, audio_in.put()), S_OK);
+        ASSERT_EQ(audio_in->ReceiveConnection(microphone_pin.get(), &audio_type), S_OK);
+
+        ASSERT_EQ(writer->Run(0), S_OK);
+        ASSERT_EQ(mux->Run(0), S_OK);
+        ComPtr<IMemInputPin> video_receiver, audio_receiver;
+        ASSERT_EQ(video_in.query(video_receiver), S_OK);
+        ASSERT_EQ(audio_in.query(audio_receiver), S_OK);
+        {
+            Allocator frames(kSide * kSide * 3), blocks(7680);
+            int block = 0;
+            for (int slot = 0; slot <= 22; ++slot) {
+                for (; block * 400000LL <= slot * 333333LL; ++block) {
+                    if (block == 10 || block == 11 || block == 12 || block == 13 || block == 14) continue;
+                    ComPtr<IMediaSample> pcm = blocks.sample(7680, 0x10, block * 400000LL, (block + 1) * 400000LL);
+                    ASSERT_TRUE(pcm);
+                    ASSERT_EQ(audio_receiver->Receive(pcm.get()), S_OK);
+                }
+                if (slot == 5) continue;
+                ComPtr<IMediaSample> frame = frames.sample(kSide * kSide * 3, static_cast<BYTE>(slot * 10),
+                                                           slot * 333333LL, (slot + 1) * 333333LL);
+                ASSERT_TRUE(frame);
+                ASSERT_EQ(video_receiver->Receive(frame.get()), S_OK);
+            }
+        }
+        EXPECT_EQ(mux->Stop(), S_OK);
+        EXPECT_EQ(writer->Stop(), S_OK);
+        video_in->Disconnect();
+        audio_in->Disconnect();
+        add_to_manifest(R"({"kind": "mux", "file": "past_one_gibibyte.avi", "width": 4096, "height": 4096,)"
+                        R"( "frames": 23, "empty_frames": 1, "audio_seconds": 0.76, "sample_rate": 48000,)"
+                        R"( "channels": 2, "codec": "pcm_s16le", "min_bytes": 1073741824, "riff_parts": 2})");
+    }
+    CoUninitialize();
+}
+
+}  // namespace
+}  // namespace vlx_test

@@ -168,13 +168,53 @@ extern "C" {
  * manager that starts filters asynchronously (Wine's answers Run with
  * S_FALSE and drops the filter's result) still learns why. */
 #define VLXCAM_NAME_IN_USE L"vidlox Test Camera (in use)"
-/* An audio capture source in CLSID_AudioInputDeviceCategory whose one pin
- * ("Capture") offers PCM (VLXCAM_MICROPHONE_*); it connects and delivers
- * nothing. */
+/* Test microphones (registered with /i:all): live audio capture sources in
+ * CLSID_AudioInputDeviceCategory, each with one capture pin ("Capture").
+ * The pin offers these PCM formats (IAMStreamConfig, one
+ * AUDIO_STREAM_CONFIG_CAPS each, in this order; the first is the default):
+ *     0  48000 Hz  2 channels  16 bits      4  48000 Hz  2 channels  24 bits
+ *     1  48000 Hz  1 channel   16 bits      5  16000 Hz  1 channel   16 bits
+ *     2  44100 Hz  2 channels  16 bits      6   8000 Hz  1 channel    8 bits
+ *     3  44100 Hz  1 channel   16 bits
+ * and connects in the one format SetFormat chose (stopped filter only; a
+ * connected pin is reconnected), the default before. Its buffers are what
+ * IAMBufferNegotiation::SuggestAllocatorProperties asked before the pin
+ * connected (whole sample frames), else half a second, as audio drivers
+ * default; each buffer is one block, delivered when its last sample is
+ * taken and stamped with the stream time of its first (sample n at
+ * n / rate seconds).
+ * The filter offers its device's clock (IReferenceClock), which runs with
+ * the performance counter unless vlxcam_SetClockError says otherwise. With
+ * it as the graph's clock, stream time is the microphone's own; on another
+ * clock the samples keep the device's count and drift by the clock error.
+ * The signal: every second of stream time (sample n, n % rate == 0) a
+ * 10 ms click, a 1 kHz square wave at 90 % of full scale on every channel;
+ * silence otherwise. The test camera flashes at the same instants (below),
+ * so a recording in sync has flash and click together. */
 #define VLXCAM_NAME_MICROPHONE L"vidlox Test Microphone"
+#define VLXCAM_PATH_MICROPHONE L"\\\\?\\swd#mmdevapi#vidlox_microphone_0001#{2eef81be-33fa-4800-9670-1cd474972c3f}"
 #define VLXCAM_MICROPHONE_RATE 48000
-#define VLXCAM_MICROPHONE_CHANNELS 1
+#define VLXCAM_MICROPHONE_CHANNELS 2
 #define VLXCAM_MICROPHONE_BITS 16
+#define VLXCAM_MICROPHONE_FORMAT_COUNT 7
+#define VLXCAM_MICROPHONE_DEFAULT_BUFFER_MS 500
+#define VLXCAM_CLICK_MS 10
+/* Starting it fails with 0x800705AA and notifies EC_ERRORABORT, as the
+ * "(in use)" camera does. */
+#define VLXCAM_NAME_MICROPHONE_IN_USE L"vidlox Test Microphone (in use)"
+/* Its pin connects with no type, and SetFormat answers
+ * VFW_E_INVALIDMEDIATYPE: a device that refuses every format. */
+#define VLXCAM_NAME_MICROPHONE_REFUSES L"vidlox Test Microphone (refuses formats)"
+
+/* Flash: the camera paints the band of picture rows from 3*height/16 to
+ * 5*height/16 - 1 (integer division) full white in the frame whose stream
+ * time lies nearest each whole second (the frame stamped k * 10^7 exactly,
+ * since frames are paced on the graph's reference clock from stream time
+ * 0: frame n is due at n * AvgTimePerFrame), and nowhere else; without a
+ * clock, in every frame whose number times its interval is a whole
+ * second. Everything else of the picture is as described above. */
+#define VLXCAM_FLASH_TOP_SIXTEENTHS 3
+#define VLXCAM_FLASH_BOTTOM_SIXTEENTHS 5
 
 /* The same names in UTF-8, as device lists give them. */
 #define VLXCAM_NAME_NON_ASCII_UTF8 "vidlox Kamera f\xc3\xbcr Tests \xe2\x9c\x93"
@@ -213,11 +253,23 @@ void __cdecl vlxcam_FailAllocation(int32_t nth);
  * vlxcam_Stall: its instances deliver nothing for `milliseconds`, then go
  *   on (frames due meanwhile are lost), as a hung driver does.
  * vlxcam_FailStream: its instances stop delivering and notify their graphs
- *   EC_ERRORABORT with `error`. */
+ *   EC_ERRORABORT with `error`.
+ * The test microphone (VLXCAM_PATH_MICROPHONE) answers all four too:
+ * unplugged it notifies EC_DEVICE_LOST and leaves the audio category;
+ * stalled, the samples taken meanwhile are lost (the next block's time
+ * shows the gap). */
 int32_t __cdecl vlxcam_Unplug(const wchar_t* device_path);
 int32_t __cdecl vlxcam_Replug(const wchar_t* device_path);
 int32_t __cdecl vlxcam_Stall(const wchar_t* device_path, int32_t milliseconds);
 int32_t __cdecl vlxcam_FailStream(const wchar_t* device_path, HRESULT error);
+
+/* The clock error of the microphone whose DevicePath is `device_path`: its
+ * clock and its samples run `parts_per_million` fast (negative: slow)
+ * against the performance counter, from now on, for every instance, as a
+ * cheap USB microphone's crystal does (1000: 0.1 % fast, 48048 samples in
+ * the performance counter's second). 0, or -1 for no such microphone, -2
+ * for a value of a million or more either way. */
+int32_t __cdecl vlxcam_SetClockError(const wchar_t* device_path, int32_t parts_per_million);
 
 /* Frame number of a frame in the documented layout: `bits` points at the
  * first byte, `height` is biHeight (positive: bottom-up). */

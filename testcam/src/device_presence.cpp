@@ -2,6 +2,7 @@
 
 #include "camera_filter.h"
 #include "device_registration.h"
+#include "microphone.h"
 #include "vidlox_testcam.h"
 
 #include <algorithm>
@@ -48,6 +49,7 @@ void remove_live_filter(CameraFilter* filter) {
 extern "C" {
 
 int32_t __cdecl vlxcam_Unplug(const wchar_t* device_path) {
+    if (const int32_t microphone = vlxcam::unplug_microphone(device_path); microphone != -1) return microphone;
     const vlxcam::DeviceProfile* profile = vlxcam::find_profile_by_path(device_path);
     if (!profile) return -1;
     vlxcam::for_each_instance(*profile, [](vlxcam::CameraFilter& filter) { filter.device_gone(); });
@@ -55,6 +57,7 @@ int32_t __cdecl vlxcam_Unplug(const wchar_t* device_path) {
 }
 
 int32_t __cdecl vlxcam_Replug(const wchar_t* device_path) {
+    if (const int32_t microphone = vlxcam::replug_microphone(device_path); microphone != -1) return microphone;
     const vlxcam::DeviceProfile* profile = vlxcam::find_profile_by_path(device_path);
     if (!profile) return -1;
     const HRESULT added = vlxcam::add_category_entry(*profile);
@@ -63,6 +66,7 @@ int32_t __cdecl vlxcam_Replug(const wchar_t* device_path) {
 }
 
 int32_t __cdecl vlxcam_Stall(const wchar_t* device_path, int32_t milliseconds) {
+    if (vlxcam::stall_microphone(device_path, static_cast<uint32_t>(std::max(milliseconds, 0))) == 0) return 0;
     const vlxcam::DeviceProfile* profile = vlxcam::find_profile_by_path(device_path);
     if (!profile) return -1;
     const auto hold = static_cast<uint32_t>(std::max(milliseconds, 0));
@@ -71,6 +75,7 @@ int32_t __cdecl vlxcam_Stall(const wchar_t* device_path, int32_t milliseconds) {
 }
 
 int32_t __cdecl vlxcam_FailStream(const wchar_t* device_path, HRESULT error) {
+    if (vlxcam::fail_microphone(device_path, error) == 0) return 0;
     const vlxcam::DeviceProfile* profile = vlxcam::find_profile_by_path(device_path);
     if (!profile) return -1;
     vlxcam::for_each_instance(*profile, [&](vlxcam::CameraFilter& filter) { filter.stream_failed(error); });

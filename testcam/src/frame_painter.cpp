@@ -1,5 +1,7 @@
 #include "frame_painter.h"
 
+#include "vidlox_testcam.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -52,12 +54,14 @@ void FramePainter::configure(const VideoFormat& format) {
             kind = kBottom;
         else if (y >= 7 * rows / 16 && y < 9 * rows / 16)
             kind = kCode;
+        else if (y >= VLXCAM_FLASH_TOP_SIXTEENTHS * rows / 16 && y < VLXCAM_FLASH_BOTTOM_SIXTEENTHS * rows / 16)
+            kind = kFlashBand;
         const LONG memory_row = format.height > 0 ? rows - 1 - y : y;
         kind_of_memory_row_[static_cast<size_t>(memory_row)] = kind;
     }
 }
 
-void FramePainter::build_rows(uint32_t frame_number, int stripe_offset) {
+void FramePainter::build_rows(uint32_t frame_number, int stripe_offset, bool flash) {
     const LONG width = format_.width;
     const size_t bytes = static_cast<size_t>(width) * 3;
     const size_t shift = static_cast<size_t>(kStripePeriod - (frame_number * kStripeStep) % kStripePeriod) %
@@ -68,6 +72,10 @@ void FramePainter::build_rows(uint32_t frame_number, int stripe_offset) {
             rows_[kMiddle][i] = static_cast<uint8_t>(std::clamp(rows_[kMiddle][i] + stripe_offset, 0, 255));
     }
     for (RowKind kind : {kTop, kBottom, kCode}) std::memcpy(rows_[kind].data(), rows_[kMiddle].data(), bytes);
+    if (flash)
+        std::memset(rows_[kFlashBand].data(), 0xff, bytes);
+    else
+        std::memcpy(rows_[kFlashBand].data(), rows_[kMiddle].data(), bytes);
 
     const LONG corner = width / 8;
     fill(rows_[kTop].data(), 0, corner, kRed);
@@ -83,8 +91,8 @@ void FramePainter::build_rows(uint32_t frame_number, int stripe_offset) {
     }
 }
 
-void FramePainter::paint(uint8_t* frame, uint32_t frame_number, int stripe_offset) {
-    build_rows(frame_number, stripe_offset);
+void FramePainter::paint(uint8_t* frame, uint32_t frame_number, int stripe_offset, bool flash) {
+    build_rows(frame_number, stripe_offset, flash);
     const size_t stride = static_cast<size_t>(format_.stride());
     for (size_t row = 0; row < kind_of_memory_row_.size(); ++row) {
         std::memcpy(frame + row * stride, rows_[kind_of_memory_row_[row]].data(), stride);

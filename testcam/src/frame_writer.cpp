@@ -17,14 +17,14 @@ void FrameWriter::configure(const VideoFormat& format) {
     picture_.resize(top_down.image_size());
 }
 
-LONG FrameWriter::write(uint8_t* out, LONG capacity, uint32_t frame_number, int stripe_offset) {
+LONG FrameWriter::write(uint8_t* out, LONG capacity, uint32_t frame_number, int stripe_offset, bool flash) {
     const auto size = static_cast<LONG>(format_.image_size());
     if (format_.fourcc == BI_RGB) {
         if (capacity < size) return 0;
-        painter_.paint(out, frame_number, stripe_offset);
+        painter_.paint(out, frame_number, stripe_offset, flash);
         return size;
     }
-    painter_.paint(picture_.data(), frame_number, stripe_offset);
+    painter_.paint(picture_.data(), frame_number, stripe_offset, flash);
     const LONG stride = format_.stride();
     switch (format_.fourcc) {
     case kFourccMjpg:

@@ -17,8 +17,9 @@ public:
     void configure(const VideoFormat& format);
     // Writes frame `frame_number` into `out` of `capacity` bytes: the bytes
     // written, or 0 when the frame cannot be written (it is not delivered).
-    // `stripe_offset` is added to the stripes (FramePainter::paint).
-    LONG write(uint8_t* out, LONG capacity, uint32_t frame_number, int stripe_offset = 0);
+    // `stripe_offset` is added to the stripes and `flash` whitens the flash
+    // band (FramePainter::paint).
+    LONG write(uint8_t* out, LONG capacity, uint32_t frame_number, int stripe_offset = 0, bool flash = false);
 
 private:
     VideoFormat format_{};

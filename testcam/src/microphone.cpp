@@ -1,110 +1,57 @@
 #include "microphone.h"
 
 #include "com_ptr.h"
-#include "comkit/enumerators.h"
-#include "comkit/filter_base.h"
 #include "comkit/registration.h"
+#include "microphone_filter.h"
 #include "profiles.h"
 #include "vidlox_testcam.h"
 
-#include <mmreg.h>
 #include <objbase.h>
 
-#include <memory>
+#include <algorithm>
+#include <array>
+#include <cwchar>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace vlxcam {
 
 namespace {
 
-// The one type the pin offers; false when memory runs out.
-bool pcm_type(AM_MEDIA_TYPE& type) {
-    auto* format = static_cast<WAVEFORMATEX*>(CoTaskMemAlloc(sizeof(WAVEFORMATEX)));
-    if (!format) return false;
-    *format = WAVEFORMATEX{};
-    format->wFormatTag = WAVE_FORMAT_PCM;
-    format->nChannels = VLXCAM_MICROPHONE_CHANNELS;
-    format->nSamplesPerSec = VLXCAM_MICROPHONE_RATE;
-    format->wBitsPerSample = VLXCAM_MICROPHONE_BITS;
-    format->nBlockAlign = VLXCAM_MICROPHONE_CHANNELS * VLXCAM_MICROPHONE_BITS / 8;
-    format->nAvgBytesPerSec = VLXCAM_MICROPHONE_RATE * format->nBlockAlign;
-    type = AM_MEDIA_TYPE{};
-    type.majortype = MEDIATYPE_Audio;
-    type.subtype = MEDIASUBTYPE_PCM;
-    type.bFixedSizeSamples = TRUE;
-    type.lSampleSize = format->nBlockAlign;
-    type.formattype = FORMAT_WaveFormatEx;
-    type.cbFormat = sizeof(WAVEFORMATEX);
-    type.pbFormat = reinterpret_cast<BYTE*>(format);
-    return true;
+// {7A1E5C40-3B2D-4F1A-9C6E-5D0B8A2F71Ex}, beside the cameras' classes.
+constexpr CLSID microphone_clsid(unsigned char last) {
+    return {0x7a1e5c40, 0x3b2d, 0x4f1a, {0x9c, 0x6e, 0x5d, 0x0b, 0x8a, 0x2f, 0x71, last}};
 }
 
-bool is_pcm(const AM_MEDIA_TYPE& type) {
-    return IsEqualGUID(type.majortype, MEDIATYPE_Audio) && IsEqualGUID(type.subtype, MEDIASUBTYPE_PCM);
+constexpr MicrophoneProfile kMicrophones[] = {
+    {VLXCAM_NAME_MICROPHONE, microphone_clsid(0xe3), MicrophoneQuirk::none, VLXCAM_PATH_MICROPHONE},
+    {VLXCAM_NAME_MICROPHONE_IN_USE, microphone_clsid(0xe4), MicrophoneQuirk::in_use, nullptr},
+    {VLXCAM_NAME_MICROPHONE_REFUSES, microphone_clsid(0xe5), MicrophoneQuirk::refuses_formats, nullptr},
+};
+
+std::array<std::atomic<int32_t>, std::size(kMicrophones)> g_clock_errors{};
+
+std::mutex g_live_lock;
+std::vector<MicrophoneFilter*> g_live;  // no references: a filter removes itself as it goes
+
+template <class Act>
+int32_t for_each_instance(const wchar_t* device_path, Act&& act) {
+    const MicrophoneProfile* profile = find_microphone_by_path(device_path);
+    if (!profile) return -1;
+    std::lock_guard guard(g_live_lock);
+    for (MicrophoneFilter* filter : g_live) {
+        if (&filter->profile() == profile) act(*filter);
+    }
+    return 0;
 }
 
-class MicrophonePin final : public vlxcom::OutputPinBase {
-public:
-    explicit MicrophonePin(vlxcom::Filter& filter) : OutputPinBase(filter, L"Capture") {}
+std::wstring instance_key(const MicrophoneProfile& profile) {
+    return std::wstring(L"CLSID\\") + vlxcom::guid_text(CLSID_AudioInputDeviceCategory).c_str() + L"\\Instance\\" +
+           vlxcom::guid_text(profile.clsid).c_str();
+}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPin)) return vlxcom::hand_out<IPin>(this, out);
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-
-    // The pin's type, straight to the receiver; no samples ever follow.
-    STDMETHODIMP Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override {
-        if (!receiver) return E_POINTER;
-        std::lock_guard guard(filter_.lock());
-        if (peer_) return VFW_E_ALREADY_CONNECTED;
-        if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-        MediaType pcm;
-        if (!pcm_type(*pcm.get())) return E_OUTOFMEMORY;
-        if (type && !vlx::matches_partial(*pcm.get(), *type)) return VFW_E_NO_ACCEPTABLE_TYPES;
-        const HRESULT received = receiver->ReceiveConnection(this, pcm.get());
-        if (FAILED(received)) return received;
-        peer_ = ComPtr<IPin>::share(receiver);
-        *type_.reset() = *pcm.get();
-        *pcm.get() = AM_MEDIA_TYPE{};  // ownership moved to type_
-        return S_OK;
-    }
-
-    STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override {
-        if (!type) return E_POINTER;
-        return is_pcm(*type) ? S_OK : S_FALSE;
-    }
-
-    STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override {
-        if (!types) return E_POINTER;
-        *types = nullptr;
-        return vlxcom::com_guard([&] {
-            AM_MEDIA_TYPE pcm{};
-            if (!pcm_type(pcm)) return E_OUTOFMEMORY;
-            return vlxcom::create_media_type_enumerator({pcm}, types);
-        });
-    }
-};
-
-class Microphone final : public vlxcom::Filter {
-public:
-    Microphone() : Filter(kMicrophoneClsid), pin_(std::make_unique<MicrophonePin>(*this)) {}
-
-protected:
-    std::vector<IPin*> pins() override { return {pin_.get()}; }
-
-private:
-    std::unique_ptr<MicrophonePin> pin_;
-};
-
-}  // namespace
-
-HRESULT create_microphone(REFIID iid, void** object) { return vlxcom::create_object<Microphone>(iid, object); }
-
-HRESULT register_microphone(IFilterMapper2* mapper) {
-    HRESULT hr = vlxcom::register_class(kMicrophoneClsid, VLXCAM_NAME_MICROPHONE, vlxcom::kClassesRoot);
-    if (FAILED(hr)) return hr;
+HRESULT add_entry(IFilterMapper2* mapper, const MicrophoneProfile& profile) {
     REGPINTYPES type{&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM};
     REGFILTERPINS2 pin{};
     pin.dwFlags = REG_PINFLAG_B_OUTPUT;
@@ -117,14 +64,109 @@ HRESULT register_microphone(IFilterMapper2* mapper) {
     filter.dwMerit = MERIT_DO_NOT_USE;
     filter.cPins2 = 1;
     filter.rgPins2 = &pin;
-    return mapper->RegisterFilter(kMicrophoneClsid, VLXCAM_NAME_MICROPHONE, nullptr, &CLSID_AudioInputDeviceCategory,
-                                  vlxcom::guid_text(kMicrophoneClsid).c_str(), &filter);
+    HRESULT hr = mapper->RegisterFilter(profile.clsid, profile.name, nullptr, &CLSID_AudioInputDeviceCategory,
+                                        vlxcom::guid_text(profile.clsid).c_str(), &filter);
+    if (SUCCEEDED(hr) && profile.device_path) {
+        const DWORD bytes = static_cast<DWORD>((std::wcslen(profile.device_path) + 1) * sizeof(wchar_t));
+        hr = HRESULT_FROM_WIN32(RegSetKeyValueW(HKEY_CLASSES_ROOT, instance_key(profile).c_str(), L"DevicePath",
+                                                REG_SZ, profile.device_path, bytes));
+    }
+    return hr;
 }
 
-void unregister_microphone(IFilterMapper2* mapper) {
-    mapper->UnregisterFilter(&CLSID_AudioInputDeviceCategory, vlxcom::guid_text(kMicrophoneClsid).c_str(),
-                             kMicrophoneClsid);
-    vlxcom::unregister_class(kMicrophoneClsid, vlxcom::kClassesRoot);
+HRESULT remove_entry(IFilterMapper2* mapper, const MicrophoneProfile& profile) {
+    return mapper->UnregisterFilter(&CLSID_AudioInputDeviceCategory, vlxcom::guid_text(profile.clsid).c_str(),
+                                    profile.clsid);
+}
+
+HRESULT with_mapper(HRESULT (*act)(IFilterMapper2*, const MicrophoneProfile&), const MicrophoneProfile& profile) {
+    vlxcom::ComScope com;
+    ComPtr<IFilterMapper2> mapper;
+    const HRESULT created = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                             mapper.put_void());
+    return FAILED(created) ? created : act(mapper.get(), profile);
+}
+
+}  // namespace
+
+std::span<const MicrophoneProfile> microphone_profiles() { return kMicrophones; }
+
+const MicrophoneProfile* find_microphone(const CLSID& clsid) {
+    for (const MicrophoneProfile& profile : kMicrophones) {
+        if (IsEqualCLSID(profile.clsid, clsid)) return &profile;
+    }
+    return nullptr;
+}
+
+const MicrophoneProfile* find_microphone_by_path(const wchar_t* device_path) {
+    if (!device_path) return nullptr;
+    for (const MicrophoneProfile& profile : kMicrophones) {
+        if (profile.device_path && _wcsicmp(profile.device_path, device_path) == 0) return &profile;
+    }
+    return nullptr;
+}
+
+std::atomic<int32_t>& clock_error_of(const MicrophoneProfile& profile) {
+    return g_clock_errors[static_cast<size_t>(&profile - kMicrophones)];
+}
+
+HRESULT create_microphone(const MicrophoneProfile& profile, REFIID iid, void** object) {
+    return vlxcom::create_object<MicrophoneFilter>(iid, object, profile);
+}
+
+HRESULT register_microphones(IFilterMapper2* mapper) {
+    for (const MicrophoneProfile& profile : kMicrophones) {
+        HRESULT hr = vlxcom::register_class(profile.clsid, profile.name, vlxcom::kClassesRoot);
+        if (SUCCEEDED(hr)) hr = add_entry(mapper, profile);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+void unregister_microphones(IFilterMapper2* mapper) {
+    for (const MicrophoneProfile& profile : kMicrophones) {
+        remove_entry(mapper, profile);
+        vlxcom::unregister_class(profile.clsid, vlxcom::kClassesRoot);
+    }
+}
+
+void add_live_microphone(MicrophoneFilter* filter) {
+    std::lock_guard guard(g_live_lock);
+    g_live.push_back(filter);
+}
+
+void remove_live_microphone(MicrophoneFilter* filter) {
+    std::lock_guard guard(g_live_lock);
+    std::erase(g_live, filter);
+}
+
+int32_t unplug_microphone(const wchar_t* device_path) {
+    if (for_each_instance(device_path, [](MicrophoneFilter& f) { f.device_gone(); }) < 0) return -1;
+    return SUCCEEDED(with_mapper(remove_entry, *find_microphone_by_path(device_path))) ? 0 : -2;
+}
+
+int32_t replug_microphone(const wchar_t* device_path) {
+    const MicrophoneProfile* profile = find_microphone_by_path(device_path);
+    if (!profile) return -1;
+    const HRESULT added = with_mapper(add_entry, *profile);
+    for_each_instance(device_path, [](MicrophoneFilter& f) { f.device_back(); });
+    return SUCCEEDED(added) ? 0 : -2;
+}
+
+int32_t stall_microphone(const wchar_t* device_path, uint32_t milliseconds) {
+    return for_each_instance(device_path, [&](MicrophoneFilter& f) { f.gate().hold_for(milliseconds); });
+}
+
+int32_t fail_microphone(const wchar_t* device_path, HRESULT error) {
+    return for_each_instance(device_path, [&](MicrophoneFilter& f) { f.stream_failed(error); });
 }
 
 }  // namespace vlxcam
+
+extern "C" int32_t __cdecl vlxcam_SetClockError(const wchar_t* device_path, int32_t parts_per_million) {
+    const vlxcam::MicrophoneProfile* profile = vlxcam::find_microphone_by_path(device_path);
+    if (!profile) return -1;
+    if (parts_per_million <= -1000000 || parts_per_million >= 1000000) return -2;
+    vlxcam::clock_error_of(*profile) = parts_per_million;
+    return 0;
+}

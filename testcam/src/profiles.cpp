@@ -38,7 +38,6 @@ constexpr DeviceProfile kProfiles[] = {
 
 }  // namespace
 
-const CLSID kMicrophoneClsid = device_clsid(0xe3);
 const CLSID kFormatPageClsid = device_clsid(0xcf);
 
 std::span<const DeviceProfile> device_profiles() { return kProfiles; }

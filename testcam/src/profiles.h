@@ -39,7 +39,5 @@ const DeviceProfile* find_profile_by_path(const wchar_t* device_path);
 
 // The property page that shows a pin's current format.
 extern const CLSID kFormatPageClsid;
-// The test microphone (microphone.h).
-extern const CLSID kMicrophoneClsid;
 
 }  // namespace vlxcam

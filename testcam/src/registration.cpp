@@ -67,7 +67,7 @@ HRESULT unregister_everything() {
         vlxcom::unregister_class(profile.clsid, kClassesRoot);
     }
     vlxcom::unregister_class(kFormatPageClsid, kClassesRoot);
-    if (mapper) unregister_microphone(mapper.get());
+    if (mapper) unregister_microphones(mapper.get());
     return created;
 }
 
@@ -84,8 +84,8 @@ HRESULT register_devices(size_t count) {
         for (size_t i = 0; SUCCEEDED(hr) && i < count && i < profiles.size(); ++i) {
             hr = register_device(mapper.get(), profiles[i]);
         }
-        // The microphone comes with the whole set.
-        if (SUCCEEDED(hr) && count >= profiles.size()) hr = register_microphone(mapper.get());
+        // The microphones come with the whole set.
+        if (SUCCEEDED(hr) && count >= profiles.size()) hr = register_microphones(mapper.get());
     }
     if (FAILED(hr)) unregister_everything();
     return hr;

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <new>
 
 namespace vlxcam {
@@ -39,6 +40,7 @@ void Streamer::run(REFERENCE_TIME stream_start, IReferenceClock* clock) {
     if (mode_ == Mode::idle || mode_ == Mode::stopping) return;
     stream_start_ = stream_start;
     clock_ = ComPtr<IReferenceClock>::share(clock);
+    ++run_generation_;
     mode_ = Mode::running;
     changed_.notify_all();
 }
@@ -69,66 +71,102 @@ void Streamer::stop() {
     clock_.reset();
 }
 
+REFERENCE_TIME Streamer::stream_time(IReferenceClock* clock, REFERENCE_TIME stream_start, Clock::time_point anchor) {
+    REFERENCE_TIME now = 0;
+    if (clock && SUCCEEDED(clock->GetTime(&now))) return now - stream_start;
+    return std::chrono::duration_cast<std::chrono::duration<REFERENCE_TIME, std::ratio<1, 10000000>>>(Clock::now() - anchor)
+        .count();
+}
+
+namespace {
+
+// Whether the frame of stream time `stamp` is the one nearest a whole second:
+// a second lies within half an interval before it or less than half after.
+bool flashes(REFERENCE_TIME stamp, REFERENCE_TIME interval) {
+    constexpr REFERENCE_TIME kSecond = 10000000;
+    const REFERENCE_TIME from = stamp - interval / 2;
+    const REFERENCE_TIME second = from <= 0 ? 0 : (from + kSecond - 1) / kSecond * kSecond;
+    return second < from + interval;
+}
+
+}  // namespace
+
 void Streamer::thread_main() {
     // Downstream filters are free-threaded COM objects; join the MTA to call them.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    const auto interval = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::nanoseconds(format_.frame_interval * 100));
+    const REFERENCE_TIME interval = std::max<REFERENCE_TIME>(format_.frame_interval, 1);
 
     std::unique_lock lock(lock_);
     while (true) {
         changed_.wait(lock, [&] { return mode_ != Mode::paused; });
         if (mode_ != Mode::running) break;
 
+        // The run's own copies: a Pause and Run meanwhile starts another.
+        const uint64_t generation = run_generation_;
+        const ComPtr<IReferenceClock> clock = clock_;
+        const REFERENCE_TIME stream_start = stream_start_;
+        const auto anchor = Clock::now();
+        const auto now = [&] { return stream_time(clock.get(), stream_start, anchor); };
+        const auto still_this_run = [&] { return mode_ == Mode::running && run_generation_ == generation; };
+
+        REFERENCE_TIME delay = 0;
         if (!started_before_) {
             started_before_ = true;
-            const auto first = Clock::now() + first_frame_delay_;
-            if (changed_.wait_until(lock, first, [&] { return mode_ != Mode::running; })) continue;
+            delay = std::chrono::duration_cast<std::chrono::duration<REFERENCE_TIME, std::ratio<1, 10000000>>>(
+                        first_frame_delay_).count();
         }
-
-        // Frame k of this run is due k intervals after its start. When the
-        // downstream held us up past a whole interval, those frames are
-        // dropped: the next frame number shows the gap.
-        const auto anchor = Clock::now();
+        lock.unlock();
+        const REFERENCE_TIME begin = std::max<REFERENCE_TIME>(now() + delay, 0);
+        lock.lock();
+        // Frame slot j is due at stream time j intervals. When the downstream
+        // held us up past a whole interval, those frames are dropped: the
+        // next frame number shows the gap.
+        const uint64_t first_slot = static_cast<uint64_t>((begin + interval - 1) / interval);
         const uint32_t base = next_frame_number_;
-        uint64_t k = 0;
+        uint64_t slot = first_slot;
         bool first_of_run = true;
-        while (mode_ == Mode::running) {
-            if (changed_.wait_until(lock, anchor + interval * k, [&] { return mode_ != Mode::running; })) break;
-            const ComPtr<IReferenceClock> clock = clock_;
-            const REFERENCE_TIME stream_start = stream_start_;
+        while (still_this_run()) {
+            const REFERENCE_TIME due = static_cast<REFERENCE_TIME>(slot) * interval;
+            lock.unlock();
+            const REFERENCE_TIME left = due - now();
+            lock.lock();
+            if (left > 0) {
+                const auto wait = std::chrono::microseconds(std::min<REFERENCE_TIME>(left / 10 + 500, 100000));
+                changed_.wait_for(lock, wait, [&] { return !still_this_run(); });
+                continue;
+            }
+            const uint32_t number = base + static_cast<uint32_t>(slot - first_slot);
             lock.unlock();
             // A frame due while the device is gone or stalled is lost.
-            if (gate_.open()) deliver(base + static_cast<uint32_t>(k), first_of_run, clock.get(), stream_start);
+            if (gate_.open()) deliver(number, first_of_run, clock ? due : static_cast<REFERENCE_TIME>(number) * interval);
+            const REFERENCE_TIME after = now();
             lock.lock();
             first_of_run = false;
-            const auto elapsed = static_cast<uint64_t>((Clock::now() - anchor) / interval);
-            if (elapsed > k + 1) counts_.dropped(base + static_cast<uint32_t>(k + 1), static_cast<uint32_t>(elapsed - k - 1));
-            k = elapsed > k ? elapsed : k + 1;
+            const uint64_t reached = after > 0 ? static_cast<uint64_t>(after / interval) : 0;
+            if (reached > slot + 1)
+                counts_.dropped(base + static_cast<uint32_t>(slot + 1 - first_slot), static_cast<uint32_t>(reached - slot - 1));
+            slot = reached > slot ? reached : slot + 1;
         }
-        next_frame_number_ = base + static_cast<uint32_t>(k);
+        next_frame_number_ = base + static_cast<uint32_t>(slot - first_slot);
     }
     lock.unlock();
     if (SUCCEEDED(com)) CoUninitialize();
 }
 
-void Streamer::deliver(uint32_t frame_number, bool discontinuity, IReferenceClock* clock,
-                       REFERENCE_TIME stream_start) {
+void Streamer::deliver(uint32_t frame_number, bool discontinuity, REFERENCE_TIME stamp) {
     IMediaSample* sample = nullptr;
     if (FAILED(allocator_->GetBuffer(&sample, nullptr, nullptr, 0)) || !sample) return;
     ComPtr<IMediaSample> owned = ComPtr<IMediaSample>::adopt(sample);
 
     BYTE* bits = nullptr;
     if (FAILED(sample->GetPointer(&bits)) || !bits) return;
-    const LONG written = writer_.write(bits, sample->GetSize(), frame_number, stripe_offset_.load());
+    const LONG written = writer_.write(bits, sample->GetSize(), frame_number, stripe_offset_.load(),
+                                       flashes(stamp, format_.frame_interval));
     if (written <= 0) return;
     sample->SetActualDataLength(written);
 
-    // Every sample is stamped, as UVC drivers do: on the graph's clock when
-    // there is one, else on the stream's own schedule of frame times.
-    REFERENCE_TIME now = 0;
-    REFERENCE_TIME start = static_cast<REFERENCE_TIME>(frame_number) * format_.frame_interval;
-    if (clock && SUCCEEDED(clock->GetTime(&now))) start = now - stream_start;
+    // Every sample is stamped, as UVC drivers do: with the time it was taken.
+    REFERENCE_TIME start = stamp;
     REFERENCE_TIME end = start + format_.frame_interval;
     sample->SetTime(&start, &end);
     sample->SetSyncPoint(TRUE);

@@ -1,6 +1,13 @@
 // The streaming thread of one output pin: paints frames into the connection's
 // allocator buffers and delivers them downstream at the connected rate while
 // the filter runs.
+//
+// With a graph clock, frames are taken on it: frame slot j of a run is due
+// at stream time j * interval (counted from stream time 0, the first slot at
+// or after the run's start), stamped with that time whenever it goes out,
+// and the frame nearest each whole second of stream time carries the flash
+// (vidlox_testcam.h), at the instant the test microphone clicks. Without a
+// clock the stream keeps its own schedule on the steady clock.
 #pragma once
 
 #include "com_ptr.h"
@@ -47,7 +54,11 @@ private:
     void thread_main();
     // Runs without lock_: `clock` and `stream_start` are the thread's own
     // copies of the run they belong to, taken under lock_.
-    void deliver(uint32_t frame_number, bool discontinuity, IReferenceClock* clock, REFERENCE_TIME stream_start);
+    // `stamp` is the frame's stream time: its slot's with a clock, else the
+    // frame number's place in the stream's own schedule.
+    void deliver(uint32_t frame_number, bool discontinuity, REFERENCE_TIME stamp);
+    // Stream time now: on the run's clock, or since `anchor` without one.
+    static REFERENCE_TIME stream_time(IReferenceClock* clock, REFERENCE_TIME stream_start, Clock::time_point anchor);
 
     const std::chrono::milliseconds first_frame_delay_;
     const std::atomic<int>& stripe_offset_;
@@ -66,6 +77,7 @@ private:
     // while a frame is on its way replace them.
     ComPtr<IReferenceClock> clock_;
     REFERENCE_TIME stream_start_ = 0;
+    uint64_t run_generation_ = 0;  // advances with every run()
     uint32_t next_frame_number_ = 0;
     bool started_before_ = false;
     DeliveryCounts counts_;

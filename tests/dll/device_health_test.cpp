@@ -99,6 +99,8 @@ TEST_F(DeviceHealthTest, PathsLineUpWithNamesAndTellTheTwinsApart) {
             } else if (names[i].rfind("vidlox Shared Camera ", 0) == 0) {
                 // The shared camera's channels carry a DevicePath each (sharecam/).
                 EXPECT_EQ(paths[i].rfind("\\\\?\\root#vidlox_share#", 0), 0u) << names[i];
+            } else if (names[i] == utf8(VLXCAM_NAME_MICROPHONE)) {
+                EXPECT_EQ(paths[i], utf8(VLXCAM_PATH_MICROPHONE)) << "as a sound card's endpoint, a path of its own";
             } else if (names[i].rfind("vidlox ", 0) == 0) {
                 EXPECT_EQ(paths[i].rfind("@device:", 0), 0u) << names[i] << ": no DevicePath, the display name";
             }

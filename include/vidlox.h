@@ -993,6 +993,9 @@ int32_t vlx_FindDevice(const char* text, int32_t occurrence);
  *      ErrorAbort)". A new vlx_Play starts afresh
  *   1, 2, 0  waiting for the first frame, stalled, delivering (see the
  *      stall rule above); a frame is one that reached the Sample Grabber
+ *   7  (VLX_DEVICE_AUDIO_LOST, "Extensions: sound") delivering, while the
+ *      slot's audio device was reported gone (EC_DEVICE_LOST naming its
+ *      filter); only a slot with an audio device ever gives it
  * The first call (or vlx_SetDeviceNotify) starts watching: the grabber gets
  * a callback (ISampleGrabber::SetCallback) that counts arrivals, and the
  * graph's events are read from then on. A slot already running whose
@@ -1118,6 +1121,145 @@ int32_t vlx_ShareSlot(int32_t channel);
  *   -2  `channel` out of range
  *   -3  memory ran out */
 int32_t vlx_GetShareInfo(int32_t channel, int64_t* info);
+
+/* ---- Extensions: sound -------------------------------------------------
+ * A microphone recorded with the picture, in sync, and its PCM handed to
+ * the host in blocks with their times. Nothing here changes what any other
+ * function answers or logs until the host chooses an audio device for a
+ * slot (vlx_SetAudioDevice, vlx_SetAudioDevicePath).
+ *
+ * With an audio device chosen, vlx_Open builds an audio branch after the
+ * renderer branch of `render_mode`: the device (its position in the audio
+ * list, vlx_GetDeviceList kind 1, or its path, vlx_GetDevicePathList kind
+ * 1) as "Audio Capture", its requested format, buffers of about 40 ms
+ * (IAMBufferNegotiation, so that the first block does not lag the first
+ * frame by a driver's default half second), an "Audio Sample Grabber" that
+ * hands every block to the library, and then:
+ *   modes 300, 301  the capture stream into the same AVI multiplexer as the
+ *                   picture: the file holds a video stream and an 'auds'
+ *                   stream, interleaved, the audio as the master stream
+ *                   (IConfigAviMux::SetMasterStream: the video's rate in
+ *                   the file follows the audio clock) and capture
+ *                   interleaving (IConfigInterleaving::put_Mode
+ *                   INTERLEAVE_CAPTURE)
+ *   other modes     an "Audio Null Renderer": the blocks go to the host only
+ * and, in every mode, the device's clock as the graph's reference clock
+ * when the device offers one (IMediaFilter::SetSyncSource): the camera's
+ * frames are then stamped on the clock the samples are taken on. The sync
+ * calls are reported ("vlx_Open->MediaFilter->SetSyncSource(AudioClock)",
+ * "vlx_Open->ConfigAviMux->SetMasterStream(Audio)",
+ * "vlx_Open->ConfigInterleaving->put_Mode(Capture)",
+ * "vlx_Open->AMBufferNegotiation->SuggestAllocatorProperties") and never
+ * fail the open. Finally the device is started alone and stopped again
+ * ("vlx_Open->AudioCapture->Pause", "->Stop"), so that a device another
+ * program holds is refused before the graph runs.
+ * vlx_Open's codes of the audio branch (the slot stays closed and nothing
+ * of the graph remains, as after any failed step):
+ *   -120 no audio device at that index or with that path (none installed)
+ *   -121 the device cannot be bound or added to the graph
+ *   -122 the requested format is not offered (none when the capture pin has
+ *        no IAMStreamConfig)
+ *   -123 the pin refused the requested format (SetFormat)
+ *   -124 the audio Sample Grabber or its callback
+ *   -125 the capture pin connects to nothing (a device that refuses every
+ *        format)
+ *   -126 another program holds the device (Pause answered one of the
+ *        results vlx_GetDeviceState counts as "in use")
+ *   -127 the device failed to start for another reason
+ * The device stays chosen for the slot's later vlx_Open calls (vlx_Reopen
+ * included) until the host chooses another or none.
+ * An audio device lost while the slot runs (EC_DEVICE_LOST from its filter)
+ * leaves the picture going: vlx_GetDeviceState answers
+ * VLX_DEVICE_AUDIO_LOST while the video device delivers, and
+ * vlx_SetDeviceNotify posts it; vlx_Close then finishes the file with both
+ * streams as far as each came. */
+
+/* Blocks: every block the audio device sends, once, oldest first. The
+ * library holds at most VLX_AUDIO_QUEUE_BLOCKS not yet taken; when the host
+ * falls that far behind, the oldest goes and counts as missed, so memory
+ * stays bounded and the recording never waits for the host. */
+#define VLX_AUDIO_QUEUE_BLOCKS 64
+/* info[] of vlx_GetAudio, VLX_AUDIO_INFO_COUNT values. */
+#define VLX_AUDIO_NUMBER 0      /* the block's number: 1 for the first, one more for each that arrived */
+#define VLX_AUDIO_SAMPLE_TIME 1 /* its start time, 100 ns of stream time; -1 none */
+#define VLX_AUDIO_ARRIVAL 2     /* its arrival, 100 ns units of QueryPerformanceCounter (the frames' clock) */
+#define VLX_AUDIO_MISSED 3      /* blocks that arrived since the previous take and were never taken */
+#define VLX_AUDIO_PEAK 4        /* channel c's peak at info[VLX_AUDIO_PEAK + 2 * c] */
+#define VLX_AUDIO_RMS 5         /* channel c's RMS at info[VLX_AUDIO_RMS + 2 * c] */
+#define VLX_AUDIO_LEVEL_CHANNELS 8 /* channels measured; a channel the block lacks reads 0 */
+#define VLX_AUDIO_FULL_SCALE 10000 /* levels are in ten-thousandths of full scale */
+#define VLX_AUDIO_INFO_COUNT (4 + 2 * VLX_AUDIO_LEVEL_CHANNELS)
+/* vlx_GetDeviceState and vlx_SetDeviceNotify: the video device delivers,
+ * the slot's audio device was reported gone. */
+#define VLX_DEVICE_AUDIO_LOST 7
+
+/* The active slot's audio device for its next vlx_Open: its position in the
+ * audio device list, -1 none (the default). An index that names no device
+ * is refused by the open (-120).
+ *   0 done   -1 not initialised   -2 below -1 */
+int32_t vlx_SetAudioDevice(int32_t audio_index);
+/* The same by path (UTF-8, as vlx_GetDevicePathList kind 1 lists it,
+ * compared exactly); NULL or "" is none.
+ *   0 done   -1 not initialised (also a value 1 ... 65535)
+ *   -2 not valid UTF-8 */
+int32_t vlx_SetAudioDevicePath(const char* path);
+
+/* The formats of audio device `audio_index`'s capture pin (IAMStreamConfig),
+ * whether or not a slot holds it: one line per capability whose type is
+ * WAVEFORMATEX, "INDEX RATE CHANNELS BITS" (capability index, samples a
+ * second, channels, bits per sample), CR LF after each, appended to the
+ * NUL-terminated text in `buffer`; the size query gives the bytes the list
+ * needs in an empty buffer (and, as for every list, the list never writes
+ * more than its last answer for the same device).
+ *   >= 0 lines written (size query: bytes)
+ *   -1 not initialised (the list also: NULL buffer)   -2 index negative
+ *   -3 no system device enumerator   -4 no audio device installed
+ *   -5 index past the list   -6 the device cannot be bound
+ *   -7 EnumPins failed   -8 no capture pin   -9 no IAMStreamConfig */
+int32_t vlx_GetAudioFormatList(char* buffer, int32_t audio_index);
+int32_t vlx_GetAudioFormatListSize(int32_t audio_index);
+
+/* The audio format for the active slot: `rate` samples a second, `channels`,
+ * `bits` per sample, the capability equal to it, or with
+ * vlx_SetDevFormatChoice(VLX_FORMAT_CHOICE_NEAREST) the nearest (rate
+ * first, then channels, then bits). All three 0: the device's own format.
+ * Before vlx_Open it is kept for the open, which refuses a format not
+ * offered (-122). On an open, stopped slot with an audio device it is set
+ * on the capture pin at once (the pin is connected again), or refused and
+ * the device's format kept.
+ *   0 done (kept, or set)   -1 not initialised   -2 a value negative
+ *   -3 the open slot's device offers no such format   -4 the slot runs
+ *   -5 the pin refused it (SetFormat) */
+int32_t vlx_SetAudioFormat(int32_t rate, int32_t channels, int32_t bits);
+/* The active slot's audio format in force (the capture pin's connection).
+ *   0 done   -1 slot not open   -2 no audio device in the slot
+ *   -8 a NULL argument */
+int32_t vlx_GetAudioFormat(int32_t* rate, int32_t* channels, int32_t* bits);
+
+/* Waits until the active slot holds a block not yet taken, dispatching the
+ * thread's window messages meanwhile (as vlx_WaitFrame does). `timeout_ms`
+ * 0 only looks; a negative one waits without end.
+ *   0 a block is there   1 the time-out ended first
+ *   -1 slot not open   -2 no audio device in the slot
+ *   -3 the slot is not running and holds no block
+ *   -4 WM_QUIT arrived (posted again)   -5 the slot was closed meanwhile
+ *   -6 the wait failed */
+int32_t vlx_WaitAudio(int32_t timeout_ms);
+/* Takes the oldest block: its PCM bytes (the format of vlx_GetAudioFormat,
+ * whole sample frames) into `pcm`, whose capacity `*size` holds on entry;
+ * `*size` receives the bytes copied. `info` (NULL: none wanted) receives
+ * VLX_AUDIO_INFO_COUNT values (above). With NULL `pcm`: the block's size in
+ * `*size`, nothing taken.
+ *   0 taken (or sized)   -1 slot not open   -2 no audio device in the slot
+ *   -7 `*size` too small (the block's size is in `*size`, nothing taken)
+ *   -8 NULL size   -9 no block waits */
+int32_t vlx_GetAudio(void* pcm, int32_t* size, int64_t* info);
+/* Posts `message` to `window` for every block that arrives (wParam the
+ * slot, lParam the block's number, low 32 bits); NULL stops them. Until the
+ * slot is closed.
+ *   0 done   -1 slot not open   -2 no audio device in the slot
+ *   -10 `window` is not a window */
+int32_t vlx_SetAudioNotify(HWND window, uint32_t message);
 
 #ifdef __cplusplus
 }

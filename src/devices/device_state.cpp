@@ -2,25 +2,13 @@
 
 #include "vidlox.h"
 
+#include "library/in_use_results.h"
+
 #include <algorithm>
-#include <iterator>
 
 namespace vlx::health {
 
 namespace {
-
-// What starting a capture device answers on Windows when another program
-// has it open: the kernel-streaming proxy cannot acquire the pin's
-// resources (ERROR_NO_SYSTEM_RESOURCES, by far the most common), or the
-// driver says so itself (ERROR_BUSY, ERROR_SHARING_VIOLATION,
-// ERROR_DEVICE_IN_USE, the capture service's NS_E_VIDCAPDRVINUSE).
-constexpr HRESULT kInUseResults[] = {
-    static_cast<HRESULT>(0x800705AA),  // HRESULT_FROM_WIN32(ERROR_NO_SYSTEM_RESOURCES)
-    static_cast<HRESULT>(0x800700AA),  // HRESULT_FROM_WIN32(ERROR_BUSY)
-    static_cast<HRESULT>(0x80070020),  // HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)
-    static_cast<HRESULT>(0x80070964),  // HRESULT_FROM_WIN32(ERROR_DEVICE_IN_USE)
-    static_cast<HRESULT>(0xC00D1B6E),  // NS_E_VIDCAPDRVINUSE
-};
 
 constexpr uint64_t kTicksPerMs = 10000;  // 100 ns units
 
@@ -28,10 +16,6 @@ constexpr uint64_t kTicksPerMs = 10000;  // 100 ns units
 uint64_t elapsed(uint64_t now, uint64_t since) { return now > since ? now - since : 0; }
 
 }  // namespace
-
-bool means_in_use(HRESULT run_result) {
-    return std::find(std::begin(kInUseResults), std::end(kInUseResults), run_result) != std::end(kInUseResults);
-}
 
 uint64_t stall_after_ms(int64_t frame_interval) {
     const uint64_t intervals =
@@ -56,7 +40,9 @@ int32_t device_state(const HealthFacts& facts, uint64_t now_ms) {
         const uint64_t first_frame_wait = std::max<uint64_t>(stall_after, VLX_FIRST_FRAME_WAIT_MS);
         return elapsed(now_ms, facts.run_started_ms) > first_frame_wait ? VLX_DEVICE_STALLED : VLX_DEVICE_WAITING;
     }
-    return elapsed(now_ms, facts.last_arrival_ms) > stall_after ? VLX_DEVICE_STALLED : VLX_DEVICE_DELIVERING;
+    if (elapsed(now_ms, facts.last_arrival_ms) > stall_after) return VLX_DEVICE_STALLED;
+    // The picture still comes; the slot's audio device does not.
+    return facts.audio_lost ? VLX_DEVICE_AUDIO_LOST : VLX_DEVICE_DELIVERING;
 }
 
 }  // namespace vlx::health

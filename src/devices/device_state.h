@@ -12,6 +12,7 @@ struct HealthFacts {
     bool running = false;          // the host ran the graph and has not stopped it
     HRESULT run_result = S_OK;     // what Run answered
     bool lost = false;             // the graph reported the device gone
+    bool audio_lost = false;       // ... or the slot's audio device
     bool aborted = false;          // the graph reported a stream stopped by an error
     HRESULT abort_result = S_OK;   // the error it reported
     uint64_t run_started_ms = 0;   // GetTickCount64 at Run
@@ -28,8 +29,5 @@ int32_t device_state(const HealthFacts& facts, uint64_t now_ms);
 // VLX_STALL_MIN_MS.
 uint64_t stall_after_ms(int64_t frame_interval);
 
-// Whether Run's failure is one Windows gives for a camera that another
-// program holds.
-bool means_in_use(HRESULT run_result);
 
 }  // namespace vlx::health

@@ -24,8 +24,13 @@ void apply_graph_events(Watch& watch, const std::vector<GraphEvent>& events) {
         switch (event.code) {
         case EC_DEVICE_LOST:
             // 1 says the device is back: the graph still holds the filter
-            // of the device that went, and stays lost until reopened.
-            if (event.param2 == 0) watch.lost = true;
+            // of the device that went, and stays lost until reopened. The
+            // audio device's loss leaves the picture going.
+            if (event.param2 != 0) break;
+            if (event.param1 != 0 && (event.param1 == watch.audio_filter || event.param1 == watch.audio_unknown))
+                watch.audio_lost = true;
+            else
+                watch.lost = true;
             break;
         case EC_ERRORABORT:
         case EC_STREAM_ERROR_STOPPED:

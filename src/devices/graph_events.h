@@ -21,7 +21,8 @@ struct GraphEvent {
 bool read_graph_events(IMediaEventEx* events, std::vector<GraphEvent>& read);
 
 // What the events say about the device (HealthLock held): EC_DEVICE_LOST
-// with 0 (removed) marks it lost; EC_ERRORABORT and EC_STREAM_ERROR_STOPPED
+// with 0 (removed) marks it lost (or, naming the slot's audio device, the
+// audio lost); EC_ERRORABORT and EC_STREAM_ERROR_STOPPED
 // mark the run stopped by the error in their first parameter. Every other
 // event means nothing to the device's health and is dropped: none of the
 // library's exports waits for graph events.

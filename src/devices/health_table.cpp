@@ -26,6 +26,7 @@ HealthFacts Watch::facts() const {
     facts.running = running;
     facts.run_result = run_result;
     facts.lost = lost;
+    facts.audio_lost = audio_lost;
     facts.aborted = aborted;
     facts.abort_result = abort_result;
     facts.run_started_ms = run_started_ms;

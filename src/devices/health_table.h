@@ -69,8 +69,14 @@ struct Watch {
     bool events_unreadable = false;
     int64_t frame_interval = 0;
 
+    // The slot's audio device (sound/), as the events name a filter: its
+    // IBaseFilter and IUnknown addresses, compared, never called. 0 none.
+    LONG_PTR audio_filter = 0;
+    LONG_PTR audio_unknown = 0;
+
     // What the graph's events said.
     bool lost = false;
+    bool audio_lost = false;  // the audio device went; the picture goes on
     bool aborted = false;
     HRESULT abort_result = S_OK;
     bool abort_reported = false;  // the result went to the error recorder

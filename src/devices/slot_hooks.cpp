@@ -116,6 +116,9 @@ void note_releasing(int32_t slot) {
         watch.running = false;
         watch.run_result = S_OK;
         watch.lost = false;
+        watch.audio_lost = false;
+        watch.audio_filter = 0;
+        watch.audio_unknown = 0;
         watch.aborted = false;
         watch.abort_result = S_OK;
         watch.frame_interval = 0;

@@ -89,8 +89,18 @@ bool track_slot(int32_t slot, const TrackCalls& contexts) {
         }
     }
 
+    LONG_PTR audio_unknown = 0;
+    if (graph.audio_device) {
+        ComPtr<IUnknown> identity;
+        platform_call("DeviceState.AudioCapture.QueryInterface(IUnknown)",
+                      [&] { return graph.audio_device->QueryInterface(IID_IUnknown, identity.put_void()); });
+        audio_unknown = reinterpret_cast<LONG_PTR>(identity.get());
+    }
+
     HealthLock lock;
     watch.tracked = true;
+    watch.audio_filter = reinterpret_cast<LONG_PTR>(graph.audio_device.get());
+    watch.audio_unknown = audio_unknown;
     watch.tap = std::move(tap);
     watch.events = std::move(events);
     watch.event_handle = event_handle;

@@ -4,6 +4,7 @@
 #include "events/slot_tracking.h"
 #include "library/exit_observer.h"
 #include "share/share_observer.h"
+#include "sound/sound.h"
 
 namespace vlx {
 
@@ -16,6 +17,8 @@ void subscribe_features() {
     // Sharing last: a released slot's channel is given up before its grabber goes.
     add_slot_observer(share::share_observer());
     add_exit_observer(share::library_exiting);
+    // Sound's audio branch goes before the graph does, like the others' holds.
+    sound::subscribe_sound();
 }
 
 }  // namespace vlx

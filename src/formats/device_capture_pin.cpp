@@ -6,7 +6,7 @@ namespace vlx {
 
 namespace {
 
-// The moniker at `device_index` of the video input category, or a code.
+// The moniker at `device_index` of the device category, or a code.
 int32_t find_device(int32_t device_index, const DeviceCaptureCalls& calls, ComPtr<IBaseFilter>& device) {
     ComPtr<ICreateDevEnum> device_enum;
     if (reported_call(calls.create, [&] {
@@ -17,7 +17,7 @@ int32_t find_device(int32_t device_index, const DeviceCaptureCalls& calls, ComPt
     // An empty category answers S_FALSE and no enumerator.
     ComPtr<IEnumMoniker> monikers;
     reported_call(calls.enumerate, [&] {
-        return device_enum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0);
+        return device_enum->CreateClassEnumerator(*calls.category, monikers.put(), 0);
     });
     if (!monikers) return kListNoCaptureDevice;
     ComPtr<IMoniker> moniker;

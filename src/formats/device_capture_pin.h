@@ -1,5 +1,6 @@
-// The capture pin of a video device named by its position in the device
-// list, bound afresh: no slot needs to hold the device.
+// The capture pin of a device named by its position in its device list
+// (video, or audio where the calls say so), bound afresh: no slot needs to
+// hold the device.
 #pragma once
 
 #include "common/com_ptr.h"
@@ -20,11 +21,12 @@ struct DeviceCaptureCalls {
     StepName property_set;       // Pin.QueryInterface(IKsPropertySet)
     const char* pin_category;    // KsPropertySet->Get(AMPROPERTY_PIN_CATEGORY)
     const char* stream_config;   // CapturePin->QueryInterface(IAMStreamConfig)
+    const GUID* category = &CLSID_VideoInputDeviceCategory;  // where the device is listed
 };
 
 // 0 with the IAMStreamConfig of the device's first pin of category
-// PIN_CATEGORY_CAPTURE. -3 no system device enumerator, -4 no video input
-// device category, -5 `device_index` past the list, -6 the moniker cannot
+// PIN_CATEGORY_CAPTURE. -3 no system device enumerator, -4 no device in the
+// category, -5 `device_index` past the list, -6 the moniker cannot
 // be bound, -7 EnumPins failed, -8 no capture pin, -9 the capture pin has no
 // IAMStreamConfig. `device_index` is not negative.
 int32_t device_capture_config(int32_t device_index, const DeviceCaptureCalls& calls,

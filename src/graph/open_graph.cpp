@@ -2,6 +2,7 @@
 
 #include "formats/cap_config.h"
 #include "formats/chosen_format.h"
+#include "graph/graph_extension.h"
 #include "graph/release_slot.h"
 #include "graph/renderer_branches.h"
 #include "graph/slot_observer.h"
@@ -105,6 +106,7 @@ int32_t build_graph(Slot& slot, int32_t device_index, int32_t render_mode, intpt
 
     slot.render_mode = render_mode;
     if (const int32_t failed = build_render_branch(slot, render_mode, mode_param1, mode_param2)) return failed;
+    if (const int32_t failed = extend_graph(library().active_slot, slot, render_mode)) return failed;
 
     if (!returned_ok("vlx_Open->GraphBuilder->QueryInterface(VideoWindow)",
                    [&] { return slot.graph_builder.query(slot.video_window); }))

@@ -40,6 +40,7 @@ void release_slot() {
     slot.vmr7_filter.reset();
     slot.vmr9_filter.reset();
     slot.device_filter.reset();
+    slot.audio_device.reset();
     slot.media_control.reset();
     slot.capture_builder.reset();
     slot.sample_grabber.reset();

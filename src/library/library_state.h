@@ -33,6 +33,9 @@ struct Slot {
     ComPtr<IBaseFilter> renderer_filter;
     ComPtr<IBaseFilter> grabber_filter;
     ComPtr<IBaseFilter> device_filter;
+    // The audio capture device the host chose for the slot (sound/), in the
+    // same graph; null without one.
+    ComPtr<IBaseFilter> audio_device;
     ComPtr<ISampleGrabber> sample_grabber;
     ComPtr<ICaptureGraphBuilder2> capture_builder;
     ComPtr<IGraphBuilder> graph_builder;

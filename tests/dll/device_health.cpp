@@ -32,6 +32,7 @@ DeviceHealth load() {
     resolve(camera, h.Replug, "vlxcam_Replug");
     resolve(camera, h.Stall, "vlxcam_Stall");
     resolve(camera, h.FailStream, "vlxcam_FailStream");
+    resolve(camera, h.SetClockError, "vlxcam_SetClockError");
     return h;
 }
 

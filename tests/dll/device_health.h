@@ -20,6 +20,7 @@ struct DeviceHealth {
     decltype(&vlxcam_Replug) Replug;
     decltype(&vlxcam_Stall) Stall;
     decltype(&vlxcam_FailStream) FailStream;
+    decltype(&vlxcam_SetClockError) SetClockError;
 };
 
 // Loaded once; fails the run when an export is missing.

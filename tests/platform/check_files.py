@@ -12,11 +12,15 @@ the decoded picture's corner colours (upright) and its frame numbers.
 import json
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 
 from PIL import Image
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "avsync"))
+import av_offsets  # noqa: E402  (the measurement the bench makes too)
 
 TOLERANCE = 48  # per channel: JPEG and 4:2:0 chroma blur the colours a little
 CORNERS = {  # upright picture: block centres and the camera's colours
@@ -88,6 +92,10 @@ def check_file(entry, folder, scratch):
           f"{stream['width']}x{stream['height']}")
     frames = int(stream["nb_read_frames"])
     if entry["container"] == "avi":
+        # No audio device chosen: the file Wine's mux always wrote, one stream.
+        header = main_header(path)
+        check(f"{name} headers as before sound", header == (0x810, 1, ["avih", "strl", "strh", "strf", "indx", "odml",
+              "dmlh"]), str(header))
         check(f"{name} frame rate", stream["r_frame_rate"] == entry["rate"], stream["r_frame_rate"])
         expected = entry["recorded_ms"] * 30 / 1000
         check(f"{name} frame count", 0.7 * expected <= frames <= expected + 3,
@@ -113,6 +121,17 @@ def check_file(entry, folder, scratch):
         check(f"{name} frame order", numbers[1] > numbers[0], f"frame numbers {numbers}")
     else:
         check(f"{name} frame numbers", numbers == (0, frames - 1), f"frame numbers {numbers}")
+
+
+def main_header(path):
+    """(dwFlags, dwStreams) of the 'avih' chunk, and the hdrl list's chunk ids in order."""
+    with open(path, "rb") as f:
+        head = f.read(1 << 16)
+    at = head.find(b"avih")
+    flags, streams = struct.unpack_from("<I", head, at + 8 + 12)[0], struct.unpack_from("<I", head, at + 8 + 24)[0]
+    ids = [head[i:i + 4].decode("latin1") for i in range(12, head.find(b"movi")) if head[i:i + 4] in
+           (b"avih", b"strl", b"strh", b"strf", b"indx", b"odml", b"dmlh", b"strn", b"JUNK")]
+    return flags, streams, ids
 
 
 def riff_parts(path):
@@ -166,6 +185,32 @@ def check_mux_file(entry, folder):
     os.remove(path)  # a gibibyte is not kept
 
 
+def check_sound_file(entry, folder):
+    """A recording with sound: both streams as asked, and every flash with its click."""
+    name = entry["file"]
+    path = os.path.join(folder, name)
+    if not os.path.isfile(path):
+        check(name, False, "not written")
+        return
+    streams = stream_report(path)
+    video, audio = streams.get("video", {}), streams.get("audio", {})
+    print(f"     {name}: video {video}, audio {audio}")
+    check(f"{name} video", (video.get("codec_name"), video.get("width"), video.get("height")) ==
+          ("rawvideo", entry["width"], entry["height"]), str(video))
+    check(f"{name} audio", (audio.get("codec_name"), int(audio.get("sample_rate", 0)), audio.get("channels")) ==
+          (entry["codec"], entry["sample_rate"], entry["channels"]), str(audio))
+    audio_seconds = len(decoded_audio(path)) / 2 / entry["channels"] / entry["sample_rate"]
+    video_seconds = float(video.get("duration", 0))
+    check(f"{name} each stream as long as its device recorded", abs(video_seconds - entry["seconds"]) < 0.7 and
+          abs(audio_seconds - entry["audio_seconds"]) < 0.7, f"video {video_seconds} s, audio {audio_seconds} s")
+    pairs = av_offsets.offsets(path, entry["sample_rate"])
+    result = av_offsets.summary(pairs)
+    print(f"     {name}: flash - click per second (ms): {[round(1000 * o, 2) for _, o in pairs]}")
+    frame = 1 / 30
+    check(f"{name} a flash beside every click", result["seconds"] >= int(entry["audio_seconds"]), str(result))
+    check(f"{name} in sync", pairs and result["median_ms"] < 10 and result["max_ms"] < 1000 * frame, str(result))
+
+
 def main():
     wine_run, prefix, recorder, folder = sys.argv[1:5]
     shutil.rmtree(folder, ignore_errors=True)
@@ -184,6 +229,8 @@ def main():
         for entry in entries:
             if entry.get("kind") == "mux":
                 check_mux_file(entry, folder)
+            elif entry.get("kind") == "sound":
+                check_sound_file(entry, folder)
             else:
                 check_file(entry, folder, scratch)
     failed = results.count(False)

@@ -2,12 +2,16 @@
 // writes the file itself (testplatform/capture_builder/avi_mux.h); each test
 // leaves its file in the manifest with what it must hold, for check_files.py.
 #include "dll/capture_fixture.h"
+#include "dll/device_health.h"
+#include "dll/sound_exports.h"
+#include "support/message_window.h"
 #include "platform/platform_output.h"
 #include "vidlox_testcam.h"
 
 #include <dshow.h>
 #include <mmreg.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -113,6 +117,71 @@ TEST(AviMux, KeepsBothStreamsPastOneGibibyte) {
                         R"( "channels": 2, "codec": "pcm_s16le", "min_bytes": 1073741824, "riff_parts": 2})");
     }
     CoUninitialize();
+}
+
+class SoundFiles : public Capture {
+protected:
+    void TearDown() override {
+        sound().SetAudioDevice(-1);
+        Capture::TearDown();
+    }
+    // Opens the camera with the test microphone into `file` in mode 300 and runs it.
+    void record(const char* file) {
+        const int32_t microphone = audio_device_index(VLXCAM_NAME_MICROPHONE);
+        ASSERT_GE(microphone, 0);
+        ASSERT_EQ(sound().SetAudioDevice(microphone), 0);
+        const std::wstring path = output_path(file);
+        ASSERT_EQ(v.Open(camera, 300, 0, reinterpret_cast<intptr_t>(path.c_str()), 0), 0);
+        ASSERT_GE(v.Play2(), 0);
+    }
+    void expect_in_manifest(const char* file, double seconds, double audio_seconds = 0) {
+        char line[320];
+        std::snprintf(line, sizeof line,
+                      R"({"kind": "sound", "file": "%s", "width": 640, "height": 480, "seconds": %.1f,)"
+                      R"( "audio_seconds": %.1f, "sample_rate": 48000, "channels": 2, "codec": "pcm_s16le"})",
+                      file, seconds, audio_seconds ? audio_seconds : seconds);
+        add_to_manifest(line);
+    }
+};
+
+// The camera and the microphone recorded together, at the library's
+// defaults (the microphone's clock for the graph, its master stream,
+// capture interleaving): check_files.py finds each flash beside its click.
+// Its microphone runs 1 % fast (a file on two free clocks would drift 40 ms
+// in 4 s): the picture follows the sound's clock.
+TEST_F(SoundFiles, RecordsTheMicrophoneWithThePictureInSyncOnTheMicrophonesClock) {
+    ASSERT_EQ(device_health().SetClockError(VLXCAM_PATH_MICROPHONE, 10000), 0);
+    record("with_sound.avi");
+    int32_t rate = 0, channels = 0, bits = 0;
+    EXPECT_EQ(sound().GetAudioFormat(&rate, &channels, &bits), 0);
+    EXPECT_EQ(rate * 1000 + channels * 100 + bits, 48000 * 1000 + 2 * 100 + 16);
+    Sleep(4500);
+    EXPECT_EQ(v.Stop(), 0);
+    EXPECT_EQ(v.Close(), 0);
+    EXPECT_EQ(device_health().SetClockError(VLXCAM_PATH_MICROPHONE, 0), 0);
+    expect_in_manifest("with_sound.avi", 4.5);
+}
+
+// The microphone pulled out a second and a half in: the picture goes on,
+// the device state names the audio device, and the file closed by
+// vlx_Close holds both streams as far as each came.
+TEST_F(SoundFiles, AMicrophoneLostMidRecordingLeavesThePictureGoing) {
+    const DeviceHealth& h = device_health();
+    MessageWindow window(WM_APP + 9);
+    ASSERT_EQ(h.SetDeviceNotify(window.handle(), WM_APP + 9), 0);
+    record("microphone_lost.avi");
+    Sleep(1500);
+    ASSERT_EQ(h.Unplug(VLXCAM_PATH_MICROPHONE), 0);
+    EXPECT_EQ(wait_for_device_state(VLX_DEVICE_AUDIO_LOST, 3000), VLX_DEVICE_AUDIO_LOST);
+    Sleep(1500);
+    EXPECT_EQ(h.GetDeviceState(), VLX_DEVICE_AUDIO_LOST) << "the picture still comes";
+    std::vector<LPARAM> posted;
+    for (const PostedMessage& m : window.pump()) posted.push_back(m.lparam);
+    EXPECT_NE(std::find(posted.begin(), posted.end(), VLX_DEVICE_AUDIO_LOST), posted.end());
+    EXPECT_EQ(v.Close(), 0);
+    EXPECT_EQ(h.SetDeviceNotify(nullptr, 0), 0);
+    EXPECT_EQ(h.Replug(VLXCAM_PATH_MICROPHONE), 0);
+    expect_in_manifest("microphone_lost.avi", 3.0, 1.5);
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ LAYERS = [
     ["frames", "encoder"],
     ["formats"],
     ["graph"],
-    ["config", "controls", "events", "devices", "share"],
+    ["config", "controls", "events", "devices", "share", "sound"],
     ["exports"],
 ]
 

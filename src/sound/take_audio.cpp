@@ -1,0 +1,107 @@
+#include "vidlox.h"
+
+#include "library/library_state.h"
+#include "library/platform_call.h"
+#include "sound/audio_levels.h"
+#include "sound/audio_slots.h"
+#include "sound/sound.h"
+#include "sound/sound_codes.h"
+
+#include <cstring>
+
+namespace vlx::sound {
+
+namespace {
+
+// The slot's blocks, or the code that says why there are none.
+int32_t blocks_of_active_slot(ComPtr<AudioBlocks>& blocks) {
+    if (!library_initialised() || !active_slot().is_open()) return kBlocksNotOpen;
+    const SlotSound& sound = active_sound();
+    if (!sound.branch || !sound.branch->blocks) return kBlocksNoAudio;
+    blocks = sound.branch->blocks;
+    return 0;
+}
+
+// The thread's queued messages to their windows, as the host's own loop
+// would (the preview window lives on this thread). False on WM_QUIT, which
+// is posted again for the host's loop.
+bool dispatch_messages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return false;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
+}  // namespace
+
+int32_t wait_audio(int32_t timeout_ms) {
+    ComPtr<AudioBlocks> blocks;  // held for the whole wait: a window procedure may close the slot
+    if (const int32_t refused = blocks_of_active_slot(blocks)) return refused;
+    const Slot& slot = active_slot();
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeout_ms < 0 ? 0 : timeout_ms);
+    while (true) {
+        if (blocks->detached()) return kBlocksClosed;
+        if (blocks->holds_block()) return 0;
+        if (!slot.is_running()) return kBlocksNotRunning;
+        const ULONGLONG now = GetTickCount64();
+        if (timeout_ms >= 0 && now >= end) return 1;
+        const DWORD remaining = timeout_ms < 0 ? INFINITE : static_cast<DWORD>(end - now);
+        const HANDLE event = blocks->event();
+        DWORD woke = WAIT_FAILED;
+        platform_call("vlx_WaitAudio.Thread.MsgWaitForMultipleObjectsEx", [&] {
+            woke = MsgWaitForMultipleObjectsEx(1, &event, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            return woke == WAIT_FAILED ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
+        });
+        if (woke == WAIT_FAILED) return kBlocksWaitFailed;
+        if (woke == WAIT_OBJECT_0 + 1 && !dispatch_messages()) return kBlocksQuit;
+    }
+}
+
+int32_t take_audio(void* pcm, int32_t* size, int64_t* info) {
+    ComPtr<AudioBlocks> blocks;
+    if (const int32_t refused = blocks_of_active_slot(blocks)) return refused;
+    if (!size) return kBlocksNullArgument;
+    const size_t next = blocks->next_size();
+    if (next == 0) return kBlocksNone;
+    if (!pcm || *size < 0 || static_cast<size_t>(*size) < next) {
+        *size = static_cast<int32_t>(next);
+        return pcm ? kBlocksSizeTooSmall : 0;
+    }
+    // The host's thread takes blocks one at a time: the oldest is still the
+    // one just measured.
+    Block block;
+    int64_t missed = 0;
+    if (!blocks->take(block, missed)) return kBlocksNone;
+    std::memcpy(pcm, block.bytes.data(), block.bytes.size());
+    *size = static_cast<int32_t>(block.bytes.size());
+    if (info) {
+        info[VLX_AUDIO_NUMBER] = block.number;
+        info[VLX_AUDIO_SAMPLE_TIME] = block.sample_time;
+        info[VLX_AUDIO_ARRIVAL] = block.arrival;
+        info[VLX_AUDIO_MISSED] = missed;
+        ChannelLevel levels[VLX_AUDIO_LEVEL_CHANNELS];
+        measure_levels(block.bytes.data(), block.bytes.size(), active_sound().branch->format, levels,
+                       VLX_AUDIO_LEVEL_CHANNELS);
+        for (int32_t c = 0; c < VLX_AUDIO_LEVEL_CHANNELS; ++c) {
+            info[VLX_AUDIO_PEAK + 2 * c] = levels[c].peak;
+            info[VLX_AUDIO_RMS + 2 * c] = levels[c].rms;
+        }
+    }
+    return 0;
+}
+
+int32_t set_audio_notify(HWND window, uint32_t message) {
+    ComPtr<AudioBlocks> blocks;
+    if (const int32_t refused = blocks_of_active_slot(blocks)) return refused;
+    if (window && !IsWindow(window)) return kBlocksNotAWindow;
+    blocks->set_notify(window, message);
+    return 0;
+}
+
+}  // namespace vlx::sound

@@ -11,7 +11,7 @@ export type ControlName =
   | 'exposure' | 'iris' | 'focus';
 
 /** A device's health: VLX_DEVICE_* of the header, in lower case. */
-export type DeviceState = 'delivering' | 'waiting' | 'stalled' | 'lost' | 'error' | 'in_use' | 'not_running';
+export type DeviceState = 'delivering' | 'waiting' | 'stalled' | 'lost' | 'error' | 'in_use' | 'not_running' | 'audio_lost';
 
 /** How a requested format is chosen: VLX_FORMAT_CHOICE_* of the header, in lower case. */
 export type FormatChoice = 'all' | 'exact' | 'nearest';

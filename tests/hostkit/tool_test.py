@@ -106,7 +106,7 @@ class DeviceIdentity(unittest.TestCase):
         paths = [lines[i + 1].strip() for i in twins]
         self.assertEqual(sorted(paths), [r"\\?\root#vidlox_twin#000%d#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global" % n
                                          for n in (1, 2)])
-        self.assertIn("vidlox Test Microphone\n      @device:", out)
+        self.assertIn("vidlox Test Microphone\n      " + r"\\?\swd#mmdevapi#vidlox_microphone_0001#", out)
         for device in (paths[1], self.TWIN + "#1"):
             code, out, err = vidlox("caps", device)
             self.assertEqual((code, out.split("\n")[0]), (0, self.TWIN + ": 7 capabilities"), err)
@@ -250,6 +250,27 @@ class Record(unittest.TestCase):
             self.assertEqual(code, 1)
             self.assertIn("vidlox: vlx_Open failed with -49: AVI: no compressor with that name", err)
             self.assertEqual(os.listdir(folder), [])
+
+
+class Sound(unittest.TestCase):
+    MICROPHONE = "vidlox Test Microphone"
+
+    def test_record_with_sound_then_the_formats_and_the_meter(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, out, err = vidlox("record", CAMERA, "talk.avi", "--seconds", "1.5", "--audio", self.MICROPHONE,
+                                    "--audio-format", "44100,1,16", cwd=folder)
+            self.assertEqual(code, 0, err)
+            self.assertIn("sound from vidlox Test Microphone: 44100 Hz, 1 channel, 16 bits\n", out)
+            self.assertRegex(out, r"wrote talk\.avi: \d+ frames of the camera's \d+, uncompressed, 1\.\d\d s of sound\n")
+            code, _, err = vidlox("record", CAMERA, "x.avi", "--audio", "no such microphone", cwd=folder)
+            self.assertEqual(code, 1)
+            self.assertIn('no audio capture device has the name or path "no such microphone"', err)
+        code, out, _ = vidlox("audio-formats", self.MICROPHONE)
+        self.assertEqual(out.split("\n")[:3], ["vidlox Test Microphone: 7 formats (INDEX RATE CHANNELS BITS)",
+                                               "0 48000 2 16", "1 48000 1 16"])
+        code, out, err = vidlox("listen", self.MICROPHONE, "--seconds", "1.2")
+        self.assertEqual(code, 0, err)
+        self.assertRegex(out, r"\n   0\.000 s  block      1  missed 0  L #+ +-0\.9 dB  R #+ +-0\.9 dB  \(7680 bytes\)\n")
 
 
 class Encode(unittest.TestCase):

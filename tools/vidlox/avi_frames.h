@@ -11,4 +11,8 @@ namespace tool {
 // read or is not an AVI file.
 int64_t avi_frame_count(const std::wstring& file);
 
+// Seconds of sound in the AVI file: its 'auds' stream header's length, or
+// -1 when it has none.
+double avi_audio_seconds(const std::wstring& file);
+
 }  // namespace tool

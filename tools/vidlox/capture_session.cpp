@@ -8,6 +8,7 @@
 #include <vidlox.h>
 #include <vidlox_testcam.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace tool {
@@ -73,6 +74,11 @@ int CaptureSession::healthy() {
                             VLX_STALL_FRAME_INTERVALS, VLX_STALL_MIN_MS);
     case VLX_DEVICE_LOST:
         return tool_failure("the camera was lost (unplugged or switched off); stopped");
+    case VLX_DEVICE_AUDIO_LOST:
+        // The picture goes on; said once.
+        if (!audio_lost_told_) std::fputs("vidlox: the microphone was lost; the picture goes on\n", stderr);
+        audio_lost_told_ = true;
+        return exit_ok;
     case VLX_DEVICE_IN_USE:
         return tool_failure("the camera is in use by another program; close it there and try again");
     case VLX_DEVICE_ERROR:
@@ -83,11 +89,17 @@ int CaptureSession::healthy() {
     }
 }
 
-int CaptureSession::open(const std::string& device, int32_t render_mode, intptr_t param1, intptr_t param2) {
+int CaptureSession::init() {
+    if (started_) return exit_ok;
     const int32_t initialised = vlx_Init();
     started_ = initialised != -1;  // a failed CoInitialize still leaves the library initialised
     if (initialised < 0) return library_failure("vlx_Init", initialised);
     vlx_SetActiveSel(0);
+    return exit_ok;
+}
+
+int CaptureSession::open(const std::string& device, int32_t render_mode, intptr_t param1, intptr_t param2) {
+    if (int failed = init()) return failed;
     if (int failed = resolve(device)) return failed;
     const int32_t opened = vlx_Open(index, render_mode, 0, param1, param2);
     open_code = opened;

@@ -22,6 +22,9 @@ public:
     // into slot 0.
     // Answers the exit code: 0, or a failure that has been printed.
     int open(const std::string& device, int32_t render_mode, intptr_t param1 = 0, intptr_t param2 = 0);
+    // vlx_Init alone, for a command that sets up slot 0 before open (which
+    // then does not initialise again). Answers the exit code.
+    int init();
     // vlx_Play2 on the opened slot.
     int run();
     // Waits for the newest frame and copies it; answers an exit code. A
@@ -49,6 +52,7 @@ private:
     bool started_ = false;
     bool opened_ = false;
     bool running_ = false;
+    bool audio_lost_told_ = false;
 };
 
 }  // namespace tool

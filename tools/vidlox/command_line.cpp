@@ -11,7 +11,7 @@ namespace tool {
 namespace {
 
 const std::set<std::string> value_options = {"--size", "--quality", "--compressor", "--seconds", "--codec", "--fps",
-                                              "--format", "--channel"};
+                                              "--format", "--channel", "--audio", "--audio-format", "--device"};
 const std::set<std::string> flag_options = {"--raw", "--log", "--help", "--version", "--nearest", "--paths", "--lock"};
 
 bool bad_value(const char* option, const std::string& text, const char* wanted) {

@@ -43,9 +43,13 @@ const Command commands[] = {
      ".jxr .heic), resized to W x H (0: the frame's own), at\n"
      "quality Q (0-100); --raw: the frame's own bytes as a\n"
      ".bmp through vlx_SaveBMP"},
-    {"record DEVICE FILE.avi [--compressor NAME] [--seconds S]", 2, 2, "--compressor --seconds --format --nearest", record_command,
+    {"record DEVICE FILE.avi [--compressor NAME] [--seconds S] [--audio MIC [--audio-format R,C,B]]", 2, 2,
+     "--compressor --seconds --format --nearest --audio --audio-format", record_command,
      "records into an AVI file (render mode 300) through the\n"
-     "compressor NAME (see codecs; default: uncompressed); 5 s"},
+     "compressor NAME (see codecs; default: uncompressed); 5 s;\n"
+     "--audio: the microphone MIC's sound in the same file, in\n"
+     "sync (its clock for the graph, its stream the master),\n"
+     "in --audio-format RATE,CHANNELS,BITS (see audio-formats)"},
     {"encode DEVICE FILE.mp4 [--codec N] [--seconds S] [--fps F]", 2, 2, "--codec --seconds --fps --format --nearest", encode_command,
      "grabs frames (vlx_GetImageMem) into the encoder\n"
      "(vlx_WriteEncoder): codec numbers as in vidlox.h,\n"
@@ -61,6 +65,13 @@ const Command commands[] = {
      "--lock: vlx_LockFrame, vlx_UnlockFrame, no copy):\n"
      "frames taken and missed, the device's dropped frames,\n"
      "latency from arrival to the bytes in hand; 5 s"},
+    {"audio-formats MIC", 1, 1, "", audio_formats_command,
+     "the formats of the microphone's capture pin, one line\n"
+     "each: INDEX RATE CHANNELS BITS"},
+    {"listen MIC [--device DEVICE] [--seconds S]", 1, 1, "--device --seconds --audio-format", listen_command,
+     "takes every block of the microphone's sound (vlx_WaitAudio,\n"
+     "vlx_GetAudio): level meter and block times twice a second;\n"
+     "the slot opens DEVICE (default 0) into a Null Renderer; 5 s"},
     {"share DEVICE --channel N [--seconds S]", 1, 1, "--channel --seconds", share_command,
      "publishes the device on channel N (1-4) of the shared\n"
      "camera (\"vidlox Shared Camera N\") until Ctrl+C or S s;\n"
@@ -92,7 +103,8 @@ void print_usage(FILE* out) {
     }
     std::fputs("\n"
                "DEVICE is an index from \"vidlox devices\", a device's exact name or path,\n"
-               "or NAME#N for the N-th device (from 0) of that name.\n"
+               "or NAME#N for the N-th device (from 0) of that name. MIC is the same for an\n"
+               "audio device (its index in the audio list, its exact name or path).\n"
                "Long work shows elapsed seconds, frames and, with the test camera (whose\n"
                "frames are numbered), the camera's frames that did not reach the file;\n"
                "record and encode stop with a message when the camera is lost, stalls\n"

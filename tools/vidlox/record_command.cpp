@@ -1,6 +1,9 @@
-// record DEVICE FILE.avi [--compressor NAME] [--seconds S]: the capture
-// stream into an AVI file through render mode 300, while the preview stream
-// reaches the grabber, whose frame numbers show the camera's progress.
+// record DEVICE FILE.avi [--compressor NAME] [--seconds S] [--audio MIC
+// [--audio-format R,C,B]]: the capture stream into an AVI file through
+// render mode 300, while the preview stream reaches the grabber, whose frame
+// numbers show the camera's progress; with a microphone, its sound beside
+// the picture in the same file.
+#include "audio_option.h"
 #include "avi_frames.h"
 #include "capture_session.h"
 #include "commands.h"
@@ -29,12 +32,22 @@ int record_command(const CommandLine& line) {
 
     if (int wrong = request_format_option(line)) return wrong;
     CaptureSession session;
+    std::string microphone;
+    const auto audio = line.values.find("--audio");
+    if (audio != line.values.end()) {
+        if (int failed = session.init()) return failed;
+        if (int failed = choose_microphone(audio->second, line, microphone)) return failed;
+    } else if (line.values.count("--audio-format")) {
+        std::fputs("vidlox: --audio-format needs --audio MIC\n", stderr);
+        return exit_usage;
+    }
     // vlx_Open takes both names as UTF-16 addresses; no compressor name
     // records uncompressed.
     const intptr_t compressor_name = named == line.values.end() ? 0 : reinterpret_cast<intptr_t>(compressor.c_str());
     if (int failed = open_with_format(session, line, render_avi_file, reinterpret_cast<intptr_t>(file.c_str()),
                                       compressor_name))
         return failed;
+    if (!microphone.empty()) std::printf("sound from %s: %s\n", microphone.c_str(), audio_format_text().c_str());
     if (int failed = session.run()) return failed;
 
     Progress progress("record");
@@ -60,7 +73,10 @@ int record_command(const CommandLine& line) {
         std::printf(" of the camera's %lld", static_cast<long long>(delivered));
         if (delivered > written) std::printf(" (%lld dropped)", static_cast<long long>(delivered - written));
     }
-    std::printf(", %s\n", compressor.empty() ? "uncompressed" : named->second.c_str());
+    std::printf(", %s", compressor.empty() ? "uncompressed" : named->second.c_str());
+    const double sound = avi_audio_seconds(file);
+    if (sound >= 0) std::printf(", %.2f s of sound", sound);
+    std::printf("\n");
     return exit_ok;
 }
 

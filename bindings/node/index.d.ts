@@ -48,6 +48,51 @@ export interface OpenOptions {
   subtype?: string;
   /** 'exact' when a width, height, fps or subtype is given, else 'all'. */
   choice?: FormatChoice;
+  /** A microphone (its index, name or path in the audio lists): its blocks come through audio(). */
+  audio?: number | string;
+  /** The microphone's format; absent: its own. */
+  audioFormat?: AudioFormat;
+}
+
+export interface AudioFormat {
+  rate: number;
+  channels: number;
+  bits: number;
+}
+
+export interface AudioBlock extends AudioFormat {
+  /** PCM, whole sample frames, channels interleaved. */
+  data: Buffer;
+  /** 1 for the first block, one more for each that arrived. */
+  number: number;
+  /** Stream time of its first sample, ms; null without one. */
+  sampleTime: number | null;
+  /** Performance-counter time it reached the library, ms (the frames' clock). */
+  arrival: number;
+  /** Blocks the library let go since the previous one (at most 64 are held). */
+  missed: number;
+  /** Per channel, 0 ... 1 of full scale. */
+  levels: { peak: number; rms: number }[];
+}
+
+export interface RecordOptions {
+  /** A microphone (index, name or path): its sound in the same file, in sync. */
+  audio?: number | string;
+  audioFormat?: AudioFormat;
+  /** A video compressor's name (listCodecs()); absent: uncompressed. */
+  codec?: string;
+  /** 5 when absent. */
+  seconds?: number;
+}
+
+export interface Recording {
+  file: string;
+  seconds: number;
+  device: string;
+  /** The sound's format; null without a microphone. */
+  audio: AudioFormat | null;
+  /** The device state at the end (for instance 'audio_lost'). */
+  state: DeviceState | null;
 }
 
 export interface Format {
@@ -140,6 +185,10 @@ export class Camera extends EventEmitter {
   state(): DeviceState | 'closed';
   /** Every frame once, in order; `break` stops them. A lost, failed or busy device ends them with a VidloxError. */
   frames(options?: FramesOptions): AsyncIterableIterator<Frame>;
+  /** The microphone's format (open's `audio`), or null. */
+  readonly audioFormat: AudioFormat | null;
+  /** Every block of the microphone's sound once, oldest first; `break` stops them. */
+  audio(): AsyncIterableIterator<AudioBlock>;
   /** Writes the newest frame; the format follows the extension (.bmp .jpg .png .gif .tif .jxr .heic). Answers the full path. */
   snapshot(file: string, options?: SnapshotOptions): Promise<string>;
   controls(): Promise<Control[]>;
@@ -155,6 +204,8 @@ export function listDevices(): Promise<DeviceInfo[]>;
 export function listFormats(device: Device): Promise<FormatInfo[]>;
 export function listCodecs(): Promise<string[]>;
 export function open(device: Device, options?: OpenOptions): Promise<Camera>;
+/** Records into an AVI file (render mode 300) and answers when the file is complete. */
+export function record(device: Device, file: string, options?: RecordOptions): Promise<Recording>;
 /** Calls of each library export made in this process so far. */
 export function libraryCalls(): Promise<Record<string, number>>;
 

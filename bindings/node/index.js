@@ -52,8 +52,41 @@ async function open(device, options = {}) {
   if (!(choice in FORMAT_CHOICES)) {
     throw argumentError('ERR_INVALID_ARG_VALUE', `choice must be one of ${Object.keys(FORMAT_CHOICES).join(' ')}, not ${describe(choice)}`);
   }
-  const opened = await thread.request('open', { device, width, height, fps, subtype, choice });
+  const audio = checkMicrophone(options.audio);
+  const audioFormat = checkAudioFormat(options.audioFormat);
+  const opened = await thread.request('open', { device, width, height, fps, subtype, choice, audio, audioFormat });
   return new Camera(thread, opened);
+}
+
+// A microphone as the audio device lists give it: an index, a name or a path.
+function checkMicrophone(audio) {
+  if (audio === undefined || audio === null) return undefined;
+  if (typeof audio === 'string' && audio !== '') return audio;
+  if (typeof audio === 'number') return wholeNumber(audio, 'the audio device index');
+  throw argumentError('ERR_INVALID_ARG_TYPE', `an audio device is an index, a name or a path, not ${describe(audio)}`);
+}
+
+function checkAudioFormat(format) {
+  if (format === undefined) return undefined;
+  const { rate, channels, bits } = format || {};
+  return [wholeNumber(rate, 'the audio rate', 1), wholeNumber(channels, 'the audio channels', 1), wholeNumber(bits, 'the audio bits', 1)];
+}
+
+// Records `device` (and the microphone `options.audio`) into the AVI file
+// `file` for `options.seconds` (5): the picture uncompressed, or through the
+// video compressor named `options.codec`; the sound in sync beside it.
+async function record(device, file, options = {}) {
+  checkDevice(device);
+  if (typeof file !== 'string' || file === '') throw argumentError('ERR_INVALID_ARG_TYPE', `the file must be a file name, not ${describe(file)}`);
+  const seconds = options.seconds === undefined ? 5 : options.seconds;
+  if (typeof seconds !== 'number' || !(seconds > 0 && Number.isFinite(seconds))) {
+    throw argumentError('ERR_INVALID_ARG_VALUE', `seconds must be a number above 0, not ${describe(seconds)}`);
+  }
+  if (options.codec !== undefined && (typeof options.codec !== 'string' || options.codec === '')) {
+    throw argumentError('ERR_INVALID_ARG_TYPE', `codec must be a compressor's name, not ${describe(options.codec)}`);
+  }
+  return thread.request('record', { device, file: require('path').resolve(file), seconds, codec: options.codec,
+    audio: checkMicrophone(options.audio), audioFormat: checkAudioFormat(options.audioFormat) });
 }
 
 // How many times each export of the library has been called in this process
@@ -71,6 +104,7 @@ exports.listDevices = listDevices;
 exports.listFormats = listFormats;
 exports.listCodecs = listCodecs;
 exports.open = open;
+exports.record = record;
 exports.libraryCalls = libraryCalls;
 exports.Camera = Camera;
 exports.VidloxError = VidloxError;

@@ -255,3 +255,31 @@ test('close() twice is one close; a closed camera refuses', async () => {
   assert.strictEqual(again.slot, camera.slot);
   await again.close();
 });
+
+test('the microphone\'s blocks come once each, in order, with times and levels; record() writes both streams', { timeout: 60000 }, async () => {
+  const camera = await vidlox.open(MAIN, { audio: 'vidlox Test Microphone', audioFormat: { rate: 44100, channels: 1, bits: 16 } });
+  const blocks = [];
+  try {
+    assert.deepStrictEqual(camera.audioFormat, { rate: 44100, channels: 1, bits: 16 });
+    for await (const block of camera.audio()) {
+      blocks.push(block);
+      if (blocks.length === 30) break;
+    }
+  } finally {
+    await camera.close();
+  }
+  assert.deepStrictEqual(blocks.map((b) => b.number), blocks.map((_, i) => i + 1));
+  for (const [i, block] of blocks.entries()) {
+    assert.strictEqual(block.data.length, 1764 * 2, '40 ms of 44.1 kHz mono 16-bit');
+    assert.strictEqual(block.sampleTime, Math.floor((i * 1764 * 1e7) / 44100) / 1e4);
+    // The click at each second: 10 ms of 0.9 full scale.
+    const click = blocks[i].sampleTime % 1000 < 40;
+    assert.deepStrictEqual(block.levels.map((l) => l.peak), [click ? 0.9 : 0], `block ${block.number}`);
+  }
+  await assert.rejects(vidlox.open(MAIN, { audio: 'no such microphone' }), { code: -120, functionName: 'vlx_Open' });
+
+  const file = path.join(OUTPUT, 'record.avi');
+  const recorded = await vidlox.record(MAIN, file, { audio: 'vidlox Test Microphone', seconds: 2 });
+  assert.deepStrictEqual([recorded.file, recorded.audio], [file, { rate: 48000, channels: 2, bits: 16 }]);
+  assert.ok(fs.statSync(file).size > 640 * 480 * 3 * 30, 'a second of frames and more');
+});

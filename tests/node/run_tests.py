@@ -48,6 +48,16 @@ def check_snapshots(output):
     return problems
 
 
+def check_recording(output):
+    """record() wrote the camera and the microphone: ffprobe reads both streams."""
+    probe = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height,sample_rate,"
+                            "channels", "-of", "csv=p=0", os.path.join(output, "record.avi")], capture_output=True,
+                           text=True)
+    streams = [line.strip(",") for line in probe.stdout.split()]
+    expected = ["rawvideo,640,480", "pcm_s16le,48000,2"]
+    return [] if streams == expected else [f"record.avi: {streams or probe.stderr.strip()}, not {expected}"]
+
+
 def run_example(env, output):
     """examples/node/capture.js as its README runs it, on the test camera:
     it lists, counts 100 frames and writes a PNG snapshot."""
@@ -97,7 +107,7 @@ def main():
         print(f"{os.path.basename(test_file)}: exit code {run.returncode}", flush=True)
         failed += run.returncode != 0
     failed += not run_example(env, output)
-    problems = check_snapshots(output)
+    problems = check_snapshots(output) + check_recording(output)
     for problem in problems:
         print("snapshot:", problem)
     print(f"{len(tests) - failed} test files passed, {failed} failed; snapshots: {len(problems)} problems")

@@ -23,6 +23,8 @@ class Camera extends EventEmitter {
     this.name = opened.name;
     this.path = opened.path;
     this._format = opened.format;
+    this.audioFormat = opened.audio || null;  // {rate, channels, bits} with a microphone
+    this._sound = null;
     this._state = opened.state;
     this._stream = null;
     this._closing = null;
@@ -81,6 +83,71 @@ class Camera extends EventEmitter {
     };
   }
 
+  // The microphone's blocks (open's `audio` option), each once, oldest first:
+  // {data (PCM), rate, channels, bits, number, sampleTime and arrival (ms),
+  // missed, levels [{peak, rms}] per channel, 0 ... 1 of full scale}.
+  audio() {
+    this._usable();
+    if (this._sound) throw new Error('audio() of this camera is already being iterated; break out of it first');
+    const sound = { id: this._thread.nextId++, queue: [], waiter: null, error: null, done: false };
+    this._sound = sound;
+    this._thread.streamStarted();
+    this._thread.send({ op: 'sound', slot: this.slot, stream: sound.id, credit: FRAMES_IN_FLIGHT });
+    const camera = this;
+    const taken = (block) => {
+      camera._thread.send({ op: 'soundAck', slot: camera.slot, stream: sound.id });
+      return { value: block, done: false };
+    };
+    return {
+      [Symbol.asyncIterator]() {
+        return this;
+      },
+      next() {
+        if (sound.queue.length > 0) return Promise.resolve(taken(sound.queue.shift()));
+        if (sound.error) return Promise.reject(sound.error);
+        if (sound.done) return Promise.resolve({ value: undefined, done: true });
+        return new Promise((resolve, reject) => {
+          sound.waiter = { resolve: (block) => resolve(taken(block)), reject, finish: () => resolve({ value: undefined, done: true }) };
+        });
+      },
+      return() {
+        camera._endSound(sound, null);
+        return Promise.resolve({ value: undefined, done: true });
+      },
+    };
+  }
+
+  _endSound(sound, error) {
+    if (sound.done) return;
+    sound.done = true;
+    if (this._sound === sound) this._sound = null;
+    this._thread.streamEnded();
+    this._thread.send({ op: 'sound', slot: this.slot, stream: 0, credit: 0 });
+    const waiter = sound.waiter;
+    sound.waiter = null;
+    if (waiter && error) waiter.reject(error);
+    else if (waiter) waiter.finish();
+    else sound.error = error;
+  }
+
+  _soundEvent(message) {
+    const sound = this._sound;
+    if (!sound || sound.id !== message.stream) return;
+    if (message.event === 'audioEnd') return this._endSound(sound, fromWire(message.error));
+    const block = {
+      data: Buffer.from(message.buffer, 0, message.length), rate: message.rate, channels: message.channels,
+      bits: message.bits, number: message.number, sampleTime: message.sampleTime, arrival: message.arrival,
+      missed: message.missed, levels: message.levels,
+    };
+    if (sound.waiter) {
+      const waiter = sound.waiter;
+      sound.waiter = null;
+      waiter.resolve(block);
+    } else {
+      sound.queue.push(block);
+    }
+  }
+
   // Ends `stream` (with `error`, or quietly) and tells the library thread
   // to take no more frames for it.
   _endStream(stream, error) {
@@ -97,6 +164,7 @@ class Camera extends EventEmitter {
   }
 
   _event(message) {
+    if (message.event === 'audio' || message.event === 'audioEnd') return this._soundEvent(message);
     const stream = this._stream;
     if (message.event === 'frame') {
       if (!stream || stream.id !== message.stream) return;  // a frame of a stream that ended
@@ -164,6 +232,7 @@ class Camera extends EventEmitter {
   close() {
     if (!this._closing) {
       if (this._stream) this._endStream(this._stream, null);
+      if (this._sound) this._endSound(this._sound, null);
       this._closing = this._thread.request('close', { slot: this.slot }).finally(() => {
         this._thread.listeners.delete(this.slot);
         this._state = 'closed';

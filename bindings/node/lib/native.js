@@ -41,6 +41,12 @@ const PROTOTYPES = [
   'int32_t vlx_GetDevicePathListSize(int32_t kind)',
   'int32_t vlx_FindDevice(const char* text, int32_t occurrence)',
   'int32_t vlx_GetDeviceState(void)',
+  'int32_t vlx_SetAudioDevice(int32_t audio_index)',
+  'int32_t vlx_SetAudioDevicePath(const char* path)',
+  'int32_t vlx_SetAudioFormat(int32_t rate, int32_t channels, int32_t bits)',
+  'int32_t vlx_GetAudioFormat(int32_t* rate, int32_t* channels, int32_t* bits)',
+  'int32_t vlx_WaitAudio(int32_t timeout_ms)',
+  'int32_t vlx_GetAudio(void* pcm, int32_t* size, int64_t* info)',
 ];
 
 // Loads the DLL at `dllPath` and answers {vlx_Name: function}. Every call is

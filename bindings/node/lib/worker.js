@@ -8,6 +8,7 @@
 // It watches the state of every open camera with vlx_GetDeviceState and
 // tells the main thread when it changes.
 const { parentPort, workerData } = require('worker_threads');
+const koffi = require('koffi');
 const native = require('./native');
 const { constants: C, CONTROLS, FORMAT_CHOICES, DEVICE_STATES, nameOf } = require('./errors');
 
@@ -25,6 +26,7 @@ const FIRST_FRAME_MS = C.VLX_FIRST_FRAME_WAIT_MS + 2000;
 const FINAL_STATES = [C.VLX_DEVICE_LOST, C.VLX_DEVICE_ERROR, C.VLX_DEVICE_IN_USE];
 
 const cameras = new Map();  // slot -> camera record
+const recording = new Set();  // slots that record() holds
 let pumping = false;
 let stateTimer = null;
 
@@ -86,6 +88,75 @@ function formats(device) {
   });
 }
 
+// ---- Sound: a microphone by index, name or path (the audio lists), for the
+// next vlx_Open of the selected slot; none when `audio` is undefined.
+function chooseAudio(audio, audioFormat) {
+  const names = listLines('vlx_GetDeviceListSize', 'vlx_GetDeviceList', [1], -2);
+  const paths = listLines('vlx_GetDevicePathListSize', 'vlx_GetDevicePathList', [1], -3);
+  let set;
+  if (audio === undefined) set = v.vlx_SetAudioDevice(-1);
+  else if (typeof audio === 'number') set = v.vlx_SetAudioDevice(audio);
+  else if (names.includes(audio)) set = v.vlx_SetAudioDevice(names.indexOf(audio));
+  else if (paths.includes(audio)) set = v.vlx_SetAudioDevicePath(audio);
+  else throw new Refusal('vlx_Open', -120, { context: `no audio capture device "${audio}"` });
+  if (set < 0) throw new Refusal('vlx_SetAudioDevice', set, { context: `audio device ${audio}` });
+  const [rate, channels, bits] = audioFormat || [0, 0, 0];
+  const formatted = v.vlx_SetAudioFormat(rate, channels, bits);
+  if (formatted < 0) throw new Refusal('vlx_SetAudioFormat', formatted, { context: `${rate} Hz ${channels} ch ${bits} bits` });
+}
+
+function audioFormatInForce() {
+  const rate = new Int32Array(1), channels = new Int32Array(1), bits = new Int32Array(1);
+  return v.vlx_GetAudioFormat(rate, channels, bits) === 0 ? { rate: rate[0], channels: channels[0], bits: bits[0] } : null;
+}
+
+// A UTF-16 copy of `text` in memory of its own, for vlx_Open's name
+// arguments (intptr_t): its address, and the memory to free after the call.
+function wideName(text) {
+  const units = [...Buffer.from(`${text}\0`, 'utf16le')].reduce((all, byte, i) => {
+    if (i % 2) all[all.length - 1] |= byte << 8; else all.push(byte);
+    return all;
+  }, []);
+  const memory = koffi.alloc('uint16_t', units.length);
+  koffi.encode(memory, 'uint16_t', units, units.length);
+  return { address: koffi.address(memory), memory };
+}
+
+// A recording into an AVI file (render mode 300) with the microphone `audio`
+// beside the camera, for `seconds`; closed (the file complete) before it answers.
+async function record({ device, file, audio, audioFormat, codec, seconds }) {
+  let slot = 0;
+  while (cameras.has(slot) || recording.has(slot)) slot += 1;
+  if (slot >= C.VLX_SLOT_COUNT) throw new Refusal('vlx_SetActiveSel', -1, { context: 'every slot is in use' });
+  const found = resolve(device);
+  select(slot);
+  chooseAudio(audio, audioFormat);
+  const names = [wideName(file), codec ? wideName(codec) : null];
+  let opened;
+  try {
+    opened = v.vlx_Open(found.index, 300, 0, names[0].address, names[1] ? names[1].address : 0);
+  } finally {
+    for (const name of names) if (name) koffi.free(name.memory);
+  }
+  v.vlx_SetAudioDevice(-1);
+  if (opened < 0) throw new Refusal('vlx_Open', opened, { context: `device ${found.index} "${found.name}" into ${file}` });
+  recording.add(slot);
+  try {
+    const sound = audioFormatInForce();
+    const played = v.vlx_Play2();
+    if (played < 0) throw new Refusal('vlx_Play2', played);
+    await new Promise((done) => setTimeout(done, seconds * 1000));
+    select(slot);
+    const state = nameOf(DEVICE_STATES, v.vlx_GetDeviceState()) || null;
+    return { file, seconds, device: found.name, audio: sound, state };
+  } finally {
+    select(slot);
+    v.vlx_Stop();
+    v.vlx_Close();
+    recording.delete(slot);
+  }
+}
+
 function formatInForce() {
   const subtype = Buffer.alloc(C.VLX_SUBTYPE_TEXT_SIZE);
   const width = new Int32Array(1), height = new Int32Array(1), rate = new Float64Array(1);
@@ -95,9 +166,9 @@ function formatInForce() {
 }
 
 // ---- Cameras
-function open({ device, width, height, fps, subtype, choice }) {
+function open({ device, width, height, fps, subtype, choice, audio, audioFormat }) {
   let slot = 0;
-  while (cameras.has(slot)) slot += 1;
+  while (cameras.has(slot) || recording.has(slot)) slot += 1;
   if (slot >= C.VLX_SLOT_COUNT) throw new Refusal('vlx_SetActiveSel', -1, { context: `all ${C.VLX_SLOT_COUNT} slots hold a camera` });
   const found = resolve(device);
   select(slot);
@@ -107,7 +178,9 @@ function open({ device, width, height, fps, subtype, choice }) {
   v.vlx_SetDevHeight(height);
   v.vlx_SetDevFrameRate(fps);
   v.vlx_SetDevFormatChoice(FORMAT_CHOICES[choice]);
+  chooseAudio(audio, audioFormat);
   const opened = v.vlx_Open(found.index, 6, 0, 0, 0);  // 6: Null Renderer, no window
+  v.vlx_SetAudioDevice(-1);  // the slot's next open chooses again
   if (opened < 0) throw new Refusal('vlx_Open', opened, { context: `device ${found.index} "${found.name}"` });
   if (opened === 1 && choice !== 'all') {
     v.vlx_Close();
@@ -121,7 +194,8 @@ function open({ device, width, height, fps, subtype, choice }) {
     // deliver: the open fails with its state.
     const state = v.vlx_GetDeviceState();
     if (FINAL_STATES.includes(state)) throw new Refusal('vlx_GetDeviceState', state, stateDetails(state));
-    camera = { slot, stream: 0, credit: 0, checked: 0, state, format: formatInForce() };
+    camera = { slot, stream: 0, credit: 0, checked: 0, state, format: formatInForce(), audio: audioFormatInForce(),
+      sound: 0, soundCredit: 0 };
   } catch (error) {
     v.vlx_Stop();
     v.vlx_Close();
@@ -129,7 +203,7 @@ function open({ device, width, height, fps, subtype, choice }) {
   }
   cameras.set(slot, camera);
   watchStates();
-  return { slot, ...found, format: camera.format, state: nameOf(DEVICE_STATES, camera.state) || 'waiting' };
+  return { slot, ...found, format: camera.format, audio: camera.audio, state: nameOf(DEVICE_STATES, camera.state) || 'waiting' };
 }
 
 function close({ slot }) {
@@ -203,6 +277,46 @@ function ack({ slot, stream: id, buffer }) {
   pump();
 }
 
+// ---- Sound blocks: the same credit as frames, each block once, oldest first.
+function sound({ slot, stream: id, credit }) {
+  const camera = cameras.get(slot);
+  if (!camera) return;
+  if (id && !camera.audio) {
+    return parentPort.postMessage({ event: 'audioEnd', slot, stream: id,
+      error: { functionName: 'vlx_WaitAudio', code: -2, context: 'the camera was opened without an audio device' } });
+  }
+  camera.sound = id;
+  camera.soundCredit = credit;
+  pump();
+}
+
+function soundAck({ slot, stream: id }) {
+  const camera = cameras.get(slot);
+  if (!camera || camera.sound !== id) return;
+  camera.soundCredit += 1;
+  pump();
+}
+
+function takeBlock(camera) {
+  const size = new Int32Array(1);
+  if (v.vlx_GetAudio(null, size, null) < 0) return;
+  const pcm = Buffer.allocUnsafeSlow(Math.max(size[0], 1));
+  const info = new BigInt64Array(C.VLX_AUDIO_INFO_COUNT);
+  const taken = v.vlx_GetAudio(pcm, size, info);
+  if (taken < 0) return;
+  camera.soundCredit -= 1;
+  const number = (i) => Number(info[i]);
+  const levels = [];
+  for (let c = 0; c < camera.audio.channels && c < C.VLX_AUDIO_LEVEL_CHANNELS; c += 1) {
+    levels.push({ peak: number(C.VLX_AUDIO_PEAK + 2 * c) / C.VLX_AUDIO_FULL_SCALE,
+      rms: number(C.VLX_AUDIO_RMS + 2 * c) / C.VLX_AUDIO_FULL_SCALE });
+  }
+  const sampleTime = number(C.VLX_AUDIO_SAMPLE_TIME);
+  parentPort.postMessage({ event: 'audio', slot: camera.slot, stream: camera.sound, buffer: pcm.buffer, length: size[0],
+    ...camera.audio, number: number(C.VLX_AUDIO_NUMBER), sampleTime: sampleTime === -1 ? null : sampleTime / 1e4,
+    arrival: number(C.VLX_AUDIO_ARRIVAL) / 1e4, missed: number(C.VLX_AUDIO_MISSED), levels }, [pcm.buffer]);
+}
+
 function pump() {
   if (pumping) return;
   pumping = true;
@@ -214,8 +328,17 @@ function pump() {
 // comes back to its requests between rounds.
 function pumpOnce() {
   pumping = false;
+  for (const camera of cameras.values()) {
+    if (!camera.sound) continue;
+    select(camera.slot);
+    while (camera.soundCredit > 0 && v.vlx_WaitAudio(0) === 0) takeBlock(camera);
+  }
   const wanted = [...cameras.values()].filter((c) => c.stream && c.credit > 0);
-  if (wanted.length === 0) return;
+  if (wanted.length === 0) {
+    // Sound alone: look again shortly, without holding the thread.
+    if ([...cameras.values()].some((c) => c.sound && c.soundCredit > 0)) setTimeout(pump, 10);
+    return;
+  }
   const slice = Math.max(1, Math.floor(WAIT_SLICE_MS / wanted.length));
   for (const camera of wanted) {
     select(camera.slot);
@@ -307,11 +430,11 @@ const OPERATIONS = {
   devices,
   formats: ({ device }) => formats(device),
   codecs: () => listLines('vlx_GetCodecListSize', 'vlx_GetCodecList', [0], -3),
-  open, close, controls, setControl, snapshot,
+  open, close, controls, setControl, snapshot, record,
   calls: () => ({ ...calls }),
   version: () => v.vlx_Version(),
 };
-const MESSAGES = { stream, ack };
+const MESSAGES = { stream, ack, sound, soundAck };
 
 parentPort.on('message', async (message) => {
   if (MESSAGES[message.op]) return MESSAGES[message.op](message);

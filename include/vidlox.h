@@ -1153,8 +1153,9 @@ int32_t vlx_GetShareInfo(int32_t channel, int64_t* info);
  * fail the open. Finally the device is started alone and stopped again
  * ("vlx_Open->AudioCapture->Pause", "->Stop"), so that a device another
  * program holds is refused before the graph runs.
- * vlx_Open's codes of the audio branch (the slot stays closed and nothing
- * of the graph remains, as after any failed step):
+ * The codes the audio branch adds (the slot stays closed and nothing of
+ * the graph remains, as after any failed step):
+ *   vlx_Open
  *   -120 no audio device at that index or with that path (none installed)
  *   -121 the device cannot be bound or added to the graph
  *   -122 the requested format is not offered (none when the capture pin has
@@ -1188,7 +1189,7 @@ int32_t vlx_GetShareInfo(int32_t channel, int64_t* info);
 #define VLX_AUDIO_RMS 5         /* channel c's RMS at info[VLX_AUDIO_RMS + 2 * c] */
 #define VLX_AUDIO_LEVEL_CHANNELS 8 /* channels measured; a channel the block lacks reads 0 */
 #define VLX_AUDIO_FULL_SCALE 10000 /* levels are in ten-thousandths of full scale */
-#define VLX_AUDIO_INFO_COUNT (4 + 2 * VLX_AUDIO_LEVEL_CHANNELS)
+#define VLX_AUDIO_INFO_COUNT 20 /* 4 + 2 * VLX_AUDIO_LEVEL_CHANNELS */
 /* vlx_GetDeviceState and vlx_SetDeviceNotify: the video device delivers,
  * the slot's audio device was reported gone. */
 #define VLX_DEVICE_AUDIO_LOST 7
@@ -1232,7 +1233,7 @@ int32_t vlx_GetAudioFormatListSize(int32_t audio_index);
  *   -5 the pin refused it (SetFormat) */
 int32_t vlx_SetAudioFormat(int32_t rate, int32_t channels, int32_t bits);
 /* The active slot's audio format in force (the capture pin's connection).
- *   0 done   -1 slot not open   -2 no audio device in the slot
+ *   0 done   -1 not initialised or slot not open   -2 no audio device in the slot
  *   -8 a NULL argument */
 int32_t vlx_GetAudioFormat(int32_t* rate, int32_t* channels, int32_t* bits);
 

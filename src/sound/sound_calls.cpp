@@ -116,7 +116,7 @@ int32_t set_audio_format(int32_t rate, int32_t channels, int32_t bits) {
 }
 
 int32_t get_audio_format(int32_t* rate, int32_t* channels, int32_t* bits) {
-    if (!active_slot().is_open()) return kBlocksNotOpen;
+    if (!library_initialised() || !active_slot().is_open()) return kBlocksNotOpen;
     const SlotSound& sound = active_sound();
     if (!sound.branch) return kBlocksNoAudio;
     if (!rate || !channels || !bits) return kBlocksNullArgument;

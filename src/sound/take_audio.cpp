@@ -11,6 +11,8 @@
 
 namespace vlx::sound {
 
+static_assert(VLX_AUDIO_INFO_COUNT == VLX_AUDIO_PEAK + 2 * VLX_AUDIO_LEVEL_CHANNELS, "the header's count of info[]");
+
 namespace {
 
 // The slot's blocks, or the code that says why there are none.

@@ -21,6 +21,7 @@
 // vlx_DevPinProp and vlx_CodecDialog are only called where they refuse).
 #include "dll/host_library.h"
 #include "dll/random_extensions.h"
+#include "dll/sound_exports.h"
 #include "dll/random_model.h"
 #include "dll/random_stack.h"
 #include "support/text_lines.h"
@@ -190,11 +191,17 @@ public:
     // Closes every slot and deletes every encoder, as a tidy host ends.
     void end() {
         close_every_slot();
+        if (!m_.initialised) v.Init();  // the audio settings are kept for an initialised library
         for (int32_t slot = 0; slot < VLX_SLOT_COUNT; ++slot) {
             v.SetActiveSel(slot);
             x.SetDevFormatChoice(VLX_FORMAT_CHOICE_ALL);
             x.SetDevSubtype(nullptr);
+            x.SetAudioDevice(-1);
+            x.SetAudioFormat(0, 0, 0);
+            m_.slots[static_cast<size_t>(slot)].audio = AudioChoice::none;
+            m_.slots[static_cast<size_t>(slot)].audio_ask = AudioAsk::none;
         }
+        if (!m_.initialised) v.Exit();
         x.SetDeviceNotify(nullptr, 0);
         for (Device* twin : kTwins) x.Replug(twin->path);
         for (auto& [id, open] : m_.encoders) v.DeleteEncoder(id);
@@ -226,6 +233,7 @@ private:
             else if (device.path) device.index = x.FindDevice(utf8(device.path).c_str(), 0);
             else device.index = device_index(device.name);
         }
+        microphone_ = audio_device_index(VLXCAM_NAME_MICROPHONE);
         if (!initialised) v.Exit();
         indices_stale_ = false;
     }
@@ -463,11 +471,18 @@ private:
         if (step.result < 0) return expect(call, result, {step.result});
         s.render_mode = mode.mode;
         if (mode.failure != 0) return expect(call, result, {mode.failure});
+        // The audio branch comes after the renderer's.
+        if (s.audio == AudioChoice::absent) return expect(call, result, {-120});
+        if (s.audio == AudioChoice::microphone && s.audio_ask == AudioAsk::not_offered &&
+            s.choice != VLX_FORMAT_CHOICE_NEAREST)
+            return expect(call, result, {-122});
         expect(call, result, {step.result});
+        const bool with_audio = s.audio == AudioChoice::microphone;
         s = s.closed();
         s.render_mode = mode.mode;
         s.state = 2;
         s.mode = &mode;
+        s.with_audio = with_audio;
         s.device = &device;
         s.size = step.size;
         s.renderer_size = step.size;
@@ -991,7 +1006,7 @@ private:
         const int32_t pick = h.any(0, 5);
         const HWND window = pick == 0 ? nullptr : pick == 1 ? reinterpret_cast<HWND>(0x7777) : h.frame_window_.handle();
         const int32_t result = h.x.SetFrameNotify(window, kFrameMessage);
-        if (s.state >= 2 && pick == 2) s.tracked = true;
+        if (s.state >= 2 && pick >= 2) s.tracked = true;  // every pick from 2 names the window
         Allowed allowed;
         // A NULL window stops the messages in any slot state.
         if (s.state < 2) allowed = pick == 0 ? Allowed{0} : pick == 1 ? Allowed{-1, -2} : Allowed{-1};
@@ -1023,6 +1038,95 @@ private:
             EXPECT_LT(message.wparam, static_cast<WPARAM>(VLX_SLOT_COUNT));
             EXPECT_TRUE(message.lparam >= VLX_DEVICE_DELIVERING && message.lparam <= VLX_DEVICE_NOT_RUNNING)
                 << message.lparam;
+        }
+    }
+    // ---- Extensions: sound ----
+    static void sound(RandomHost& h) {
+        SlotModel& s = h.m_.slot();
+        const bool init = h.m_.initialised;
+        const auto in_slot = [&](const Allowed& with_audio) {
+            return !init || s.state < 2 ? Allowed{-1} : !s.with_audio ? Allowed{-2} : with_audio;
+        };
+        switch (h.any(0, 6)) {
+        case 0: {
+            if (h.any(0, 3) == 0) {  // by path: the microphone's, or one nobody has
+                const bool known = h.any(0, 1) == 0;
+                const std::string path = known ? utf8(VLXCAM_PATH_MICROPHONE) : std::string("\\\\?\\nobody");
+                h.expect("SetAudioDevicePath(" + path + ")", h.x.SetAudioDevicePath(path.c_str()), {init ? 0 : -1});
+                if (init) s.audio = known ? AudioChoice::microphone : AudioChoice::absent;
+                return;
+            }
+            const int32_t pick = h.any(0, 5);
+            const int32_t index = pick == 0 ? -1 : pick == 1 ? 1000 : pick == 2 ? -2 : h.microphone_;
+            h.expect("SetAudioDevice(" + std::to_string(index) + ")", h.x.SetAudioDevice(index),
+                     {!init ? -1 : index < -1 ? -2 : 0});
+            if (init && index >= -1)
+                s.audio = index == -1 ? AudioChoice::none : index == 1000 ? AudioChoice::absent : AudioChoice::microphone;
+            return;
+        }
+        case 1: {
+            const int32_t timeout = h.one_of({0, 0, 20});
+            h.expect("WaitAudio(" + std::to_string(timeout) + ")", h.x.WaitAudio(timeout),
+                     in_slot(s.state == 3 ? Allowed{0, 1} : Allowed{0, -3}));
+            return;
+        }
+        case 2: {
+            const int32_t pick = h.any(0, 3);
+            GuardedBuffer pcm(pick == 0 ? 8 : 65536);
+            int32_t size = pick == 0 ? 8 : 65536;
+            int64_t info[VLX_AUDIO_INFO_COUNT + 1];
+            info[VLX_AUDIO_INFO_COUNT] = -12345;
+            const int32_t result =
+                h.x.GetAudio(pick == 1 ? nullptr : pcm.data(), pick == 2 ? nullptr : &size, info);
+            h.expect("GetAudio", result, in_slot(pick == 2 ? Allowed{-8} : pick == 0 ? Allowed{-7, -9} : Allowed{0, -9}));
+            EXPECT_TRUE(pcm.intact()) << "vlx_GetAudio wrote past the buffer";
+            EXPECT_EQ(info[VLX_AUDIO_INFO_COUNT], -12345) << "vlx_GetAudio wrote past info[]";
+            return;
+        }
+        case 3: {
+            int32_t rate = 0, channels = 0, bits = 0;
+            h.expect("GetAudioFormat", h.x.GetAudioFormat(&rate, &channels, &bits), in_slot({0}));
+            return;
+        }
+        case 4: {
+            struct Ask {
+                int32_t rate, channels, bits;
+                AudioAsk ask;
+            };
+            static const Ask kAsks[] = {{0, 0, 0, AudioAsk::none}, {44100, 1, 16, AudioAsk::offered},
+                                        {22050, 2, 16, AudioAsk::not_offered}};
+            const Ask& ask = h.one_of(kAsks);
+            const int32_t result = h.x.SetAudioFormat(ask.rate, ask.channels, ask.bits);
+            const std::string call = "SetAudioFormat(" + std::to_string(ask.rate) + ")";
+            if (!init) return h.expect(call, result, {-1});
+            if (s.state < 2 || !s.with_audio || ask.ask == AudioAsk::none) {
+                h.expect(call, result, {0});
+                s.audio_ask = ask.ask;
+                return;
+            }
+            if (s.state == 3) return h.expect(call, result, {-4});
+            const bool taken = ask.ask == AudioAsk::offered || s.choice == VLX_FORMAT_CHOICE_NEAREST;
+            h.expect(call, result, {taken ? 0 : -3});
+            if (taken) s.audio_ask = ask.ask;
+            return;
+        }
+        case 5: {
+            const int32_t pick = h.any(0, 2);
+            const HWND window = pick == 0 ? nullptr : pick == 1 ? reinterpret_cast<HWND>(0x7777) : h.frame_window_.handle();
+            h.expect("SetAudioNotify", h.x.SetAudioNotify(window, kFrameMessage + 1), in_slot({pick == 1 ? -10 : 0}));
+            h.frame_window_.pump();
+            return;
+        }
+        default: {
+            const int32_t index = h.any(0, 4) == 0 ? 1000 : h.microphone_;
+            const int32_t size = h.x.GetAudioFormatListSize(index);
+            GuardedBuffer text(static_cast<size_t>(std::max(size, 1)));
+            const int32_t count = h.x.GetAudioFormatList(text.data(), index);
+            const int32_t expected = !init ? -1 : index == 1000 ? -5 : VLXCAM_MICROPHONE_FORMAT_COUNT;
+            h.expect("GetAudioFormatList(" + std::to_string(index) + ")", count, {expected});
+            EXPECT_TRUE(text.intact()) << "vlx_GetAudioFormatList wrote past its size query's " << size << " bytes";
+            return;
+        }
         }
     }
     static void device_notify(RandomHost& h) {
@@ -1221,6 +1325,7 @@ private:
     static constexpr UINT kFrameMessage = WM_APP + 21, kHealthMessage = WM_APP + 22;
     MessageWindow frame_window_{kFrameMessage};
     MessageWindow health_window_{kHealthMessage};
+    int32_t microphone_ = -1;  // the test microphone's index in the audio list
     std::array<bool, 2> unplugged_{};  // each twin
     std::array<bool, VLX_SLOT_COUNT> lent_{};  // a frame lent by vlx_LockFrame, per slot
     bool indices_stale_ = false;
@@ -1272,6 +1377,7 @@ const std::vector<RandomHost::Action>& RandomHost::actions() {
         {"FindDevice", 2, &find_device},
         {"Reopen", 3, &reopen},
         {"unplug, replug, stall", 2, &plug},
+        {"sound", 4, &sound},
     };
     return table;
 }

@@ -46,6 +46,15 @@ ExtensionExports load() {
     resolve(library, e.GetDeviceState, "vlx_GetDeviceState");
     resolve(library, e.SetDeviceNotify, "vlx_SetDeviceNotify");
     resolve(library, e.Reopen, "vlx_Reopen");
+    resolve(library, e.SetAudioDevice, "vlx_SetAudioDevice");
+    resolve(library, e.SetAudioDevicePath, "vlx_SetAudioDevicePath");
+    resolve(library, e.GetAudioFormatList, "vlx_GetAudioFormatList");
+    resolve(library, e.GetAudioFormatListSize, "vlx_GetAudioFormatListSize");
+    resolve(library, e.SetAudioFormat, "vlx_SetAudioFormat");
+    resolve(library, e.GetAudioFormat, "vlx_GetAudioFormat");
+    resolve(library, e.WaitAudio, "vlx_WaitAudio");
+    resolve(library, e.GetAudio, "vlx_GetAudio");
+    resolve(library, e.SetAudioNotify, "vlx_SetAudioNotify");
     resolve(camera, e.Unplug, "vlxcam_Unplug");
     resolve(camera, e.Replug, "vlxcam_Replug");
     resolve(camera, e.Stall, "vlxcam_Stall");
@@ -87,6 +96,15 @@ const Success kSuccesses[] = {
     {"vlx_GetDeviceState", VLX_DEVICE_DELIVERING, VLX_DEVICE_NOT_RUNNING},
     {"vlx_SetDeviceNotify", 0, 0},
     {"vlx_Reopen", 0, 1},  // vlx_Open's: opened, or opened with the format refused
+    {"vlx_SetAudioDevice", 0, 0},
+    {"vlx_SetAudioDevicePath", 0, 0},
+    {"vlx_GetAudioFormatList", 0, kAny},
+    {"vlx_GetAudioFormatListSize", 1, kAny},
+    {"vlx_SetAudioFormat", 0, 0},
+    {"vlx_GetAudioFormat", 0, 0},
+    {"vlx_WaitAudio", 0, 1},
+    {"vlx_GetAudio", 0, 0},
+    {"vlx_SetAudioNotify", 0, 0},
 };
 
 }  // namespace

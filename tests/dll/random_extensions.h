@@ -42,6 +42,16 @@ struct ExtensionExports {
     decltype(&vlx_GetDeviceState) GetDeviceState;
     decltype(&vlx_SetDeviceNotify) SetDeviceNotify;
     decltype(&vlx_Reopen) Reopen;
+    // Sound.
+    decltype(&vlx_SetAudioDevice) SetAudioDevice;
+    decltype(&vlx_SetAudioDevicePath) SetAudioDevicePath;
+    decltype(&vlx_GetAudioFormatList) GetAudioFormatList;
+    decltype(&vlx_GetAudioFormatListSize) GetAudioFormatListSize;
+    decltype(&vlx_SetAudioFormat) SetAudioFormat;
+    decltype(&vlx_GetAudioFormat) GetAudioFormat;
+    decltype(&vlx_WaitAudio) WaitAudio;
+    decltype(&vlx_GetAudio) GetAudio;
+    decltype(&vlx_SetAudioNotify) SetAudioNotify;
     // The test camera's device loss.
     decltype(&vlxcam_Unplug) Unplug;
     decltype(&vlxcam_Replug) Replug;

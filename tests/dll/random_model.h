@@ -140,6 +140,9 @@ inline bool lacked_control(int32_t id) {
 // What the device state of a slot whose device was unplugged can be.
 enum class Lost { no, yes, maybe };
 
+enum class AudioChoice { none, microphone, absent };
+enum class AudioAsk { none, offered, not_offered };
+
 struct SlotModel {
     int32_t state = 0;
     int32_t render_mode = 0;
@@ -162,9 +165,16 @@ struct SlotModel {
     // own, and the frame functions read the library's copy.
     bool tracked = false;
     std::map<int32_t, std::pair<int32_t, int32_t>> controls;  // id -> value, mode, once set
+    // Sound: the audio device chosen for the next vlx_Open and the format
+    // asked (both kept across vlx_Close), and whether the open graph has it.
+    AudioChoice audio = AudioChoice::none;
+    AudioAsk audio_ask = AudioAsk::none;
+    bool with_audio = false;
 
     // What vlx_Close leaves: the request and how it is applied.
-    SlotModel closed() const { return SlotModel{.request = request, .choice = choice, .subtype = subtype}; }
+    SlotModel closed() const {
+        return SlotModel{.request = request, .choice = choice, .subtype = subtype, .audio = audio, .audio_ask = audio_ask};
+    }
 };
 
 // What vlx_Reopen repeats: the last open that succeeded in the slot.

@@ -196,7 +196,7 @@ def check_sound_file(entry, folder):
     video, audio = streams.get("video", {}), streams.get("audio", {})
     print(f"     {name}: video {video}, audio {audio}")
     check(f"{name} video", (video.get("codec_name"), video.get("width"), video.get("height")) ==
-          ("rawvideo", entry["width"], entry["height"]), str(video))
+          (entry["video_codec"], entry["width"], entry["height"]), str(video))
     check(f"{name} audio", (audio.get("codec_name"), int(audio.get("sample_rate", 0)), audio.get("channels")) ==
           (entry["codec"], entry["sample_rate"], entry["channels"]), str(audio))
     audio_seconds = len(decoded_audio(path)) / 2 / entry["channels"] / entry["sample_rate"]

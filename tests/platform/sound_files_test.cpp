@@ -7,6 +7,7 @@
 #include "support/message_window.h"
 #include "platform/platform_output.h"
 #include "vidlox_testcam.h"
+#include "vidlox_tp_mjpeg.h"
 
 #include <dshow.h>
 #include <mmreg.h>
@@ -125,21 +126,23 @@ protected:
         sound().SetAudioDevice(-1);
         Capture::TearDown();
     }
-    // Opens the camera with the test microphone into `file` in mode 300 and runs it.
-    void record(const char* file) {
+    // Opens the camera with the test microphone into `file` in `mode`
+    // (through `compressor`, if any) and runs it.
+    void record(const char* file, int32_t mode = 300, const wchar_t* compressor = nullptr) {
         const int32_t microphone = audio_device_index(VLXCAM_NAME_MICROPHONE);
         ASSERT_GE(microphone, 0);
         ASSERT_EQ(sound().SetAudioDevice(microphone), 0);
         const std::wstring path = output_path(file);
-        ASSERT_EQ(v.Open(camera, 300, 0, reinterpret_cast<intptr_t>(path.c_str()), 0), 0);
+        ASSERT_EQ(v.Open(camera, mode, 0, reinterpret_cast<intptr_t>(path.c_str()), reinterpret_cast<intptr_t>(compressor)), 0);
         ASSERT_GE(v.Play2(), 0);
     }
-    void expect_in_manifest(const char* file, double seconds, double audio_seconds = 0) {
-        char line[320];
+    void expect_in_manifest(const char* file, double seconds, double audio_seconds = 0, const char* video = "rawvideo") {
+        char line[360];
         std::snprintf(line, sizeof line,
                       R"({"kind": "sound", "file": "%s", "width": 640, "height": 480, "seconds": %.1f,)"
-                      R"( "audio_seconds": %.1f, "sample_rate": 48000, "channels": 2, "codec": "pcm_s16le"})",
-                      file, seconds, audio_seconds ? audio_seconds : seconds);
+                      R"( "audio_seconds": %.1f, "sample_rate": 48000, "channels": 2, "codec": "pcm_s16le",)"
+                      R"( "video_codec": "%s"})",
+                      file, seconds, audio_seconds ? audio_seconds : seconds, video);
         add_to_manifest(line);
     }
 };
@@ -160,6 +163,25 @@ TEST_F(SoundFiles, RecordsTheMicrophoneWithThePictureInSyncOnTheMicrophonesClock
     EXPECT_EQ(v.Close(), 0);
     EXPECT_EQ(device_health().SetClockError(VLXCAM_PATH_MICROPHONE, 0), 0);
     expect_in_manifest("with_sound.avi", 4.5);
+}
+
+// Mode 301, and the picture through the test platform's MJPEG compressor:
+// the same two streams, in sync.
+TEST_F(SoundFiles, EveryAviModeAndACompressorKeepTheSoundInSync) {
+    struct Case {
+        const char* file;
+        int32_t mode;
+        const wchar_t* compressor;
+        const char* video;
+    } const cases[] = {{"with_sound_301.avi", 301, nullptr, "rawvideo"},
+                       {"with_sound_mjpeg.avi", 300, VLXTP_MJPEG_NAME, "mjpeg"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        record(c.file, c.mode, c.compressor);
+        Sleep(2500);
+        EXPECT_EQ(v.Close(), 0);
+        expect_in_manifest(c.file, 2.5, 0, c.video);
+    }
 }
 
 // The microphone pulled out a second and a half in: the picture goes on,

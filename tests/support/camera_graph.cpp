@@ -91,7 +91,12 @@ STDMETHODIMP FrameRecorder::BufferCB(double time, BYTE* buffer, long length) {
                 problem_ = corner_problem(buffer, width_, height_, tolerance_);
             }
         }
-        if (length == expected_length_) numbers_.push_back(frame_number(buffer, width_, height_));
+        if (length == expected_length_) {
+            numbers_.push_back(frame_number(buffer, width_, height_));
+            const int32_t rows = height_ < 0 ? -height_ : height_;
+            const Rgb band = pixel_at(buffer, width_, height_, width_ / 2, VLXCAM_FLASH_TOP_SIXTEENTHS * rows / 16);
+            flashes_.push_back(band.r == 255 && band.g == 255 && band.b == 255);
+        }
         times_.push_back(time);
     }
     SetEvent(arrived_);
@@ -121,6 +126,11 @@ std::vector<uint32_t> FrameRecorder::frame_numbers() {
 std::vector<double> FrameRecorder::times() {
     std::lock_guard guard(lock_);
     return times_;
+}
+
+std::vector<bool> FrameRecorder::flashes() {
+    std::lock_guard guard(lock_);
+    return flashes_;
 }
 
 std::string FrameRecorder::first_problem() {

@@ -44,6 +44,8 @@ public:
     size_t frame_count();
     std::vector<uint32_t> frame_numbers();
     std::vector<double> times();
+    // Per frame: whether its flash band (vidlox_testcam.h) is white.
+    std::vector<bool> flashes();
     std::string first_problem();  // corners, length
 
 private:
@@ -54,6 +56,7 @@ private:
     int tolerance_ = 0;
     std::vector<uint32_t> numbers_;
     std::vector<double> times_;
+    std::vector<bool> flashes_;
     std::string problem_;
 };
 

@@ -15,7 +15,7 @@ int32_t device_position(const wchar_t* name) {
 bool all_interfaces_null(const vlx::Slot& s) {
     return !s.compress_dialogs && !s.avi_compressor && !s.avi_mux && !s.media_control && !s.video_window &&
            !s.vmr9_filter && !s.vmr7_filter && !s.renderer_filter && !s.grabber_filter && !s.device_filter &&
-           !s.sample_grabber && !s.capture_builder && !s.graph_builder;
+           !s.sample_grabber && !s.capture_builder && !s.graph_builder && !s.audio_device;
 }
 
 std::vector<std::wstring> graph_filter_names(IGraphBuilder* graph) {

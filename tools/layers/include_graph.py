@@ -23,6 +23,7 @@ LAYERS = [
     ["formats"],
     ["graph"],
     ["config", "controls", "events", "devices", "share"],
+    ["profiles"],
     ["exports"],
 ]
 

@@ -172,6 +172,31 @@ class Controls(unittest.TestCase):
         self.assertIn("vlx_SetControl failed with -7: value below the minimum, above the maximum, or off step", err)
 
 
+class Profile(unittest.TestCase):
+    def test_saved_edited_applied_and_kept_to_its_twin(self):
+        twin = "vidlox Test Camera (twin)"
+        with tempfile.TemporaryDirectory() as folder:
+            code, out, err = vidlox("profile", twin, "--save", "twin.profile", cwd=folder)
+            self.assertEqual((code, out), (0, twin + ": 14 settings saved to twin.profile\n"), err)
+            name = os.path.join(folder, "twin.profile")
+            with open(name, encoding="utf-8", newline="") as f:
+                text = f.read()
+            self.assertIn("\r\ndevice = \\\\?\\root#vidlox_twin#0001#", text)
+            with open(name, "w", encoding="utf-8", newline="") as f:
+                f.write(text.replace("brightness = 128 manual range 0 255 1", "brightness = 40") + "colour = 1\n")
+            code, out, err = vidlox("profile", twin, "--apply", "twin.profile", cwd=folder)
+            self.assertEqual(code, 0, err)
+            self.assertTrue(out.startswith(twin + ": 14 settings applied from twin.profile\n"), out)
+            self.assertRegex(out, r"\n  line 10 +brightness +applied\n(.*\n){12}  line 23 +- +unknown_name\n$")
+            code, _, err = vidlox("profile", twin + "#1", "--apply", "twin.profile", cwd=folder)
+            self.assertEqual(code, 1)
+            self.assertIn("vlx_ApplyProfile failed with -7: the profile is of another device", err)
+            code, out, _ = vidlox("profile", twin + "#1", "--apply", "twin.profile", "--any-device", cwd=folder)
+            self.assertEqual(code, 0)
+        code, _, err = vidlox("profile", twin, "--save", "a", "--apply", "b")
+        self.assertEqual((code, err.split("\n")[0]), (2, "vidlox: profile takes one of --save FILE and --apply FILE"))
+
+
 class Watch(unittest.TestCase):
     def test_every_frame_taken_with_the_device_s_drops_and_latency(self):
         code, out, err = vidlox("watch", CAMERA, "--seconds", "2")

@@ -30,7 +30,7 @@ int print_report() {
     for (const std::string& line : split_name_list(text.c_str())) {
         const size_t first = line.find(' '), second = line.find(' ', first + 1);
         if (first == std::string::npos || second == std::string::npos) continue;
-        std::printf("  line %-5s %-14s %s\n", line.substr(0, first).c_str(),
+        std::printf("  line %-5s %-23s %s\n", line.substr(0, first).c_str(),
                     line.substr(second + 1).c_str(), line.substr(first + 1, second - first - 1).c_str());
     }
     return exit_ok;

@@ -1,7 +1,7 @@
 // Profiles through the DLL on the test camera's twins: a profile saved,
-// edited by hand and applied line by line; twins that keep their own; the
-// automatic profile after an unplugged camera comes back; hostile files; a
-// save that cannot finish.
+// edited by hand and applied line by line; the automatic profile after an
+// unplugged camera comes back; hostile files and another twin's; a save that
+// cannot finish.
 #include "dll/capture_fixture.h"
 #include "dll/device_health.h"
 #include "support/text_lines.h"
@@ -12,23 +12,12 @@
 namespace vlx_test {
 namespace {
 
-struct ProfileExports {
-    decltype(&vlx_SaveProfile) SaveProfile;
-    decltype(&vlx_ApplyProfile) ApplyProfile;
-    decltype(&vlx_SetAutoProfile) SetAutoProfile;
-    decltype(&vlx_GetProfileReport) GetProfileReport;
-    decltype(&vlx_GetProfileReportSize) GetProfileReportSize;
-    decltype(&vlx_SetControl) SetControl;
-    decltype(&vlx_GetControl) GetControl;
-    decltype(&vlx_GetDevFormat) GetDevFormat;
-};
-
 template <class Fn>
-void resolve(Fn& fn, const char* name) {
+Fn resolved(const char* name) {
     vidlox();
-    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"vidlox64.dll"), name)));
-    ASSERT_NE(fn, nullptr) << name;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"vidlox64.dll"), name)));
 }
+#define VLX_EXPORT(name) const decltype(&vlx_##name) name = resolved<decltype(&vlx_##name)>("vlx_" #name)
 
 std::string read_file(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
@@ -52,19 +41,11 @@ class Profiles : public Capture {
 protected:
     void SetUp() override {
         Capture::SetUp();
-        resolve(p.SaveProfile, "vlx_SaveProfile");
-        resolve(p.ApplyProfile, "vlx_ApplyProfile");
-        resolve(p.SetAutoProfile, "vlx_SetAutoProfile");
-        resolve(p.GetProfileReport, "vlx_GetProfileReport");
-        resolve(p.GetProfileReportSize, "vlx_GetProfileReportSize");
-        resolve(p.SetControl, "vlx_SetControl");
-        resolve(p.GetControl, "vlx_GetControl");
-        resolve(p.GetDevFormat, "vlx_GetDevFormat");
         char temp[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "vidlox-profiles";
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        file = folder_ + "\\twin.profile";
+        folder = std::string(temp) + "vidlox-profiles";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        file = folder + "\\twin.profile";
         DeleteFileA(file.c_str());
     }
     void TearDown() override {
@@ -73,29 +54,35 @@ protected:
     }
     int32_t twin(const wchar_t* path) { return h.FindDevice(utf8(path).c_str(), 0); }
     std::string report() {
-        const int32_t size = p.GetProfileReportSize();
-        std::string text(static_cast<size_t>(size > 0 ? size : 1), '\0');
-        EXPECT_GE(p.GetProfileReport(text.data()), 0);
+        std::string text(static_cast<size_t>(std::max(GetProfileReportSize(), 1)), '\0');
+        EXPECT_GE(GetProfileReport(text.data()), 0);
         return text.c_str();
     }
     std::pair<int32_t, int32_t> held(int32_t id) {
         int32_t value = 0, mode = 0;
-        EXPECT_EQ(p.GetControl(id, &value, &mode), 0) << id;
+        EXPECT_EQ(GetControl(id, &value, &mode), 0) << id;
         return {value, mode};
     }
     std::string format_in_force() {
         char subtype[VLX_SUBTYPE_TEXT_SIZE] = {};
         int32_t width = 0, height = 0;
         double rate = 0;
-        EXPECT_EQ(p.GetDevFormat(subtype, &width, &height, &rate), 0);
+        EXPECT_EQ(GetDevFormat(subtype, &width, &height, &rate), 0);
         std::ostringstream text;
         text << subtype << " " << width << "x" << height << "@" << rate;
         return text.str();
     }
 
-    ProfileExports p{};
+    VLX_EXPORT(SaveProfile);
+    VLX_EXPORT(ApplyProfile);
+    VLX_EXPORT(SetAutoProfile);
+    VLX_EXPORT(GetProfileReport);
+    VLX_EXPORT(GetProfileReportSize);
+    VLX_EXPORT(SetControl);
+    VLX_EXPORT(GetControl);
+    VLX_EXPORT(GetDevFormat);
     const DeviceHealth& h = device_health();
-    std::string folder_, file;
+    std::string folder, file;
 };
 
 TEST_F(Profiles, SavedEditedByHandAndAppliedLineByLine) {
@@ -103,9 +90,9 @@ TEST_F(Profiles, SavedEditedByHandAndAppliedLineByLine) {
     v.SetDevHeight(240);
     v.SetDevFrameRate(15);
     ASSERT_EQ(v.Open(twin(VLXCAM_PATH_TWIN_1), 6, 0, 0, 0), 0);
-    ASSERT_EQ(p.SetControl(VLX_CONTROL_BRIGHTNESS, 200, VLX_CONTROL_MANUAL), 0);
-    ASSERT_EQ(p.SetControl(VLX_CONTROL_FOCUS, 18, VLX_CONTROL_MANUAL), 0);
-    ASSERT_EQ(p.SaveProfile(file.c_str()), 14) << "the format and the 13 controls the camera has";
+    ASSERT_EQ(SetControl(VLX_CONTROL_BRIGHTNESS, 200, VLX_CONTROL_MANUAL), 0);
+    ASSERT_EQ(SetControl(VLX_CONTROL_FOCUS, 18, VLX_CONTROL_MANUAL), 0);
+    ASSERT_EQ(SaveProfile(file.c_str()), 14) << "the format and the 13 controls the camera has";
     const std::string saved = read_file(file);
     for (const std::string& line : {"device = " + utf8(VLXCAM_PATH_TWIN_1), std::string("format = RGB24 320 240 15.00"),
                                    std::string("brightness = 200 manual range 0 255 1"),
@@ -114,7 +101,7 @@ TEST_F(Profiles, SavedEditedByHandAndAppliedLineByLine) {
         EXPECT_NE(saved.find("\r\n" + line + "\r\n"), std::string::npos) << line << "\n" << saved;
 
     // What a person does to it: other values, a range that no longer holds,
-    // mistakes, and lines that go too far.
+    // and mistakes.
     std::string edited = replaced(saved, "format =", "format = RGB24 640 480 30");
     edited = replaced(edited, "brightness =", "  Brightness =\t60 ");
     edited = replaced(edited, "focus =", "focus = 26 manual range 10 250 4");
@@ -123,21 +110,20 @@ TEST_F(Profiles, SavedEditedByHandAndAppliedLineByLine) {
     edited = replaced(edited, "gain =", "gain = 7 manual range 0 255");
     edited += "hue = 5\r\nbrightness = 1\r\ncolour = 3\r\njunk\r\n";
     write_file(file, edited);
-    ASSERT_EQ(p.SetControl(VLX_CONTROL_BRIGHTNESS, 11, VLX_CONTROL_MANUAL), 0);
-    ASSERT_EQ(p.SetControl(VLX_CONTROL_EXPOSURE, -13, VLX_CONTROL_MANUAL), 0);
+    ASSERT_EQ(SetControl(VLX_CONTROL_BRIGHTNESS, 11, VLX_CONTROL_MANUAL), 0);
+    ASSERT_EQ(SetControl(VLX_CONTROL_EXPOSURE, -13, VLX_CONTROL_MANUAL), 0);
 
-    EXPECT_EQ(p.ApplyProfile(file.c_str(), 0), 10) << report();
-    const int last = line_of(edited, "junk");
+    EXPECT_EQ(ApplyProfile(file.c_str(), 0), 10) << report();
     std::ostringstream expected;
-    const std::pair<const char*, const char*> lines[] = {
-        {"format", "applied"},   {"  Brightness", "applied"}, {"contrast", "applied"}, {"saturation", "applied"},
-        {"sharpness", "applied"}, {"gamma", "bad_mode"},      {"white_balance", "applied"},
+    const std::pair<std::string, const char*> lines[] = {
+        {"format", "applied"}, {"  Brightness", "applied"}, {"contrast", "applied"}, {"saturation", "applied"},
+        {"sharpness", "applied"}, {"gamma", "bad_mode"}, {"white_balance", "applied"},
         {"backlight_compensation", "applied"}, {"gain", "bad_value"}, {"pan", "applied"}, {"tilt", "applied"},
-        {"zoom", "off_range"},   {"exposure", "applied"},     {"focus", "range_changed"}};
-    for (const auto& [start, outcome] : lines) {
-        expected << line_of(edited, std::string(start) + " =") << " " << outcome << " "
-                 << (start[0] == ' ' ? "brightness" : start) << "\r\n";
-    }
+        {"zoom", "off_range"}, {"exposure", "applied"}, {"focus", "range_changed"}};
+    for (const auto& [start, outcome] : lines)
+        expected << line_of(edited, start + " =") << " " << outcome << " " << (start[0] == ' ' ? "brightness" : start)
+                 << "\r\n";
+    const int last = line_of(edited, "junk");
     expected << last - 3 << " lacking hue\r\n" << last - 2 << " repeated brightness\r\n" << last - 1
              << " unknown_name -\r\n" << last << " damaged -\r\n";
     EXPECT_EQ(report(), expected.str());
@@ -145,32 +131,20 @@ TEST_F(Profiles, SavedEditedByHandAndAppliedLineByLine) {
     EXPECT_EQ(held(VLX_CONTROL_EXPOSURE).second, VLX_CONTROL_AUTO);
     EXPECT_EQ(held(VLX_CONTROL_FOCUS), std::make_pair(18, VLX_CONTROL_MANUAL)) << "skipped: its range changed";
     EXPECT_EQ(format_in_force(), "RGB24 640x480@30");
-    EXPECT_EQ(p.ApplyProfile(file.c_str(), 0), 10) << "the format in force counts without a new SetFormat";
-}
-
-TEST_F(Profiles, TwinsKeepTheirOwnUnlessTheHostSaysOtherwise) {
+    EXPECT_EQ(ApplyProfile(file.c_str(), 0), 10) << "the format in force counts without a new SetFormat";
+    ASSERT_EQ(v.Close(), 0);
     ASSERT_EQ(v.Open(twin(VLXCAM_PATH_TWIN_1), 6, 0, 0, 0), 0);
-    ASSERT_EQ(p.SetControl(VLX_CONTROL_GAIN, 99, VLX_CONTROL_MANUAL), 0);
-    ASSERT_EQ(p.SaveProfile(file.c_str()), 14);
-    v.SetActiveSel(1);
-    ASSERT_EQ(v.Open(twin(VLXCAM_PATH_TWIN_2), 6, 0, 0, 0), 0);
-    EXPECT_EQ(p.ApplyProfile(file.c_str(), 0), -7);
-    EXPECT_EQ(report(), "0 other_device file\r\n");
-    EXPECT_EQ(held(VLX_CONTROL_GAIN).first, 0) << "nothing applied";
-    EXPECT_EQ(p.ApplyProfile(file.c_str(), VLX_PROFILE_ANY_DEVICE), 14);
-    EXPECT_EQ(held(VLX_CONTROL_GAIN).first, 99);
-    v.SetActiveSel(0);
-    EXPECT_EQ(report(), "") << "each slot has its own report";
+    EXPECT_EQ(format_in_force(), "RGB24 320x240@15") << "the slot's own request is left as the host made it";
 }
 
 TEST_F(Profiles, TheAutomaticProfileReturnsWithTheUnpluggedCamera) {
     ASSERT_EQ(v.Open(twin(VLXCAM_PATH_TWIN_1), 6, 0, 0, 0), 0);
-    ASSERT_EQ(p.SetControl(VLX_CONTROL_BRIGHTNESS, 77, VLX_CONTROL_MANUAL), 0);
-    ASSERT_EQ(p.SetControl(VLX_CONTROL_WHITE_BALANCE, 3000, VLX_CONTROL_MANUAL), 0);
-    ASSERT_EQ(p.SaveProfile(file.c_str()), 14);
+    ASSERT_EQ(SetControl(VLX_CONTROL_BRIGHTNESS, 77, VLX_CONTROL_MANUAL), 0);
+    ASSERT_EQ(SetControl(VLX_CONTROL_WHITE_BALANCE, 3000, VLX_CONTROL_MANUAL), 0);
+    ASSERT_EQ(SaveProfile(file.c_str()), 14);
     // A format the slot does not ask for: only the profile can bring it back.
     write_file(file, replaced(read_file(file), "format =", "format = RGB24 320 240 15.00"));
-    ASSERT_EQ(p.SetAutoProfile(file.c_str()), 0);
+    ASSERT_EQ(SetAutoProfile(file.c_str()), 0);
     ASSERT_GE(v.Play2(), 0);
     ASSERT_GE(h.GetDeviceState(), 0);  // watched from now on
 
@@ -182,18 +156,19 @@ TEST_F(Profiles, TheAutomaticProfileReturnsWithTheUnpluggedCamera) {
     EXPECT_EQ(held(VLX_CONTROL_BRIGHTNESS), std::make_pair(77, VLX_CONTROL_MANUAL));
     EXPECT_EQ(held(VLX_CONTROL_WHITE_BALANCE), std::make_pair(3000, VLX_CONTROL_MANUAL));
     EXPECT_EQ(format_in_force(), "RGB24 320x240@15");
-    for (const std::string& line : split_lines(report().c_str())) EXPECT_NE(line.find(" applied "), std::string::npos) << line;
-    EXPECT_EQ(split_lines(report().c_str()).size(), 14u);
+    const auto reported = split_lines(report().c_str());
+    EXPECT_EQ(reported.size(), 14u);
+    for (const std::string& line : reported) EXPECT_NE(line.find(" applied "), std::string::npos) << line;
     EXPECT_NE(grab_frame_number(), UINT32_MAX) << "frames in the profile's format after the reopen";
     EXPECT_EQ(v.GetImageMemSize(0), 320 * 240 * 3);
 
     // Without it the camera is back to its own defaults.
-    ASSERT_EQ(p.SetAutoProfile(nullptr), 0);
+    ASSERT_EQ(SetAutoProfile(nullptr), 0);
     ASSERT_EQ(h.Reopen(), 0);
     EXPECT_EQ(held(VLX_CONTROL_BRIGHTNESS), std::make_pair(128, VLX_CONTROL_MANUAL));
     EXPECT_EQ(format_in_force(), "RGB24 640x480@30");
     // Another device in the slot is left alone.
-    ASSERT_EQ(p.SetAutoProfile(file.c_str()), 0);
+    ASSERT_EQ(SetAutoProfile(file.c_str()), 0);
     ASSERT_EQ(v.Close(), 0);
     ASSERT_EQ(v.Open(twin(VLXCAM_PATH_TWIN_2), 6, 0, 0, 0), 0);
     EXPECT_EQ(held(VLX_CONTROL_BRIGHTNESS).first, 128);
@@ -207,7 +182,7 @@ TEST_F(Profiles, HostileFilesAreRefusedWholeOrLineByLine) {
     const std::pair<std::string, std::string> lines[] = {
         {std::string(VLX_PROFILE_MAX_LINE + 1, 'a'), "too_long -"},
         {"brightness = 9\xff", "not_utf8 -"},
-        {"brightness = \xc0\xaf", "not_utf8 -"},  // an overlong "/"
+        {"brightness = \xc0\xaf", "not_utf8 -"},      // an overlong "/"
         {"brightness = \xed\xa0\x80", "not_utf8 -"},  // a surrogate
         {std::string("gain = 1\0", 9) + "2", "not_utf8 -"},
         {"contrast = 99999999999", "bad_value contrast"},
@@ -228,44 +203,46 @@ TEST_F(Profiles, HostileFilesAreRefusedWholeOrLineByLine) {
         expected << ++number << " " << outcome << "\r\n";
     }
     write_file(file, text);
-    EXPECT_EQ(p.ApplyProfile(file.c_str(), 0), 1);
+    EXPECT_EQ(ApplyProfile(file.c_str(), 0), 1);
     EXPECT_EQ(report(), expected.str());
 
-    // Files refused whole, and names and flags refused before any file.
-    const std::string huge = folder_ + "\\huge.profile";
+    // Files refused whole (or another twin's, taken when the host says so),
+    // and names and flags refused before any file is read.
+    const std::string other = folder + "\\other.profile";
+    const std::string twin2 = "device = " + utf8(VLXCAM_PATH_TWIN_2) + "\ngain = 5\n";
     const struct {
         const char* what;
-        std::string name;
-        std::string text;  // written when the name is a file of ours
-        int64_t size;      // then grown to this, sparse
+        std::string name, text;  // the text is written when the name is `other`
+        int64_t size;            // then grown to this, sparse
         int32_t flags, code;
-        const char* report;
+        const char* report;      // null: the report is left as it was
     } files[] = {
-        {"missing", folder_ + "\\none.profile", "", -1, 0, -5, "0 unreadable file\r\n"},
-        {"a directory", folder_, "", -1, 0, -5, "0 unreadable file\r\n"},
-        {"1 GB", huge, device, int64_t{1} << 30, 0, -6, "0 too_large file\r\n"},
-        {"one byte over", huge, std::string(VLX_PROFILE_MAX_BYTES, '#') + "\n", -1, 0, -6, "0 too_large file\r\n"},
-        {"no device line", huge, "brightness = 5\r\n", -1, 0, -7, "0 other_device file\r\n"},
-        {"empty, any device", huge, "", -1, VLX_PROFILE_ANY_DEVICE, 0, ""},
-        {"not UTF-8", "prof\xff.txt", "", -1, 0, -3, nullptr},
-        {"empty name", "", "", -1, 0, -3, nullptr},
-        {"unknown flag", file, "", -1, 2, -4, nullptr},
+        {"missing", folder + "\\none.profile", "", 0, 0, -5, "0 unreadable file\r\n"},
+        {"a directory", folder, "", 0, 0, -5, "0 unreadable file\r\n"},
+        {"1 GB", other, device, int64_t{1} << 30, 0, -6, "0 too_large file\r\n"},
+        {"one byte over", other, std::string(VLX_PROFILE_MAX_BYTES, '#') + "\n", 0, 0, -6, "0 too_large file\r\n"},
+        {"no device line", other, "brightness = 5\r\n", 0, 0, -7, "0 other_device file\r\n"},
+        {"the other twin's", other, twin2, 0, 0, -7, "0 other_device file\r\n"},
+        {"the other twin's, taken", other, twin2, 0, VLX_PROFILE_ANY_DEVICE, 1, "2 applied gain\r\n"},
+        {"not UTF-8", "prof\xff.txt", "", 0, 0, -3, nullptr},
+        {"empty name", "", "", 0, 0, -3, nullptr},
+        {"unknown flag", file, "", 0, 2, -4, nullptr},
     };
     for (const auto& f : files) {
-        if (f.name == huge) write_file(huge, f.text);
+        if (f.name == other) write_file(other, f.text);
         if (f.size > 0) {
-            HANDLE grown = CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            LARGE_INTEGER end{};
-            end.QuadPart = f.size;
-            EXPECT_TRUE(SetFilePointerEx(grown, end, nullptr, FILE_BEGIN) && SetEndOfFile(grown));
+            HANDLE grown = CreateFileA(other.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            EXPECT_TRUE(SetFilePointerEx(grown, LARGE_INTEGER{.QuadPart = f.size}, nullptr, FILE_BEGIN) &&
+                        SetEndOfFile(grown));
             CloseHandle(grown);
         }
         const std::string before = report();
-        EXPECT_EQ(p.ApplyProfile(f.name.c_str(), f.flags), f.code) << f.what;
+        EXPECT_EQ(ApplyProfile(f.name.c_str(), f.flags), f.code) << f.what;
         EXPECT_EQ(report(), f.report ? f.report : before) << f.what;
     }
-    EXPECT_EQ(p.ApplyProfile(nullptr, 0), -3);
-    DeleteFileA(huge.c_str());
+    EXPECT_EQ(held(VLX_CONTROL_GAIN).first, 5);
+    EXPECT_EQ(ApplyProfile(nullptr, 0), -3);
+    DeleteFileA(other.c_str());
 }
 
 TEST_F(Profiles, ASaveThatCannotFinishLeavesTheOldFileWhole) {
@@ -275,15 +252,15 @@ TEST_F(Profiles, ASaveThatCannotFinishLeavesTheOldFileWhole) {
     HANDLE held_open = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held_open, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(p.SaveProfile(file.c_str()), -7);
+    EXPECT_EQ(SaveProfile(file.c_str()), -7);
     CloseHandle(held_open);
-    EXPECT_EQ(p.SaveProfile((folder_ + "\\no such folder\\x.profile").c_str()), -5);
+    EXPECT_EQ(SaveProfile((folder + "\\no such folder\\x.profile").c_str()), -5);
     EXPECT_EQ(read_file(file), "device = the old one\r\n");
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((folder_ + "\\*.tmp").c_str(), &found);
+    const HANDLE search = FindFirstFileA((folder + "\\*.tmp").c_str(), &found);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "the new file was removed: " << found.cFileName;
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    EXPECT_EQ(p.SaveProfile(file.c_str()), 14);
+    EXPECT_EQ(SaveProfile(file.c_str()), 14);
 }
 
 }  // namespace

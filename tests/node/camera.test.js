@@ -131,12 +131,11 @@ test('a profile is saved, edited, applied line by line, and kept to its own twin
     await first.setControl('brightness', 90);
     const { applied, report } = await first.applyProfile(file);
     assert.strictEqual(applied, 14, 'the format in force and 13 controls; the later gain line is a repeat');
-    assert.deepStrictEqual(report.slice(-2).map((l) => [l.outcome, l.name]), [['repeated', 'gain'], ['unknown_name', null]]);
-    assert.strictEqual(report[report.length - 1].line, fs.readFileSync(file, 'utf8').split('\r\n').length - 1);
+    assert.deepStrictEqual(report.slice(-2), [{ line: 23, outcome: 'repeated', name: 'gain' },
+      { line: 24, outcome: 'unknown_name', name: null }]);
     assert.strictEqual((await first.controls()).find((c) => c.name === 'brightness').value, 33);
     await assert.rejects(second.applyProfile(file), { name: 'VidloxError', code: -7, functionName: 'vlx_ApplyProfile' });
     assert.strictEqual((await second.applyProfile(file, { anyDevice: true })).applied, 14);
-    await assert.rejects(first.applyProfile(path.join(OUTPUT, 'none.profile')), { code: -5 });
     await assert.rejects(first.saveProfile(7), { code: 'ERR_INVALID_ARG_TYPE' });
   } finally {
     await Promise.all([first.close(), second.close()]);

@@ -168,7 +168,7 @@ TEST_F(Profiles, HostileFilesAreRefusedWholeOrLineByLine) {
     const std::pair<std::string, std::string> lines[] = {
         {std::string(VLX_PROFILE_MAX_LINE + 1, 'a'), "too_long -"},
         {"brightness = 9\xff", "not_utf8 -"},
-        {"brightness = \xc0\xaf", "not_utf8 -"},      // an overlong "/"
+        {"brightness = \xe0\x80\xaf", "not_utf8 -"},  // an overlong "/"
         {"brightness = \xed\xa0\x80", "not_utf8 -"},  // a surrogate
         {std::string("gain = 1\0", 9) + "2", "not_utf8 -"},
         {"contrast = 99999999999", "bad_value contrast"},

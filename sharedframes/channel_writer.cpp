@@ -3,25 +3,14 @@
 #include "sharedframes/header_check.h"
 #include "sharedframes/liveness.h"
 
+#include "common/srw_lock.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace vlxshare {
 
-namespace {
-
-class ExclusiveLock {
-public:
-    explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
-
-}  // namespace
+using vlx::ExclusiveLock;
 
 ClaimResult ChannelWriter::open(int32_t channel) {
     ExclusiveLock guard(lock_);

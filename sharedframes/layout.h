@@ -5,6 +5,8 @@
 // mapping is possible) and checks every value before it uses it.
 #pragma once
 
+#include "common/dib_size.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -23,7 +25,7 @@ inline constexpr uint32_t kFormatRgb24 = 24;
 // The largest frame a ring slot holds: 3840 x 2160 RGB24.
 inline constexpr int32_t kMaxWidth = 3840;
 inline constexpr int32_t kMaxHeight = 2160;
-constexpr uint32_t rgb24_stride(int32_t width) { return (static_cast<uint32_t>(width) * 3 + 3) & ~3u; }
+constexpr uint32_t rgb24_stride(int32_t width) { return static_cast<uint32_t>(vlx::dib_row_bytes(width, 24)); }
 inline constexpr uint64_t kFrameCapacity = static_cast<uint64_t>(rgb24_stride(kMaxWidth)) * kMaxHeight;
 
 // A reader's registration. pid 0: free. A reader that ended without freeing

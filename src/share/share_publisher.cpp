@@ -7,27 +7,7 @@
 
 namespace vlx::share {
 
-namespace {
-
-constexpr int64_t kHundredNanosecondsPerSecond = 10'000'000;
-
-// The frame events' arrival clock: performance-counter ticks in 100 ns.
-int64_t arrival_now(LONGLONG frequency) {
-    LARGE_INTEGER ticks{};
-    QueryPerformanceCounter(&ticks);
-    return ticks.QuadPart / frequency * kHundredNanosecondsPerSecond +
-           ticks.QuadPart % frequency * kHundredNanosecondsPerSecond / frequency;
-}
-
-}  // namespace
-
 SharePublisher* SharePublisher::create() noexcept { return new (std::nothrow) SharePublisher; }
-
-SharePublisher::SharePublisher() {
-    LARGE_INTEGER frequency{};
-    QueryPerformanceFrequency(&frequency);
-    if (frequency.QuadPart > 0) counter_frequency_ = frequency.QuadPart;
-}
 
 vlxshare::ClaimResult SharePublisher::start(int32_t channel, const PublishedFormat& format) {
     writer_.close();
@@ -62,7 +42,7 @@ STDMETHODIMP SharePublisher::SampleCB(double, IMediaSample* sample) {
 }
 
 void SharePublisher::publish(IMediaSample* sample) {
-    const int64_t arrival = arrival_now(counter_frequency_);
+    const int64_t arrival = clock_.now();  // the frame events' arrival clock
     // A sample that brings a new type (the grabber reconnected in another
     // size) says so; a frame of another length than ours is not published.
     AM_MEDIA_TYPE* changed = nullptr;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/com_ptr.h"
+#include "common/performance_clock.h"
 #include "common/sample_grabber_callback.h"
 #include "sharedframes/channel_writer.h"
 
@@ -42,14 +43,14 @@ public:
     STDMETHODIMP SampleCB(double sample_time, IMediaSample* sample) override;
 
 private:
-    SharePublisher();
+    SharePublisher() = default;
     ~SharePublisher() override { stop(); }
     // SampleCB's work, which may throw.
     void publish(IMediaSample* sample);
 
     vlxshare::ChannelWriter writer_;
     int32_t channel_ = 0;
-    LONGLONG counter_frequency_ = 1;
+    PerformanceClock clock_;
     // Read by the streaming thread, set on the host's. `publishing_` spares
     // the samples of a slot that stopped publishing any work; the writer's
     // own lock decides.

@@ -23,7 +23,7 @@ LAYERS = [
     ["frames", "encoder"],
     ["formats"],
     ["graph"],
-    ["config", "controls", "events", "devices", "share"],
+    ["config", "controls", "events", "devices", "sharecam"],
     ["exports"],
 ]
 

@@ -35,6 +35,15 @@ HRESULT copy_media_type(AM_MEDIA_TYPE& target, const AM_MEDIA_TYPE& source) noex
     return S_OK;
 }
 
+bool same_media_type(const AM_MEDIA_TYPE& a, const AM_MEDIA_TYPE& b) noexcept {
+    if (!IsEqualGUID(a.majortype, b.majortype) || !IsEqualGUID(a.subtype, b.subtype) ||
+        !IsEqualGUID(a.formattype, b.formattype) || a.bFixedSizeSamples != b.bFixedSizeSamples ||
+        a.bTemporalCompression != b.bTemporalCompression || a.lSampleSize != b.lSampleSize ||
+        a.cbFormat != b.cbFormat)
+        return false;
+    return a.cbFormat == 0 || (a.pbFormat && b.pbFormat && std::memcmp(a.pbFormat, b.pbFormat, a.cbFormat) == 0);
+}
+
 AM_MEDIA_TYPE* clone_media_type(const AM_MEDIA_TYPE& source) noexcept {
     auto* copy = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
     if (!copy) return nullptr;

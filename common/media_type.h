@@ -30,6 +30,17 @@ inline bool matches_partial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE&
            field_matches(pattern.formattype, candidate.formattype);
 }
 
+// Whether `type` leaves anything open (GUID_NULL or no format block), as a
+// partial type handed to IPin::Connect may.
+inline bool is_partial(const AM_MEDIA_TYPE& type) noexcept {
+    return IsEqualGUID(type.majortype, GUID_NULL) || IsEqualGUID(type.subtype, GUID_NULL) ||
+           IsEqualGUID(type.formattype, GUID_NULL) || !type.pbFormat;
+}
+
+// Whether two types describe the same samples: every field and the format
+// block's bytes (pUnk aside).
+bool same_media_type(const AM_MEDIA_TYPE& a, const AM_MEDIA_TYPE& b) noexcept;
+
 // A media type value, freed when it goes out of scope (the caller's side of
 // GetConnectedMediaType and ConnectionMediaType).
 class MediaType {

@@ -5,6 +5,7 @@
 //   regsvr32 /u vidlox-share64.dll   removes them
 #include "comkit/com_base.h"
 #include "comkit/registration.h"
+#include "comkit/source_registration.h"
 #include "common/com_ptr.h"
 #include "devices.h"
 #include "share_filter.h"
@@ -12,9 +13,6 @@
 
 #include <dshow.h>
 #include <objbase.h>
-
-#include <cwchar>
-#include <string>
 
 namespace vlxshare::source {
 
@@ -31,47 +29,17 @@ HRESULT create_mapper(ComPtr<IFilterMapper2>& mapper) {
                             mapper.put_void());
 }
 
-// Software devices keep their category entries in
-// HKCR\CLSID\{category}\Instance\{instance}; a hardware device's entry has
-// its DevicePath there, which hosts use to tell devices apart.
-HRESULT write_device_path(const ShareDevice& device) {
-    const wchar_t* path = device.device_path;
-    const std::wstring key = std::wstring(L"CLSID\\") + vlxcom::guid_text(CLSID_VideoInputDeviceCategory).c_str() +
-                             L"\\Instance\\" + vlxcom::guid_text(device.clsid).c_str();
-    const DWORD bytes = static_cast<DWORD>((std::wcslen(path) + 1) * sizeof(wchar_t));
-    return HRESULT_FROM_WIN32(RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"DevicePath", REG_SZ, path, bytes));
-}
-
 HRESULT register_device(IFilterMapper2* mapper, const ShareDevice& device) {
-    HRESULT hr = vlxcom::register_class(device.clsid, device.name, vlxcom::kClassesRoot);
-    if (FAILED(hr)) return hr;
-    REGPINTYPES type{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
-    REGFILTERPINS2 pin{};
-    pin.dwFlags = REG_PINFLAG_B_OUTPUT;
-    pin.cInstances = 1;
-    pin.nMediaTypes = 1;
-    pin.lpMediaType = &type;
-    pin.clsPinCategory = &PIN_CATEGORY_CAPTURE;
-    REGFILTER2 filter{};
-    filter.dwVersion = 2;
-    filter.dwMerit = MERIT_DO_NOT_USE;
-    filter.cPins2 = 1;
-    filter.rgPins2 = &pin;
-    hr = mapper->RegisterFilter(device.clsid, device.name, nullptr, &CLSID_VideoInputDeviceCategory,
-                                vlxcom::guid_text(device.clsid).c_str(), &filter);
-    return FAILED(hr) ? hr : write_device_path(device);
+    return vlxcom::register_source(mapper, {device.clsid, device.name, CLSID_VideoInputDeviceCategory,
+                                            MEDIATYPE_Video, MEDIASUBTYPE_RGB24, true, device.device_path});
 }
 
 HRESULT unregister_devices() {
     vlxcom::ComScope com;
     ComPtr<IFilterMapper2> mapper;
     const HRESULT created = create_mapper(mapper);
-    for (const ShareDevice& device : share_devices()) {
-        if (mapper)
-            mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, vlxcom::guid_text(device.clsid).c_str(),
-                                     device.clsid);
-        vlxcom::unregister_class(device.clsid, vlxcom::kClassesRoot);
-    }
+    for (const ShareDevice& device : share_devices())
+        vlxcom::unregister_source(mapper.get(), device.clsid, CLSID_VideoInputDeviceCategory);
     return created;
 }
 

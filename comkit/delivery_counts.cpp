@@ -1,9 +1,9 @@
-#include "delivery_counts.h"
+#include "comkit/delivery_counts.h"
 
 #include <algorithm>
 #include <climits>
 
-namespace vlxcam {
+namespace vlxcom {
 
 namespace {
 LONG as_long(int64_t value) { return static_cast<LONG>(std::min<int64_t>(value, LONG_MAX)); }
@@ -57,4 +57,4 @@ LONG DeliveryCounts::recent_drops(LONG* numbers, LONG capacity) const {
     return static_cast<LONG>(count);
 }
 
-}  // namespace vlxcam
+}  // namespace vlxcom

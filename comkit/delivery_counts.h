@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <mutex>
 
-namespace vlxcam {
+namespace vlxcom {
 
 class DeliveryCounts {
 public:
@@ -38,4 +38,4 @@ private:
     size_t recent_next_ = 0;   // where the next one goes
 };
 
-}  // namespace vlxcam
+}  // namespace vlxcom

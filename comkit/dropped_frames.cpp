@@ -1,6 +1,6 @@
-#include "dropped_frames.h"
+#include "comkit/dropped_frames.h"
 
-namespace vlxcam {
+namespace vlxcom {
 
 STDMETHODIMP DroppedFramesReport::GetNumDropped(LONG* number) {
     if (!number) return E_POINTER;
@@ -27,4 +27,4 @@ STDMETHODIMP DroppedFramesReport::GetAverageFrameSize(LONG* size) {
     return S_OK;
 }
 
-}  // namespace vlxcam
+}  // namespace vlxcom

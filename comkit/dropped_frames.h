@@ -1,14 +1,15 @@
 // IAMDroppedFrames of a capture pin, as UVC drivers offer it: frames the
-// camera did not send because the downstream held it up, counted since the
-// stream started. Its reference count and identity are the pin's.
+// source did not send (a camera held up by its downstream, a shared-camera
+// reader that fell behind its publisher), counted since the stream started.
+// Its reference count and identity are the pin's.
 #pragma once
 
-#include "delivery_counts.h"
+#include "comkit/delivery_counts.h"
 
 #include <windows.h>
 #include <dshow.h>
 
-namespace vlxcam {
+namespace vlxcom {
 
 class DroppedFramesReport final : public IAMDroppedFrames {
 public:
@@ -30,4 +31,4 @@ private:
     const DeliveryCounts& counts_;
 };
 
-}  // namespace vlxcam
+}  // namespace vlxcom

@@ -98,8 +98,8 @@ std::string frame_rate_text(double rate) {
 std::string format_line(const FormatCapability& capability) {
     return std::to_string(capability.index) + " " + subtype_text(capability.subtype) + " " +
            std::to_string(capability.width) + " " + std::to_string(capability.height) + " " +
-           frame_rate_text(frame_rate_of(capability.slowest)) + " " + frame_rate_text(frame_rate_of(capability.fastest)) +
-           " " + format_block_name(capability.block);
+           frame_rate_text(frame_rate_of(capability.slowest)) + " " +
+           frame_rate_text(frame_rate_of(capability.fastest)) + " " + format_block_name(capability.block);
 }
 
 }  // namespace vlx

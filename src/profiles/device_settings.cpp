@@ -146,7 +146,8 @@ Outcome apply_control(Controls& controls, const ControlSetting& setting) {
 
 void read_device_settings(DeviceSettings& settings) {
     settings.format = read_format(kSaveFormat);
-    visit_controls(kSaveCalls, [&](const ControlInfo& control, const DeviceControls& device, const ControlRange& range) {
+    visit_controls(kSaveCalls, [&](const ControlInfo& control, const DeviceControls& device,
+                                   const ControlRange& range) {
         LONG value = 0, mode = 0;
         if (FAILED(device.get(control.property, value, mode))) return;
         settings.controls.push_back({.control = &control,
@@ -163,9 +164,10 @@ int32_t apply_settings(const ReadProfile& profile, std::vector<ReportLine>& repo
         if (outcome == Outcome::applied) ++applied;
     };
     // The format first: a device may set its controls anew for a new format.
-    if (profile.format) note(profile.format_line, apply_format(*profile.format), "format");
+    if (profile.format) note(profile.format_line, apply_format(*profile.format), kFormatName);
     Controls controls(active_slot().device_filter.get());
-    for (const auto& [line, setting] : profile.controls) note(line, apply_control(controls, setting), setting.control->name);
+    for (const auto& [line, setting] : profile.controls)
+        note(line, apply_control(controls, setting), setting.control->name);
     return applied;
 }
 

@@ -79,7 +79,8 @@ int32_t write_profile_file(const std::wstring& name, std::string_view text) {
     FileHandle file(created);
     const auto remove_aside = [&] {
         file.close();
-        platform_call("vlx_SaveProfile.DeleteFileW", [&] { return DeleteFileW(aside.c_str()) ? S_OK : last_error_status(); });
+        platform_call("vlx_SaveProfile.DeleteFileW",
+                      [&] { return DeleteFileW(aside.c_str()) ? S_OK : last_error_status(); });
     };
     DWORD written = 0;
     const HRESULT wrote = reported_call("vlx_SaveProfile->WriteFile", [&] {

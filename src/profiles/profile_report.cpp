@@ -29,7 +29,8 @@ ListKey report_list() { return {SizedList::profile_report, library().active_slot
 }  // namespace
 
 void replace_report(int32_t slot, std::vector<ReportLine> lines) {
-    std::stable_sort(lines.begin(), lines.end(), [](const ReportLine& a, const ReportLine& b) { return a.line < b.line; });
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const ReportLine& a, const ReportLine& b) { return a.line < b.line; });
     g_reports.value[static_cast<size_t>(slot)] = std::move(lines);
 }
 

@@ -19,9 +19,6 @@ constexpr const char* kOutcomeWords[] = {
 };
 static_assert(std::size(kOutcomeWords) == static_cast<size_t>(Outcome::other_device) + 1);
 
-constexpr const char* kDeviceName = "device";
-constexpr const char* kFormatName = "format";
-
 // Well-formed UTF-8 (no overlong forms, no surrogates, nothing past
 // U+10FFFF) without control characters other than TAB.
 bool utf8_text(std::string_view line) {
@@ -180,7 +177,9 @@ const ControlInfo* control_named(const char* name) {
 
 // One line, without its line end.
 void read_line(int32_t number, std::string_view line, Names& names, ReadProfile& profile) {
-    auto refuse = [&](Outcome outcome, const char* name = nullptr) { profile.refused.push_back({number, outcome, name}); };
+    auto refuse = [&](Outcome outcome, const char* name = nullptr) {
+        profile.refused.push_back({number, outcome, name});
+    };
     if (line.size() > VLX_PROFILE_MAX_LINE) return refuse(Outcome::too_long);
     if (!utf8_text(line)) return refuse(Outcome::not_utf8);
     const std::string_view text = trimmed(line);

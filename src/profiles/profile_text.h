@@ -16,6 +16,10 @@
 
 namespace vlx::profiles {
 
+// The names of the two settings that are not controls.
+inline constexpr char kDeviceName[] = "device";
+inline constexpr char kFormatName[] = "format";
+
 // What became of a line: the words of the profile report, in its order.
 enum class Outcome : uint8_t {
     applied,

@@ -26,6 +26,7 @@
 #include "dll/random_stack.h"
 #include "support/text_lines.h"
 #include "support/camera_graph.h"
+#include "support/handle_census.h"
 #include "support/message_window.h"
 #include "vidlox_testcam.h"
 
@@ -1253,6 +1254,7 @@ TEST(RandomCalls, ModelledSequences) {
     CallWatchdog watchdog;
     watchdog.on_hang([] { g_trail.print("the last calls"); });
     g_watchdog = &watchdog;
+    const HandleCensus handles_before = handle_census();
     Model model;
     for (uint32_t seed : seeds()) {
         RandomHost host(seed, model);
@@ -1270,6 +1272,9 @@ TEST(RandomCalls, ModelledSequences) {
         if (::testing::Test::HasFailure()) break;
     }
     g_watchdog = nullptr;
+    const HandleCensus handles_after = handle_census();
+    std::printf("handles after vlx_Exit: %ld, before the first call: %ld; by type: %s\n", total(handles_after),
+                total(handles_before), census_change(handles_before, handles_after).c_str());
     RandomHost::print_tally();
     CoUninitialize();
 }

@@ -3,7 +3,7 @@
 #include "devices/slot_hooks.h"
 #include "events/slot_tracking.h"
 #include "library/exit_observer.h"
-#include "share/share_observer.h"
+#include "sharecam/share_observer.h"
 
 namespace vlx {
 
@@ -14,8 +14,8 @@ void subscribe_features() {
     add_slot_observer(frame_events_observer());
     add_exit_observer(health::library_exiting);
     // Sharing last: a released slot's channel is given up before its grabber goes.
-    add_slot_observer(share::share_observer());
-    add_exit_observer(share::library_exiting);
+    add_slot_observer(sharecam::share_observer());
+    add_exit_observer(sharecam::library_exiting);
 }
 
 }  // namespace vlx

@@ -40,13 +40,18 @@ def windows_path(path):
 
 
 def record(file, seconds, width, height, *options):
-    out = subprocess.run([WINE_RUN, PREFIX, os.path.join(BUILD, "bin", "av_sync_bench.exe"), windows_path(file),
-                          str(seconds), str(width), str(height), *options], stdin=subprocess.DEVNULL,
-                         capture_output=True, text=True, timeout=seconds * 3 + 120)
-    fields = out.stdout.split()
-    if out.returncode != 0 or len(fields) < 8:
-        sys.exit(f"av_sync_bench.exe failed: {out.stdout} {out.stderr[-2000:]}")
-    return dict(zip(fields[0::2], map(float, fields[1::2])))
+    # Through a file: Wine's services may hold a pipe open past the program.
+    with tempfile.TemporaryFile(mode="w+") as out:
+        code = subprocess.run([WINE_RUN, PREFIX, os.path.join(BUILD, "bin", "av_sync_bench.exe"), windows_path(file),
+                               str(seconds), str(width), str(height), *options], stdin=subprocess.DEVNULL,
+                              stdout=out, stderr=subprocess.STDOUT, timeout=seconds * 3 + 120).returncode
+        out.seek(0)
+        text = out.read()
+    fields = [line for line in text.splitlines() if line.startswith("cpu ")]
+    if code != 0 or not fields:
+        sys.exit(f"av_sync_bench.exe failed ({code}): {text[-2000:]}")
+    words = fields[-1].split()
+    return dict(zip(words[0::2], map(float, words[1::2])))
 
 
 def frames_in_file(path):
@@ -109,7 +114,11 @@ def measure(name, seconds, width, height, *options, load=False):
 def main():
     seconds = int(sys.argv[1]) if len(sys.argv) > 1 else 60
     long_seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 600
-    subprocess.run(["/usr/lib/wine/wineserver", "-p"], env=dict(os.environ, WINEPREFIX=PREFIX), check=False)
+    env = dict(os.environ, WINEPREFIX=PREFIX)
+    subprocess.run(["/usr/lib/wine/wineserver", "-p"], env=env, check=False)
+    # Wine's services start with the first program: a silenced one.
+    subprocess.run([WINE_RUN, PREFIX, "wineboot"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False)
     rows = []
     try:
         rows.append(measure("sync 640x480", seconds, 640, 480))

@@ -2,38 +2,13 @@
 
 #include "vidlox.h"
 
+#include "common/srw_lock.h"
+
 #include <cstring>
 #include <new>
 #include <utility>
 
 namespace vlx::sound {
-
-namespace {
-
-class Exclusive {
-public:
-    explicit Exclusive(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
-    Exclusive(const Exclusive&) = delete;
-    Exclusive& operator=(const Exclusive&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
-
-// The performance counter in 100 ns units: the clock of frame arrivals too.
-int64_t performance_time() {
-    static const int64_t frequency = [] {
-        LARGE_INTEGER value;
-        QueryPerformanceFrequency(&value);
-        return value.QuadPart;
-    }();
-    LARGE_INTEGER ticks;
-    QueryPerformanceCounter(&ticks);
-    return ticks.QuadPart / frequency * 10000000 + ticks.QuadPart % frequency * 10000000 / frequency;
-}
-
-}  // namespace
 
 AudioBlocks* AudioBlocks::create(int32_t slot, const AudioFormat& format) {
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -57,12 +32,12 @@ STDMETHODIMP AudioBlocks::SampleCB(double, IMediaSample* sample) {
     if (FAILED(sample->GetPointer(&bytes)) || !bytes || size <= 0) return S_OK;
     REFERENCE_TIME start = -1, stop = -1;
     if (FAILED(sample->GetTime(&start, &stop))) start = -1;
-    const int64_t arrival = performance_time();
+    const int64_t arrival = clock_.now();
     HWND window = nullptr;
     UINT message = 0;
     int64_t number = 0;
     {
-        Exclusive guard(lock_);
+        ExclusiveLock guard(lock_);
         number = ++arrived_;
         try {
             Block block;
@@ -92,17 +67,17 @@ STDMETHODIMP AudioBlocks::SampleCB(double, IMediaSample* sample) {
 }
 
 bool AudioBlocks::holds_block() const {
-    Exclusive guard(lock_);
+    ExclusiveLock guard(lock_);
     return !queue_.empty();
 }
 
 size_t AudioBlocks::next_size() const {
-    Exclusive guard(lock_);
+    ExclusiveLock guard(lock_);
     return queue_.empty() ? 0 : queue_.front().bytes.size();
 }
 
 bool AudioBlocks::take(Block& block, int64_t& missed) {
-    Exclusive guard(lock_);
+    ExclusiveLock guard(lock_);
     if (queue_.empty()) return false;
     if (!block.bytes.empty() || block.bytes.capacity()) {
         try {
@@ -118,7 +93,7 @@ bool AudioBlocks::take(Block& block, int64_t& missed) {
 }
 
 void AudioBlocks::set_notify(HWND window, UINT message) {
-    Exclusive guard(lock_);
+    ExclusiveLock guard(lock_);
     window_ = window;
     message_ = message;
 }

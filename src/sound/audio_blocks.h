@@ -9,6 +9,7 @@
 // memory happens outside it, from a block no other thread touches.
 #pragma once
 
+#include "common/performance_clock.h"
 #include "common/sample_grabber_callback.h"
 #include "sound/audio_formats.h"
 
@@ -58,6 +59,7 @@ private:
     const int32_t slot_;
     const AudioFormat format_;
     const HANDLE event_;  // manual reset
+    const PerformanceClock clock_;  // arrivals: the frames' clock
     mutable SRWLOCK lock_ = SRWLOCK_INIT;
     // Guarded by lock_.
     std::deque<Block> queue_;

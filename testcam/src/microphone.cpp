@@ -2,6 +2,7 @@
 
 #include "com_ptr.h"
 #include "comkit/registration.h"
+#include "comkit/source_registration.h"
 #include "microphone_filter.h"
 #include "profiles.h"
 #include "vidlox_testcam.h"
@@ -12,7 +13,6 @@
 #include <array>
 #include <cwchar>
 #include <mutex>
-#include <string>
 #include <vector>
 
 namespace vlxcam {
@@ -46,32 +46,9 @@ int32_t for_each_instance(const wchar_t* device_path, Act&& act) {
     return 0;
 }
 
-std::wstring instance_key(const MicrophoneProfile& profile) {
-    return std::wstring(L"CLSID\\") + vlxcom::guid_text(CLSID_AudioInputDeviceCategory).c_str() + L"\\Instance\\" +
-           vlxcom::guid_text(profile.clsid).c_str();
-}
-
 HRESULT add_entry(IFilterMapper2* mapper, const MicrophoneProfile& profile) {
-    REGPINTYPES type{&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM};
-    REGFILTERPINS2 pin{};
-    pin.dwFlags = REG_PINFLAG_B_OUTPUT;
-    pin.cInstances = 1;
-    pin.nMediaTypes = 1;
-    pin.lpMediaType = &type;
-    pin.clsPinCategory = &PIN_CATEGORY_CAPTURE;
-    REGFILTER2 filter{};
-    filter.dwVersion = 2;
-    filter.dwMerit = MERIT_DO_NOT_USE;
-    filter.cPins2 = 1;
-    filter.rgPins2 = &pin;
-    HRESULT hr = mapper->RegisterFilter(profile.clsid, profile.name, nullptr, &CLSID_AudioInputDeviceCategory,
-                                        vlxcom::guid_text(profile.clsid).c_str(), &filter);
-    if (SUCCEEDED(hr) && profile.device_path) {
-        const DWORD bytes = static_cast<DWORD>((std::wcslen(profile.device_path) + 1) * sizeof(wchar_t));
-        hr = HRESULT_FROM_WIN32(RegSetKeyValueW(HKEY_CLASSES_ROOT, instance_key(profile).c_str(), L"DevicePath",
-                                                REG_SZ, profile.device_path, bytes));
-    }
-    return hr;
+    return vlxcom::register_source(mapper, {profile.clsid, profile.name, CLSID_AudioInputDeviceCategory, MEDIATYPE_Audio,
+                                            MEDIASUBTYPE_PCM, true, profile.device_path});
 }
 
 HRESULT remove_entry(IFilterMapper2* mapper, const MicrophoneProfile& profile) {
@@ -116,18 +93,14 @@ HRESULT create_microphone(const MicrophoneProfile& profile, REFIID iid, void** o
 
 HRESULT register_microphones(IFilterMapper2* mapper) {
     for (const MicrophoneProfile& profile : kMicrophones) {
-        HRESULT hr = vlxcom::register_class(profile.clsid, profile.name, vlxcom::kClassesRoot);
-        if (SUCCEEDED(hr)) hr = add_entry(mapper, profile);
-        if (FAILED(hr)) return hr;
+        if (const HRESULT hr = add_entry(mapper, profile); FAILED(hr)) return hr;
     }
     return S_OK;
 }
 
 void unregister_microphones(IFilterMapper2* mapper) {
-    for (const MicrophoneProfile& profile : kMicrophones) {
-        remove_entry(mapper, profile);
-        vlxcom::unregister_class(profile.clsid, vlxcom::kClassesRoot);
-    }
+    for (const MicrophoneProfile& profile : kMicrophones)
+        vlxcom::unregister_source(mapper, profile.clsid, CLSID_AudioInputDeviceCategory);
 }
 
 void add_live_microphone(MicrophoneFilter* filter) {

@@ -1,17 +1,17 @@
 // The test microphone's filter and its one capture pin: a live audio capture
-// source as Windows' audio capture filters are, with IAMStreamConfig (the
-// PCM formats of microphone_formats.h), IAMBufferNegotiation (the buffer
-// size the application suggests; half a second when it suggests none, as
-// audio drivers default) and the pin category on the pin, and the device's
-// clock (IReferenceClock) and IAMFilterMiscFlags on the filter.
+// source (comkit's live source and pin) as Windows' audio capture filters
+// are, with IAMStreamConfig (the PCM formats of microphone_formats.h) and
+// IAMBufferNegotiation (the buffer size the application suggests; half a
+// second when it suggests none, as audio drivers default) on the pin, and
+// the device's clock (IReferenceClock) on the filter.
 #pragma once
 
 #include "com_ptr.h"
-#include "comkit/filter_base.h"
+#include "comkit/live_source.h"
 #include "device_presence.h"
 #include "microphone_clock.h"
 #include "microphone_formats.h"
-#include "microphone_streamer.h"
+#include "microphone_stream.h"
 
 #include <atomic>
 #include <memory>
@@ -23,21 +23,14 @@ namespace vlxcam {
 struct MicrophoneProfile;
 class MicrophoneFilter;
 
-class MicrophonePin final : public vlxcom::OutputPinBase,
-                            public IAMStreamConfig,
-                            public IAMBufferNegotiation,
-                            public IKsPropertySet {
+class MicrophonePin final : public vlxcom::LiveOutputPin, public IAMStreamConfig, public IAMBufferNegotiation {
 public:
-    explicit MicrophonePin(MicrophoneFilter& filter);
+    MicrophonePin(MicrophoneFilter& filter, MicrophoneRun& run);
     ~MicrophonePin();
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
     STDMETHODIMP_(ULONG) AddRef() override { return PinBase::AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return PinBase::Release(); }
-
-    STDMETHODIMP Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override;
 
     // IAMStreamConfig
     STDMETHODIMP SetFormat(AM_MEDIA_TYPE* type) override;
@@ -45,55 +38,41 @@ public:
     STDMETHODIMP GetNumberOfCapabilities(int* count, int* size) override;
     STDMETHODIMP GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) override;
 
-    // IAMBufferNegotiation
+    // IAMBufferNegotiation: before the pin connects, as the platform documents.
     STDMETHODIMP SuggestAllocatorProperties(const ALLOCATOR_PROPERTIES* properties) override;
     STDMETHODIMP GetAllocatorProperties(ALLOCATOR_PROPERTIES* properties) override;
 
-    // IKsPropertySet: AMPROPERTY_PIN_CATEGORY only.
-    STDMETHODIMP Set(REFGUID set, DWORD id, void* instance, DWORD instance_size, void* data,
-                     DWORD data_size) override;
-    STDMETHODIMP Get(REFGUID set, DWORD id, void* instance, DWORD instance_size, void* data, DWORD data_size,
-                     DWORD* returned) override;
-    STDMETHODIMP QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
+    // Bytes of one block in `format`: the suggested size (whole sample
+    // frames, at least one), else the driver's half second.
+    uint32_t block_bytes(const AudioFormat& format) const;
+    AudioFormat chosen_format() const;
 
-    // Filter state changes (filter lock held).
-    HRESULT on_pause_from_stopped();
-    void on_run(REFERENCE_TIME start, IReferenceClock* clock) { streamer_.run(start, clock); }
-    void on_pause_from_running() { streamer_.pause(); }
-    void on_stop() { streamer_.stop(); }
+protected:
+    HRESULT connection_for(const AM_MEDIA_TYPE& asked, AM_MEDIA_TYPE& connection) const override;
+    std::vector<AM_MEDIA_TYPE> offered_types() const override;
+    long sample_bytes(const AM_MEDIA_TYPE& connection) const override;
 
 private:
-    AudioFormat chosen_format() const;
-    HRESULT try_connection(IPin* receiver, const AudioFormat& format);
-    void drop_connection() override;
-
     MicrophoneFilter& microphone_;
-    MicrophoneStreamer streamer_;
-    // What SetFormat chose, under its own lock: QueryAccept runs on other
-    // filters' streaming threads while Stop holds the filter's lock.
+    MicrophoneStream stream_;
+    // What SetFormat chose and the suggested buffers, under their own lock:
+    // QueryAccept and EnumMediaTypes run on other filters' streaming threads
+    // while Stop holds the filter's lock.
     mutable std::mutex choice_lock_;
     std::optional<AudioFormat> choice_;
-    // Guarded by the filter's lock.
     std::optional<ALLOCATOR_PROPERTIES> suggested_;
-    ComPtr<IMemInputPin> peer_input_;
-    ComPtr<IMemAllocator> allocator_;
-    ALLOCATOR_PROPERTIES allocated_{};
-    AudioFormat connection_format_{};
 };
 
-class MicrophoneFilter final : public vlxcom::Filter, public IReferenceClock, public IAMFilterMiscFlags {
+class MicrophoneFilter final : public vlxcom::LiveSource, public IReferenceClock, private MicrophoneRun {
 public:
     explicit MicrophoneFilter(const MicrophoneProfile& profile);
     ~MicrophoneFilter();
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return Filter::QueryInterface(iid, out); }
-    STDMETHODIMP_(ULONG) AddRef() override { return Filter::AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return Filter::Release(); }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return LiveSource::QueryInterface(iid, out); }
+    STDMETHODIMP_(ULONG) AddRef() override { return LiveSource::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return LiveSource::Release(); }
 
-    STDMETHODIMP Stop() override;
-    STDMETHODIMP Pause() override;
     STDMETHODIMP Run(REFERENCE_TIME start) override;
-    STDMETHODIMP GetState(DWORD timeout, FILTER_STATE* state) override;
     // The filter's own clock is held without a reference: the filter
     // holding itself would never be freed.
     STDMETHODIMP SetSyncSource(IReferenceClock* clock) override;
@@ -106,13 +85,9 @@ public:
                                 DWORD_PTR* cookie) override;
     STDMETHODIMP Unadvise(DWORD_PTR cookie) override;
 
-    STDMETHODIMP_(ULONG) GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
-
     const MicrophoneProfile& profile() const { return profile_; }
     MicrophoneClock& device_clock() { return clock_; }
     DeliveryGate& gate() { return gate_; }
-    // The graph's clock for a run (lock held): this filter's own or another.
-    IReferenceClock* run_clock() { return own_clock_is_graphs_ ? this : clock(); }
 
     // What the test exports do to the device (vidlox_testcam.h).
     void device_gone();
@@ -121,18 +96,25 @@ public:
 
 protected:
     std::vector<IPin*> pins() override { return {pin_.get()}; }
+    std::span<vlxcom::LiveOutputPin* const> live_pins() override { return live_pins_; }
+    HRESULT acquire() override;
     HRESULT other_interface(REFIID iid, void** out) override;
 
 private:
-    HRESULT pause_locked();
+    // MicrophoneRun
+    bool own_stream_time(REFERENCE_TIME& now) override;
+    uint32_t block_bytes() const override { return pin_->block_bytes(pin_->chosen_format()); }
+
     void notify_graph(long code, LONG_PTR param1, LONG_PTR param2);
 
     const MicrophoneProfile& profile_;
     MicrophoneClock clock_;
     DeliveryGate gate_;
     std::atomic<bool> gone_{false};
-    bool own_clock_is_graphs_ = false;
+    std::atomic<bool> own_clock_is_graphs_{false};
+    std::atomic<REFERENCE_TIME> run_start_{0};
     std::unique_ptr<MicrophonePin> pin_;
+    vlxcom::LiveOutputPin* live_pins_[1] = {};
 };
 
 }  // namespace vlxcam

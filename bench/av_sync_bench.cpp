@@ -7,9 +7,10 @@
 // (the process's CPU seconds over the recording, blocks taken, blocks the
 // library let go, and blocks that did not follow on from the one before).
 //
-//     av_sync_bench.exe FILE SECONDS WIDTH HEIGHT [--ppm N] [--no-audio] [--free-clocks]
+//     av_sync_bench.exe FILE SECONDS WIDTH HEIGHT [--ppm N] [--no-audio] [--free-clocks] [--mode M]
 //
-// --ppm: the microphone's clock error (vlxcam_SetClockError). --free-clocks:
+// --ppm: the microphone's clock error (vlxcam_SetClockError). --mode: another
+// render mode than 300 (6: no file, the sound to the host only). --free-clocks:
 // the same two devices recorded by a graph built here without any of the
 // library's sync calls (the system clock for the graph, no master stream):
 // what a file on two free clocks does.
@@ -145,12 +146,13 @@ int main(int argc, char** argv) {
     const std::wstring file(name.begin(), name.end());
     const double seconds = std::atof(argv[2]);
     const int width = std::atoi(argv[3]), height = std::atoi(argv[4]);
-    int ppm = 0;
+    int ppm = 0, mode = 300;
     bool audio = true, free_clocks = false;
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--ppm") == 0 && i + 1 < argc) ppm = std::atoi(argv[++i]);
         if (std::strcmp(argv[i], "--no-audio") == 0) audio = false;
         if (std::strcmp(argv[i], "--free-clocks") == 0) free_clocks = true;
+        if (std::strcmp(argv[i], "--mode") == 0 && i + 1 < argc) mode = std::atoi(argv[++i]);
     }
     using SetClockError = int32_t(__cdecl*)(const wchar_t*, int32_t);
     const auto set_clock_error = reinterpret_cast<SetClockError>(
@@ -172,7 +174,7 @@ int main(int argc, char** argv) {
     vlx_SetDevFrameRate(30.0);
     vlx_SetDevFormatChoice(VLX_FORMAT_CHOICE_EXACT);
     if (audio && vlx_SetAudioDevice(microphone_index()) != 0) return 1;
-    const int32_t opened = vlx_Open(camera, 300, 0, reinterpret_cast<intptr_t>(file.c_str()), 0);
+    const int32_t opened = vlx_Open(camera, mode, 0, reinterpret_cast<intptr_t>(file.c_str()), 0);
     if (opened != 0) {
         std::fprintf(stderr, "vlx_Open answered %d\n", opened);
         return 1;

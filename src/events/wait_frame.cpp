@@ -2,6 +2,7 @@
 
 #include "events/slot_tracking.h"
 #include "library/library_state.h"
+#include "library/message_pump.h"
 #include "library/platform_call.h"
 
 namespace vlx {
@@ -30,23 +31,6 @@ private:
     ULONGLONG end_;
 };
 
-// Hands the thread's queued messages to their windows, as the host's own
-// loop would: the preview window lives on this thread, and a renderer whose
-// window gets no messages can hold up the stream. False on WM_QUIT, which is
-// posted again for the host's loop to see.
-bool dispatch_messages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return false;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return true;
-}
-
 }  // namespace
 
 int32_t wait_frame(int32_t timeout_ms) {
@@ -72,7 +56,7 @@ int32_t wait_frame(int32_t timeout_ms) {
             return woke == WAIT_FAILED ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
         });
         if (woke == WAIT_FAILED) return -6;
-        if (woke == WAIT_OBJECT_0 + 1 && !dispatch_messages()) return -4;
+        if (woke == WAIT_OBJECT_0 + 1 && !dispatch_thread_messages()) return -4;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "vidlox.h"
 
 #include "library/library_state.h"
+#include "library/message_pump.h"
 #include "library/platform_call.h"
 #include "sound/audio_levels.h"
 #include "sound/audio_slots.h"
@@ -24,22 +25,6 @@ int32_t blocks_of_active_slot(ComPtr<AudioBlocks>& blocks) {
     return 0;
 }
 
-// The thread's queued messages to their windows, as the host's own loop
-// would (the preview window lives on this thread). False on WM_QUIT, which
-// is posted again for the host's loop.
-bool dispatch_messages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return false;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return true;
-}
-
 }  // namespace
 
 int32_t wait_audio(int32_t timeout_ms) {
@@ -61,7 +46,7 @@ int32_t wait_audio(int32_t timeout_ms) {
             return woke == WAIT_FAILED ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
         });
         if (woke == WAIT_FAILED) return kBlocksWaitFailed;
-        if (woke == WAIT_OBJECT_0 + 1 && !dispatch_messages()) return kBlocksQuit;
+        if (woke == WAIT_OBJECT_0 + 1 && !dispatch_thread_messages()) return kBlocksQuit;
     }
 }
 

@@ -187,10 +187,12 @@ extern "C" {
  * the performance counter unless vlxcam_SetClockError says otherwise. With
  * it as the graph's clock, stream time is the microphone's own; on another
  * clock the samples keep the device's count and drift by the clock error.
- * The signal: every second of stream time (sample n, n % rate == 0) a
- * 10 ms click, a 1 kHz square wave at 90 % of full scale on every channel;
- * silence otherwise. The test camera flashes at the same instants (below),
- * so a recording in sync has flash and click together. */
+ * The signal: at every second of the graph's stream time a 10 ms click, a
+ * 1 kHz square wave at 90 % of full scale on every channel; silence
+ * otherwise. The test camera flashes at the same instants (below), so a
+ * recording in sync has flash and click together. On the microphone's own
+ * clock (or none) the click of second k starts at sample k * rate; on
+ * another clock where the samples' count says, which drifts. */
 #define VLXCAM_NAME_MICROPHONE L"vidlox Test Microphone"
 #define VLXCAM_PATH_MICROPHONE L"\\\\?\\swd#mmdevapi#vidlox_microphone_0001#{2eef81be-33fa-4800-9670-1cd474972c3f}"
 #define VLXCAM_MICROPHONE_RATE 48000

@@ -4,13 +4,15 @@
 // comkit's LiveStreamer).
 //
 // Sample n of a run is taken at n / rate seconds of stream time on the
-// device's clock; a block goes out once its last sample is taken. Every
-// second of stream time (sample n with n % rate == 0) starts a 10 ms click,
-// a 1 kHz square wave at 90 % of full scale, on every channel; the rest is
-// silence. When the graph's reference clock is the microphone's own, stream
-// time is the graph's (the test camera flashes at the same instants); on
-// another clock the samples keep the device's count, as a free-running
-// sound card does, and drift from the graph's time by the clock error.
+// device's clock; a block goes out once its last sample is taken, stamped by
+// the device's count. Every second of the graph's stream time starts a 10 ms
+// click, a 1 kHz square wave at 90 % of full scale, on every channel; the
+// rest is silence: the clicks mark the same instants as the test camera's
+// flashes, whichever clock runs the graph. When that clock is the
+// microphone's own, the samples' count is the graph's time (the click of
+// second k starts at sample k * rate); on another clock the count drifts
+// from the graph's time by the clock error, as a free-running sound card's
+// does, and the clicks with it.
 #pragma once
 
 #include "com_ptr.h"
@@ -24,8 +26,9 @@
 
 namespace vlxcam {
 
-// Writes samples [first, first + count) of the test signal in `format`.
-void write_test_signal(const AudioFormat& format, uint64_t first, uint32_t count, BYTE* out);
+// Writes samples [first, first + count) of the test signal in `format`,
+// sample `first` taken at stream time `first_time`.
+void write_test_signal(const AudioFormat& format, REFERENCE_TIME first_time, uint64_t first, uint32_t count, BYTE* out);
 
 // The run the stream belongs to, as its filter knows it.
 class MicrophoneRun {
@@ -49,7 +52,8 @@ public:
     void stream(vlxcom::LiveStreamer& streamer) override;
 
 private:
-    void deliver(vlxcom::LiveStreamer& streamer, uint64_t first_sample, bool discontinuity);
+    REFERENCE_TIME graph_time_of(vlxcom::LiveStreamer& streamer, REFERENCE_TIME device_start, uint64_t sample);
+    void deliver(vlxcom::LiveStreamer& streamer, uint64_t first_sample, REFERENCE_TIME graph_time, bool discontinuity);
 
     MicrophoneClock& device_clock_;
     const DeliveryGate& gate_;

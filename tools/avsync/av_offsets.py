@@ -49,13 +49,16 @@ def click_onsets(path, rate=48000):
 
 
 def offsets(path, rate=48000):
-    """(click time, offset) for each click with a flash within half a second."""
+    """(click time, offset) for each click with a flash within half a second
+    of where the offset so far puts it: a drift past half a second is
+    followed, not taken for the next second's flash."""
     flashes = flash_times(path)
-    pairs = []
+    pairs, expected = [], 0.0
     for click in click_onsets(path, rate):
-        nearest = min(flashes, key=lambda f: abs(f - click), default=None)
-        if nearest is not None and abs(nearest - click) < 0.5:
+        nearest = min(flashes, key=lambda f: abs(f - click - expected), default=None)
+        if nearest is not None and abs(nearest - click - expected) < 0.5:
             pairs.append((click, nearest - click))
+            expected = nearest - click
     return pairs
 
 

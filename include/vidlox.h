@@ -538,7 +538,7 @@ int32_t vlx_DeleteEncoder(int32_t encoder_id);
 /* ==== Extensions ==========================================================
  * Functions beyond the library's first fifty, for what hosts need and those
  * lack: camera controls, capture formats, frame events, device identity and
- * health. They follow the same conventions: 32-bit results, a negative code
+ * health, the shared camera, stills. They follow the same conventions: 32-bit results, a negative code
  * for each failing step, a size query beside each list, every platform call
  * reported to the error recorder under its own context string, and every
  * capture call on the thread that called vlx_Init. None of them changes what
@@ -1118,6 +1118,196 @@ int32_t vlx_ShareSlot(int32_t channel);
  *   -2  `channel` out of range
  *   -3  memory ran out */
 int32_t vlx_GetShareInfo(int32_t channel, int64_t* info);
+
+/* ---- Extensions: stills --------------------------------------------------
+ * A camera's still pictures: the still pin (PIN_CATEGORY_STILL) at a size of
+ * its own, often the sensor's full size while the capture runs small; a
+ * still on request (the software trigger); and the stills a device sends by
+ * itself when the button on its case is pressed. Every still is taken once,
+ * in the order the stills came, with its own header (the size and layout it
+ * was taken with, whatever the capture does afterwards), its number, its
+ * sample time, its arrival on the clock of frame events and where it came
+ * from (VLX_STILL_FROM_*).
+ *
+ * A device without a still pin takes stills too: each trigger makes the
+ * next capture frame a still, at the capture size (VLX_STILL_FROM_CAPTURE);
+ * such a device has no button.
+ *
+ * The still branch. A slot that asks for stills (vlx_SetStillSize) before
+ * vlx_Open gets them at vlx_Open: the still pin set to that size, into a
+ * Sample Grabber of its own ("Still Grabber", RGB24 as the capture grabber)
+ * and a Null Renderer ("Still Renderer"), and the device's external trigger
+ * (the button) enabled where its still pin offers one (IAMVideoControl,
+ * VideoControlFlag_ExternalTriggerEnable). These calls are reported under
+ * vlx_Open's names ("vlx_Open->CaptureGraphBuilder2->RenderStream(Still)")
+ * and vlx_Open's result does not show them: vlx_TriggerStill finds a branch
+ * missing, and vlx_SetStillSize on the stopped slot builds it and tells why
+ * it could not be built. vlx_SetStillSize on an open slot that is not
+ * running builds the branch there. A running slot gets none: a running
+ * filter connects no pin, and a still pin takes a size only while stopped
+ * (stop, set, play). vlx_StreamFilterList lists the two filters;
+ * vlx_Reopen builds the branch again. A slot that never asks for stills
+ * builds, returns and logs what it did before.
+ *
+ * Stills arrive through a Sample Grabber callback on a streaming thread
+ * (the still grabber's, or for capture frames the capture grabber's, which
+ * frame events, device health and sharing share), which numbers each still
+ * (1 for the first of the slot's graph, one more for each still that
+ * arrives), stamps it and copies it into the library. The library keeps the
+ * stills not yet taken, three at most: a still that finds no room takes the
+ * place of the oldest one waiting, and the numbers show the gap. A still of
+ * the still pin that comes while a trigger is pending counts as the
+ * trigger's, any other as the button's (a device marks neither). The
+ * streaming thread reports nothing; the calls below report their own
+ * platform calls. The stills not taken go with the slot at vlx_Close.
+ */
+
+/* info[] of vlx_GetStill, VLX_STILL_INFO_COUNT values. */
+#define VLX_STILL_NUMBER 0      /* the still's number (above) */
+#define VLX_STILL_SAMPLE_TIME 1 /* its sample start time, 100 ns of stream time; -1 none */
+#define VLX_STILL_ARRIVAL 2     /* its arrival, 100 ns units of QueryPerformanceCounter */
+#define VLX_STILL_SOURCE 3      /* VLX_STILL_FROM_* */
+#define VLX_STILL_INFO_COUNT 4
+/* Where a still came from: info[VLX_STILL_SOURCE], and the lParam of
+ * vlx_SetStillNotify's message. */
+#define VLX_STILL_FROM_TRIGGER 0 /* the still pin, on vlx_TriggerStill */
+#define VLX_STILL_FROM_BUTTON 1  /* the still pin, by itself: the camera's button */
+#define VLX_STILL_FROM_CAPTURE 2 /* a capture frame of a device without a still pin */
+
+/* Every capability of the still pin of video device `device_index` (its
+ * position in vlx_GetDeviceList), whether or not a slot holds the device,
+ * in capability order: one line each, appended to the NUL-terminated text
+ * already in `buffer`, fields separated by one space, each line ended by
+ * CR LF:
+ *     WIDTH HEIGHT SUBTYPE INDEX KIND
+ * for instance "3840 2160 RGB24 0 VIDEOINFOHEADER": the size first, then
+ * the fields of vlx_GetFormatList, read the same way. The still pin is the
+ * device's first pin whose AMPROPERTY_PIN_CATEGORY is PIN_CATEGORY_STILL; a
+ * device without one lists nothing (0, and its size query 1): its stills
+ * are capture frames. vlx_SetStillSize takes the sizes of the lines whose
+ * KIND is VIDEOINFOHEADER. The device is bound afresh and released; calls
+ * are reported as for vlx_GetFormatList, under these functions' names.
+ * vlx_GetStillFormatList returns the number of lines appended and never
+ * writes more bytes (terminator included) than the last
+ * vlx_GetStillFormatListSize of the same device index answered;
+ * vlx_GetStillFormatListSize returns the bytes the list needs in an empty
+ * buffer, terminator included.
+ *   -1 not initialised (vlx_GetStillFormatList also: a NULL buffer, nothing
+ *      enumerated)
+ *   -2 device_index negative   -3 the system device enumerator cannot be
+ *      created   -4 no video capture device is installed
+ *   -5 device_index out of range   -6 the device cannot be bound to a filter
+ *   -7 EnumPins failed   -9 the still pin has no IAMStreamConfig
+ *   -10 GetNumberOfCapabilities failed
+ *   -11 the capabilities block size is not 128 (not a video pin)
+ *   -12 memory ran out */
+int32_t vlx_GetStillFormatList(char* buffer, int32_t device_index);
+int32_t vlx_GetStillFormatListSize(int32_t device_index);
+
+/* The active slot takes stills of `width` x `height` from now on, a size of
+ * its device's still pin (vlx_GetStillFormatList); 0 x 0 asks for none (the
+ * next vlx_Open builds no still branch; a branch the slot has stays until
+ * vlx_Close). Kept across vlx_Close, as the requested format is. On a closed
+ * slot the size is stored for the next vlx_Open; on an open slot that is not
+ * running the still branch is built now, or the one there takes the new size
+ * (the device connects its still pin again), reported under this function's
+ * names, for instance "vlx_SetStillSize->AMStreamConfig->SetFormat(Still)".
+ * The size stays stored whatever the build answers.
+ *   0 stored, and on an open slot in force
+ *   1 the open slot's device has no still pin: nothing is built, and its
+ *     stills are capture frames at the capture size
+ *   -1 not initialised
+ *   -2 a negative size, or one of width and height 0 but not both (nothing
+ *      stored)
+ *   -3 the slot is running (nothing stored: stop it first)
+ *   -4 the still pin has no IAMStreamConfig, or its capabilities cannot be
+ *      read (GetNumberOfCapabilities failed, a block size other than 128)
+ *   -5 no still capability of that size with a VIDEOINFOHEADER
+ *   -6 the device refused it (SetFormat failed); a branch there keeps its
+ *      size
+ *   -7 the still grabber cannot be made or added (create, ISampleGrabber,
+ *      SetMediaType, AddFilter)
+ *   -8 the still renderer cannot be made or added (create, AddFilter)
+ *   -9 RenderStream(PIN_CATEGORY_STILL) failed
+ *   -10 the still grabber refused the callback (SetCallback)
+ *   -11 the still grabber's connection is no whole VIDEOINFOHEADER
+ *      (GetConnectedMediaType)
+ *   -12 memory ran out
+ * From -7 on, the filters the build added leave the graph again. */
+int32_t vlx_SetStillSize(int32_t width, int32_t height);
+
+/* A still on request from the active slot's running device: the still pin's
+ * software trigger (IAMVideoControl::GetMode, then SetMode with
+ * VideoControlFlag_Trigger added, so that the external trigger stays as it
+ * is), or on a device without a still pin the next capture frame. The still
+ * arrives afterwards (vlx_WaitStill); each trigger gives one.
+ *   0 fired
+ *   -1 slot not open   -2 the slot is not running
+ *   -3 the device has a still pin and the slot no still branch
+ *      (vlx_SetStillSize before vlx_Open, or on the stopped slot)
+ *   -4 no trigger: the device has no IAMVideoControl, or GetCaps of its
+ *      still pin lacks VideoControlFlag_Trigger
+ *   -5 GetMode or SetMode failed (vlx_GetLastError has the device's answer);
+ *      no still comes
+ *   -6 a device without a still pin in a render mode without a sample grabber
+ *   -7 the capture grabber's connection is no whole VIDEOINFOHEADER
+ *   -8 the capture grabber refused the callback (SetCallback)
+ *   -9 memory ran out */
+int32_t vlx_TriggerStill(void);
+
+/* Waits until the active slot holds a still not yet taken. `timeout_ms` 0
+ * only looks; a negative one waits without end. While it waits, the calling
+ * thread's window messages are dispatched, as vlx_WaitFrame does; WM_QUIT
+ * ends the wait and is posted again for the host. A stopped slot holding no
+ * still is refused at once. Waiting needs no trigger: a button still ends
+ * it too.
+ *   0 a still is there   1 the time-out ended first
+ *   -1 slot not open
+ *   -2 the slot is not running and holds no still
+ *   -4 WM_QUIT arrived while waiting (posted again)
+ *   -5 the slot was closed while waiting (by a window procedure)
+ *   -6 the wait failed (MsgWaitForMultipleObjectsEx)
+ *   -9 memory ran out */
+int32_t vlx_WaitStill(int32_t timeout_ms);
+
+/* Takes the oldest still the active slot holds, as vlx_GetFrame takes a
+ * frame: `*size` holds the capacity on entry and the bytes copied on return,
+ * `header` receives the still's own 44-byte header (its BITMAPINFOHEADER and
+ * one zero RGBQUAD; the bytes are a frame's layout: 24-bit blue-green-red
+ * rows padded to 4 bytes, bottom-up when biHeight is positive), `info`
+ * VLX_STILL_INFO_COUNT values (NULL: none wanted). With NULL `pixels`: its
+ * byte count in `*size` and its header, nothing taken. A still too large
+ * for `*size` leaves its byte count there and is not taken.
+ *   0 taken   -1 slot not open
+ *   -4 `*size` too small   -5 NULL size or header
+ *   -7 no still waiting
+ *   -9 memory ran out */
+int32_t vlx_GetStill(void* pixels, int32_t* size, void* header, int64_t* info);
+
+/* Takes the oldest still the active slot holds and writes it as
+ * vlx_SaveImage writes the newest frame: through WIC into `file_name`
+ * (UTF-16), in `format` 0 BMP, 1 JPEG, 2 PNG, 3 GIF, 4 TIFF, 5 JPEG XR or
+ * 6 HEIF at `quality`, scaled to `width` x `height` (0 or less: the still's
+ * own), upright, from the still's own bytes. A still that cannot be written
+ * is not taken: it waits for the next vlx_GetStill or vlx_SaveStill.
+ *   0 written   -1 slot not open
+ *   -7 no still waiting   -9 memory ran out
+ *   -10 ... -33 the step of vlx_SaveImage's same code failed (format not
+ *       0-6, no encoder for it, a file that cannot be opened ...); a file it
+ *       began and could not finish is removed */
+int32_t vlx_SaveStill(const wchar_t* file_name, int32_t format, int32_t quality, int32_t width, int32_t height);
+
+/* Posts `message` to `window` (PostMessage) for every still of the active
+ * slot as it arrives: wParam the slot, lParam where it came from
+ * (VLX_STILL_FROM_*), so that a host learns of a press of the button. One
+ * message per still: stills come seldom, and none is left untold. A NULL
+ * `window` stops the messages (0, in any slot state); naming another window
+ * or message replaces the old one. The messages end when the slot is
+ * closed.
+ *   0 done   -1 slot not open
+ *   -2 `window` is not a window
+ *   -9 memory ran out */
+int32_t vlx_SetStillNotify(HWND window, uint32_t message);
 
 #ifdef __cplusplus
 }

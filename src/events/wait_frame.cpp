@@ -2,7 +2,7 @@
 
 #include "events/slot_tracking.h"
 #include "library/library_state.h"
-#include "library/platform_call.h"
+#include "library/message_wait.h"
 
 namespace vlx {
 
@@ -13,39 +13,6 @@ constexpr TrackingCalls kWaitCalls{
     .buffering_off = "vlx_WaitFrame->SampleGrabber->SetBufferSamples(FALSE)",
     .find_dropped_frames = "vlx_WaitFrame->CaptureGraphBuilder2->FindInterface(AMDroppedFrames)",
 };
-
-// Milliseconds left of a wait; a negative time-out never ends.
-class Deadline {
-public:
-    explicit Deadline(int32_t timeout_ms)
-        : endless_(timeout_ms < 0), end_(GetTickCount64() + static_cast<ULONGLONG>(endless_ ? 0 : timeout_ms)) {}
-    DWORD remaining_ms() const {
-        if (endless_) return INFINITE;
-        const ULONGLONG now = GetTickCount64();
-        return now >= end_ ? 0 : static_cast<DWORD>(end_ - now);
-    }
-
-private:
-    bool endless_;
-    ULONGLONG end_;
-};
-
-// Hands the thread's queued messages to their windows, as the host's own
-// loop would: the preview window lives on this thread, and a renderer whose
-// window gets no messages can hold up the stream. False on WM_QUIT, which is
-// posted again for the host's loop to see.
-bool dispatch_messages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return false;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -65,14 +32,14 @@ int32_t wait_frame(int32_t timeout_ms) {
         if (!slot.is_running()) return -2;
         const DWORD remaining = deadline.remaining_ms();
         if (remaining == 0) return 1;
-        const HANDLE event = tracker->frame_event();
-        DWORD woke = WAIT_FAILED;
-        platform_call("vlx_WaitFrame.Thread.MsgWaitForMultipleObjectsEx", [&] {
-            woke = MsgWaitForMultipleObjectsEx(1, &event, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            return woke == WAIT_FAILED ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
-        });
-        if (woke == WAIT_FAILED) return -6;
-        if (woke == WAIT_OBJECT_0 + 1 && !dispatch_messages()) return -4;
+        switch (wait_dispatching(tracker->frame_event(), remaining, "vlx_WaitFrame.Thread.MsgWaitForMultipleObjectsEx")) {
+        case Woken::failed:
+            return -6;
+        case Woken::quit:
+            return -4;
+        default:
+            break;  // look again
+        }
     }
 }
 

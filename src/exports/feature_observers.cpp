@@ -4,6 +4,7 @@
 #include "events/slot_tracking.h"
 #include "library/exit_observer.h"
 #include "sharecam/share_observer.h"
+#include "stills/still_slots.h"
 
 namespace vlx {
 
@@ -12,6 +13,8 @@ void subscribe_features() {
     // graph before anything else does.
     add_slot_observer(health::slot_observer());
     add_slot_observer(frame_events_observer());
+    // Stills before sharing: both only let go of what they hold of the graph.
+    add_slot_observer(stills_observer());
     add_exit_observer(health::library_exiting);
     // Sharing last: a released slot's channel is given up before its grabber goes.
     add_slot_observer(sharecam::share_observer());

@@ -46,6 +46,15 @@ ExtensionExports load() {
     resolve(library, e.GetDeviceState, "vlx_GetDeviceState");
     resolve(library, e.SetDeviceNotify, "vlx_SetDeviceNotify");
     resolve(library, e.Reopen, "vlx_Reopen");
+    resolve(library, e.GetStillFormatList, "vlx_GetStillFormatList");
+    resolve(library, e.GetStillFormatListSize, "vlx_GetStillFormatListSize");
+    resolve(library, e.SetStillSize, "vlx_SetStillSize");
+    resolve(library, e.TriggerStill, "vlx_TriggerStill");
+    resolve(library, e.WaitStill, "vlx_WaitStill");
+    resolve(library, e.GetStill, "vlx_GetStill");
+    resolve(library, e.SaveStill, "vlx_SaveStill");
+    resolve(library, e.SetStillNotify, "vlx_SetStillNotify");
+    resolve(camera, e.PressButton, "vlxcam_PressButton");
     resolve(camera, e.Unplug, "vlxcam_Unplug");
     resolve(camera, e.Replug, "vlxcam_Replug");
     resolve(camera, e.Stall, "vlxcam_Stall");
@@ -87,6 +96,14 @@ const Success kSuccesses[] = {
     {"vlx_GetDeviceState", VLX_DEVICE_DELIVERING, VLX_DEVICE_NOT_RUNNING},
     {"vlx_SetDeviceNotify", 0, 0},
     {"vlx_Reopen", 0, 1},  // vlx_Open's: opened, or opened with the format refused
+    {"vlx_GetStillFormatList", 0, kAny},
+    {"vlx_GetStillFormatListSize", 1, kAny},
+    {"vlx_SetStillSize", 0, 1},
+    {"vlx_TriggerStill", 0, 0},
+    {"vlx_WaitStill", 0, 1},
+    {"vlx_GetStill", 0, 0},
+    {"vlx_SaveStill", 0, 0},
+    {"vlx_SetStillNotify", 0, 0},
 };
 
 }  // namespace

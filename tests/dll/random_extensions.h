@@ -42,6 +42,16 @@ struct ExtensionExports {
     decltype(&vlx_GetDeviceState) GetDeviceState;
     decltype(&vlx_SetDeviceNotify) SetDeviceNotify;
     decltype(&vlx_Reopen) Reopen;
+    // Stills.
+    decltype(&vlx_GetStillFormatList) GetStillFormatList;
+    decltype(&vlx_GetStillFormatListSize) GetStillFormatListSize;
+    decltype(&vlx_SetStillSize) SetStillSize;
+    decltype(&vlx_TriggerStill) TriggerStill;
+    decltype(&vlx_WaitStill) WaitStill;
+    decltype(&vlx_GetStill) GetStill;
+    decltype(&vlx_SaveStill) SaveStill;
+    decltype(&vlx_SetStillNotify) SetStillNotify;
+    decltype(&vlxcam_PressButton) PressButton;
     // The test camera's device loss.
     decltype(&vlxcam_Unplug) Unplug;
     decltype(&vlxcam_Replug) Replug;

@@ -255,3 +255,35 @@ test('close() twice is one close; a closed camera refuses', async () => {
   assert.strictEqual(again.slot, camera.slot);
   await again.close();
 });
+
+test('a still of the pin on request, one of its button as an event, and another size', async () => {
+  const camera = await vidlox.open(MAIN, { still: { width: 1920, height: 1080 } });
+  try {
+    // The test camera's still marks (vidlox_testcam.h): magenta on top,
+    // the bottom band cyan for the trigger, yellow for the button.
+    const marks = (still) => [pixel(still, still.width >> 1, still.height >> 4), pixel(still, still.width >> 1, still.height - 1 - (still.height >> 4))];
+    const MAGENTA = [255, 0, 255], CYAN = [0, 255, 255], YELLOW = [255, 255, 0];
+    const asked = await camera.still();
+    assert.deepStrictEqual([asked.width, asked.height, asked.data.length, asked.source, asked.number, paintedNumber(asked)],
+      [1920, 1080, 1920 * 1080 * 3, 'trigger', 1, 1]);
+    assert.deepStrictEqual(marks(asked), [MAGENTA, CYAN]);
+    const pressed = new Promise((resolve) => camera.once('button', resolve));
+    assert.strictEqual(dll().pressButton(camera.path), 0);
+    const button = await pressed;
+    assert.deepStrictEqual([button.source, button.number, button.width], ['button', 2, 1920]);
+    assert.deepStrictEqual(marks(button), [MAGENTA, YELLOW]);
+    const smaller = await camera.still({ size: { width: 640, height: 480 } });
+    assert.deepStrictEqual([smaller.width, smaller.height, smaller.number], [640, 480, 3]);
+    await assert.rejects(camera.still({ size: { width: 641, height: 480 } }), { functionName: 'vlx_SetStillSize', code: -5 });
+  } finally {
+    await camera.close();
+  }
+  const plain = await vidlox.open(TWIN);
+  try {
+    const frame = await plain.still();
+    assert.deepStrictEqual([frame.width, frame.height, frame.source], [640, 480, 'capture']);
+    assert.deepStrictEqual(pixel(frame, 10, 10), [255, 0, 0], 'a capture frame');
+  } finally {
+    await plain.close();
+  }
+});

@@ -50,6 +50,7 @@ test('the names index.d.ts offers are the header\'s constants', () => {
     ['ControlName', headerGroup('VLX_CONTROL_', ['AUTO', 'MANUAL']), vidlox.controlNames],
     ['DeviceState', headerGroup('VLX_DEVICE_'), vidlox.deviceStates],
     ['FormatChoice', headerGroup('VLX_FORMAT_CHOICE_'), vidlox.formatChoices],
+    ['StillSource', headerGroup('VLX_STILL_FROM_'), vidlox.stillSources],
   ];
   for (const [type, fromHeader, exported] of table) {
     assert.ok(fromHeader.length >= 3, type);

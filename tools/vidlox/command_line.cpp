@@ -12,7 +12,8 @@ namespace {
 
 const std::set<std::string> value_options = {"--size", "--quality", "--compressor", "--seconds", "--codec", "--fps",
                                               "--format", "--channel"};
-const std::set<std::string> flag_options = {"--raw", "--log", "--help", "--version", "--nearest", "--paths", "--lock"};
+const std::set<std::string> flag_options = {"--raw", "--log", "--help", "--version", "--nearest", "--paths", "--lock",
+                                            "--button"};
 
 bool bad_value(const char* option, const std::string& text, const char* wanted) {
     std::fprintf(stderr, "vidlox: %s takes %s, not \"%s\"\n", option, wanted, text.c_str());

@@ -27,6 +27,14 @@ class Camera extends EventEmitter {
     this._stream = null;
     this._closing = null;
     thread.listeners.set(this.slot, this);
+    // A program that listens for the button waits for it, as one that
+    // iterates frames waits for them: the library thread keeps it alive.
+    this.on('newListener', (event) => {
+      if (event === 'button' && this.listenerCount('button') === 0) this._thread.streamStarted();
+    });
+    this.on('removeListener', (event) => {
+      if (event === 'button' && this.listenerCount('button') === 0) this._thread.streamEnded();
+    });
   }
 
   format() {
@@ -118,6 +126,9 @@ class Camera extends EventEmitter {
       if (stream && (message.stream === undefined || stream.id === message.stream)) {
         this._endStream(stream, fromWire(message.error));
       }
+    } else if (message.event === 'still') {
+      // A still nobody asked for: the camera's button.
+      this.emit('button', stillOf(message));
     } else if (message.event === 'state') {
       this._state = message.state;
       const event = { state: message.state, previous: message.previous };
@@ -147,6 +158,18 @@ class Camera extends EventEmitter {
     return full;
   }
 
+  // A still: from the still pin at `size` ({width, height}; absent: the size
+  // the camera has, else its largest), or a capture frame of a device
+  // without a still pin.
+  async still(options = {}) {
+    if (typeof options !== 'object' || options === null) {
+      throw argumentError('ERR_INVALID_ARG_TYPE', `still's options must be an object, not ${describe(options)}`);
+    }
+    const size = options.size === undefined ? null : checkSize(options.size, 'the still\'s size');
+    this._usable();
+    return stillOf(await this._thread.request('still', { slot: this.slot, size }));
+  }
+
   async controls() {
     this._usable();
     return this._thread.request('controls', { slot: this.slot });
@@ -164,6 +187,7 @@ class Camera extends EventEmitter {
   close() {
     if (!this._closing) {
       if (this._stream) this._endStream(this._stream, null);
+      this.removeAllListeners('button');
       this._closing = this._thread.request('close', { slot: this.slot }).finally(() => {
         this._thread.listeners.delete(this.slot);
         this._state = 'closed';
@@ -181,4 +205,23 @@ class Camera extends EventEmitter {
   }
 }
 
-module.exports = { Camera, SNAPSHOT_FORMATS, FRAMES_IN_FLIGHT };
+// {width, height} of whole numbers above 0.
+function checkSize(size, what) {
+  if (typeof size !== 'object' || size === null) {
+    throw argumentError('ERR_INVALID_ARG_TYPE', `${what} must be {width, height}, not ${describe(size)}`);
+  }
+  const width = wholeNumber(size.width, `${what}'s width`, 1, undefined);
+  const height = wholeNumber(size.height, `${what}'s height`, 1, undefined);
+  if (width === undefined || height === undefined) throw argumentError('ERR_INVALID_ARG_VALUE', `${what} needs a width and a height`);
+  return { width, height };
+}
+
+function stillOf(message) {
+  return {
+    data: Buffer.from(message.buffer, 0, message.length), width: message.width, height: message.height,
+    stride: Math.floor((message.width * 24 + 31) / 32) * 4, bottomUp: message.bottomUp, subtype: 'RGB24',
+    number: message.number, sampleTime: message.sampleTime, arrival: message.arrival, source: message.source,
+  };
+}
+
+module.exports = { Camera, SNAPSHOT_FORMATS, FRAMES_IN_FLIGHT, checkSize };

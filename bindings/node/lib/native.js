@@ -41,6 +41,12 @@ const PROTOTYPES = [
   'int32_t vlx_GetDevicePathListSize(int32_t kind)',
   'int32_t vlx_FindDevice(const char* text, int32_t occurrence)',
   'int32_t vlx_GetDeviceState(void)',
+  'int32_t vlx_GetStillFormatList(char* buffer, int32_t device_index)',
+  'int32_t vlx_GetStillFormatListSize(int32_t device_index)',
+  'int32_t vlx_SetStillSize(int32_t width, int32_t height)',
+  'int32_t vlx_TriggerStill(void)',
+  'int32_t vlx_WaitStill(int32_t timeout_ms)',
+  'int32_t vlx_GetStill(void* pixels, int32_t* size, void* header, int64_t* info)',
 ];
 
 // Loads the DLL at `dllPath` and answers {vlx_Name: function}. Every call is

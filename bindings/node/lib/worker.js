@@ -9,7 +9,7 @@
 // tells the main thread when it changes.
 const { parentPort, workerData } = require('worker_threads');
 const native = require('./native');
-const { constants: C, CONTROLS, FORMAT_CHOICES, DEVICE_STATES, nameOf } = require('./errors');
+const { constants: C, CONTROLS, FORMAT_CHOICES, DEVICE_STATES, STILL_SOURCES, nameOf } = require('./errors');
 
 const calls = {};
 const v = native.load(workerData.dll, calls);
@@ -21,6 +21,8 @@ const WAIT_SLICE_MS = 40;
 const STATE_EVERY_MS = 100;
 // How long a snapshot waits for a camera's first frame.
 const FIRST_FRAME_MS = C.VLX_FIRST_FRAME_WAIT_MS + 2000;
+// How long a still on request may take to come.
+const STILL_MS = 5000;
 // States that end a camera's frames: no frame comes after them.
 const FINAL_STATES = [C.VLX_DEVICE_LOST, C.VLX_DEVICE_ERROR, C.VLX_DEVICE_IN_USE];
 
@@ -94,8 +96,24 @@ function formatInForce() {
   return { subtype: subtype.toString('latin1', 0, subtype.indexOf(0)), width: width[0], height: height[0], fps: rate[0] };
 }
 
+// ---- Stills: the still pin's sizes, largest first as devices list them.
+function stillSizes(index) {
+  return listLines('vlx_GetStillFormatListSize', 'vlx_GetStillFormatList', [index], undefined)
+    .map((line) => line.split(' ')).filter((f) => f[4] === 'VIDEOINFOHEADER')
+    .map(([width, height]) => ({ width: Number(width), height: Number(height) }));
+}
+
+// The still size `asked` ({width, height}; null: the pin's first) among
+// `sizes`, or null for a device without a still pin, whose stills are
+// capture frames. 1 is vlx_SetStillSize's own answer for such a device.
+function stillSize(sizes, asked) {
+  if (sizes.length > 0) return asked || sizes[0];
+  if (asked) throw new Refusal('vlx_SetStillSize', 1, { meaning: 'the device has no still pin: its stills are capture frames at the capture size' });
+  return null;
+}
+
 // ---- Cameras
-function open({ device, width, height, fps, subtype, choice }) {
+function open({ device, width, height, fps, subtype, choice, still }) {
   let slot = 0;
   while (cameras.has(slot)) slot += 1;
   if (slot >= C.VLX_SLOT_COUNT) throw new Refusal('vlx_SetActiveSel', -1, { context: `all ${C.VLX_SLOT_COUNT} slots hold a camera` });
@@ -107,6 +125,11 @@ function open({ device, width, height, fps, subtype, choice }) {
   v.vlx_SetDevHeight(height);
   v.vlx_SetDevFrameRate(fps);
   v.vlx_SetDevFormatChoice(FORMAT_CHOICES[choice]);
+  // Stills asked for now are built with the graph: no restart later.
+  const pinSizes = still ? stillSizes(found.index) : null;
+  const stills = still ? stillSize(pinSizes, still === true ? null : still) : null;
+  const asked = v.vlx_SetStillSize(stills ? stills.width : 0, stills ? stills.height : 0);
+  if (asked < 0) throw new Refusal('vlx_SetStillSize', asked, { context: `${stills.width}x${stills.height}` });
   const opened = v.vlx_Open(found.index, 6, 0, 0, 0);  // 6: Null Renderer, no window
   if (opened < 0) throw new Refusal('vlx_Open', opened, { context: `device ${found.index} "${found.name}"` });
   if (opened === 1 && choice !== 'all') {
@@ -121,7 +144,8 @@ function open({ device, width, height, fps, subtype, choice }) {
     // deliver: the open fails with its state.
     const state = v.vlx_GetDeviceState();
     if (FINAL_STATES.includes(state)) throw new Refusal('vlx_GetDeviceState', state, stateDetails(state));
-    camera = { slot, stream: 0, credit: 0, checked: 0, state, format: formatInForce() };
+    camera = { slot, index: found.index, stream: 0, credit: 0, checked: 0, state, format: formatInForce(),
+      pinSizes, stills, takingStill: false };
   } catch (error) {
     v.vlx_Stop();
     v.vlx_Close();
@@ -137,6 +161,7 @@ function close({ slot }) {
   select(slot);
   v.vlx_Stop();  // -1 when it no longer runs: closing is all that is left
   const closed = v.vlx_Close();
+  v.vlx_SetStillSize(0, 0);  // the slot's next camera asks for none
   if (cameras.size === 0) {
     clearInterval(stateTimer);
     stateTimer = null;
@@ -182,6 +207,72 @@ async function snapshot({ slot, file, format, quality }) {
     if (saved !== -7 || Date.now() > deadline) throw new Refusal('vlx_SaveImage', saved, { context: file });
     await new Promise((resolve) => setTimeout(resolve, 20));
   }
+}
+
+// A still of the camera: its still pin's at `size` (the size it has, else
+// its first; another size stops the camera, sets it and runs it again), or
+// the next capture frame of a device without a still pin. Button stills
+// that come meanwhile go out as 'still' events.
+async function still({ slot, size }) {
+  const camera = cameras.get(slot);
+  if (!camera) throw new Refusal('vlx_TriggerStill', -1, { context: 'the camera was closed' });
+  select(slot);
+  camera.pinSizes = camera.pinSizes || stillSizes(camera.index);
+  const wanted = stillSize(camera.pinSizes, size || camera.stills);
+  if (wanted && (!camera.stills || wanted.width !== camera.stills.width || wanted.height !== camera.stills.height)) {
+    v.vlx_Stop();
+    const set = v.vlx_SetStillSize(wanted.width, wanted.height);
+    const played = v.vlx_Play2();
+    if (set < 0) throw new Refusal('vlx_SetStillSize', set, { context: `${wanted.width}x${wanted.height}` });
+    if (played < 0) throw new Refusal('vlx_Play2', played);
+    camera.stills = wanted;
+  }
+  camera.takingStill = true;
+  try {
+    const fired = v.vlx_TriggerStill();
+    if (fired < 0) throw new Refusal('vlx_TriggerStill', fired);
+    const deadline = Date.now() + STILL_MS;
+    for (;;) {
+      if (!cameras.has(slot)) throw new Refusal('vlx_WaitStill', -5, { context: 'the camera was closed' });
+      select(slot);
+      const waited = v.vlx_WaitStill(0);
+      if (waited < 0) throw new Refusal('vlx_WaitStill', waited);
+      const taken = waited === 0 ? takeStill(camera) : null;
+      if (taken && taken.source !== 'button') return taken;
+      if (taken) sendStill(camera, taken);
+      else if (Date.now() > deadline) throw new Refusal('vlx_WaitStill', 1, { context: `no still within ${STILL_MS} ms` });
+      else await new Promise((resolve) => setTimeout(resolve, 10));
+    }
+  } finally {
+    camera.takingStill = false;
+  }
+}
+
+function takeStill(camera) {
+  const size = new Int32Array(1);
+  const header = Buffer.alloc(44);
+  let read = v.vlx_GetStill(null, size, header, null);
+  if (read < 0) throw new Refusal('vlx_GetStill', read);
+  const pixels = Buffer.allocUnsafeSlow(Math.max(size[0], 1));
+  const info = new BigInt64Array(C.VLX_STILL_INFO_COUNT);
+  read = v.vlx_GetStill(pixels, size, header, info);
+  if (read < 0) throw new Refusal('vlx_GetStill', read);
+  const height = header.readInt32LE(8);
+  const sampleTime = Number(info[C.VLX_STILL_SAMPLE_TIME]);
+  return { buffer: pixels.buffer, length: size[0], width: header.readInt32LE(4), height: Math.abs(height),
+    bottomUp: height > 0, number: Number(info[C.VLX_STILL_NUMBER]), sampleTime: sampleTime === -1 ? null : sampleTime / 1e4,
+    arrival: Number(info[C.VLX_STILL_ARRIVAL]) / 1e4, source: nameOf(STILL_SOURCES, Number(info[C.VLX_STILL_SOURCE])) };
+}
+
+function sendStill(camera, taken) {
+  parentPort.postMessage({ event: 'still', slot: camera.slot, ...taken }, [taken.buffer]);
+}
+
+// Stills the camera's button sent while nobody asked for one.
+function checkButton(camera) {
+  if (!camera.stills || camera.takingStill) return;
+  select(camera.slot);
+  while (v.vlx_WaitStill(0) === 0) sendStill(camera, takeStill(camera));
 }
 
 // ---- Frames
@@ -299,6 +390,7 @@ function watchStates() {
   stateTimer = setInterval(() => {
     for (const camera of cameras.values()) {
       if (Date.now() - camera.checked >= STATE_EVERY_MS) checkState(camera);
+      checkButton(camera);
     }
   }, STATE_EVERY_MS);
 }
@@ -307,7 +399,7 @@ const OPERATIONS = {
   devices,
   formats: ({ device }) => formats(device),
   codecs: () => listLines('vlx_GetCodecListSize', 'vlx_GetCodecList', [0], -3),
-  open, close, controls, setControl, snapshot,
+  open, close, controls, setControl, snapshot, still,
   calls: () => ({ ...calls }),
   version: () => v.vlx_Version(),
 };

@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
     const double copy_ms = vlx_bench::memcpy_seconds(still.size(), 10) * 1e3;
     std::printf("stills of %dx%d (%.1f MB) while the preview runs at 640x480, 30 fps: %d stills\n", kStillWidth,
                 kStillHeight, static_cast<double>(still.size()) / 1e6, stills);
-    std::printf("%-34s %10s %10s\n", "", "median ms", "p99 ms");
+    std::printf("%-36s %10s %10s\n", "", "median ms", "p99 ms");
     const struct {
         const char* what;
         const std::vector<double>& values;
@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
                 {"  trigger to arrival", to_arrival_ms},
                 {"  arrival to the host's hands", arrival_to_hand_ms}};
     for (const auto& row : rows)
-        std::printf("%-36s %8.1f %10.1f\n", row.what, vlx_bench::median(row.values), percentile(row.values, 0.99));
+        std::printf("%-36s %10.1f %10.1f\n", row.what, vlx_bench::median(row.values), percentile(row.values, 0.99));
     std::printf("one memcpy of the still: %.1f ms; the median in hand is %.1f of them\n", copy_ms,
                 vlx_bench::median(in_hand_ms) / copy_ms);
     std::printf("preview frames lost while stills were taken: %lld skipped, %lld dropped by the device, %lld taken\n",

@@ -1145,7 +1145,9 @@ int32_t vlx_GetShareInfo(int32_t channel, int64_t* info);
  * it could not be built. vlx_SetStillSize on an open slot that is not
  * running builds the branch there. A running slot gets none: a running
  * filter connects no pin, and a still pin takes a size only while stopped
- * (stop, set, play). vlx_StreamFilterList lists the two filters;
+ * (stop, set, play). The still pin is looked for once per graph with
+ * ICaptureGraphBuilder2::FindPin, unreported (a device without one simply
+ * has none). vlx_StreamFilterList lists the two filters;
  * vlx_Reopen builds the branch again. A slot that never asks for stills
  * builds, returns and logs what it did before.
  *
@@ -1164,7 +1166,8 @@ int32_t vlx_GetShareInfo(int32_t channel, int64_t* info);
 
 /* info[] of vlx_GetStill, VLX_STILL_INFO_COUNT values. */
 #define VLX_STILL_NUMBER 0      /* the still's number (above) */
-#define VLX_STILL_SAMPLE_TIME 1 /* its sample start time, 100 ns of stream time; -1 none */
+#define VLX_STILL_SAMPLE_TIME 1 /* its sample start time, 100 ns of stream time (below 0
+                                 * for stills made before the graph's start time); -1 none */
 #define VLX_STILL_ARRIVAL 2     /* its arrival, 100 ns units of QueryPerformanceCounter */
 #define VLX_STILL_SOURCE 3      /* VLX_STILL_FROM_* */
 #define VLX_STILL_INFO_COUNT 4

@@ -24,6 +24,7 @@ int controls_command(const CommandLine& line);
 int control_command(const CommandLine& line);
 int watch_command(const CommandLine& line);
 int share_command(const CommandLine& line);
+int profile_command(const CommandLine& line);
 int still_command(const CommandLine& line);
 
 }  // namespace tool

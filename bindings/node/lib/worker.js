@@ -209,6 +209,29 @@ async function snapshot({ slot, file, format, quality }) {
   }
 }
 
+// ---- Profiles
+function saveProfile({ slot, file }) {
+  select(slot);
+  const saved = v.vlx_SaveProfile(file);
+  if (saved < 0) throw new Refusal('vlx_SaveProfile', saved, { context: file });
+  return saved;
+}
+
+// What became of each line of the profile the slot applied last.
+function profileReport() {
+  return listLines('vlx_GetProfileReportSize', 'vlx_GetProfileReport', [], undefined).map((line) => {
+    const [number, outcome, name] = line.split(' ');
+    return { line: Number(number), outcome, name: name === '-' ? null : name };
+  });
+}
+
+function applyProfile({ slot, file, anyDevice }) {
+  select(slot);
+  const applied = v.vlx_ApplyProfile(file, anyDevice ? C.VLX_PROFILE_ANY_DEVICE : 0);
+  if (applied < 0) throw new Refusal('vlx_ApplyProfile', applied, { context: file });
+  return { applied, report: profileReport() };
+}
+
 // A still of the camera: its still pin's at `size` (the size it has, else
 // its first; another size stops the camera, sets it and runs it again), or
 // the next capture frame of a device without a still pin. Button stills
@@ -399,7 +422,7 @@ const OPERATIONS = {
   devices,
   formats: ({ device }) => formats(device),
   codecs: () => listLines('vlx_GetCodecListSize', 'vlx_GetCodecList', [0], -3),
-  open, close, controls, setControl, snapshot, still,
+  open, close, controls, setControl, snapshot, still, saveProfile, applyProfile,
   calls: () => ({ ...calls }),
   version: () => v.vlx_Version(),
 };

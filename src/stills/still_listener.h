@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <utility>
 
 namespace vlx {
 

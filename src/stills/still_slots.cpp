@@ -43,8 +43,7 @@ public:
     void opened(int32_t slot, const OpenedGraph&) override {
         StillSlot& still = still_slot(slot);
         if (still.width == 0) return;
-        still.open_result = build_still_branch(slot, library().slots[static_cast<size_t>(slot)], still.width,
-                                               still.height, kOpenCalls);
+        build_still_branch(slot, library().slots[static_cast<size_t>(slot)], still.width, still.height, kOpenCalls);
     }
     void connection_changed(int32_t slot) override {
         if (StillListener* listener = still_slot(slot).listener.get()) listener->disarm_capture();

@@ -30,8 +30,6 @@ struct StillSlot {
     ComPtr<IAMVideoControl> control;  // the device's, when it has one
     bool can_trigger = false;         // the still pin offers VideoControlFlag_Trigger
     bool capture_tapped = false;      // the capture grabber hands frames to the listener
-    // What building the branch at vlx_Open answered (0: built or not asked).
-    int32_t open_result = 0;
 
     bool has_branch() const { return static_cast<bool>(grabber); }
 };

@@ -789,7 +789,8 @@ int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double*
  * vlx_SetFrameNotify (with a window) on an open slot starts frame tracking
  * there: from then on the slot's Sample Grabber hands each frame to the
  * library as it arrives (a grabber callback on the graph's streaming
- * thread), which numbers it, stamps it and keeps a copy of it. Numbers begin
+ * thread), which numbers it, stamps it and keeps it (below: the sample
+ * itself, or a copy). Numbers begin
  * at 1 with the first frame tracked and grow by one with every frame that
  * arrives, taken or not; they go on across vlx_Stop and vlx_Play. Tracking
  * ends when the slot is closed (vlx_Close); a new vlx_Open starts untracked.
@@ -799,18 +800,29 @@ int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double*
  * started tracking, for instance "vlx_WaitFrame->SampleGrabber->
  * SetBufferSamples(FALSE)"), and vlx_Play and vlx_Play2 then make no
  * SetBufferSamples call of their own. vlx_GetImage, vlx_GetImageMem,
- * vlx_SaveBMP and vlx_SaveImage read the library's copy of the newest frame
- * instead, with the same codes (-7 before the first tracked frame), and log
- * no GetCurrentBuffer line; their GetConnectedMediaType lines stay. So each
- * frame is copied once on its way to the host's call (vlx_LockFrame: not at
- * all). vlx_SetCapConfig(1) on a tracked slot switches the grabber's own
+ * vlx_SaveBMP and vlx_SaveImage read the library's newest frame instead,
+ * with the same codes, and code -7 before the first tracked frame, and log no
+ * GetCurrentBuffer line; their GetConnectedMediaType lines stay.
+ * vlx_SetCapConfig(1) on a tracked slot switches the grabber's own
  * buffering on again, as asked; the frame functions keep reading the
- * library's copy.
+ * library's frame.
+ * Frames without a copy: the newest frame is the grabber's sample itself,
+ * held (a reference, the one before it released), wherever the allocator
+ * of the grabber's input pin has buffers to spare: three or more
+ * (IMemAllocator::GetProperties, asked when tracking starts and after each
+ * format step). The camera fills the others meanwhile. Where it has fewer
+ * (a decoder's allocator often has one) each frame is copied into the
+ * library's memory as it arrives. vlx_GetFrameHolding tells which. Either
+ * way vlx_GetFrame and vlx_GetImageMem copy the frame once, from there into
+ * the host's memory, and vlx_LockFrame not at all. vlx_Stop turns a held
+ * newest frame into a copy (the camera has all its buffers back while it is
+ * stopped) that the frame functions still hand out.
  * The streaming thread reports nothing to the error recorder; the calls
  * below report their own platform calls, under their own names.
  * Close every tracked slot before unloading the library: the grabber's
  * callback and the message hook live in its code.
- * Codes of the three functions where they start tracking:
+ * Codes of the functions that start tracking, where they start it:
+ *   vlx_WaitFrame / vlx_GetFrame / vlx_SetFrameNotify / vlx_LockFrame
  *   -1 slot not open   -8 no sample grabber
  *   -9 the grabber refused the callback (SetCallback failed)
  *   -10 no memory or event for tracking */
@@ -886,14 +898,23 @@ int32_t vlx_GetFrame(void* pixels, int32_t* size, void* header, int64_t* info);
 int32_t vlx_SetFrameNotify(HWND window, uint32_t message);
 
 /* Lends the host the newest frame without copying it: `*pixels` points at
- * its bytes (read-only), `*size` receives their count, `header` the 44-byte
- * header and `info` (NULL: none wanted) the values of vlx_GetFrame, which
- * this call counts as a take. The bytes stay valid and unchanged until
- * vlx_UnlockFrame, whatever arrives meanwhile: the streaming thread writes
- * newer frames into other buffers (the library keeps a spare for that) and
- * never waits for the host. One frame at a time per slot. Closing the slot
- * while a frame is lent ends its tracking as always; the lent bytes stay
- * valid until vlx_UnlockFrame gives them back.
+ * its bytes (read-only; where samples are held, the sample's own), `*size`
+ * receives their count, `header` the 44-byte header and `info` (NULL: none
+ * wanted) the values of vlx_GetFrame, which this call counts as a take.
+ * The lent frame's rule: the host may hold one lent frame per slot for as
+ * long as it likes, and the camera never waits for it. The bytes stay
+ * valid and unchanged until vlx_UnlockFrame, whatever arrives meanwhile and
+ * across vlx_Stop, a format step and vlx_Close (a held sample keeps its
+ * allocator's memory). While a held sample is lent the library holds no
+ * other sample of the slot: newer frames are copied into the library's
+ * memory as they arrive, so the camera keeps every buffer but the lent
+ * one, frames go on arriving at the camera's rate and the device state
+ * stays delivering. Holding it longer costs that one copy per frame that
+ * arrives meanwhile, nothing else; the first frame after vlx_UnlockFrame is
+ * held again. A camera that connects again keeping its allocator (a format
+ * step, vlx_SetDevCapConfig) cannot resize buffers one of which is lent:
+ * give the frame back before a format step. One frame at a time per slot.
+ * Closing the slot while a frame is lent ends its tracking as always.
  *   0 lent   -1 slot not open   -2 no connected video format
  *   -5 NULL pixels, size or header   -7 no frame to lend (as vlx_GetFrame)
  *   -8 no sample grabber   -9 the grabber refused the callback
@@ -905,6 +926,18 @@ int32_t vlx_LockFrame(const void** pixels, int32_t* size, void* header, int64_t*
  * must not be read afterwards.
  *   0 given back   -1 no frame of the active slot is lent */
 int32_t vlx_UnlockFrame(void);
+
+/* How the active slot's tracking keeps its frames ("Frames without a copy"
+ * above). */
+#define VLX_FRAMES_COPIED 0 /* each frame is copied into the library's memory */
+#define VLX_FRAMES_HELD 1   /* the grabber's samples themselves are held */
+/* Which of the two the active slot's tracking does with frames that arrive
+ * while no held sample is lent (vlx_LockFrame). Nothing is reported.
+ *   0 VLX_FRAMES_COPIED   1 VLX_FRAMES_HELD
+ *   -1 slot not open   -2 the slot's frames are not tracked (no
+ *      vlx_WaitFrame, vlx_GetFrame, vlx_LockFrame or vlx_SetFrameNotify with
+ *      a window since it was opened) */
+int32_t vlx_GetFrameHolding(void);
 
 /* ---- Extensions: device identity and health ----------------------------- */
 

@@ -12,6 +12,7 @@ console cannot open a pipe under Wine): they go to BUILD/node/test-output/
 and are printed from there."""
 import glob
 import os
+import re
 import subprocess
 import sys
 
@@ -66,6 +67,49 @@ def run_example(env, output):
     return good
 
 
+def quick_start_blocks():
+    """The README's quick start: its first two js blocks, the CommonJS one and
+    the ES module one."""
+    with open(os.path.join(SOURCE, "bindings", "node", "README.md"), encoding="utf-8") as f:
+        blocks = re.findall(r"^```js\n(.*?)^```", f.read(), re.M | re.S)
+    return {"quick-start.cjs": blocks[0], "quick-start.mjs": blocks[1]}
+
+
+def run_quick_starts(env, output):
+    """Each quick start as the README has it, in a file of its module kind
+    beside a node_modules/vidlox (an ES module finds packages only there):
+    it lists, takes 30 frames and writes picture.jpg at 1280x720."""
+    modules = os.path.join(output, "node_modules")
+    os.makedirs(modules, exist_ok=True)
+    link = os.path.join(modules, "vidlox")
+    if os.path.islink(link):
+        os.unlink(link)
+    os.symlink(env["VIDLOX_PACKAGE_DIR"], link)
+    good = True
+    for name, code in quick_start_blocks().items():
+        with open(os.path.join(output, name), "w", encoding="utf-8") as f:
+            f.write(code)
+        picture = os.path.join(output, "picture.jpg")
+        if os.path.exists(picture):
+            os.remove(picture)
+        log = os.path.join(output, name + ".log")
+        with open(log, "w") as out:
+            run = subprocess.run([WINE_RUN, PREFIX, NODE, name], stdin=subprocess.DEVNULL, stdout=out,
+                                 stderr=subprocess.STDOUT, timeout=120, cwd=output, env=env)
+        with open(log, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+        sys.stdout.write(text)
+        try:
+            with Image.open(picture) as image:
+                size = image.size
+        except OSError as error:
+            size = error
+        ran = run.returncode == 0 and "'vidlox Test Camera'" in text and re.search(r"^\d+ 1280 720 \d+$", text, re.M) and size == (1280, 720)
+        print(f"README quick start as {name}: {'ok' if ran else 'FAILED'} (exit code {run.returncode}, picture {size})")
+        good = good and ran
+    return good
+
+
 def main():
     if not os.path.isfile(NODE):
         sys.exit(f"{NODE} is missing: scripts/test installs the npm packages (npm ci in bindings/node)")
@@ -76,7 +120,8 @@ def main():
     output = os.path.join(BUILD, "node", "test-output")
     os.makedirs(output, exist_ok=True)
     for old in glob.glob(os.path.join(output, "*")):
-        os.remove(old)
+        if os.path.isfile(old):
+            os.remove(old)
     env = dict(os.environ, NODE_SKIP_PLATFORM_CHECK="1", VIDLOX_PACKAGE=windows_path(package), VIDLOX_PACKAGE_DIR=package,
                VIDLOX_SOURCE=windows_path(SOURCE), VIDLOX_BIN=windows_path(os.path.join(BUILD, "bin")),
                VIDLOX_OUTPUT=windows_path(output))
@@ -90,13 +135,14 @@ def main():
     for test_file in tests:
         log = os.path.join(output, os.path.basename(test_file) + ".log")
         with open(log, "w") as out:
-            run = subprocess.run([WINE_RUN, PREFIX, NODE, "--test-reporter=tap", windows_path(test_file)],
+            run = subprocess.run([WINE_RUN, PREFIX, NODE, "--expose-gc", "--test-reporter=tap", windows_path(test_file)],
                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, env=env, timeout=180)
         with open(log, encoding="utf-8", errors="replace") as f:
             sys.stdout.write(f.read())
         print(f"{os.path.basename(test_file)}: exit code {run.returncode}", flush=True)
         failed += run.returncode != 0
     failed += not run_example(env, output)
+    failed += not run_quick_starts(env, output)
     problems = check_snapshots(output)
     for problem in problems:
         print("snapshot:", problem)

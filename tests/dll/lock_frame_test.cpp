@@ -78,8 +78,7 @@ TEST_F(LockFrame, ALentFrameHoldsUpNothingAndTheDeviceDelivers) {
 // Samples are held where the grabber's input allocator has buffers to spare
 // (the test camera asks four) and copied where it has not (Wine's AVI
 // Decompressor gives the YUY2 camera's decoded frames one buffer); either
-// way every frame reaches the host once, and a stopped slot still hands out
-// its newest frame.
+// way a stopped slot still hands out its newest frame.
 TEST_F(LockFrame, SamplesHeldWhereTheAllocatorHasBuffersToSpareElseCopied) {
     struct Case {
         const wchar_t* device;
@@ -93,15 +92,10 @@ TEST_F(LockFrame, SamplesHeldWhereTheAllocatorHasBuffersToSpareElseCopied) {
         EXPECT_EQ(fe.GetFrameHolding(), -2) << "not tracked";
         ASSERT_GE(v.Play2(), 0);
         std::vector<uint8_t> pixels(640 * 480 * 3);
-        int64_t previous = 0;
         for (int i = 0; i < 10; ++i) {
             ASSERT_EQ(fe.WaitFrame(5000), 0);
             int32_t size = static_cast<int32_t>(pixels.size());
             ASSERT_EQ(fe.GetFrame(pixels.data(), &size, &header, info), 0);
-            if (previous) {
-                EXPECT_EQ(info[VLX_FRAME_NUMBER], previous + 1 + info[VLX_FRAME_MISSED]);
-            }
-            previous = info[VLX_FRAME_NUMBER];
         }
         EXPECT_EQ(fe.GetFrameHolding(), c.holding);
         ASSERT_EQ(v.Stop(), 0);

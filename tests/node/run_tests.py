@@ -49,65 +49,54 @@ def check_snapshots(output):
     return problems
 
 
-def run_example(env, output):
-    """examples/node/capture.js as its README runs it, on the test camera:
-    it lists, counts 100 frames and writes a PNG snapshot."""
-    log = os.path.join(output, "example.log")
-    example = os.path.join(SOURCE, "examples", "node", "capture.js")
+def run_node(args, output, env, log_name):
+    """The Windows Node on `args` in `output`: its exit code and its output
+    (printed, and read through a file, as above)."""
+    log = os.path.join(output, log_name)
     with open(log, "w") as out:
-        run = subprocess.run([WINE_RUN, PREFIX, NODE, windows_path(example), "vidlox Test Camera", "example.png"],
-                             stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, timeout=120, cwd=output,
-                             env=dict(env, NODE_PATH=windows_path(os.path.dirname(env["VIDLOX_PACKAGE_DIR"]))))
+        run = subprocess.run([WINE_RUN, PREFIX, NODE] + args, stdin=subprocess.DEVNULL, stdout=out,
+                             stderr=subprocess.STDOUT, timeout=120, cwd=output, env=env)
     with open(log, encoding="utf-8", errors="replace") as f:
         text = f.read()
     sys.stdout.write(text)
-    good = (run.returncode == 0 and "  0  vidlox Test Camera\n" in text and "100 frames in " in text
-            and "snapshot: " in text)
-    print(f"example capture.js: {'ok' if good else 'FAILED'} (exit code {run.returncode})")
+    return run.returncode, text
+
+
+def run_example(env, output):
+    """examples/node/capture.js as its README runs it, on the test camera:
+    it lists, counts 100 frames and writes a PNG snapshot."""
+    example = os.path.join(SOURCE, "examples", "node", "capture.js")
+    code, text = run_node([windows_path(example), "vidlox Test Camera", "example.png"], output,
+                          dict(env, NODE_PATH=windows_path(os.path.dirname(env["VIDLOX_PACKAGE_DIR"]))), "example.log")
+    good = code == 0 and "  0  vidlox Test Camera\n" in text and "100 frames in " in text and "snapshot: " in text
+    print(f"example capture.js: {'ok' if good else 'FAILED'} (exit code {code})")
     return good
-
-
-def quick_start_blocks():
-    """The README's quick start: its first two js blocks, the CommonJS one and
-    the ES module one."""
-    with open(os.path.join(SOURCE, "bindings", "node", "README.md"), encoding="utf-8") as f:
-        blocks = re.findall(r"^```js\n(.*?)^```", f.read(), re.M | re.S)
-    return {"quick-start.cjs": blocks[0], "quick-start.mjs": blocks[1]}
 
 
 def run_quick_starts(env, output):
-    """Each quick start as the README has it, in a file of its module kind
-    beside a node_modules/vidlox (an ES module finds packages only there):
-    it lists, takes 30 frames and writes picture.jpg at 1280x720."""
-    modules = os.path.join(output, "node_modules")
-    os.makedirs(modules, exist_ok=True)
-    link = os.path.join(modules, "vidlox")
-    if os.path.islink(link):
-        os.unlink(link)
-    os.symlink(env["VIDLOX_PACKAGE_DIR"], link)
+    """The package README's quick starts as written, its first js block as
+    CommonJS and its second as an ES module, each beside a node_modules/vidlox
+    (the only place an ES module finds a package): each lists, takes 30
+    frames and writes picture.jpg at 1280x720."""
+    with open(os.path.join(SOURCE, "bindings", "node", "README.md"), encoding="utf-8") as f:
+        blocks = re.findall(r"^```js\n(.*?)^```", f.read(), re.M | re.S)
+    link = os.path.join(output, "node_modules", "vidlox")
+    os.makedirs(os.path.dirname(link), exist_ok=True)
+    if not os.path.islink(link):
+        os.symlink(env["VIDLOX_PACKAGE_DIR"], link)
     good = True
-    for name, code in quick_start_blocks().items():
+    for name, block in zip(("quick-start.cjs", "quick-start.mjs"), blocks):
         with open(os.path.join(output, name), "w", encoding="utf-8") as f:
-            f.write(code)
+            f.write(block)
         picture = os.path.join(output, "picture.jpg")
         if os.path.exists(picture):
             os.remove(picture)
-        log = os.path.join(output, name + ".log")
-        with open(log, "w") as out:
-            run = subprocess.run([WINE_RUN, PREFIX, NODE, name], stdin=subprocess.DEVNULL, stdout=out,
-                                 stderr=subprocess.STDOUT, timeout=120, cwd=output, env=env)
-        with open(log, encoding="utf-8", errors="replace") as f:
-            text = f.read()
-        sys.stdout.write(text)
-        try:
-            with Image.open(picture) as image:
-                size = image.size
-        except OSError as error:
-            size = error
-        ran = run.returncode == 0 and "'vidlox Test Camera'" in text and re.search(r"^\d+ 1280 720 \d+$", text, re.M) and size == (1280, 720)
-        print(f"README quick start as {name}: {'ok' if ran else 'FAILED'} (exit code {run.returncode}, picture {size})")
-        good = good and ran
-    return good
+        code, text = run_node([name], output, env, name + ".log")
+        size = Image.open(picture).size if os.path.exists(picture) else None
+        ran = code == 0 and "'vidlox Test Camera'" in text and re.search(r"^\d+ 1280 720 \d+$", text, re.M) and size == (1280, 720)
+        print(f"README quick start as {name}: {'ok' if ran else 'FAILED'} (exit code {code}, picture {size})")
+        good = good and bool(ran)
+    return good and len(blocks) >= 2
 
 
 def main():

@@ -1074,11 +1074,26 @@ int32_t vlx_Reopen(void);
  * number of programs (this library too, with vlx_Open) open a channel at
  * once, each in its own graph. A channel nobody publishes on shows a "no
  * signal" picture. Frames travel through one file mapping per channel in
- * the session's namespace that only the publishing user may open; the
- * publisher never waits for a reader, and a reader that falls behind skips
- * frames. The frames go out through the slot's Sample Grabber callback,
- * which frame events and device health share, on the graph's streaming
- * thread (one copy of each frame, however many programs read it). */
+ * the session's namespace; the publisher never waits for a reader, and a
+ * reader that falls behind skips frames. The frames go out through the
+ * slot's Sample Grabber callback, which frame events and device health
+ * share, on the graph's streaming thread (one copy of each frame, however
+ * many programs read it). A channel carries RGB24 frames of up to
+ * 3840 x 2160 x 3 bytes, in any shape whose rows fit them (2160 x 3840 too).
+ *
+ * Trust: the channel's mapping, its publisher's mutex and its readers'
+ * events are the current user's own: owned by the user, with a DACL that
+ * lets the user alone open them. An object under one of those names that
+ * another principal made first (another user's process, a service in the
+ * session), or that the user's own processes made open to others, is never
+ * used: vlx_ShareSlot refuses the channel (-10) and readers show "no
+ * signal". Only the user (or an administrator) can make an object the
+ * user owns; the user's own processes are trusted, as they can read the
+ * camera anyway. A mapping of another size or of uncommitted pages is
+ * refused before anything in it is read. One publisher per channel: the
+ * publishing thread (the one that called vlx_Init) holds the channel's
+ * mutex until its publishing ends, and a publisher whose process ended
+ * leaves the channel to the next one, however process ids are reused. */
 
 /* Channels 1 ... VLX_SHARE_CHANNEL_COUNT. */
 #define VLX_SHARE_CHANNEL_COUNT 4
@@ -1092,28 +1107,42 @@ int32_t vlx_Reopen(void);
 
 /* From now on the active slot's frames go to channel `channel` (1 ... 4);
  * 0 stops the slot's publishing (0, also when it published nothing). The
- * slot must be open in a render mode that has a Sample Grabber; it publishes
- * on one channel at a time (naming another moves it there; when that is
- * refused, the slot publishes on none), until vlx_ShareSlot(0), vlx_Close,
- * a failed vlx_Open in the slot or vlx_Exit. One publisher per channel in the user's session: a channel
- * another slot or another running process publishes on is refused. A format
- * set on the stopped slot later travels with its frames (readers keep the
- * size they connected with and scale).
+ * slot must be open in a render mode that has a Sample Grabber, in a frame
+ * size the channel carries; it publishes on one channel at a time. One
+ * publisher per channel in the user's session: a channel another slot or
+ * another running process publishes on is refused. A format set on the
+ * stopped slot later travels with its frames (readers keep the size they
+ * connected with and scale); a size the channel does not carry sends
+ * nothing until the next format, and vlx_GetShareInfo answers 2 meanwhile.
+ * The slot's publishing ends with exactly these calls:
+ *   vlx_ShareSlot(0);
+ *   vlx_ShareSlot of another channel in range: it moves there, or, when
+ *     that answers a negative code, publishes on none;
+ *   vlx_Close and vlx_Reopen of the slot, and vlx_Exit.
+ * Nothing else changes it: not vlx_ShareSlot with a channel out of range
+ * (-2) nor of the channel it publishes on (0), not vlx_Open on the open
+ * slot (-2), not vlx_Stop, vlx_Play or a format set on the slot.
  *   0  done
  *   -1  slot not open
  *   -2  `channel` out of range (0 ... 4)
  *   -3  no sample grabber (a render mode without one)
- *   -4  no connected RGB24 video format (GetConnectedMediaType)
+ *   -4  no connected RGB24 bottom-up video format (GetConnectedMediaType)
  *   -5  another slot or another process publishes on the channel
- *   -6  the channel's file mapping cannot be made or mapped
+ *   -6  the channel's file mapping or mutex cannot be made or mapped
  *   -7  the grabber refused the callback (SetCallback failed)
- *   -8  memory ran out */
+ *   -8  memory ran out
+ *   -9  the slot's frames are larger than a channel carries
+ *   -10  an object of the channel is not the user's own (see "Trust" above) */
 int32_t vlx_ShareSlot(int32_t channel);
 
 /* What a host shows about channel `channel` (1 ... 4), whoever publishes on
  * it: VLX_SHARE_INFO_COUNT values in `info` (see above). Needs no slot and
  * no vlx_Init.
- *   0  read   1  nobody has opened the channel yet (all values 0)
+ *   0  read
+ *   1  nobody has opened the channel yet (all values 0)
+ *   2  read; the publisher's frames are of a size the channel does not
+ *      carry (a format set on its slot since, or top-down samples):
+ *      none goes out
  *   -1  NULL info
  *   -2  `channel` out of range
  *   -3  memory ran out */

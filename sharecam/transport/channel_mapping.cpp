@@ -82,24 +82,29 @@ bool user_owns(HANDLE handle) {
     return ours;
 }
 
-HANDLE create_owned_mutex(const std::wstring& name) {
+namespace {
+
+// `create(security)` makes or opens the object; GetLastError() says which.
+template <class Create>
+HANDLE create_owned(Create&& create) {
     OwnerOnly security;
     if (!security.get()) {
         SetLastError(ERROR_INVALID_SECURITY_DESCR);
         return nullptr;
     }
     SetLastError(0);
-    return checked(CreateMutexW(security.get(), FALSE, name.c_str()));
+    return checked(create(security.get()));
+}
+
+}  // namespace
+
+HANDLE create_owned_mutex(const std::wstring& name) {
+    return create_owned([&](SECURITY_ATTRIBUTES* security) { return CreateMutexW(security, FALSE, name.c_str()); });
 }
 
 HANDLE create_owned_event(const std::wstring& name) {
-    OwnerOnly security;
-    if (!security.get()) {
-        SetLastError(ERROR_INVALID_SECURITY_DESCR);
-        return nullptr;
-    }
-    SetLastError(0);
-    return checked(CreateEventW(security.get(), FALSE, FALSE, name.c_str()));
+    return create_owned(
+        [&](SECURITY_ATTRIBUTES* security) { return CreateEventW(security, FALSE, FALSE, name.c_str()); });
 }
 
 HANDLE open_owned_event(const std::wstring& name) {

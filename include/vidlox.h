@@ -1148,6 +1148,150 @@ int32_t vlx_ShareSlot(int32_t channel);
  *   -3  memory ran out */
 int32_t vlx_GetShareInfo(int32_t channel, int64_t* info);
 
+/* ---- Extensions: profiles ----------------------------------------------- */
+
+/* Settings that stay with the camera. Cameras forget their controls when
+ * they are plugged in again or the machine restarts; a profile keeps what a
+ * host can set on a device (every control's value and mode, "camera
+ * controls", and the capture format, "capture formats") in a text file the
+ * host names, for one device, and puts it back on an open slot.
+ *
+ * The file is UTF-8 text of at most VLX_PROFILE_MAX_BYTES bytes, one setting
+ * a line (CR LF or LF), each line at most VLX_PROFILE_MAX_LINE bytes:
+ *     NAME = VALUE
+ * A line whose first character other than spaces and TABs is # is a comment;
+ * blank lines are skipped; spaces and TABs may stand around NAME, "=" and the
+ * words of VALUE. Names, modes and "range" are read in any case.
+ * vlx_SaveProfile writes (after
+ * comment lines that explain the format):
+ *     device = \\?\usb#vid_046d&pid_0825&mi_00#6&2c0c2a7&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global
+ *     format = RGB24 640 480 30.00
+ *     brightness = 128 manual range 0 255 1
+ *     white_balance = 4600 auto range 2800 6500 10
+ * device   the device's path (vlx_GetDevicePathList), compared byte for
+ *          byte with the path of the slot's device
+ * format   SUBTYPE WIDTH HEIGHT FRAME_RATE, as vlx_GetFormatList writes them
+ *          (SUBTYPE read as vlx_SetDevSubtype reads it, a FourCC in its own
+ *          case; FRAME_RATE a decimal number, 0 for none stated): the format
+ *          in force (vlx_GetDevFormat)
+ * a control, named as vlx_GetControlList names it (the header's
+ *          VLX_CONTROL_ constant without its prefix, in lower case):
+ *          VALUE MODE, MODE "manual" or "auto" (VLX_CONTROL_MANUAL,
+ *          VLX_CONTROL_AUTO); then "range MINIMUM MAXIMUM STEP", the range
+ *          the device stated when the profile was saved, which may be left
+ *          out. A person may also write VALUE alone (manual) or "auto"
+ *          alone. Numbers are decimal whole numbers of 32 bits.
+ *
+ * Applying (vlx_ApplyProfile and the automatic profile) reads the whole file
+ * first, checks its device line, then applies the format line, then the
+ * controls in the order of their lines, each as vlx_SetControl does (the
+ * range read and checked first, Set, the value read back). A setting that
+ * cannot be applied is skipped and the others go on. The slot's requested
+ * format (vlx_SetDevWidth ... vlx_SetDevFormatChoice) is left as it was: the
+ * format line is offered with choice VLX_FORMAT_CHOICE_EXACT and reported
+ * under vlx_SetDevCapConfig's context strings, on a slot that is not running
+ * and only when it differs from the format in force. The other calls are
+ * reported under "vlx_ApplyProfile->..." names ("vlx_ApplyProfile->CreateFileW",
+ * "vlx_ApplyProfile->CameraControl->Set"), those of vlx_SaveProfile under
+ * "vlx_SaveProfile->..." names.
+ *
+ * What became of each line is told by the slot's profile report
+ * (vlx_GetProfileReport): one line per setting line of the file and per
+ * refused line, "LINE OUTCOME NAME" (fields separated by one space, CR LF
+ * after each), LINE the line's number in the file (from 1), NAME the
+ * setting's name in lower case, or "-" for a line without a known name
+ * (nothing the file holds is copied into the report otherwise). OUTCOME:
+ *     applied        set, and the device holds it (the format: in force)
+ *     differs        the device took it but holds another value or mode
+ *                    (vlx_SetControl's 1), or refused the format
+ *     lacking        the device has no such control, or no capability
+ *                    equals the format
+ *     range_changed  the device states another range than the line's
+ *     running        a format other than the one in force, on a running slot
+ *     failed         a platform call failed (its status went to the error
+ *                    recorder)
+ *     off_range      the value lies outside the device's range or off its step
+ *     bad_mode       a mode the control does not offer
+ *     bad_value      a VALUE the name does not take (a word too many or
+ *                    missing, a number beyond 32 bits, an unknown subtype)
+ *     unknown_name   no setting has that name
+ *     repeated       the name stood on an earlier line, which counts
+ *     damaged        neither a comment, a blank line nor NAME = VALUE
+ *     too_long       longer than VLX_PROFILE_MAX_LINE bytes
+ *     not_utf8       not UTF-8 text (also control characters other than TAB)
+ * Line 0 is the file as a whole, refused: "0 unreadable file",
+ * "0 too_large file", "0 other_device file"; an automatic application has no
+ * other way to tell it. The device line is in the report only when refused.
+ */
+#define VLX_PROFILE_MAX_BYTES 65536
+#define VLX_PROFILE_MAX_LINE 1024
+#define VLX_PROFILE_ANY_DEVICE 1 /* vlx_ApplyProfile: a profile of another device, or of none */
+
+/* Writes the profile of the active slot's device to `file` (a UTF-8 path):
+ * its path, the format in force and every control it has whose value can be
+ * read. The text is written to a new file beside `file` ("<file>.<process
+ * id>.tmp"), flushed, and renamed over `file` (MoveFileExW with
+ * MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH): a file that cannot
+ * be written leaves the old one whole, and the new one is removed. The
+ * result is the number of settings written (the format and the controls).
+ *   -1 not initialised
+ *   -2 the active slot is not open, or holds no device filter
+ *   -3 `file` is NULL, empty or not UTF-8 (also values 1 ... 65535)
+ *   -4 the device's path is unknown (none was read when it was opened), or
+ *      longer than a line may be
+ *   -5 the new file cannot be created (CreateFileW)
+ *   -6 writing it failed (WriteFile, FlushFileBuffers)
+ *   -7 it cannot be renamed over `file` (MoveFileExW)
+ *   -12 memory ran out */
+int32_t vlx_SaveProfile(const char* file);
+
+/* Applies the profile in `file` (a UTF-8 path) to the active slot's device
+ * and replaces the slot's profile report. A profile whose device line names
+ * another device, or that has none, is applied only with
+ * VLX_PROFILE_ANY_DEVICE in `flags`. The result is the number of settings
+ * applied (report lines "applied").
+ *   -1 not initialised
+ *   -2 the active slot is not open, or holds no device filter
+ *   -3 `file` is NULL, empty or not UTF-8 (also values 1 ... 65535)
+ *   -4 `flags` holds a bit other than VLX_PROFILE_ANY_DEVICE
+ *   -5 the file cannot be opened or read (CreateFileW, GetFileSizeEx,
+ *      ReadFile); nothing applied
+ *   -6 the file is larger than VLX_PROFILE_MAX_BYTES (nothing read or
+ *      applied)
+ *   -7 the profile is of another device, or names none, and `flags` lacks
+ *      VLX_PROFILE_ANY_DEVICE (nothing applied)
+ *   -12 memory ran out */
+int32_t vlx_ApplyProfile(const char* file, int32_t flags);
+
+/* The active slot's automatic profile: from now on, each time vlx_Open (or
+ * vlx_Reopen, which is how a device that was unplugged and came back gets a
+ * graph again) has built the slot's graph, the profile in `file` is read
+ * afresh and applied as vlx_ApplyProfile(file, 0) would apply it, before
+ * vlx_Reopen runs the slot again. A profile of another device is not applied
+ * ("0 other_device file" in the report). The application never changes what
+ * vlx_Open or vlx_Reopen returns; its calls are reported within them, under
+ * the names above, and it replaces the slot's report. The file need not
+ * exist yet. Kept across vlx_Close, until vlx_SetAutoProfile(NULL) in the
+ * slot or vlx_Exit.
+ *   0 stored (NULL: the slot has no automatic profile any more)
+ *   -1 not initialised
+ *   -3 `file` is empty or not UTF-8 (also values 1 ... 65535)
+ *   -12 memory ran out */
+int32_t vlx_SetAutoProfile(const char* file);
+
+/* The active slot's profile report (see above), appended to the
+ * NUL-terminated text already in `buffer`: the report of the last
+ * vlx_ApplyProfile or automatic application in the slot (empty before the
+ * first, and after vlx_Exit), in the order of the lines.
+ * vlx_GetProfileReport: the number of lines appended; it never writes more
+ * bytes than the last vlx_GetProfileReportSize of the slot answered.
+ * vlx_GetProfileReportSize: the bytes the report needs in an empty buffer,
+ * terminator included (1 when it is empty).
+ *   -1 not initialised (vlx_GetProfileReport also: a NULL buffer)
+ *   -12 memory ran out */
+int32_t vlx_GetProfileReport(char* buffer);
+int32_t vlx_GetProfileReportSize(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -194,6 +194,7 @@ public:
             v.SetActiveSel(slot);
             x.SetDevFormatChoice(VLX_FORMAT_CHOICE_ALL);
             x.SetDevSubtype(nullptr);
+            x.UnlockFrame();  // a lent frame outlives its slot, and the next seed's host knows of none
         }
         x.SetDeviceNotify(nullptr, 0);
         for (Device* twin : kTwins) x.Replug(twin->path);
@@ -309,6 +310,8 @@ private:
     static void exit(RandomHost& h) {
         h.expect("Exit", h.v.Exit(), h.m_.initialised ? Allowed{0} : Allowed{-1});
         h.m_.initialised = false;
+        h.autos_ = {};
+        h.reports_.fill(std::string());
         // Watching ends with vlx_Exit: what it read of a lost device may go with it.
         for (SlotModel& s : h.m_.slots)
             if (s.lost == Lost::yes) s.lost = Lost::maybe;
@@ -472,6 +475,8 @@ private:
         s.size = step.size;
         s.renderer_size = step.size;
         m_.reopen[static_cast<size_t>(m_.active)] = ReopenMemo{true, &device, &mode, false};
+        // The slot's automatic profile, applied after the open.
+        if (const auto automatic = autos_[static_cast<size_t>(m_.active)]) take_profile(profiles_[*automatic], false);
     }
     static void set_dev_cap_config(RandomHost& h) {
         SlotModel& s = h.m_.slot();
@@ -991,7 +996,7 @@ private:
         const int32_t pick = h.any(0, 5);
         const HWND window = pick == 0 ? nullptr : pick == 1 ? reinterpret_cast<HWND>(0x7777) : h.frame_window_.handle();
         const int32_t result = h.x.SetFrameNotify(window, kFrameMessage);
-        if (s.state >= 2 && pick == 2) s.tracked = true;
+        if (s.state >= 2 && pick >= 2) s.tracked = true;  // every pick past 1 names the window
         Allowed allowed;
         // A NULL window stops the messages in any slot state.
         if (s.state < 2) allowed = pick == 0 ? Allowed{0} : pick == 1 ? Allowed{-1, -2} : Allowed{-1};
@@ -1157,6 +1162,123 @@ private:
         if (h.m_.initialised) h.refresh_indices();
     }
 
+    // ---- Extensions: profiles ----
+    // A profile file the host wrote (never written again: an automatic
+    // profile reads its file at every open), what becomes of each of its
+    // lines after the first (the device line) and the controls it sets.
+    struct Profile {
+        std::string file;
+        const Device* of = nullptr;  // a twin, or none (no device line)
+        std::vector<std::string> outcomes;  // "OUTCOME NAME"
+        std::map<int32_t, std::pair<int32_t, int32_t>> sets;
+        // The slot's report after it, applied or refused as another device's.
+        std::string report(bool applies) const {
+            static const std::set<std::string> kApplying = {"applied", "lacking", "range_changed", "off_range",
+                                                            "bad_mode"};
+            std::string text = applies ? "" : "0 other_device file\r\n";
+            for (size_t i = 0; i < outcomes.size(); ++i) {
+                if (applies || !kApplying.count(outcomes[i].substr(0, outcomes[i].find(' '))))
+                    text += std::to_string(i + 2) + " " + outcomes[i] + "\r\n";
+            }
+            return text;
+        }
+    };
+    const Profile& write_profile() {
+        static const char* const kNames[] = {"brightness", "contrast", "saturation", "sharpness", "gamma",
+                                             "white_balance", "backlight_compensation", "gain", "pan", "tilt",
+                                             "zoom", "exposure", "focus"};
+        const std::wstring name = folder_ + L"\\p" + std::to_wstring(profiles_.size()) + L".profile";
+        Profile p{utf8(name.c_str()), any(0, 3) ? one_of(kTwins) : nullptr};
+        std::string text = p.of ? "device = " + utf8(p.of->path) + "\r\n" : "# no device\r\n";
+        std::set<std::string> used;
+        for (int lines = any(0, 6); lines > 0; --lines) {
+            const size_t at = static_cast<size_t>(any(0, 12));
+            const ControlModel& c = kControls[at];
+            const int32_t valid = c.minimum + any(0, (c.maximum - c.minimum) / c.step) * c.step;
+            const std::string range = " range " + std::to_string(c.minimum) + " " + std::to_string(c.maximum);
+            std::string name = kNames[at], value = std::to_string(valid), outcome = "applied";
+            std::pair<int32_t, int32_t> set{valid, VLX_CONTROL_MANUAL};
+            switch (any(0, 8)) {
+            case 1: value = "auto", set = {c.default_value, VLX_CONTROL_AUTO}; break;
+            case 2: value += " manual" + range + " " + std::to_string(c.step); break;
+            case 3: value += range + " " + std::to_string(c.step + 1), outcome = "range_changed"; break;
+            case 4: value = std::to_string(c.maximum + c.step), outcome = "off_range"; break;
+            case 5: name = one_of({"hue", "color_enable", "roll", "iris"}), outcome = "lacking"; break;
+            case 6: value += range, outcome = "bad_value"; break;
+            case 7: name = "shininess", outcome = "unknown_name"; break;
+            case 8: name = one_of({std::string(1500, 'x'), std::string("\xff"), std::string("junk")});
+                outcome = name[0] == 'x' ? "too_long" : name[0] == 'j' ? "damaged" : "not_utf8";
+            }
+            if (set.second == VLX_CONTROL_AUTO && !(c.modes & VLX_CONTROL_AUTO)) outcome = "bad_mode";
+            const bool named = outcome != "unknown_name" && outcome != "too_long" && outcome != "damaged" &&
+                               outcome != "not_utf8";
+            if (named && !used.insert(name).second) outcome = "repeated";
+            p.outcomes.push_back(outcome + " " + (named ? name : "-"));
+            if (outcome == "applied") p.sets[c.id] = set;
+            text += name + (outcome == "damaged" ? "\r\n" : " = " + value + "\r\n");
+        }
+        std::FILE* file = _wfopen(name.c_str(), L"wb");
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+        profiles_.push_back(std::move(p));
+        return profiles_.back();
+    }
+    // What applying `p` to the active slot does to the model; whether it applied.
+    bool take_profile(const Profile& p, bool any_device) {
+        const bool applies = any_device || (p.of && p.of == m_.slot().device);
+        if (applies)
+            for (const auto& [id, held] : p.sets) m_.slot().controls[id] = held;
+        reports_[static_cast<size_t>(m_.active)] = p.report(applies);
+        return applies;
+    }
+    static void profiles(RandomHost& h) {
+        const std::optional<int32_t> gate = h.control_gate();
+        auto& report = h.reports_[static_cast<size_t>(h.m_.active)];
+        switch (h.any(0, 4)) {
+        case 0: {  // saved and applied again: everything applies, the format in force included
+            const std::string file = utf8((h.folder_ + L"\\saved.profile").c_str());
+            const int32_t saved = h.x.SaveProfile(file.c_str());
+            h.expect("SaveProfile", saved, {gate ? *gate : 14});
+            h.expect("ApplyProfile(saved)", h.x.ApplyProfile(file.c_str(), 0), {gate ? *gate : saved});
+            if (!gate) report.reset();
+            break;
+        }
+        case 1:
+        case 2: {
+            const Profile& p = h.write_profile();
+            const int32_t flags = h.one_of({0, 0, 0, VLX_PROFILE_ANY_DEVICE, 2});
+            const int32_t result = h.x.ApplyProfile(p.file.c_str(), flags);
+            const std::string call =
+                "ApplyProfile(" + p.file.substr(p.file.rfind('\\') + 1) + ", " + std::to_string(flags) + ")";
+            if (gate || flags == 2) return h.expect(call, result, {gate ? *gate : -4});
+            h.expect(call, result, {h.take_profile(p, flags != 0) ? static_cast<int32_t>(p.sets.size()) : -7});
+            break;
+        }
+        case 3: {
+            const int32_t pick = h.any(0, 3);
+            const char* file = pick == 0 ? nullptr : pick == 1 ? "" : h.write_profile().file.c_str();
+            const int32_t result = h.x.SetAutoProfile(file);
+            h.expect("SetAutoProfile", result, {!h.m_.initialised ? -1 : pick == 1 ? -3 : 0});
+            if (result == 0) h.autos_[static_cast<size_t>(h.m_.active)].reset();
+            if (result == 0 && pick) h.autos_[static_cast<size_t>(h.m_.active)] = h.profiles_.size() - 1;
+            break;
+        }
+        default: {
+            const int32_t size = h.x.GetProfileReportSize();
+            GuardedBuffer text(size > 0 ? static_cast<size_t>(size) : 1);
+            const int32_t count = h.x.GetProfileReport(text.data());
+            const int32_t lines = static_cast<int32_t>(split_lines(text.text()).size());
+            const int32_t bytes = static_cast<int32_t>(text.text().size()) + 1;
+            h.expect("GetProfileReportSize", size, {h.m_.initialised ? bytes : -1});
+            h.expect("GetProfileReport", count, {h.m_.initialised ? lines : -1});
+            EXPECT_TRUE(text.intact()) << "vlx_GetProfileReport wrote past the " << size << " bytes of its size query";
+            if (h.m_.initialised && report) {
+                EXPECT_EQ(text.text(), *report);
+            }
+        }
+        }
+    }
+
     // ---- Encoder ----
     static void encoder(RandomHost& h) {
         const int32_t choice = h.any(0, 6);
@@ -1223,6 +1345,9 @@ private:
     MessageWindow health_window_{kHealthMessage};
     std::array<bool, 2> unplugged_{};  // each twin
     std::array<bool, VLX_SLOT_COUNT> lent_{};  // a frame lent by vlx_LockFrame, per slot
+    std::deque<Profile> profiles_;  // every profile written, by its number
+    std::array<std::optional<size_t>, VLX_SLOT_COUNT> autos_{};  // each slot's automatic profile
+    std::array<std::optional<std::string>, VLX_SLOT_COUNT> reports_{};  // each slot's report, when known
     bool indices_stale_ = false;
     HDC memory_dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
@@ -1272,6 +1397,7 @@ const std::vector<RandomHost::Action>& RandomHost::actions() {
         {"FindDevice", 2, &find_device},
         {"Reopen", 3, &reopen},
         {"unplug, replug, stall", 2, &plug},
+        {"profiles", 4, &profiles},
     };
     return table;
 }

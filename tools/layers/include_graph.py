@@ -24,6 +24,7 @@ LAYERS = [
     ["formats"],
     ["graph"],
     ["config", "controls", "events", "devices", "sharecam"],
+    ["profiles"],
     ["exports"],
 ]
 

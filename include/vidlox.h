@@ -224,7 +224,10 @@ int32_t vlx_SetDevCapConfig(void);
 
 /* Places the preview window as a child (WS_CHILD | WS_CLIPSIBLINGS) of the
  * owner window, given as a 32-bit handle value, at (x, y, width, height) in
- * its client area, switches sample buffering on and runs the graph.
+ * its client area, switches sample buffering on and runs the graph. With
+ * window 0 the preview is a borderless window of its own (WS_POPUP |
+ * WS_CLIPSIBLINGS) at (x, y, width, height) on the screen, shown without
+ * being activated (vlx_ReSize places it the same way).
  *   0 Run answered S_OK   1 Run answered anything else (still running)
  *   -1 slot not open   -2 already running   -3 no media control */
 int32_t vlx_Play(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height);

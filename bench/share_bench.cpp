@@ -17,9 +17,9 @@
 // (the same program, started by itself, plays the publisher and readers)
 #include "bench_support.h"
 #include "dll/host_library.h"
-#include "share/share_support.h"
-#include "sharedframes/channel_mapping.h"
-#include "sharedframes/header_check.h"
+#include "sharecam/share_support.h"
+#include "sharecam/transport/channel_mapping.h"
+#include "sharecam/transport/header_check.h"
 #include "support/frame_check.h"
 #include "vidlox_sharecam.h"
 #include "vidlox_testcam.h"
@@ -69,17 +69,17 @@ int32_t open_device(const wchar_t* name, bool full_hd) {
 }
 
 // The publisher's arrival of the ring frame whose painted number is `number`.
-bool publisher_arrival(const vlxshare::ChannelView& view, uint32_t number, int64_t& arrival) {
-    vlxshare::ChannelHeader* header = vlxshare::valid_header(view);
+bool publisher_arrival(const vlxshare::transport::ChannelView& view, uint32_t number, int64_t& arrival) {
+    vlxshare::transport::ChannelHeader* header = vlxshare::transport::valid_header(view);
     if (!header) return false;
-    for (uint32_t i = 0; i < vlxshare::kRingFrames; ++i) {
-        const vlxshare::FrameRecord& record = header->frames[i];
+    for (uint32_t i = 0; i < vlxshare::transport::kRingFrames; ++i) {
+        const vlxshare::transport::FrameRecord& record = header->frames[i];
         const int64_t before = record.sequence;
-        if (before % 2 || !vlxshare::frame_shape_valid(record.format, record.width, record.height, record.stride,
+        if (before % 2 || !vlxshare::transport::frame_shape_valid(record.format, record.width, record.height, record.stride,
                                                        record.bytes))
             continue;
         const int64_t stamp = record.arrival;
-        const uint32_t painted = vlx_test::frame_number(vlxshare::frame_pixels(view, i), record.width, record.height);
+        const uint32_t painted = vlx_test::frame_number(vlxshare::transport::frame_pixels(view, i), record.width, record.height);
         if (record.sequence == before && painted == number) {
             arrival = stamp;
             return true;
@@ -116,7 +116,7 @@ int publisher_role(bool share, DWORD owner, const wchar_t* result) {
 // received, CPU seconds, wall seconds and the latencies (shared only).
 int reader_role(bool shared, DWORD owner, const wchar_t* result) {
     if (open_device(shared ? VLXSHARE_NAME_1 : VLXCAM_NAME_MAIN, !shared) != 0) return 20;
-    vlxshare::ChannelView view;
+    vlxshare::transport::ChannelView view;
     if (shared && view.open(kChannel, false) != 0) return 21;
     HANDLE ready = open_event(L"ready", GetCurrentProcessId()), start = open_event(L"start", owner),
            stop = open_event(L"stop", owner);

@@ -19,7 +19,7 @@ set(VLX_PCH_DIR ${CMAKE_CURRENT_LIST_DIR}/pch)
 set(VLX_PCH_SKIPPED
     ${CMAKE_SOURCE_DIR}/tests/testcam/registration_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/testcodec/decompressor_test.cpp
-    ${CMAKE_SOURCE_DIR}/tests/share/share_camera_test.cpp)
+    ${CMAKE_SOURCE_DIR}/tests/sharecam/share_camera_test.cpp)
 
 # Whether `target` links GoogleTest, itself or through our libraries: its
 # files are compiled with GoogleTest's definitions (GTEST_HAS_PTHREAD=0),

@@ -224,7 +224,10 @@ int32_t vlx_SetDevCapConfig(void);
 
 /* Places the preview window as a child (WS_CHILD | WS_CLIPSIBLINGS) of the
  * owner window, given as a 32-bit handle value, at (x, y, width, height) in
- * its client area, switches sample buffering on and runs the graph.
+ * its client area, switches sample buffering on and runs the graph. With
+ * window 0 the preview is a borderless window of its own (WS_POPUP |
+ * WS_CLIPSIBLINGS) at (x, y, width, height) on the screen, shown without
+ * being activated (vlx_ReSize places it the same way).
  *   0 Run answered S_OK   1 Run answered anything else (still running)
  *   -1 slot not open   -2 already running   -3 no media control */
 int32_t vlx_Play(int32_t window, int32_t x, int32_t y, int32_t width, int32_t height);
@@ -1107,11 +1110,26 @@ int32_t vlx_Reopen(void);
  * number of programs (this library too, with vlx_Open) open a channel at
  * once, each in its own graph. A channel nobody publishes on shows a "no
  * signal" picture. Frames travel through one file mapping per channel in
- * the session's namespace that only the publishing user may open; the
- * publisher never waits for a reader, and a reader that falls behind skips
- * frames. The frames go out through the slot's Sample Grabber callback,
- * which frame events and device health share, on the graph's streaming
- * thread (one copy of each frame, however many programs read it). */
+ * the session's namespace; the publisher never waits for a reader, and a
+ * reader that falls behind skips frames. The frames go out through the
+ * slot's Sample Grabber callback, which frame events and device health
+ * share, on the graph's streaming thread (one copy of each frame, however
+ * many programs read it). A channel carries RGB24 frames of up to
+ * 3840 x 2160 x 3 bytes, in any shape whose rows fit them (2160 x 3840 too).
+ *
+ * Trust: the channel's mapping, its publisher's mutex and its readers'
+ * events are the current user's own: owned by the user, with a DACL that
+ * lets the user alone open them. An object under one of those names that
+ * another principal made first (another user's process, a service in the
+ * session), or that the user's own processes made open to others, is never
+ * used: vlx_ShareSlot refuses the channel (-10) and readers show "no
+ * signal". Only the user (or an administrator) can make an object the
+ * user owns; the user's own processes are trusted, as they can read the
+ * camera anyway. A mapping of another size or of uncommitted pages is
+ * refused before anything in it is read. One publisher per channel: the
+ * publishing thread (the one that called vlx_Init) holds the channel's
+ * mutex until its publishing ends, and a publisher whose process ended
+ * leaves the channel to the next one, however process ids are reused. */
 
 /* Channels 1 ... VLX_SHARE_CHANNEL_COUNT. */
 #define VLX_SHARE_CHANNEL_COUNT 4
@@ -1125,32 +1143,190 @@ int32_t vlx_Reopen(void);
 
 /* From now on the active slot's frames go to channel `channel` (1 ... 4);
  * 0 stops the slot's publishing (0, also when it published nothing). The
- * slot must be open in a render mode that has a Sample Grabber; it publishes
- * on one channel at a time (naming another moves it there; when that is
- * refused, the slot publishes on none), until vlx_ShareSlot(0), vlx_Close,
- * a failed vlx_Open in the slot or vlx_Exit. One publisher per channel in the user's session: a channel
- * another slot or another running process publishes on is refused. A format
- * set on the stopped slot later travels with its frames (readers keep the
- * size they connected with and scale).
+ * slot must be open in a render mode that has a Sample Grabber, in a frame
+ * size the channel carries; it publishes on one channel at a time. One
+ * publisher per channel in the user's session: a channel another slot or
+ * another running process publishes on is refused. A format set on the
+ * stopped slot later travels with its frames (readers keep the size they
+ * connected with and scale); a size the channel does not carry sends
+ * nothing until the next format, and vlx_GetShareInfo answers 2 meanwhile.
+ * The slot's publishing ends with exactly these calls:
+ *   vlx_ShareSlot(0);
+ *   vlx_ShareSlot of another channel in range: it moves there, or, when
+ *     that answers a negative code, publishes on none;
+ *   vlx_Close and vlx_Reopen of the slot, and vlx_Exit.
+ * Nothing else changes it: not vlx_ShareSlot with a channel out of range
+ * (-2) nor of the channel it publishes on (0), not vlx_Open on the open
+ * slot (-2), not vlx_Stop, vlx_Play or a format set on the slot.
  *   0  done
  *   -1  slot not open
  *   -2  `channel` out of range (0 ... 4)
  *   -3  no sample grabber (a render mode without one)
- *   -4  no connected RGB24 video format (GetConnectedMediaType)
+ *   -4  no connected RGB24 bottom-up video format (GetConnectedMediaType)
  *   -5  another slot or another process publishes on the channel
- *   -6  the channel's file mapping cannot be made or mapped
+ *   -6  the channel's file mapping or mutex cannot be made or mapped
  *   -7  the grabber refused the callback (SetCallback failed)
- *   -8  memory ran out */
+ *   -8  memory ran out
+ *   -9  the slot's frames are larger than a channel carries
+ *   -10  an object of the channel is not the user's own (see "Trust" above) */
 int32_t vlx_ShareSlot(int32_t channel);
 
 /* What a host shows about channel `channel` (1 ... 4), whoever publishes on
  * it: VLX_SHARE_INFO_COUNT values in `info` (see above). Needs no slot and
  * no vlx_Init.
- *   0  read   1  nobody has opened the channel yet (all values 0)
+ *   0  read
+ *   1  nobody has opened the channel yet (all values 0)
+ *   2  read; the publisher's frames are of a size the channel does not
+ *      carry (a format set on its slot since, or top-down samples):
+ *      none goes out
  *   -1  NULL info
  *   -2  `channel` out of range
  *   -3  memory ran out */
 int32_t vlx_GetShareInfo(int32_t channel, int64_t* info);
+
+/* ---- Extensions: profiles ----------------------------------------------- */
+
+/* Settings that stay with the camera. Cameras forget their controls when
+ * they are plugged in again or the machine restarts; a profile keeps what a
+ * host can set on a device (every control's value and mode, "camera
+ * controls", and the capture format, "capture formats") in a text file the
+ * host names, for one device, and puts it back on an open slot.
+ *
+ * The file is UTF-8 text of at most VLX_PROFILE_MAX_BYTES bytes, one setting
+ * a line (CR LF or LF), each line at most VLX_PROFILE_MAX_LINE bytes:
+ *     NAME = VALUE
+ * A line whose first character other than spaces and TABs is # is a comment;
+ * blank lines are skipped; spaces and TABs may stand around NAME, "=" and the
+ * words of VALUE. Names, modes and "range" are read in any case.
+ * vlx_SaveProfile writes (after
+ * comment lines that explain the format):
+ *     device = \\?\usb#vid_046d&pid_0825&mi_00#6&2c0c2a7&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global
+ *     format = RGB24 640 480 30.00
+ *     brightness = 128 manual range 0 255 1
+ *     white_balance = 4600 auto range 2800 6500 10
+ * device   the device's path (vlx_GetDevicePathList), compared byte for
+ *          byte with the path of the slot's device
+ * format   SUBTYPE WIDTH HEIGHT FRAME_RATE, as vlx_GetFormatList writes them
+ *          (SUBTYPE read as vlx_SetDevSubtype reads it, a FourCC in its own
+ *          case; FRAME_RATE a decimal number, 0 for none stated): the format
+ *          in force (vlx_GetDevFormat)
+ * a control, named as vlx_GetControlList names it (the header's
+ *          VLX_CONTROL_ constant without its prefix, in lower case):
+ *          VALUE MODE, MODE "manual" or "auto" (VLX_CONTROL_MANUAL,
+ *          VLX_CONTROL_AUTO); then "range MINIMUM MAXIMUM STEP", the range
+ *          the device stated when the profile was saved, which may be left
+ *          out. A person may also write VALUE alone (manual) or "auto"
+ *          alone. Numbers are decimal whole numbers of 32 bits.
+ *
+ * Applying (vlx_ApplyProfile and the automatic profile) reads the whole file
+ * first, checks its device line, then applies the format line, then the
+ * controls in the order of their lines, each as vlx_SetControl does (the
+ * range read and checked first, Set, the value read back). A setting that
+ * cannot be applied is skipped and the others go on. The slot's requested
+ * format (vlx_SetDevWidth ... vlx_SetDevFormatChoice) is left as it was: the
+ * format line is offered with choice VLX_FORMAT_CHOICE_EXACT and reported
+ * under vlx_SetDevCapConfig's context strings, on a slot that is not running
+ * and only when it differs from the format in force. The other calls are
+ * reported under "vlx_ApplyProfile->..." names ("vlx_ApplyProfile->CreateFileW",
+ * "vlx_ApplyProfile->CameraControl->Set"), those of vlx_SaveProfile under
+ * "vlx_SaveProfile->..." names.
+ *
+ * What became of each line is told by the slot's profile report
+ * (vlx_GetProfileReport): one line per setting line of the file and per
+ * refused line, "LINE OUTCOME NAME" (fields separated by one space, CR LF
+ * after each), LINE the line's number in the file (from 1), NAME the
+ * setting's name in lower case, or "-" for a line without a known name
+ * (nothing the file holds is copied into the report otherwise). OUTCOME:
+ *     applied        set, and the device holds it (the format: in force)
+ *     differs        the device took it but holds another value or mode
+ *                    (vlx_SetControl's 1), or refused the format
+ *     lacking        the device has no such control, or no capability
+ *                    equals the format
+ *     range_changed  the device states another range than the line's
+ *     running        a format other than the one in force, on a running slot
+ *     failed         a platform call failed (its status went to the error
+ *                    recorder)
+ *     off_range      the value lies outside the device's range or off its step
+ *     bad_mode       a mode the control does not offer
+ *     bad_value      a VALUE the name does not take (a word too many or
+ *                    missing, a number beyond 32 bits, an unknown subtype)
+ *     unknown_name   no setting has that name
+ *     repeated       the name stood on an earlier line, which counts
+ *     damaged        neither a comment, a blank line nor NAME = VALUE
+ *     too_long       longer than VLX_PROFILE_MAX_LINE bytes
+ *     not_utf8       not UTF-8 text (also control characters other than TAB)
+ * Line 0 is the file as a whole, refused: "0 unreadable file",
+ * "0 too_large file", "0 other_device file"; an automatic application has no
+ * other way to tell it. The device line is in the report only when refused.
+ */
+#define VLX_PROFILE_MAX_BYTES 65536
+#define VLX_PROFILE_MAX_LINE 1024
+#define VLX_PROFILE_ANY_DEVICE 1 /* vlx_ApplyProfile: a profile of another device, or of none */
+
+/* Writes the profile of the active slot's device to `file` (a UTF-8 path):
+ * its path, the format in force and every control it has whose value can be
+ * read. The text is written to a new file beside `file` ("<file>.<process
+ * id>.tmp"), flushed, and renamed over `file` (MoveFileExW with
+ * MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH): a file that cannot
+ * be written leaves the old one whole, and the new one is removed. The
+ * result is the number of settings written (the format and the controls).
+ *   -1 not initialised
+ *   -2 the active slot is not open, or holds no device filter
+ *   -3 `file` is NULL, empty or not UTF-8 (also values 1 ... 65535)
+ *   -4 the device's path is unknown (none was read when it was opened), or
+ *      longer than a line may be
+ *   -5 the new file cannot be created (CreateFileW)
+ *   -6 writing it failed (WriteFile, FlushFileBuffers)
+ *   -7 it cannot be renamed over `file` (MoveFileExW)
+ *   -12 memory ran out */
+int32_t vlx_SaveProfile(const char* file);
+
+/* Applies the profile in `file` (a UTF-8 path) to the active slot's device
+ * and replaces the slot's profile report. A profile whose device line names
+ * another device, or that has none, is applied only with
+ * VLX_PROFILE_ANY_DEVICE in `flags`. The result is the number of settings
+ * applied (report lines "applied").
+ *   -1 not initialised
+ *   -2 the active slot is not open, or holds no device filter
+ *   -3 `file` is NULL, empty or not UTF-8 (also values 1 ... 65535)
+ *   -4 `flags` holds a bit other than VLX_PROFILE_ANY_DEVICE
+ *   -5 the file cannot be opened or read (CreateFileW, GetFileSizeEx,
+ *      ReadFile); nothing applied
+ *   -6 the file is larger than VLX_PROFILE_MAX_BYTES (nothing read or
+ *      applied)
+ *   -7 the profile is of another device, or names none, and `flags` lacks
+ *      VLX_PROFILE_ANY_DEVICE (nothing applied)
+ *   -12 memory ran out */
+int32_t vlx_ApplyProfile(const char* file, int32_t flags);
+
+/* The active slot's automatic profile: from now on, each time vlx_Open (or
+ * vlx_Reopen, which is how a device that was unplugged and came back gets a
+ * graph again) has built the slot's graph, the profile in `file` is read
+ * afresh and applied as vlx_ApplyProfile(file, 0) would apply it, before
+ * vlx_Reopen runs the slot again. A profile of another device is not applied
+ * ("0 other_device file" in the report). The application never changes what
+ * vlx_Open or vlx_Reopen returns; its calls are reported within them, under
+ * the names above, and it replaces the slot's report. The file need not
+ * exist yet. Kept across vlx_Close, until vlx_SetAutoProfile(NULL) in the
+ * slot or vlx_Exit.
+ *   0 stored (NULL: the slot has no automatic profile any more)
+ *   -1 not initialised
+ *   -3 `file` is empty or not UTF-8 (also values 1 ... 65535)
+ *   -12 memory ran out */
+int32_t vlx_SetAutoProfile(const char* file);
+
+/* The active slot's profile report (see above), appended to the
+ * NUL-terminated text already in `buffer`: the report of the last
+ * vlx_ApplyProfile or automatic application in the slot (empty before the
+ * first, and after vlx_Exit), in the order of the lines.
+ * vlx_GetProfileReport: the number of lines appended; it never writes more
+ * bytes than the last vlx_GetProfileReportSize of the slot answered.
+ * vlx_GetProfileReportSize: the bytes the report needs in an empty buffer,
+ * terminator included (1 when it is empty).
+ *   -1 not initialised (vlx_GetProfileReport also: a NULL buffer)
+ *   -12 memory ran out */
+int32_t vlx_GetProfileReport(char* buffer);
+int32_t vlx_GetProfileReportSize(void);
 
 #ifdef __cplusplus
 }

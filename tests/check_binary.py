@@ -48,9 +48,12 @@ DEVICE_HEALTH_EXPORTS = {"vlx_GetDevicePathList", "vlx_GetDevicePathListSize", "
                          "vlx_SetDeviceNotify", "vlx_Reopen"}
 # shared camera
 SHARED_CAMERA_EXPORTS = {"vlx_ShareSlot", "vlx_GetShareInfo"}
+# profiles
+PROFILE_EXPORTS = {"vlx_SaveProfile", "vlx_ApplyProfile", "vlx_SetAutoProfile", "vlx_GetProfileReport",
+                   "vlx_GetProfileReportSize"}
 
 EXPECTED_EXPORTS |= CAMERA_CONTROL_EXPORTS | CAPTURE_FORMAT_EXPORTS | FRAME_EVENT_EXPORTS | DEVICE_HEALTH_EXPORTS
-EXPECTED_EXPORTS |= SHARED_CAMERA_EXPORTS
+EXPECTED_EXPORTS |= SHARED_CAMERA_EXPORTS | PROFILE_EXPORTS
 
 SYSTEM_DLLS = {
     "kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll", "user32.dll", "gdi32.dll",

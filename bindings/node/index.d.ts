@@ -106,6 +106,37 @@ export interface ControlSetting {
   asked: boolean;
 }
 
+/** What became of a line of a profile file (include/vidlox.h, "Extensions: profiles"). */
+export type ProfileOutcome = 'applied' | 'differs' | 'lacking' | 'range_changed' | 'running' | 'failed' |
+  'off_range' | 'bad_mode' | 'bad_value' | 'unknown_name' | 'repeated' | 'damaged' | 'too_long' | 'not_utf8';
+
+export interface ProfileLine {
+  /** The line's number in the file, from 1. */
+  line: number;
+  outcome: ProfileOutcome;
+  /** The setting's name ('format', a control's), or null for a line without a known one. */
+  name: string | null;
+}
+
+export interface ProfileSaved {
+  /** The full path written. */
+  file: string;
+  /** The settings written: the format and the controls. */
+  settings: number;
+}
+
+export interface ProfileApplied {
+  /** The settings applied. */
+  applied: number;
+  /** Every setting line and every refused line, in the file's order. */
+  report: ProfileLine[];
+}
+
+export interface ProfileOptions {
+  /** Also a profile saved for another device (VLX_PROFILE_ANY_DEVICE). */
+  anyDevice?: boolean;
+}
+
 export interface SnapshotOptions {
   /** 0-100 for JPEG, TIFF, JPEG XR and HEIF; absent: the encoder's default. */
   quality?: number;
@@ -146,6 +177,10 @@ export class Camera extends EventEmitter {
   snapshot(file: string, options?: SnapshotOptions): Promise<string>;
   controls(): Promise<Control[]>;
   setControl(name: ControlName, value: number | 'auto'): Promise<ControlSetting>;
+  /** Writes the camera's controls and format to a profile file (UTF-8 text, one setting a line). */
+  saveProfile(file: string): Promise<ProfileSaved>;
+  /** Applies a profile file: what cannot be applied is skipped and reported by line; another device's is refused (-7) unless `anyDevice`. */
+  applyProfile(file: string, options?: ProfileOptions): Promise<ProfileApplied>;
   /** Stops and closes; a second call answers the first one's promise. */
   close(): Promise<void>;
 

@@ -8,7 +8,6 @@
 #include "library/list_budget.h"
 
 #include <cstdio>
-#include <functional>
 #include <string>
 
 namespace vlx {
@@ -31,11 +30,21 @@ constexpr ExportContexts kSizeCalls{
                        .get_range = "vlx_GetControlListSize->CameraControl->GetRange"},
 };
 
-using ControlVisit = std::function<void(const ControlInfo&, const DeviceControls&, const ControlRange&)>;
+// The line of one control. Only the numbers after the name change with the
+// device's state, and each takes a fixed width, so the line's length does not.
+std::string control_line(const ControlInfo& control, const ControlRange& range, LONG value, LONG mode) {
+    char numbers[7 * (kControlListNumberWidth + 1) + 1];
+    std::snprintf(numbers, sizeof numbers, "\t%*ld\t%*ld\t%*ld\t%*ld\t%*ld\t%*ld\t%*ld", kControlListNumberWidth,
+                  range.minimum, kControlListNumberWidth, range.maximum, kControlListNumberWidth, range.step,
+                  kControlListNumberWidth, range.default_value, kControlListNumberWidth, range.modes,
+                  kControlListNumberWidth, value, kControlListNumberWidth, mode);
+    return std::to_string(control.id) + "\t" + control.name + numbers;
+}
 
-// The one walk behind the list and its size: every control the device has,
-// in id order, with its range. Each interface is asked for once. -1 or -2
-// when there is no device to ask, else 0.
+ListKey control_list() { return {SizedList::controls, library().active_slot}; }
+
+}  // namespace
+
 int32_t visit_controls(const ExportContexts& calls, const ControlVisit& visit) {
     int32_t refusal = 0;
     IBaseFilter* const filter = control_device(refusal);
@@ -51,21 +60,6 @@ int32_t visit_controls(const ExportContexts& calls, const ControlVisit& visit) {
     }
     return 0;
 }
-
-// The line of one control. Only the numbers after the name change with the
-// device's state, and each takes a fixed width, so the line's length does not.
-std::string control_line(const ControlInfo& control, const ControlRange& range, LONG value, LONG mode) {
-    char numbers[7 * (kControlListNumberWidth + 1) + 1];
-    std::snprintf(numbers, sizeof numbers, "\t%*ld\t%*ld\t%*ld\t%*ld\t%*ld\t%*ld\t%*ld", kControlListNumberWidth,
-                  range.minimum, kControlListNumberWidth, range.maximum, kControlListNumberWidth, range.step,
-                  kControlListNumberWidth, range.default_value, kControlListNumberWidth, range.modes,
-                  kControlListNumberWidth, value, kControlListNumberWidth, mode);
-    return std::to_string(control.id) + "\t" + control.name + numbers;
-}
-
-ListKey control_list() { return {SizedList::controls, library().active_slot}; }
-
-}  // namespace
 
 int32_t list_controls(char* text) {
     // A null buffer is refused before the slot is looked at or the device asked.

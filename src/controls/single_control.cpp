@@ -102,17 +102,22 @@ int32_t set_control(int32_t id, int32_t value, int32_t mode) {
     if (!device.present()) return kControlNoInterface;
     ControlRange range;
     if (const int32_t refused = read_range(device, target.control->property, range)) return refused;
-    if ((range.modes & mode) == 0) return kControlBadMode;
+    return set_within_range(device, target.control->property, range, value, mode);
+}
+
+int32_t set_within_range(const DeviceControls& device, LONG property, const ControlRange& range, int32_t value,
+                         int32_t mode) {
+    if ((mode != VLX_CONTROL_AUTO && mode != VLX_CONTROL_MANUAL) || (range.modes & mode) == 0) return kControlBadMode;
     // Drivers are not trusted to refuse what they cannot hold: nothing
     // outside the stated range or between its steps reaches Set.
     if (mode == VLX_CONTROL_MANUAL && !on_a_step(range, value)) return kControlOffRange;
     // In automatic mode the value goes unused; the default is one the device
     // is sure to take.
     const LONG sent = mode == VLX_CONTROL_MANUAL ? value : range.default_value;
-    if (FAILED(device.set(target.control->property, sent, mode))) return kControlSetFailed;
+    if (FAILED(device.set(property, sent, mode))) return kControlSetFailed;
     // Several drivers answer S_OK and keep another value: the read-back decides.
     LONG held = 0, held_mode = 0;
-    if (FAILED(device.get(target.control->property, held, held_mode))) return kControlGetFailed;
+    if (FAILED(device.get(property, held, held_mode))) return kControlGetFailed;
     const bool as_asked = mode_flags(held_mode) == mode && (mode == VLX_CONTROL_AUTO || held == value);
     return as_asked ? kControlHeld : kControlDiffers;
 }

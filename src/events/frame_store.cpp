@@ -1,27 +1,12 @@
 #include "events/frame_store.h"
 
+#include "common/srw_lock.h"
+
 #include <cstring>
 #include <new>
 #include <utility>
 
 namespace vlx {
-
-namespace {
-
-// Holds an SRW lock exclusively for a scope; unlike std::mutex it cannot
-// throw, and the streaming thread takes it inside a COM method.
-class ExclusiveLock {
-public:
-    explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
-
-}  // namespace
 
 void FrameStore::allow_samples(ComPtr<IMemAllocator> allocator) {
     ExclusiveLock guard(lock_);

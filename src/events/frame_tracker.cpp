@@ -1,5 +1,6 @@
 #include "events/frame_tracker.h"
 
+#include "common/performance_clock.h"
 #include "events/frame_notify.h"
 #include "library/platform_call.h"
 
@@ -8,18 +9,6 @@
 #include <utility>
 
 namespace vlx {
-
-namespace {
-
-constexpr int64_t kHundredNanosecondsPerSecond = 10'000'000;
-
-// Performance-counter ticks in 100 ns units, without overflowing for the
-// counter's whole range.
-int64_t in_hundred_nanoseconds(LONGLONG ticks, LONGLONG frequency) {
-    return ticks / frequency * kHundredNanosecondsPerSecond + ticks % frequency * kHundredNanosecondsPerSecond / frequency;
-}
-
-}  // namespace
 
 HRESULT FrameTracker::create(int32_t slot, ComPtr<FrameTracker>& out) {
     LARGE_INTEGER frequency{};
@@ -44,7 +33,7 @@ FrameTracker::~FrameTracker() { CloseHandle(event_); }
 int64_t FrameTracker::arrival_now() const {
     LARGE_INTEGER ticks{};
     QueryPerformanceCounter(&ticks);
-    return in_hundred_nanoseconds(ticks.QuadPart, counter_frequency_);
+    return counter_in_100ns(ticks.QuadPart, counter_frequency_);
 }
 
 STDMETHODIMP FrameTracker::SampleCB(double, IMediaSample* sample) {

@@ -3,7 +3,8 @@
 #include "devices/slot_hooks.h"
 #include "events/slot_tracking.h"
 #include "library/exit_observer.h"
-#include "share/share_observer.h"
+#include "profiles/auto_profile.h"
+#include "sharecam/share_observer.h"
 
 namespace vlx {
 
@@ -13,9 +14,13 @@ void subscribe_features() {
     add_slot_observer(health::slot_observer());
     add_slot_observer(frame_events_observer());
     add_exit_observer(health::library_exiting);
+    // Profiles after health: an automatic profile reads the device path
+    // that health noted when the slot was opened.
+    add_slot_observer(profiles::auto_profile_observer());
+    add_exit_observer(profiles::library_exiting);
     // Sharing last: a released slot's channel is given up before its grabber goes.
-    add_slot_observer(share::share_observer());
-    add_exit_observer(share::library_exiting);
+    add_slot_observer(sharecam::share_observer());
+    add_exit_observer(sharecam::library_exiting);
 }
 
 }  // namespace vlx

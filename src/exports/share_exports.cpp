@@ -3,15 +3,15 @@
 #include "vidlox.h"
 
 #include "exports/guarded.h"
-#include "share/share_table.h"
+#include "sharecam/share_table.h"
 
 using vlx::guarded;
 
 extern "C" {
 
-int32_t vlx_ShareSlot(int32_t channel) { return guarded(-8, [&] { return vlx::share::share_slot(channel); }); }
+int32_t vlx_ShareSlot(int32_t channel) { return guarded(-8, [&] { return vlx::sharecam::share_slot(channel); }); }
 int32_t vlx_GetShareInfo(int32_t channel, int64_t* info) {
-    return guarded(-3, [&] { return vlx::share::share_info(channel, info); });
+    return guarded(-3, [&] { return vlx::sharecam::share_info(channel, info); });
 }
 
 }  // extern "C"

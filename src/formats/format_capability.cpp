@@ -89,13 +89,17 @@ double frame_rate_of(REFERENCE_TIME interval) {
     return interval > 0 ? 10000000.0 / static_cast<double>(interval) : 0.0;
 }
 
+std::string frame_rate_text(double rate) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%1.2f", rate);
+    return text;
+}
+
 std::string format_line(const FormatCapability& capability) {
-    char numbers[96];
-    std::snprintf(numbers, sizeof numbers, " %d %d %1.2f %1.2f ", static_cast<int>(capability.width),
-                  static_cast<int>(capability.height), frame_rate_of(capability.slowest),
-                  frame_rate_of(capability.fastest));
-    return std::to_string(capability.index) + " " + subtype_text(capability.subtype) + numbers +
-           format_block_name(capability.block);
+    return std::to_string(capability.index) + " " + subtype_text(capability.subtype) + " " +
+           std::to_string(capability.width) + " " + std::to_string(capability.height) + " " +
+           frame_rate_text(frame_rate_of(capability.slowest)) + " " +
+           frame_rate_text(frame_rate_of(capability.fastest)) + " " + format_block_name(capability.block);
 }
 
 }  // namespace vlx

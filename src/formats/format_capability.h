@@ -51,6 +51,9 @@ FormatCapability describe_capability(int index, const AM_MEDIA_TYPE& type, const
 // 10^7 / interval; 0.0 for an interval of 0 or less.
 double frame_rate_of(REFERENCE_TIME interval);
 
+// A frame rate as the format list writes it: "30.00".
+std::string frame_rate_text(double rate);
+
 // The capability's line of the format list, without its CR LF:
 // "INDEX SUBTYPE WIDTH HEIGHT MIN_FPS MAX_FPS KIND".
 std::string format_line(const FormatCapability& capability);

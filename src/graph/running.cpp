@@ -13,6 +13,9 @@ namespace vlx {
 namespace {
 
 constexpr long kPreviewStyle = WS_CHILD | WS_CLIPSIBLINGS;  // 0x44000000
+// Without an owner the preview is a window of its own on the screen (a
+// child style there would make a child of the desktop).
+constexpr long kOwnerlessPreviewStyle = WS_POPUP | WS_CLIPSIBLINGS;
 
 // The owner arrives as a 32-bit integer and is sign-extended to OAHWND.
 OAHWND owner_handle(int32_t window) { return static_cast<OAHWND>(static_cast<intptr_t>(window)); }
@@ -20,11 +23,25 @@ OAHWND owner_handle(int32_t window) { return static_cast<OAHWND>(static_cast<int
 // None of these results is tested or reported: the calls are made even for
 // graphs without a windowed renderer, where they fail harmlessly.
 void place_window(IVideoWindow* window, int32_t owner, int32_t x, int32_t y, int32_t width, int32_t height) {
-    window->put_Owner(owner_handle(owner));
-    window->put_WindowStyle(kPreviewStyle);
+    if (owner != 0) {
+        window->put_Owner(owner_handle(owner));
+        window->put_WindowStyle(kPreviewStyle);
+        window->SetWindowPosition(x, y, width, height);
+        window->SetWindowForeground(OATRUE);
+        window->put_Visible(OATRUE);
+        return;
+    }
+    // Wine's put_Owner is SetParent, which hides the window, activates it
+    // and shows it again even when the parent stays the desktop
+    // (dlls/win32u/window.c, NtUserSetParent): only a preview that has an
+    // owner is taken from it. The preview is then shown
+    // where the host asked without taking the activation (and the keyboard)
+    // from the host's own windows.
+    OAHWND current = 0;
+    if (window->get_Owner(&current) != S_OK || current != 0) window->put_Owner(0);
+    window->put_WindowStyle(kOwnerlessPreviewStyle);
     window->SetWindowPosition(x, y, width, height);
-    window->SetWindowForeground(OATRUE);
-    window->put_Visible(OATRUE);
+    window->put_WindowState(SW_SHOWNA);
 }
 
 int32_t run_graph(Slot& slot, const char* context, bool with_window) {

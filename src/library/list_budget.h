@@ -26,6 +26,7 @@ enum class SizedList : int32_t {
     formats,             // argument: the device index
     video_device_paths,  // argument: none (0)
     audio_device_paths,
+    profile_report,      // argument: the slot
     count
 };
 

@@ -17,7 +17,7 @@ HRESULT format_page_list(CAUUID* pages) {
 }
 
 CameraFilter::CameraFilter(const DeviceProfile& profile)
-    : Filter(profile.clsid), profile_(profile), controls_(static_cast<IBaseFilter&>(*this), profile) {
+    : LiveSource(profile.clsid), profile_(profile), controls_(static_cast<IBaseFilter&>(*this), profile) {
     add_live_filter(this);
     switch (profile.quirk) {
     case Quirk::no_pins:
@@ -30,11 +30,12 @@ CameraFilter::CameraFilter(const DeviceProfile& profile)
         pins_.push_back(std::make_unique<OutputPin>(*this, L"Capture", PIN_CATEGORY_CAPTURE));
         break;
     }
+    for (size_t i = 0; i < pins_.size(); ++i) live_pins_[i] = pins_[i].get();
 }
 
 CameraFilter::~CameraFilter() {
     remove_live_filter(this);
-    for (auto& pin : pins_) pin->on_stop();
+    stop_pins();
 }
 
 std::vector<IPin*> CameraFilter::pins() {
@@ -44,59 +45,20 @@ std::vector<IPin*> CameraFilter::pins() {
 }
 
 HRESULT CameraFilter::other_interface(REFIID iid, void** out) {
-    if (IsEqualIID(iid, IID_IAMFilterMiscFlags)) return vlxcom::hand_out<IAMFilterMiscFlags>(this, out);
     if (IsEqualIID(iid, IID_ISpecifyPropertyPages)) return vlxcom::hand_out<ISpecifyPropertyPages>(this, out);
     if (controls_.query(iid, out) == S_OK) return S_OK;
-    return Filter::other_interface(iid, out);
+    return LiveSource::other_interface(iid, out);
 }
 
-STDMETHODIMP CameraFilter::Stop() {
-    std::lock_guard guard(lock());
-    for (auto& pin : pins_) pin->on_stop();
-    set_state(State_Stopped);
-    return S_OK;
-}
-
-HRESULT CameraFilter::pause_locked() {
-    // A kernel-streaming camera acquires the device as it leaves Stopped; one
-    // that another program holds fails there. The graph hears it as an
-    // abort too: a graph manager that starts its filters asynchronously
-    // (Wine's answers Run with S_FALSE) would otherwise lose the reason.
-    if (state() == State_Stopped && profile_.quirk == Quirk::in_use) {
-        const HRESULT in_use = HRESULT_FROM_WIN32(ERROR_NO_SYSTEM_RESOURCES);
-        notify_graph(EC_ERRORABORT, static_cast<LONG_PTR>(in_use), 0);
-        return in_use;
-    }
-    if (state() == State_Stopped) {
-        for (auto& pin : pins_) {
-            const HRESULT started = pin->on_pause_from_stopped();
-            if (FAILED(started)) {
-                for (auto& other : pins_) other->on_stop();
-                return started;
-            }
-        }
-    } else if (state() == State_Running) {
-        for (auto& pin : pins_) pin->on_pause_from_running();
-    }
-    set_state(State_Paused);
-    return S_OK;
-}
-
-STDMETHODIMP CameraFilter::Pause() {
-    std::lock_guard guard(lock());
-    return vlxcom::com_guard([&] { return pause_locked(); });
-}
-
-STDMETHODIMP CameraFilter::Run(REFERENCE_TIME start) {
-    std::lock_guard guard(lock());
-    if (state() == State_Running) return S_OK;
-    if (state() == State_Stopped) {
-        const HRESULT paused = vlxcom::com_guard([&] { return pause_locked(); });
-        if (FAILED(paused)) return paused;
-    }
-    for (auto& pin : pins_) pin->on_run(start, clock());
-    set_state(State_Running);
-    return S_OK;
+// A kernel-streaming camera acquires the device as it leaves Stopped; one
+// that another program holds fails there. The graph hears it as an abort
+// too: a graph manager that starts its filters asynchronously (Wine's
+// answers Run with S_FALSE) would otherwise lose the reason.
+HRESULT CameraFilter::acquire() {
+    if (profile_.quirk != Quirk::in_use) return S_OK;
+    const HRESULT in_use = HRESULT_FROM_WIN32(ERROR_NO_SYSTEM_RESOURCES);
+    notify_graph(EC_ERRORABORT, static_cast<LONG_PTR>(in_use), 0);
+    return in_use;
 }
 
 HRESULT CameraFilter::previews_accept(const VideoFormat& format) const {
@@ -116,14 +78,6 @@ HRESULT CameraFilter::capture_format_changed(const VideoFormat& format) {
     }
     return S_OK;
 }
-
-STDMETHODIMP CameraFilter::GetState(DWORD timeout, FILTER_STATE* state) {
-    const HRESULT hr = Filter::GetState(timeout, state);
-    // A live source has nothing to show while paused.
-    return hr == S_OK && *state == State_Paused ? VFW_S_CANT_CUE : hr;
-}
-
-STDMETHODIMP_(ULONG) CameraFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
 
 STDMETHODIMP CameraFilter::GetPages(CAUUID* pages) { return format_page_list(pages); }
 

@@ -4,8 +4,8 @@
 
 #include "camera_controls.h"
 #include "com_ptr.h"
-#include "comkit/filter_base.h"
-#include "dropped_frames.h"
+#include "comkit/dropped_frames.h"
+#include "comkit/live_source.h"
 #include "device_presence.h"
 #include "formats.h"
 #include "profiles.h"
@@ -14,6 +14,7 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -24,13 +25,12 @@ namespace vlxcam {
 
 class CameraFilter;
 
-// An output pin. Its reference count is the filter's: the pin lives exactly
-// as long as its filter, and the interfaces it carries (IAMStreamConfig,
-// IKsPropertySet, ISpecifyPropertyPages) belong to it.
-class OutputPin final : public vlxcom::OutputPinBase,
-                        public IAMStreamConfig,
-                        public IKsPropertySet,
-                        public ISpecifyPropertyPages {
+// An output pin: a live pin of the kit (connection, allocator, streaming
+// thread, pin category) painting the camera's picture. Its reference count
+// is the filter's: the pin lives exactly as long as its filter, and the
+// interfaces it carries (IAMStreamConfig, IKsPropertySet,
+// ISpecifyPropertyPages, IAMDroppedFrames) belong to it.
+class OutputPin final : public vlxcom::LiveOutputPin, public IAMStreamConfig, public ISpecifyPropertyPages {
 public:
     OutputPin(CameraFilter& filter, const wchar_t* name, const GUID& category);
     ~OutputPin();
@@ -40,36 +40,17 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return PinBase::AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return PinBase::Release(); }
 
-    // IPin (identity, Disconnect and the connection record are the kit's)
-    STDMETHODIMP Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* type) override;
-    STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override;
-
     // IAMStreamConfig
     STDMETHODIMP SetFormat(AM_MEDIA_TYPE* type) override;
     STDMETHODIMP GetFormat(AM_MEDIA_TYPE** type) override;
     STDMETHODIMP GetNumberOfCapabilities(int* count, int* size) override;
     STDMETHODIMP GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) override;
 
-    // IKsPropertySet
-    STDMETHODIMP Set(REFGUID set, DWORD id, void* instance, DWORD instance_size, void* data,
-                     DWORD data_size) override;
-    STDMETHODIMP Get(REFGUID set, DWORD id, void* instance, DWORD instance_size, void* data, DWORD data_size,
-                     DWORD* returned) override;
-    STDMETHODIMP QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
-
     // ISpecifyPropertyPages
     STDMETHODIMP GetPages(CAUUID* pages) override;
 
-    // Filter state changes, called with the filter's lock held.
-    HRESULT on_pause_from_stopped();
-    void on_run(REFERENCE_TIME start, IReferenceClock* clock);
-    void on_pause_from_running();
-    void on_stop();
-
     // The format the pin delivers or would connect with.
     VideoFormat current_format() const;
-    const GUID& category() const { return category_; }
     // SetFormat's two steps once the format is known to be acceptable (lock
     // held): whether a connected peer takes it, then making it the pin's
     // and having a connected pin reconnected (a failed reconnection keeps
@@ -77,17 +58,18 @@ public:
     HRESULT peer_accepts(const VideoFormat& format) const;
     HRESULT take_format(const VideoFormat& format, const std::optional<StatedSizes>& given);
 
+protected:
+    HRESULT connection_for(const AM_MEDIA_TYPE& asked, AM_MEDIA_TYPE& connection) const override;
+    std::vector<AM_MEDIA_TYPE> offered_types() const override;
+    long sample_bytes(const AM_MEDIA_TYPE& connection) const override;
+
 private:
-    HRESULT connect(IPin* receiver, const AM_MEDIA_TYPE* type);
-    HRESULT try_connection(IPin* receiver, const AM_MEDIA_TYPE& type);
-    HRESULT negotiate_allocator(IMemInputPin* input, const VideoFormat& format);
-    std::vector<AM_MEDIA_TYPE> offered_types() const;
-    void drop_connection() override;
+    // The format of the pin's connection (filter's lock held).
+    VideoFormat connection_format() const;
 
     CameraFilter& camera_;
-    GUID category_;
-    Streamer streamer_;
-    DroppedFramesReport dropped_frames_;  // offered by a capture pin only
+    CameraStream stream_;
+    vlxcom::DroppedFramesReport dropped_frames_;  // offered by a capture pin only
 
     // What SetFormat chose. Its own lock, never held while calling out:
     // QueryAccept and EnumMediaTypes read it without the filter's lock,
@@ -100,16 +82,12 @@ private:
     Choice choice() const;
     mutable std::mutex choice_lock_;
     Choice choice_;
-
-    // Guarded by the filter's lock, as PinBase's peer_ and type_ are.
-    ComPtr<IMemInputPin> peer_input_;
-    ComPtr<IMemAllocator> allocator_;
-    VideoFormat connection_format_{};
 };
 
-// The IBaseFilter plumbing is the kit's; the state changes are the camera's
-// own, those of a live source whose pins stream.
-class CameraFilter final : public vlxcom::Filter, public IAMFilterMiscFlags, public ISpecifyPropertyPages {
+// The IBaseFilter plumbing and the live source's state changes are the
+// kit's; the camera adds its controls, its property page, its presence and
+// a start that fails as a camera held by another program does.
+class CameraFilter final : public vlxcom::LiveSource, public ISpecifyPropertyPages {
 public:
     explicit CameraFilter(const DeviceProfile& profile);
     ~CameraFilter();
@@ -118,15 +96,6 @@ public:
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override { return Filter::QueryInterface(iid, object); }
     STDMETHODIMP_(ULONG) AddRef() override { return Filter::AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return Filter::Release(); }
-
-    // IMediaFilter
-    STDMETHODIMP Stop() override;
-    STDMETHODIMP Pause() override;
-    STDMETHODIMP Run(REFERENCE_TIME start) override;
-    STDMETHODIMP GetState(DWORD timeout, FILTER_STATE* state) override;
-
-    // IAMFilterMiscFlags
-    STDMETHODIMP_(ULONG) GetMiscFlags() override;
 
     // ISpecifyPropertyPages
     STDMETHODIMP GetPages(CAUUID* pages) override;
@@ -148,10 +117,11 @@ public:
 
 protected:
     std::vector<IPin*> pins() override;
+    std::span<vlxcom::LiveOutputPin* const> live_pins() override { return {live_pins_.data(), pins_.size()}; }
+    HRESULT acquire() override;
     HRESULT other_interface(REFIID iid, void** out) override;
 
 private:
-    HRESULT pause_locked();
     void notify_graph(long code, LONG_PTR param1, LONG_PTR param2);
 
     const DeviceProfile& profile_;
@@ -159,6 +129,7 @@ private:
     DeliveryGate gate_;
     std::atomic<bool> gone_{false};
     std::vector<std::unique_ptr<OutputPin>> pins_;
+    std::array<vlxcom::LiveOutputPin*, 2> live_pins_{};  // the same pins
 };
 
 // Page answer shared by the filter and its pins.

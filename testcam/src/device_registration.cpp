@@ -5,9 +5,6 @@
 
 #include <objbase.h>
 
-#include <cwchar>
-#include <string>
-
 namespace vlxcam {
 
 namespace {
@@ -22,19 +19,6 @@ HRESULT with_mapper(HRESULT (*act)(IFilterMapper2*, const DeviceProfile&), const
 }
 
 }  // namespace
-
-// Software devices keep their category entries in
-// HKCR\CLSID\{category}\Instance\{instance}, whose values the device's
-// property bag reads; a hardware device's entry has its DevicePath there.
-HRESULT write_device_path(const DeviceProfile& profile) {
-    if (!profile.device_path) return S_OK;
-    const std::wstring key = std::wstring(L"CLSID\\") + vlxcom::guid_text(CLSID_VideoInputDeviceCategory).c_str() +
-                             L"\\Instance\\" + vlxcom::guid_text(profile.clsid).c_str();
-    const DWORD bytes = static_cast<DWORD>((std::wcslen(profile.device_path) + 1) * sizeof(wchar_t));
-    const LSTATUS written = RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"DevicePath", REG_SZ,
-                                            profile.device_path, bytes);
-    return HRESULT_FROM_WIN32(written);
-}
 
 HRESULT remove_category_entry(const DeviceProfile& profile) {
     return with_mapper(

@@ -1,6 +1,6 @@
 // A device's entry in its category, apart from the DLL's registration as a
-// whole: the DevicePath it carries, and taking the entry out and putting it
-// back as unplugging and replugging a device does.
+// whole: taking the entry out and putting it back as unplugging and
+// replugging a device does.
 #pragma once
 
 #include "profiles.h"
@@ -11,9 +11,6 @@ namespace vlxcam {
 
 // The class and the category entry of `profile` (registration.cpp).
 HRESULT register_device(IFilterMapper2* mapper, const DeviceProfile& profile);
-
-// The entry's "DevicePath" value, for a profile that has one.
-HRESULT write_device_path(const DeviceProfile& profile);
 
 // The entry out of its category (the class stays), and back in.
 HRESULT remove_category_entry(const DeviceProfile& profile);

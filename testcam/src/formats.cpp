@@ -142,9 +142,4 @@ void state_sizes(AM_MEDIA_TYPE& type, const StatedSizes& sizes) {
     type.lSampleSize = sizes.sample_size;
 }
 
-bool is_partial(const AM_MEDIA_TYPE& type) {
-    return IsEqualGUID(type.majortype, GUID_NULL) || IsEqualGUID(type.subtype, GUID_NULL) ||
-           IsEqualGUID(type.formattype, GUID_NULL) || !type.pbFormat;
-}
-
 }  // namespace vlxcam

@@ -81,9 +81,9 @@ struct StatedSizes {
 StatedSizes stated_sizes(const AM_MEDIA_TYPE& type);
 void state_sizes(AM_MEDIA_TYPE& type, const StatedSizes& sizes);
 
-// Whether `type` leaves anything open (GUID_NULL or no format block).
-bool is_partial(const AM_MEDIA_TYPE& type);
-// Whether a fully specified `candidate` matches the fields `pattern` sets.
+// Whether `type` leaves anything open, and whether a fully specified
+// `candidate` matches the fields `pattern` sets.
+using vlx::is_partial;
 using vlx::matches_partial;
 
 }  // namespace vlxcam

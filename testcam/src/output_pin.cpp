@@ -1,10 +1,7 @@
 #include "camera_filter.h"
 
-#include "comkit/enumerators.h"
 #include "vidlox_testcam.h"
 
-#include <ks.h>
-#include <ksmedia.h>
 #include <objbase.h>
 
 #include <algorithm>
@@ -29,11 +26,12 @@ Capabilities device_capabilities(const CameraFilter& filter) { return capabiliti
 }  // namespace
 
 OutputPin::OutputPin(CameraFilter& filter, const wchar_t* name, const GUID& category)
-    : OutputPinBase(filter, name), camera_(filter), category_(category),
-      streamer_(first_frame_delay(filter.profile()), filter.stripe_offset(), filter.gate()),
-      dropped_frames_(*static_cast<IPin*>(this), streamer_.counts()) {}
+    : LiveOutputPin(filter, name, category, stream_), camera_(filter),
+      stream_(first_frame_delay(filter.profile()), filter.stripe_offset(), filter.gate()),
+      dropped_frames_(*static_cast<IPin*>(this), stream_.counts()) {}
 
-OutputPin::~OutputPin() { drop_connection(); }
+// The stream is a member: it stops before it goes.
+OutputPin::~OutputPin() { on_stop(); }
 
 STDMETHODIMP OutputPin::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
@@ -45,7 +43,7 @@ STDMETHODIMP OutputPin::QueryInterface(REFIID iid, void** object) {
         *object = static_cast<IKsPropertySet*>(this);
     } else if (IsEqualIID(iid, IID_ISpecifyPropertyPages)) {
         *object = static_cast<ISpecifyPropertyPages*>(this);
-    } else if (IsEqualIID(iid, IID_IAMDroppedFrames) && IsEqualGUID(category_, PIN_CATEGORY_CAPTURE)) {
+    } else if (IsEqualIID(iid, IID_IAMDroppedFrames) && IsEqualGUID(category(), PIN_CATEGORY_CAPTURE)) {
         *object = static_cast<IAMDroppedFrames*>(&dropped_frames_);
     } else {
         *object = nullptr;
@@ -60,8 +58,13 @@ OutputPin::Choice OutputPin::choice() const {
     return choice_;
 }
 
+VideoFormat OutputPin::connection_format() const {
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(camera_), connection_type());
+    return format ? *format : VideoFormat{};
+}
+
 VideoFormat OutputPin::current_format() const {
-    if (peer_) return connection_format_;
+    if (peer_) return connection_format();
     const std::optional<VideoFormat> chosen = choice().format;
     return chosen ? *chosen : capability_format(device_capabilities(camera_), 0);
 }
@@ -83,132 +86,22 @@ std::vector<AM_MEDIA_TYPE> OutputPin::offered_types() const {
     return types;
 }
 
-// ---- Connection --------------------------------------------------------
-
-STDMETHODIMP OutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
-    return vlxcom::com_guard([&] { return connect(receiver, type); });
-}
-
-HRESULT OutputPin::connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
-    if (!receiver) return E_POINTER;
-    std::lock_guard guard(filter_.lock());
-    if (peer_) return VFW_E_ALREADY_CONNECTED;
-    if (filter_.state() != State_Stopped) return VFW_E_NOT_STOPPED;
-    PIN_DIRECTION direction;
-    if (FAILED(receiver->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
-
-    if (type && !is_partial(*type)) return try_connection(receiver, *type);
-
-    std::vector<AM_MEDIA_TYPE> ours = offered_types();
-    HRESULT result = VFW_E_NO_ACCEPTABLE_TYPES;
-    for (const AM_MEDIA_TYPE& candidate : ours) {
-        if (type && !matches_partial(candidate, *type)) continue;
-        if (SUCCEEDED(try_connection(receiver, candidate))) {
-            result = S_OK;
-            break;
-        }
-    }
-    for (AM_MEDIA_TYPE& candidate : ours) vlx::free_media_type(candidate);
-    if (result == S_OK) return S_OK;
-
-    ComPtr<IEnumMediaTypes> theirs;
-    if (SUCCEEDED(receiver->EnumMediaTypes(theirs.put())) && theirs) {
-        vlx::MediaTypePtr candidate;
-        while (theirs->Next(1, candidate.put(), nullptr) == S_OK && candidate) {
-            const bool fits = !type || matches_partial(*candidate.get(), *type);
-            if (fits && SUCCEEDED(try_connection(receiver, *candidate.get()))) return S_OK;
-        }
-    }
-    return VFW_E_NO_ACCEPTABLE_TYPES;
-}
-
-HRESULT OutputPin::try_connection(IPin* receiver, const AM_MEDIA_TYPE& type) {
-    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(camera_), type);
+// Takes no lock but the choice's (see choice_lock_).
+HRESULT OutputPin::connection_for(const AM_MEDIA_TYPE& asked, AM_MEDIA_TYPE& connection) const {
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(camera_), asked);
     if (!format) return VFW_E_TYPE_NOT_ACCEPTED;
     const Choice chosen = choice();
     if (chosen.format && !same_format(*chosen.format, *format)) return VFW_E_TYPE_NOT_ACCEPTED;
-
-    // Connect with our own normalised description of that format.
-    MediaType normalised;
-    if (FAILED(video_info_media_type(*format, *normalised.get()))) return E_OUTOFMEMORY;
-    if (chosen.given_sizes) state_sizes(*normalised.get(), *chosen.given_sizes);
-
-    const HRESULT received = receiver->ReceiveConnection(this, normalised.get());
-    if (FAILED(received)) return received;
-
-    ComPtr<IMemInputPin> input;
-    HRESULT negotiated = receiver->QueryInterface(IID_IMemInputPin, input.put_void());
-    if (SUCCEEDED(negotiated)) negotiated = negotiate_allocator(input.get(), *format);
-    if (FAILED(negotiated)) {
-        receiver->Disconnect();
-        return negotiated;
-    }
-    peer_ = ComPtr<IPin>::share(receiver);
-    peer_input_ = std::move(input);
-    connection_format_ = *format;
-    *type_.reset() = *normalised.get();
-    *normalised.get() = AM_MEDIA_TYPE{};  // ownership moved to type_
+    // Our own normalised description of that format.
+    if (FAILED(video_info_media_type(*format, connection))) return E_OUTOFMEMORY;
+    if (chosen.given_sizes) state_sizes(connection, *chosen.given_sizes);
     return S_OK;
 }
 
-HRESULT OutputPin::negotiate_allocator(IMemInputPin* input, const VideoFormat& format) {
-    ALLOCATOR_PROPERTIES wanted{};
-    input->GetAllocatorRequirements(&wanted);  // optional for the peer
-
-    ComPtr<IMemAllocator> allocator;
-    if (FAILED(input->GetAllocator(allocator.put())) || !allocator) {
-        const HRESULT created = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
-                                                 IID_IMemAllocator, allocator.put_void());
-        if (FAILED(created)) return created;
-    }
-    ALLOCATOR_PROPERTIES request{};
-    request.cBuffers = std::max<long>(wanted.cBuffers, 4);
-    request.cbBuffer = std::max<long>(wanted.cbBuffer, static_cast<long>(format.image_size()));
-    request.cbAlign = std::max<long>(wanted.cbAlign, 1);
-    request.cbPrefix = wanted.cbPrefix;
-    ALLOCATOR_PROPERTIES actual{};
-    HRESULT hr = allocator->SetProperties(&request, &actual);
-    if (FAILED(hr)) return hr;
-    if (actual.cbBuffer < static_cast<long>(format.image_size())) return VFW_E_SIZENOTSET;
-    hr = input->NotifyAllocator(allocator.get(), FALSE);
-    if (FAILED(hr)) return hr;
-    allocator_ = std::move(allocator);
-    return S_OK;
+long OutputPin::sample_bytes(const AM_MEDIA_TYPE& connection) const {
+    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(camera_), connection);
+    return format ? static_cast<long>(format->image_size()) : 0;
 }
-
-void OutputPin::drop_connection() {
-    streamer_.stop();
-    allocator_.reset();
-    peer_input_.reset();
-    PinBase::drop_connection();
-}
-
-// Neither takes the filter's lock (see choice_lock_).
-STDMETHODIMP OutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
-    if (!type) return E_POINTER;
-    const std::optional<VideoFormat> format = acceptable_format(device_capabilities(camera_), *type);
-    if (!format) return S_FALSE;
-    const std::optional<VideoFormat> chosen = choice().format;
-    return !chosen || same_format(*chosen, *format) ? S_OK : S_FALSE;
-}
-
-STDMETHODIMP OutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
-    if (!types) return E_POINTER;
-    *types = nullptr;
-    return vlxcom::com_guard([&] { return vlxcom::create_media_type_enumerator(offered_types(), types); });
-}
-
-
-// ---- State changes (filter lock held) -----------------------------------
-
-HRESULT OutputPin::on_pause_from_stopped() {
-    if (!peer_ || !allocator_) return S_OK;  // an unconnected pin just stays idle
-    return streamer_.start(allocator_.get(), peer_input_.get(), connection_format_);
-}
-
-void OutputPin::on_run(REFERENCE_TIME start, IReferenceClock* clock) { streamer_.run(start, clock); }
-void OutputPin::on_pause_from_running() { streamer_.pause(); }
-void OutputPin::on_stop() { streamer_.stop(); }
 
 // ---- IAMStreamConfig ------------------------------------------------------
 
@@ -225,7 +118,7 @@ STDMETHODIMP OutputPin::SetFormat(AM_MEDIA_TYPE* type) {
         camera_.profile().quirk == Quirk::keeps_given_sizes ? std::optional(stated_sizes(*type)) : std::nullopt;
     // The preview pin of a two-pin device shows what the capture pin
     // captures: nothing changes unless every peer involved takes it.
-    const bool capture = IsEqualGUID(category_, PIN_CATEGORY_CAPTURE);
+    const bool capture = IsEqualGUID(category(), PIN_CATEGORY_CAPTURE);
     HRESULT accepted = peer_accepts(*format);
     if (SUCCEEDED(accepted) && capture) accepted = camera_.previews_accept(*format);
     if (FAILED(accepted)) return accepted;
@@ -238,7 +131,7 @@ HRESULT OutputPin::peer_accepts(const VideoFormat& format) const {
     if (!peer_) return S_OK;
     MediaType normalised;
     if (FAILED(video_info_media_type(format, *normalised.get()))) return E_OUTOFMEMORY;
-    return peer_->QueryAccept(normalised.get()) == S_OK ? S_OK : VFW_E_INVALIDMEDIATYPE;
+    return LiveOutputPin::peer_accepts(*normalised.get());
 }
 
 HRESULT OutputPin::take_format(const VideoFormat& format, const std::optional<StatedSizes>& given) {
@@ -247,11 +140,8 @@ HRESULT OutputPin::take_format(const VideoFormat& format, const std::optional<St
         std::lock_guard choosing(choice_lock_);
         before = std::exchange(choice_, Choice{format, given});
     }
-    if (!peer_ || same_format(connection_format_, format) || !camera_.graph()) return S_OK;
-    ComPtr<IFilterGraph2> graph;
-    const HRESULT reconnected = SUCCEEDED(camera_.graph()->QueryInterface(IID_IFilterGraph2, graph.put_void()))
-                                    ? graph->ReconnectEx(this, nullptr)
-                                    : camera_.graph()->Reconnect(this);
+    if (!peer_ || same_format(connection_format(), format)) return S_OK;
+    const HRESULT reconnected = reconnect();
     if (FAILED(reconnected)) {
         std::lock_guard choosing(choice_lock_);
         choice_ = before;
@@ -298,29 +188,6 @@ STDMETHODIMP OutputPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* cap
     int count = 0, size = 0;
     GetNumberOfCapabilities(&count, &size);
     std::memcpy(caps, &block, std::min<size_t>(static_cast<size_t>(size), sizeof block));
-    return S_OK;
-}
-
-// ---- IKsPropertySet ----------------------------------------------------------
-
-STDMETHODIMP OutputPin::Set(REFGUID set, DWORD, void*, DWORD, void*, DWORD) {
-    return IsEqualGUID(set, AMPROPSETID_Pin) ? E_PROP_ID_UNSUPPORTED : E_PROP_SET_UNSUPPORTED;
-}
-
-STDMETHODIMP OutputPin::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD data_size, DWORD* returned) {
-    if (!IsEqualGUID(set, AMPROPSETID_Pin)) return E_PROP_SET_UNSUPPORTED;
-    if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-    if (returned) *returned = sizeof(GUID);
-    if (!data) return returned ? S_OK : E_POINTER;  // a size query
-    if (data_size < sizeof(GUID)) return E_UNEXPECTED;
-    *static_cast<GUID*>(data) = category_;
-    return S_OK;
-}
-
-STDMETHODIMP OutputPin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
-    if (!IsEqualGUID(set, AMPROPSETID_Pin)) return E_PROP_SET_UNSUPPORTED;
-    if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-    if (support) *support = KSPROPERTY_SUPPORT_GET;
     return S_OK;
 }
 

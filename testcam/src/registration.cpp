@@ -6,6 +6,7 @@
 #include "com_ptr.h"
 #include "comkit/com_base.h"
 #include "comkit/registration.h"
+#include "comkit/source_registration.h"
 #include "device_registration.h"
 #include "microphone.h"
 #include "profiles.h"
@@ -19,7 +20,6 @@ namespace vlxcam {
 
 namespace {
 
-using vlxcom::guid_text;
 // The camera's classes go to HKCR, as regsvr32 servers register on Windows.
 using vlxcom::kClassesRoot;
 
@@ -31,26 +31,10 @@ HRESULT create_mapper(ComPtr<IFilterMapper2>& mapper) {
 }  // namespace
 
 HRESULT register_device(IFilterMapper2* mapper, const DeviceProfile& profile) {
-    HRESULT hr = vlxcom::register_class(profile.clsid, profile.name, kClassesRoot);
-    if (FAILED(hr)) return hr;
-
     const GUID subtype = subtype_of(capabilities_of(profile.formats).front().fourcc);
-    REGPINTYPES type{&MEDIATYPE_Video, &subtype};
-    REGFILTERPINS2 pin{};
-    pin.dwFlags = REG_PINFLAG_B_OUTPUT;
-    pin.cInstances = 1;
-    pin.nMediaTypes = 1;
-    pin.lpMediaType = &type;
-    pin.clsPinCategory = &PIN_CATEGORY_CAPTURE;
-    REGFILTER2 filter{};
-    filter.dwVersion = 2;
-    filter.dwMerit = MERIT_DO_NOT_USE;
-    filter.cPins2 = profile.quirk == Quirk::no_pins ? 0 : 1;
-    filter.rgPins2 = &pin;
-    const auto instance = guid_text(profile.clsid);
-    hr = mapper->RegisterFilter(profile.clsid, profile.name, nullptr, &CLSID_VideoInputDeviceCategory,
-                                instance.c_str(), &filter);
-    return FAILED(hr) ? hr : write_device_path(profile);
+    return vlxcom::register_source(mapper, {profile.clsid, profile.name, CLSID_VideoInputDeviceCategory,
+                                            MEDIATYPE_Video, subtype, profile.quirk != Quirk::no_pins,
+                                            profile.device_path});
 }
 
 namespace {
@@ -59,13 +43,8 @@ HRESULT unregister_everything() {
     vlxcom::ComScope com;
     ComPtr<IFilterMapper2> mapper;
     const HRESULT created = create_mapper(mapper);
-    for (const DeviceProfile& profile : device_profiles()) {
-        if (mapper) {
-            mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, guid_text(profile.clsid).c_str(),
-                                     profile.clsid);
-        }
-        vlxcom::unregister_class(profile.clsid, kClassesRoot);
-    }
+    for (const DeviceProfile& profile : device_profiles())
+        vlxcom::unregister_source(mapper.get(), profile.clsid, CLSID_VideoInputDeviceCategory);
     vlxcom::unregister_class(kFormatPageClsid, kClassesRoot);
     if (mapper) unregister_microphone(mapper.get());
     return created;

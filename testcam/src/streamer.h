@@ -1,74 +1,50 @@
-// The streaming thread of one output pin: paints frames into the connection's
-// allocator buffers and delivers them downstream at the connected rate while
-// the filter runs.
+// What one of the camera's pins streams: its picture painted into the
+// connection's allocator buffers at the connected rate while the filter
+// runs (the thread, its states and its waits are comkit's LiveStreamer).
 #pragma once
 
 #include "com_ptr.h"
-#include "delivery_counts.h"
+#include "comkit/delivery_counts.h"
+#include "comkit/live_streamer.h"
 #include "device_presence.h"
 #include "formats.h"
 #include "frame_writer.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 
 namespace vlxcam {
 
-class Streamer {
+class CameraStream final : public vlxcom::StreamSource {
 public:
     // `stripe_offset` is the filter's brightness setting, read for every frame;
     // frames pass `gate` (the device's presence) on their way out.
-    Streamer(std::chrono::milliseconds first_frame_delay, const std::atomic<int>& stripe_offset,
-             const DeliveryGate& gate)
+    CameraStream(std::chrono::milliseconds first_frame_delay, const std::atomic<int>& stripe_offset,
+                 const DeliveryGate& gate)
         : first_frame_delay_(first_frame_delay), stripe_offset_(stripe_offset), gate_(gate) {}
-    ~Streamer() { stop(); }
-    Streamer(const Streamer&) = delete;
-    Streamer& operator=(const Streamer&) = delete;
 
-    // Stopped to paused: commits the allocator and starts the thread, which
-    // delivers nothing until run().
-    HRESULT start(IMemAllocator* allocator, IMemInputPin* input, const VideoFormat& format);
-    // Delivery relative to `stream_start` on `clock` (may be null: no stamps).
-    void run(REFERENCE_TIME stream_start, IReferenceClock* clock);
-    void pause();
-    // Stops and joins the thread, then decommits; safe to call when idle.
-    void stop();
+    HRESULT prepare(const AM_MEDIA_TYPE& connection) override;
+    void stream(vlxcom::LiveStreamer& streamer) override;
+
     // Frames delivered and dropped since the stream started.
-    const DeliveryCounts& counts() const { return counts_; }
+    const vlxcom::DeliveryCounts& counts() const { return counts_; }
 
 private:
-    enum class Mode { idle, paused, running, stopping };
-    using Clock = std::chrono::steady_clock;
+    using Clock = vlxcom::LiveStreamer::Clock;
 
-    void thread_main();
-    // Runs without lock_: `clock` and `stream_start` are the thread's own
-    // copies of the run they belong to, taken under lock_.
-    void deliver(uint32_t frame_number, bool discontinuity, IReferenceClock* clock, REFERENCE_TIME stream_start);
+    void deliver(vlxcom::LiveStreamer& streamer, uint32_t frame_number, bool discontinuity);
 
     const std::chrono::milliseconds first_frame_delay_;
     const std::atomic<int>& stripe_offset_;
     const DeliveryGate& gate_;
-    std::mutex lock_;
-    std::condition_variable changed_;
-    Mode mode_ = Mode::idle;
-    std::thread thread_;
 
-    // Set while idle, read by the thread.
-    ComPtr<IMemAllocator> allocator_;
-    ComPtr<IMemInputPin> input_;
+    // Set by prepare() while the thread does not run; the thread's after.
     VideoFormat format_{};
     FrameWriter writer_;
-    // Set by run() under lock_, and read only under it: a Pause and Run
-    // while a frame is on its way replace them.
-    ComPtr<IReferenceClock> clock_;
-    REFERENCE_TIME stream_start_ = 0;
     uint32_t next_frame_number_ = 0;
     bool started_before_ = false;
-    DeliveryCounts counts_;
+    vlxcom::DeliveryCounts counts_;
 };
 
 }  // namespace vlxcam

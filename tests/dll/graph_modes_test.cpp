@@ -4,6 +4,8 @@
 #include "support/frame_check.h"
 #include "support/message_window.h"
 
+#include <cwchar>
+
 namespace vlx_test {
 namespace {
 
@@ -255,6 +257,58 @@ TEST_F(Capture, ClosedGraphsHideThePreviewBeforeLettingGo) {
         // parent; only put_Owner(0) takes the window out of the host.
         EXPECT_GT(watch.parent_not_host, 0) << mode << ": given no owner before its graph went";
         EXPECT_FALSE(IsWindow(watch.preview)) << mode;
+    }
+}
+
+// The renderer's window on this thread (Windows and Wine caption it so).
+HWND renderer_window() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM out) {
+            wchar_t title[32] = L"";
+            GetWindowTextW(window, title, 32);
+            if (std::wcscmp(title, L"ActiveMovie Window") != 0) return TRUE;
+            *reinterpret_cast<HWND*>(out) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Without an owner the preview is a borderless window of its own where the
+// host asked, shown without taking the activation from the host's window,
+// placed again and again (a second placement once hung in Wine's
+// ShowWindow), and back after an owner.
+TEST_F(Capture, APreviewWithoutAnOwnerIsAWindowOfItsOwn) {
+    MessageWindow host;
+    ShowWindow(host.handle(), SW_SHOW);
+    const auto owner = static_cast<int32_t>(reinterpret_cast<intptr_t>(host.handle()));
+    for (int32_t mode : {0, 2}) {
+        ASSERT_EQ(v.Open(camera, mode, 0, mode == 2 ? 1 : 0, 1), 0) << mode;
+        ASSERT_GE(v.Play(0, 30, 40, 200, 150), 0);
+        const HWND preview = renderer_window();
+        ASSERT_TRUE(preview) << mode;
+        for (int placement = 0; placement < 4; ++placement) {
+            if (placement == 2) {
+                ASSERT_EQ(v.ReSize(owner, 0, 0, 160, 120), 0);
+                EXPECT_EQ(GetAncestor(preview, GA_PARENT), host.handle()) << "a child of the host again";
+            }
+            if (placement >= 1) { ASSERT_EQ(v.ReSize(0, 30 + placement, 40, 200, 150), 0); }
+            host.pump();
+            const LONG style = GetWindowLongW(preview, GWL_STYLE);
+            RECT place{};
+            GetWindowRect(preview, &place);
+            EXPECT_EQ(GetAncestor(preview, GA_PARENT), GetDesktopWindow()) << mode << " " << placement;
+            EXPECT_EQ(style & (WS_CHILD | WS_POPUP | WS_CAPTION | WS_VISIBLE), WS_POPUP | WS_VISIBLE)
+                << mode << " " << placement << std::hex << " style " << style;
+            EXPECT_EQ(place.left, 30 + placement);
+            EXPECT_EQ(place.right - place.left, 200);
+            // Wine's SetParent activates the window it takes from an owner.
+            if (placement < 2) { EXPECT_EQ(GetActiveWindow(), host.handle()) << "the host's window stays active"; }
+        }
+        EXPECT_EQ(v.Close(), 0);
+        EXPECT_FALSE(IsWindow(preview)) << mode;
     }
 }
 

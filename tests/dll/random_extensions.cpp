@@ -47,6 +47,11 @@ ExtensionExports load() {
     resolve(library, e.GetDeviceState, "vlx_GetDeviceState");
     resolve(library, e.SetDeviceNotify, "vlx_SetDeviceNotify");
     resolve(library, e.Reopen, "vlx_Reopen");
+    resolve(library, e.SaveProfile, "vlx_SaveProfile");
+    resolve(library, e.ApplyProfile, "vlx_ApplyProfile");
+    resolve(library, e.SetAutoProfile, "vlx_SetAutoProfile");
+    resolve(library, e.GetProfileReport, "vlx_GetProfileReport");
+    resolve(library, e.GetProfileReportSize, "vlx_GetProfileReportSize");
     resolve(camera, e.Unplug, "vlxcam_Unplug");
     resolve(camera, e.Replug, "vlxcam_Replug");
     resolve(camera, e.Stall, "vlxcam_Stall");
@@ -89,6 +94,11 @@ const Success kSuccesses[] = {
     {"vlx_GetDeviceState", VLX_DEVICE_DELIVERING, VLX_DEVICE_NOT_RUNNING},
     {"vlx_SetDeviceNotify", 0, 0},
     {"vlx_Reopen", 0, 1},  // vlx_Open's: opened, or opened with the format refused
+    {"vlx_SaveProfile", 0, kAny},  // settings written
+    {"vlx_ApplyProfile", 0, kAny},  // settings applied
+    {"vlx_SetAutoProfile", 0, 0},
+    {"vlx_GetProfileReport", 0, kAny},
+    {"vlx_GetProfileReportSize", 1, kAny},
 };
 
 }  // namespace

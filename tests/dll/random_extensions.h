@@ -43,6 +43,12 @@ struct ExtensionExports {
     decltype(&vlx_GetDeviceState) GetDeviceState;
     decltype(&vlx_SetDeviceNotify) SetDeviceNotify;
     decltype(&vlx_Reopen) Reopen;
+    // Profiles.
+    decltype(&vlx_SaveProfile) SaveProfile;
+    decltype(&vlx_ApplyProfile) ApplyProfile;
+    decltype(&vlx_SetAutoProfile) SetAutoProfile;
+    decltype(&vlx_GetProfileReport) GetProfileReport;
+    decltype(&vlx_GetProfileReportSize) GetProfileReportSize;
     // The test camera's device loss.
     decltype(&vlxcam_Unplug) Unplug;
     decltype(&vlxcam_Replug) Replug;

@@ -154,6 +154,27 @@ test('a control is set and read back; a refused value is the library\'s code', a
   }
 });
 
+test('a profile is saved, edited, applied line by line, and kept to its own twin', async () => {
+  const [first, second] = await Promise.all(TWIN_PATHS.map((twin) => vidlox.open(twin)));
+  const file = path.join(OUTPUT, 'twin.profile');
+  try {
+    await first.setControl('brightness', 33);
+    assert.deepStrictEqual(await first.saveProfile(file), { file, settings: 14 });
+    fs.appendFileSync(file, 'gain = 7 manual range 0 9 1\r\nshininess = 1\r\n');
+    await first.setControl('brightness', 90);
+    const { applied, report } = await first.applyProfile(file);
+    assert.strictEqual(applied, 14, 'the format in force and 13 controls; the later gain line is a repeat');
+    assert.deepStrictEqual(report.slice(-2), [{ line: 23, outcome: 'repeated', name: 'gain' },
+      { line: 24, outcome: 'unknown_name', name: null }]);
+    assert.strictEqual((await first.controls()).find((c) => c.name === 'brightness').value, 33);
+    await assert.rejects(second.applyProfile(file), { name: 'VidloxError', code: -7, functionName: 'vlx_ApplyProfile' });
+    assert.strictEqual((await second.applyProfile(file, { anyDevice: true })).applied, 14);
+    await assert.rejects(first.saveProfile(7), { code: 'ERR_INVALID_ARG_TYPE' });
+  } finally {
+    await Promise.all([first.close(), second.close()]);
+  }
+});
+
 test('snapshots are written for the host to decode', async () => {
   const camera = await vidlox.open(MAIN, { width: 640, height: 480 });
   try {

@@ -14,15 +14,17 @@ import sys
 
 # Bottom to top. A folder may include its own files and those of the layers
 # listed before it; folders on one line are one layer and include none of
-# each other.
+# each other. Beneath them all lies common/, a library of its own at the top
+# of the tree (the test camera and the shared camera stand on it too), which
+# every folder may include and which includes none of them.
 LAYERS = [
-    ["common"],
     ["library"],
     ["enum"],
     ["frames", "encoder"],
     ["formats"],
     ["graph"],
-    ["config", "controls", "events", "devices", "share"],
+    ["config", "controls", "events", "devices", "sharecam"],
+    ["profiles"],
     ["exports"],
 ]
 

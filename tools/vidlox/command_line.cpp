@@ -11,8 +11,9 @@ namespace tool {
 namespace {
 
 const std::set<std::string> value_options = {"--size", "--quality", "--compressor", "--seconds", "--codec", "--fps",
-                                              "--format", "--channel"};
-const std::set<std::string> flag_options = {"--raw", "--log", "--help", "--version", "--nearest", "--paths", "--lock"};
+                                              "--format", "--channel", "--save", "--apply"};
+const std::set<std::string> flag_options = {"--raw", "--log", "--help", "--version", "--nearest", "--paths", "--lock",
+                                             "--any-device"};
 
 bool bad_value(const char* option, const std::string& text, const char* wanted) {
     std::fprintf(stderr, "vidlox: %s takes %s, not \"%s\"\n", option, wanted, text.c_str());

@@ -24,5 +24,6 @@ int controls_command(const CommandLine& line);
 int control_command(const CommandLine& line);
 int watch_command(const CommandLine& line);
 int share_command(const CommandLine& line);
+int profile_command(const CommandLine& line);
 
 }  // namespace tool

@@ -66,6 +66,11 @@ const Command commands[] = {
      "publishes the device on channel N (1-4) of the shared\n"
      "camera (\"vidlox Shared Camera N\") until Ctrl+C or S s;\n"
      "once a second: programs reading it and frames per second"},
+    {"profile DEVICE --save FILE | --apply FILE [--any-device]", 1, 1, "--save --apply --any-device", profile_command,
+     "saves the device's controls and format to a profile\n"
+     "file, or applies one and shows what became of each of\n"
+     "its lines; --any-device: also a profile saved for\n"
+     "another device"},
 };
 
 std::string command_name(const Command& command) {

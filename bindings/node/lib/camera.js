@@ -234,6 +234,21 @@ class Camera extends EventEmitter {
     return this._thread.request('setControl', { slot: this.slot, name, value });
   }
 
+  // A profile (include/vidlox.h, "Extensions: profiles"): the camera's
+  // controls and format in a text file for this device, and back.
+  async saveProfile(file) {
+    const full = profileFile(file);
+    this._usable();
+    const settings = await this._thread.request('saveProfile', { slot: this.slot, file: full });
+    return { file: full, settings };
+  }
+
+  async applyProfile(file, options = {}) {
+    const full = profileFile(file);
+    this._usable();
+    return this._thread.request('applyProfile', { slot: this.slot, file: full, anyDevice: options.anyDevice === true });
+  }
+
   close() {
     if (!this._closing) {
       if (this._stream) this._endStream(this._stream, null);
@@ -252,6 +267,13 @@ class Camera extends EventEmitter {
       throw error;
     }
   }
+}
+
+function profileFile(file) {
+  if (typeof file !== 'string' || file === '') {
+    throw argumentError('ERR_INVALID_ARG_TYPE', `a profile must be a file name, not ${describe(file)}`);
+  }
+  return path.resolve(file);
 }
 
 module.exports = { Camera, Frame, SNAPSHOT_FORMATS, FRAMES_IN_FLIGHT };

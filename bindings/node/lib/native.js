@@ -41,6 +41,10 @@ const PROTOTYPES = [
   'int32_t vlx_GetDevicePathListSize(int32_t kind)',
   'int32_t vlx_FindDevice(const char* text, int32_t occurrence)',
   'int32_t vlx_GetDeviceState(void)',
+  'int32_t vlx_SaveProfile(const char* file)',
+  'int32_t vlx_ApplyProfile(const char* file, int32_t flags)',
+  'int32_t vlx_GetProfileReport(char* buffer)',
+  'int32_t vlx_GetProfileReportSize(void)',
 ];
 
 // Loads the DLL at `dllPath` and answers {vlx_Name: function}. Every call is

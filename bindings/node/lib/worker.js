@@ -191,6 +191,29 @@ async function snapshot({ slot, file, format, quality }) {
   }
 }
 
+// ---- Profiles
+function saveProfile({ slot, file }) {
+  select(slot);
+  const saved = v.vlx_SaveProfile(file);
+  if (saved < 0) throw new Refusal('vlx_SaveProfile', saved, { context: file });
+  return saved;
+}
+
+// What became of each line of the profile the slot applied last.
+function profileReport() {
+  return listLines('vlx_GetProfileReportSize', 'vlx_GetProfileReport', [], undefined).map((line) => {
+    const [number, outcome, name] = line.split(' ');
+    return { line: Number(number), outcome, name: name === '-' ? null : name };
+  });
+}
+
+function applyProfile({ slot, file, anyDevice }) {
+  select(slot);
+  const applied = v.vlx_ApplyProfile(file, anyDevice ? C.VLX_PROFILE_ANY_DEVICE : 0);
+  if (applied < 0) throw new Refusal('vlx_ApplyProfile', applied, { context: file });
+  return { applied, report: profileReport() };
+}
+
 // ---- Frames
 // What the main thread shares with this one, as Int32Arrays over its
 // SharedArrayBuffers: a stream's `credit` (the frames it wants beyond those
@@ -344,7 +367,7 @@ const OPERATIONS = {
   devices,
   formats: ({ device }) => formats(device),
   codecs: () => listLines('vlx_GetCodecListSize', 'vlx_GetCodecList', [0], -3),
-  open, close, controls, setControl, snapshot,
+  open, close, controls, setControl, snapshot, saveProfile, applyProfile,
   calls: () => ({ ...calls }),
   // For the package's tests: the frame buffers a camera's pool has made.
   buffers: ({ slot }) => ({ allocated: cameras.has(slot) ? cameras.get(slot).allocated : 0 }),

@@ -793,7 +793,8 @@ int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double*
  * vlx_SetFrameNotify (with a window) on an open slot starts frame tracking
  * there: from then on the slot's Sample Grabber hands each frame to the
  * library as it arrives (a grabber callback on the graph's streaming
- * thread), which numbers it, stamps it and keeps a copy of it. Numbers begin
+ * thread), which numbers it, stamps it and keeps it (below: the sample
+ * itself, or a copy). Numbers begin
  * at 1 with the first frame tracked and grow by one with every frame that
  * arrives, taken or not; they go on across vlx_Stop and vlx_Play. Tracking
  * ends when the slot is closed (vlx_Close); a new vlx_Open starts untracked.
@@ -803,18 +804,29 @@ int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double*
  * started tracking, for instance "vlx_WaitFrame->SampleGrabber->
  * SetBufferSamples(FALSE)"), and vlx_Play and vlx_Play2 then make no
  * SetBufferSamples call of their own. vlx_GetImage, vlx_GetImageMem,
- * vlx_SaveBMP and vlx_SaveImage read the library's copy of the newest frame
- * instead, with the same codes (-7 before the first tracked frame), and log
- * no GetCurrentBuffer line; their GetConnectedMediaType lines stay. So each
- * frame is copied once on its way to the host's call (vlx_LockFrame: not at
- * all). vlx_SetCapConfig(1) on a tracked slot switches the grabber's own
+ * vlx_SaveBMP and vlx_SaveImage read the library's newest frame instead,
+ * with the same codes, and code -7 before the first tracked frame, and log no
+ * GetCurrentBuffer line; their GetConnectedMediaType lines stay.
+ * vlx_SetCapConfig(1) on a tracked slot switches the grabber's own
  * buffering on again, as asked; the frame functions keep reading the
- * library's copy.
+ * library's frame.
+ * Frames without a copy: the newest frame is the grabber's sample itself,
+ * held (a reference, the one before it released), wherever the allocator
+ * of the grabber's input pin has buffers to spare: three or more
+ * (IMemAllocator::GetProperties, asked when tracking starts and after each
+ * format step). The camera fills the others meanwhile. Where it has fewer
+ * (a decoder's allocator often has one) each frame is copied into the
+ * library's memory as it arrives. vlx_GetFrameHolding tells which. Either
+ * way vlx_GetFrame and vlx_GetImageMem copy the frame once, from there into
+ * the host's memory, and vlx_LockFrame not at all. vlx_Stop turns a held
+ * newest frame into a copy (the camera has all its buffers back while it is
+ * stopped) that the frame functions still hand out.
  * The streaming thread reports nothing to the error recorder; the calls
  * below report their own platform calls, under their own names.
  * Close every tracked slot before unloading the library: the grabber's
  * callback and the message hook live in its code.
- * Codes of the three functions where they start tracking:
+ * Codes of the functions that start tracking, where they start it:
+ *   vlx_WaitFrame / vlx_GetFrame / vlx_SetFrameNotify / vlx_LockFrame
  *   -1 slot not open   -8 no sample grabber
  *   -9 the grabber refused the callback (SetCallback failed)
  *   -10 no memory or event for tracking */
@@ -890,14 +902,23 @@ int32_t vlx_GetFrame(void* pixels, int32_t* size, void* header, int64_t* info);
 int32_t vlx_SetFrameNotify(HWND window, uint32_t message);
 
 /* Lends the host the newest frame without copying it: `*pixels` points at
- * its bytes (read-only), `*size` receives their count, `header` the 44-byte
- * header and `info` (NULL: none wanted) the values of vlx_GetFrame, which
- * this call counts as a take. The bytes stay valid and unchanged until
- * vlx_UnlockFrame, whatever arrives meanwhile: the streaming thread writes
- * newer frames into other buffers (the library keeps a spare for that) and
- * never waits for the host. One frame at a time per slot. Closing the slot
- * while a frame is lent ends its tracking as always; the lent bytes stay
- * valid until vlx_UnlockFrame gives them back.
+ * its bytes (read-only; where samples are held, the sample's own), `*size`
+ * receives their count, `header` the 44-byte header and `info` (NULL: none
+ * wanted) the values of vlx_GetFrame, which this call counts as a take.
+ * The lent frame's rule: the host may hold one lent frame per slot for as
+ * long as it likes, and the camera never waits for it. The bytes stay
+ * valid and unchanged until vlx_UnlockFrame, whatever arrives meanwhile and
+ * across vlx_Stop, a format step and vlx_Close (a held sample keeps its
+ * allocator's memory). While a held sample is lent the library holds no
+ * other sample of the slot: newer frames are copied into the library's
+ * memory as they arrive, so the camera keeps every buffer but the lent
+ * one, frames go on arriving at the camera's rate and the device state
+ * stays delivering. Holding it longer costs that one copy per frame that
+ * arrives meanwhile, nothing else; the first frame after vlx_UnlockFrame is
+ * held again. A camera that connects again keeping its allocator (a format
+ * step, vlx_SetDevCapConfig) cannot resize buffers one of which is lent:
+ * give the frame back before a format step. One frame at a time per slot.
+ * Closing the slot while a frame is lent ends its tracking as always.
  *   0 lent   -1 slot not open   -2 no connected video format
  *   -5 NULL pixels, size or header   -7 no frame to lend (as vlx_GetFrame)
  *   -8 no sample grabber   -9 the grabber refused the callback
@@ -909,6 +930,18 @@ int32_t vlx_LockFrame(const void** pixels, int32_t* size, void* header, int64_t*
  * must not be read afterwards.
  *   0 given back   -1 no frame of the active slot is lent */
 int32_t vlx_UnlockFrame(void);
+
+/* How the active slot's tracking keeps its frames ("Frames without a copy"
+ * above). */
+#define VLX_FRAMES_COPIED 0 /* each frame is copied into the library's memory */
+#define VLX_FRAMES_HELD 1   /* the grabber's samples themselves are held */
+/* Which of the two the active slot's tracking does with frames that arrive
+ * while no held sample is lent (vlx_LockFrame). Nothing is reported.
+ *   0 VLX_FRAMES_COPIED   1 VLX_FRAMES_HELD
+ *   -1 slot not open   -2 the slot's frames are not tracked (no
+ *      vlx_WaitFrame, vlx_GetFrame, vlx_LockFrame or vlx_SetFrameNotify with
+ *      a window since it was opened) */
+int32_t vlx_GetFrameHolding(void);
 
 /* ---- Extensions: device identity and health ----------------------------- */
 
@@ -1078,11 +1111,26 @@ int32_t vlx_Reopen(void);
  * number of programs (this library too, with vlx_Open) open a channel at
  * once, each in its own graph. A channel nobody publishes on shows a "no
  * signal" picture. Frames travel through one file mapping per channel in
- * the session's namespace that only the publishing user may open; the
- * publisher never waits for a reader, and a reader that falls behind skips
- * frames. The frames go out through the slot's Sample Grabber callback,
- * which frame events and device health share, on the graph's streaming
- * thread (one copy of each frame, however many programs read it). */
+ * the session's namespace; the publisher never waits for a reader, and a
+ * reader that falls behind skips frames. The frames go out through the
+ * slot's Sample Grabber callback, which frame events and device health
+ * share, on the graph's streaming thread (one copy of each frame, however
+ * many programs read it). A channel carries RGB24 frames of up to
+ * 3840 x 2160 x 3 bytes, in any shape whose rows fit them (2160 x 3840 too).
+ *
+ * Trust: the channel's mapping, its publisher's mutex and its readers'
+ * events are the current user's own: owned by the user, with a DACL that
+ * lets the user alone open them. An object under one of those names that
+ * another principal made first (another user's process, a service in the
+ * session), or that the user's own processes made open to others, is never
+ * used: vlx_ShareSlot refuses the channel (-10) and readers show "no
+ * signal". Only the user (or an administrator) can make an object the
+ * user owns; the user's own processes are trusted, as they can read the
+ * camera anyway. A mapping of another size or of uncommitted pages is
+ * refused before anything in it is read. One publisher per channel: the
+ * publishing thread (the one that called vlx_Init) holds the channel's
+ * mutex until its publishing ends, and a publisher whose process ended
+ * leaves the channel to the next one, however process ids are reused. */
 
 /* Channels 1 ... VLX_SHARE_CHANNEL_COUNT. */
 #define VLX_SHARE_CHANNEL_COUNT 4
@@ -1096,28 +1144,42 @@ int32_t vlx_Reopen(void);
 
 /* From now on the active slot's frames go to channel `channel` (1 ... 4);
  * 0 stops the slot's publishing (0, also when it published nothing). The
- * slot must be open in a render mode that has a Sample Grabber; it publishes
- * on one channel at a time (naming another moves it there; when that is
- * refused, the slot publishes on none), until vlx_ShareSlot(0), vlx_Close,
- * a failed vlx_Open in the slot or vlx_Exit. One publisher per channel in the user's session: a channel
- * another slot or another running process publishes on is refused. A format
- * set on the stopped slot later travels with its frames (readers keep the
- * size they connected with and scale).
+ * slot must be open in a render mode that has a Sample Grabber, in a frame
+ * size the channel carries; it publishes on one channel at a time. One
+ * publisher per channel in the user's session: a channel another slot or
+ * another running process publishes on is refused. A format set on the
+ * stopped slot later travels with its frames (readers keep the size they
+ * connected with and scale); a size the channel does not carry sends
+ * nothing until the next format, and vlx_GetShareInfo answers 2 meanwhile.
+ * The slot's publishing ends with exactly these calls:
+ *   vlx_ShareSlot(0);
+ *   vlx_ShareSlot of another channel in range: it moves there, or, when
+ *     that answers a negative code, publishes on none;
+ *   vlx_Close and vlx_Reopen of the slot, and vlx_Exit.
+ * Nothing else changes it: not vlx_ShareSlot with a channel out of range
+ * (-2) nor of the channel it publishes on (0), not vlx_Open on the open
+ * slot (-2), not vlx_Stop, vlx_Play or a format set on the slot.
  *   0  done
  *   -1  slot not open
  *   -2  `channel` out of range (0 ... 4)
  *   -3  no sample grabber (a render mode without one)
- *   -4  no connected RGB24 video format (GetConnectedMediaType)
+ *   -4  no connected RGB24 bottom-up video format (GetConnectedMediaType)
  *   -5  another slot or another process publishes on the channel
- *   -6  the channel's file mapping cannot be made or mapped
+ *   -6  the channel's file mapping or mutex cannot be made or mapped
  *   -7  the grabber refused the callback (SetCallback failed)
- *   -8  memory ran out */
+ *   -8  memory ran out
+ *   -9  the slot's frames are larger than a channel carries
+ *   -10  an object of the channel is not the user's own (see "Trust" above) */
 int32_t vlx_ShareSlot(int32_t channel);
 
 /* What a host shows about channel `channel` (1 ... 4), whoever publishes on
  * it: VLX_SHARE_INFO_COUNT values in `info` (see above). Needs no slot and
  * no vlx_Init.
- *   0  read   1  nobody has opened the channel yet (all values 0)
+ *   0  read
+ *   1  nobody has opened the channel yet (all values 0)
+ *   2  read; the publisher's frames are of a size the channel does not
+ *      carry (a format set on its slot since, or top-down samples):
+ *      none goes out
  *   -1  NULL info
  *   -2  `channel` out of range
  *   -3  memory ran out */

@@ -41,7 +41,8 @@ CAMERA_CONTROL_EXPORTS = {"vlx_GetControlRange", "vlx_GetControl", "vlx_SetContr
 CAPTURE_FORMAT_EXPORTS = {"vlx_GetFormatList", "vlx_GetFormatListSize", "vlx_SetDevSubtype", "vlx_SetDevFormatChoice",
                           "vlx_GetDevFormat"}
 # frame events
-FRAME_EVENT_EXPORTS = {"vlx_WaitFrame", "vlx_GetFrame", "vlx_SetFrameNotify", "vlx_LockFrame", "vlx_UnlockFrame"}
+FRAME_EVENT_EXPORTS = {"vlx_WaitFrame", "vlx_GetFrame", "vlx_SetFrameNotify", "vlx_LockFrame", "vlx_UnlockFrame",
+                       "vlx_GetFrameHolding"}
 # device identity and health
 DEVICE_HEALTH_EXPORTS = {"vlx_GetDevicePathList", "vlx_GetDevicePathListSize", "vlx_FindDevice", "vlx_GetDeviceState",
                          "vlx_SetDeviceNotify", "vlx_Reopen"}

@@ -110,10 +110,12 @@ export interface Frame {
   missed: number;
   /** The device's own count of frames it dropped; null when it keeps none. */
   dropped: number | null;
+  /** Gives the frame's buffer back to be filled again: data then reads as empty (a Buffer of it kept elsewhere shows a later frame); a frame whose data is collected goes back by itself. */
+  release(): void;
 }
 
 export interface FramesOptions {
-  /** Each frame's data goes back to be filled again when the next frame is asked for (it then reads as empty). */
+  /** Each frame is released when the next frame is asked for. */
   recycle?: boolean;
 }
 

@@ -947,6 +947,12 @@ private:
         if (s.size_uncertain && s.state >= 2 && !lent) allowed.insert(-2);
         h.expect("LockFrame", result, allowed);
         EXPECT_TRUE(header.intact()) << "vlx_LockFrame wrote past the 44-byte header";
+        // The test camera's allocator has four buffers: a grabber connected
+        // to it holds samples, one without a connection copies.
+        Allowed holding{-2};
+        if (s.state < 2) holding = {-1};
+        else if (s.tracked) holding = s.size_uncertain ? Allowed{0, 1} : Allowed{s.mode->grabber_connected ? 1 : 0};
+        h.expect("GetFrameHolding", h.x.GetFrameHolding(), holding);
         if (result != 0) return;
         lent = true;
         BITMAPINFOHEADER bmi;

@@ -39,6 +39,7 @@ ExtensionExports load() {
     resolve(library, e.GetFrame, "vlx_GetFrame");
     resolve(library, e.LockFrame, "vlx_LockFrame");
     resolve(library, e.UnlockFrame, "vlx_UnlockFrame");
+    resolve(library, e.GetFrameHolding, "vlx_GetFrameHolding");
     resolve(library, e.SetFrameNotify, "vlx_SetFrameNotify");
     resolve(library, e.GetDevicePathList, "vlx_GetDevicePathList");
     resolve(library, e.GetDevicePathListSize, "vlx_GetDevicePathListSize");
@@ -95,6 +96,7 @@ const Success kSuccesses[] = {
     {"vlx_SetFrameNotify", 0, 0},
     {"vlx_LockFrame", 0, 0},
     {"vlx_UnlockFrame", 0, 0},
+    {"vlx_GetFrameHolding", VLX_FRAMES_COPIED, VLX_FRAMES_HELD},
     {"vlx_GetDevicePathList", 0, kAny},
     {"vlx_GetDevicePathListSize", 1, kAny},
     {"vlx_FindDevice", 0, kAny},  // a position in the device list

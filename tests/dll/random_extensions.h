@@ -35,6 +35,7 @@ struct ExtensionExports {
     decltype(&vlx_SetFrameNotify) SetFrameNotify;
     decltype(&vlx_LockFrame) LockFrame;
     decltype(&vlx_UnlockFrame) UnlockFrame;
+    decltype(&vlx_GetFrameHolding) GetFrameHolding;
     // Device identity and health.
     decltype(&vlx_GetDevicePathList) GetDevicePathList;
     decltype(&vlx_GetDevicePathListSize) GetDevicePathListSize;

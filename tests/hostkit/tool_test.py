@@ -205,6 +205,7 @@ class Watch(unittest.TestCase):
         self.assertLessEqual(taken, arrived)
         self.assertRegex(out, r"the device dropped \d+\n")
         self.assertRegex(out, r"latency from arrival to the bytes in hand: median [\d.]+ ms")
+        self.assertIn("frames kept by the library: the camera's samples themselves", out)
 
 
 class Snap(unittest.TestCase):

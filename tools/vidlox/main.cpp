@@ -67,7 +67,8 @@ const Command commands[] = {
      "takes every frame once (vlx_WaitFrame, vlx_GetFrame;\n"
      "--lock: vlx_LockFrame, vlx_UnlockFrame, no copy):\n"
      "frames taken and missed, the device's dropped frames,\n"
-     "latency from arrival to the bytes in hand; 5 s"},
+     "latency from arrival to the bytes in hand, and whether\n"
+     "the camera's samples were held or copied; 5 s"},
     {"share DEVICE --channel N [--seconds S]", 1, 1, "--channel --seconds", share_command,
      "publishes the device on channel N (1-4) of the shared\n"
      "camera (\"vidlox Shared Camera N\") until Ctrl+C or S s;\n"

@@ -3,8 +3,10 @@
 // that called vlx_Init, one at a time: this worker is that thread. It answers
 // the main thread's requests ({id, op, ...}) one after the other, and while
 // a camera's frames are wanted it waits for them with vlx_WaitFrame and takes
-// each with vlx_GetFrame straight into a new buffer, which it hands over
-// (transfers) to the main thread: the one copy a frame costs is the library's.
+// each with vlx_GetFrame straight into a buffer of the camera's pool, shared
+// with the main thread, which hands it back when the frame is released or
+// collected: the one copy a frame costs is the library's, into memory that
+// is already there, and the main thread answers a frame without a message.
 // It watches the state of every open camera with vlx_GetDeviceState and
 // tells the main thread when it changes.
 const { parentPort, workerData } = require('worker_threads');
@@ -27,6 +29,7 @@ const STILL_MS = 5000;
 const FINAL_STATES = [C.VLX_DEVICE_LOST, C.VLX_DEVICE_ERROR, C.VLX_DEVICE_IN_USE];
 
 const cameras = new Map();  // slot -> camera record
+let nextOpening = 1;  // tells the cameras one slot held apart
 let pumping = false;
 let stateTimer = null;
 
@@ -144,8 +147,8 @@ function open({ device, width, height, fps, subtype, choice, still }) {
     // deliver: the open fails with its state.
     const state = v.vlx_GetDeviceState();
     if (FINAL_STATES.includes(state)) throw new Refusal('vlx_GetDeviceState', state, stateDetails(state));
-    camera = { slot, index: found.index, stream: 0, credit: 0, checked: 0, state, format: formatInForce(),
-      pinSizes, stills, takingStill: false };
+    camera = { slot, opening: nextOpening++, stream: 0, credit: null, free: null, pool: [], checked: 0, state, format: formatInForce(), allocated: 0,
+      index: found.index, pinSizes, stills, takingStill: false };
   } catch (error) {
     v.vlx_Stop();
     v.vlx_Close();
@@ -153,11 +156,15 @@ function open({ device, width, height, fps, subtype, choice, still }) {
   }
   cameras.set(slot, camera);
   watchStates();
-  return { slot, ...found, format: camera.format, state: nameOf(DEVICE_STATES, camera.state) || 'waiting' };
+  return { slot, opening: camera.opening, ...found, format: camera.format, state: nameOf(DEVICE_STATES, camera.state) || 'waiting' };
 }
 
-function close({ slot }) {
-  if (!cameras.delete(slot)) return;
+// Closes the camera of that opening: a slot another camera has taken since
+// is not its to close.
+function close({ slot, opening }) {
+  const camera = cameras.get(slot);
+  if (!camera || camera.opening !== opening) return;
+  cameras.delete(slot);
   select(slot);
   v.vlx_Stop();  // -1 when it no longer runs: closing is all that is left
   const closed = v.vlx_Close();
@@ -299,21 +306,22 @@ function checkButton(camera) {
 }
 
 // ---- Frames
-function stream({ slot, stream: id, credit }) {
+// What the main thread shares with this one, as Int32Arrays over its
+// SharedArrayBuffers: a stream's `credit` (the frames it wants beyond those
+// sent) and a camera's `free` flags (1 while buffer i of the camera's pool is
+// free). The main thread adds credit and frees buffers with Atomics, without
+// a message; it rings `bell` (one for all) when it adds credit, which wakes
+// this thread when no stream has any.
+let bell = null;
+
+function stream({ slot, stream: id, credit, free, doorbell }) {
+  bell = new Int32Array(doorbell);
   const camera = cameras.get(slot);
   if (!camera) return;
   camera.stream = id;
-  camera.credit = credit;
-  camera.spare = [];
+  camera.credit = id ? new Int32Array(credit) : null;
+  if (free && (!camera.free || camera.free.buffer !== free)) camera.free = new Int32Array(free);
   if (id && FINAL_STATES.includes(camera.state)) return end(camera, stateDetails(camera.state));
-  pump();
-}
-
-function ack({ slot, stream: id, buffer }) {
-  const camera = cameras.get(slot);
-  if (!camera || camera.stream !== id) return;
-  camera.credit += 1;
-  if (buffer) (camera.spare || (camera.spare = [])).push(buffer);
   pump();
 }
 
@@ -325,12 +333,16 @@ function pump() {
 
 // One round over the cameras whose frames are wanted: each waits up to a
 // slice for a frame (shorter when several share the round), and the thread
-// comes back to its requests between rounds.
+// comes back to its requests between rounds. With streams but no credit, it
+// waits up to a slice for the main thread to ask for more.
 function pumpOnce() {
   pumping = false;
-  const wanted = [...cameras.values()].filter((c) => c.stream && c.credit > 0);
-  if (wanted.length === 0) return;
-  const slice = Math.max(1, Math.floor(WAIT_SLICE_MS / wanted.length));
+  const streaming = [...cameras.values()].filter((c) => c.stream);
+  if (streaming.length === 0) return;
+  const rung = Atomics.load(bell, 0);
+  const wanted = streaming.filter((c) => Atomics.load(c.credit, 0) > 0);
+  if (wanted.length === 0) Atomics.wait(bell, 0, rung, WAIT_SLICE_MS);
+  const slice = Math.max(1, Math.floor(WAIT_SLICE_MS / Math.max(1, wanted.length)));
   for (const camera of wanted) {
     select(camera.slot);
     const waited = v.vlx_WaitFrame(slice);
@@ -343,40 +355,65 @@ function pumpOnce() {
   pump();
 }
 
+// A free buffer of the camera's pool, made or grown to `bytes` if needed:
+// its index, or -1 when the main thread holds every one.
+function poolBuffer(camera, bytes) {
+  for (let index = 0; index < camera.free.length; index += 1) {
+    if (Atomics.load(camera.free, index) !== 1) continue;
+    if (!camera.pool[index] || camera.pool[index].shared.byteLength < bytes) {
+      const shared = new SharedArrayBuffer(bytes);
+      camera.pool[index] = { shared, view: Buffer.from(shared), fresh: true };
+      camera.allocated += 1;
+    }
+    return index;
+  }
+  return -1;
+}
+
+// vlx_GetFrame's out-parameters, filled anew by every call.
+const size = new Int32Array(1);
+const header = Buffer.alloc(44);
+const info = new BigInt64Array(C.VLX_FRAME_INFO_COUNT);
+
 function take(camera) {
   let bytes = camera.bytes || v.vlx_GetImageMemSize(0);
   for (let attempt = 0; attempt < 2; attempt += 1) {
-    // A buffer the consumer gave back, or allocUnsafeSlow: a buffer of its
-    // own (transferable), not zero-filled: the library writes every byte.
-    const spare = camera.spare && camera.spare.pop();
-    const pixels = spare && spare.byteLength >= bytes ? Buffer.from(spare) : Buffer.allocUnsafeSlow(Math.max(bytes, 1));
-    const size = new Int32Array([pixels.length]);
-    const header = Buffer.alloc(44);
-    const info = new BigInt64Array(C.VLX_FRAME_INFO_COUNT);
+    // A buffer of the pool, or, when the consumer holds them all, one of
+    // its own (transferred, not shared); not zero-filled: the library writes
+    // every byte.
+    const index = poolBuffer(camera, Math.max(bytes, 1));
+    if (index < 0) camera.allocated += 1;
+    const pixels = index >= 0 ? camera.pool[index].view : Buffer.allocUnsafeSlow(Math.max(bytes, 1));
+    size[0] = pixels.length;
     const taken = v.vlx_GetFrame(pixels, size, header, info);
     if (taken === -4) {  // a new frame size: *size has the bytes needed
       bytes = size[0];
       continue;
     }
-    if (taken === -7) {  // nothing new after all: the buffer waits for the next frame
-      (camera.spare || (camera.spare = [])).push(pixels.buffer);
-      return;
-    }
+    if (taken === -7) return;  // nothing new after all
     if (taken < 0) return end(camera, { functionName: 'vlx_GetFrame', code: taken });
     camera.bytes = size[0];
-    camera.credit -= 1;
+    Atomics.sub(camera.credit, 0, 1);
+    let shared;
+    if (index >= 0) {
+      Atomics.store(camera.free, index, 0);
+      // The main thread keeps each buffer of the pool once it has it.
+      if (camera.pool[index].fresh) shared = camera.pool[index].shared;
+      camera.pool[index].fresh = false;
+    }
     const height = header.readInt32LE(8);
     const number = (i) => Number(info[i]);
     const sampleTime = number(C.VLX_FRAME_SAMPLE_TIME), dropped = number(C.VLX_FRAME_DROPPED);
+    const own = index < 0 ? pixels.buffer : undefined;
     parentPort.postMessage({
-      event: 'frame', slot: camera.slot, stream: camera.stream, buffer: pixels.buffer, length: size[0],
+      event: 'frame', slot: camera.slot, stream: camera.stream, index, shared, buffer: own, length: size[0],
       width: header.readInt32LE(4), height: Math.abs(height), bottomUp: height > 0, bits: header.readUInt16LE(14),
       number: number(C.VLX_FRAME_NUMBER),
       sampleTime: sampleTime === -1 ? null : sampleTime / 1e4,
       arrival: number(C.VLX_FRAME_ARRIVAL) / 1e4,
       missed: number(C.VLX_FRAME_MISSED),
       dropped: dropped === -1 ? null : dropped,
-    }, [pixels.buffer]);
+    }, own ? [own] : undefined);
     return;
   }
 }
@@ -424,9 +461,11 @@ const OPERATIONS = {
   codecs: () => listLines('vlx_GetCodecListSize', 'vlx_GetCodecList', [0], -3),
   open, close, controls, setControl, snapshot, still, saveProfile, applyProfile,
   calls: () => ({ ...calls }),
+  // For the package's tests: the frame buffers a camera's pool has made.
+  buffers: ({ slot }) => ({ allocated: cameras.has(slot) ? cameras.get(slot).allocated : 0 }),
   version: () => v.vlx_Version(),
 };
-const MESSAGES = { stream, ack };
+const MESSAGES = { stream };
 
 parentPort.on('message', async (message) => {
   if (MESSAGES[message.op]) return MESSAGES[message.op](message);

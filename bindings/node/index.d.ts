@@ -110,7 +110,7 @@ export interface Frame {
   missed: number;
   /** The device's own count of frames it dropped; null when it keeps none. */
   dropped: number | null;
-  /** Gives the frame's buffer back to be filled again: data then reads as empty (a Buffer of it kept elsewhere shows a later frame); a frame whose data is collected goes back by itself. */
+  /** Gives the frame's buffer back to be filled again: data then reads as empty (a Buffer of it kept elsewhere shows a later frame); a frame goes back by itself once neither its data nor any view of it is left. */
   release(): void;
 }
 

@@ -108,6 +108,16 @@ test('a consumer slower than the camera: what it never took is missed; released 
       await new Promise((resolve) => setTimeout(resolve, 50));  // the registry's callbacks run
     }
     assert.ok(await allocated() <= made + FRAMES_IN_FLIGHT + 6, `${await allocated()} buffers after 20 more frames`);
+    // A view cut from a frame's data keeps the buffer out of the pool after
+    // the frame itself is collected.
+    const view = (await firstFrames(camera, 1))[0].data.subarray(0);
+    const bytes = Buffer.from(view);
+    for (let round = 0; round < 3; round += 1) {
+      await firstFrames(camera, 5);
+      global.gc();
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+    assert.ok(view.equals(bytes), 'a view of a collected frame was filled again');
   } finally {
     await camera.close();
   }

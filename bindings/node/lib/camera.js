@@ -97,7 +97,7 @@ class Camera extends EventEmitter {
       const { width, height } = this._format;
       const frame = Math.max(1, Math.floor((width * 24 + 31) / 32) * 4 * height);
       const count = Math.min(POOL_BUFFERS.most, Math.max(POOL_BUFFERS.fewest, Math.floor(POOL_BYTES / frame)));
-      this._pool = { free: new Int32Array(new SharedArrayBuffer(4 * count)).fill(1), buffers: [], nudged: false };
+      this._pool = { free: new Int32Array(new SharedArrayBuffer(4 * count)).fill(1), nudged: false };
     }
     const credit = new Int32Array(new SharedArrayBuffer(4));
     credit[0] = FRAMES_IN_FLIGHT;
@@ -163,7 +163,6 @@ class Camera extends EventEmitter {
     if (message.event === 'frame') {
       const pool = this._pool;
       const pooled = message.index >= 0;
-      if (message.shared) pool.buffers[message.index] = message.shared;
       // A frame of a stream that ended: its buffer goes back at once.
       if (!stream || stream.id !== message.stream) {
         if (pooled) giveBack({ free: pool.free, index: message.index });
@@ -176,7 +175,7 @@ class Camera extends EventEmitter {
       // for no time, brings it now rather than much later.
       if (!pooled && !pool.nudged) void new ArrayBuffer(COLLECTOR_NUDGE_BYTES);
       pool.nudged = !pooled;
-      const data = Buffer.from(pooled ? pool.buffers[message.index] : message.buffer, 0, message.length);
+      const data = Buffer.from(pooled ? message.shared : message.buffer, 0, message.length);
       const frame = new Frame({
         data, width: message.width, height: message.height,
         stride: Math.floor((message.width * bits + 31) / 32) * 4, bottomUp: message.bottomUp,
@@ -186,7 +185,10 @@ class Camera extends EventEmitter {
       if (pooled) {
         const owner = { free: pool.free, index: message.index };
         frameOwners.set(frame, owner);
-        returned.register(data, owner, owner);
+        // Registered by the shared buffer, not by `data`: a view the consumer
+        // cut from it (subarray, another Buffer over it) keeps it from being
+        // filled again.
+        returned.register(message.shared, owner, owner);
       }
       if (stream.waiter) {
         const waiter = stream.waiter;

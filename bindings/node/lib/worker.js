@@ -362,7 +362,7 @@ function poolBuffer(camera, bytes) {
     if (Atomics.load(camera.free, index) !== 1) continue;
     if (!camera.pool[index] || camera.pool[index].shared.byteLength < bytes) {
       const shared = new SharedArrayBuffer(bytes);
-      camera.pool[index] = { shared, view: Buffer.from(shared), fresh: true };
+      camera.pool[index] = { shared, view: Buffer.from(shared) };
       camera.allocated += 1;
     }
     return index;
@@ -397,9 +397,10 @@ function take(camera) {
     let shared;
     if (index >= 0) {
       Atomics.store(camera.free, index, 0);
-      // The main thread keeps each buffer of the pool once it has it.
-      if (camera.pool[index].fresh) shared = camera.pool[index].shared;
-      camera.pool[index].fresh = false;
+      // Sent with every frame (a shared buffer crosses without a copy): the
+      // main thread keeps none of the pool, so the buffer comes back only
+      // once no view of it is left there.
+      shared = camera.pool[index].shared;
     }
     const height = header.readInt32LE(8);
     const number = (i) => Number(info[i]);

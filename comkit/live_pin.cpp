@@ -86,7 +86,7 @@ HRESULT LiveOutputPin::negotiate_allocator(IMemInputPin* input, long bytes) {
         if (FAILED(created)) return created;
     }
     ALLOCATOR_PROPERTIES request{};
-    request.cBuffers = std::max<long>(wanted.cBuffers, 4);
+    request.cBuffers = std::max<long>(wanted.cBuffers, buffers_wanted());
     request.cbBuffer = std::max<long>(wanted.cbBuffer, bytes);
     request.cbAlign = std::max<long>(wanted.cbAlign, 1);
     request.cbPrefix = wanted.cbPrefix;

@@ -61,6 +61,9 @@ protected:
     virtual std::vector<AM_MEDIA_TYPE> offered_types() const = 0;
     // Bytes of one sample of a connection the pin made.
     virtual long sample_bytes(const AM_MEDIA_TYPE& connection) const = 0;
+    // The fewest buffers the pin's allocator gets: a stream of frames wants
+    // a few in flight, a pin that sends a large picture now and then one.
+    virtual long buffers_wanted() const { return 4; }
 
     // ---- For IAMStreamConfig::SetFormat (the filter's lock held) ----
     // Whether the connected peer takes `type` (S_OK unconnected), else

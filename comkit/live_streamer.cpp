@@ -109,6 +109,12 @@ bool LiveStreamer::wait_until(Clock::time_point deadline) {
 
 bool LiveStreamer::wait_until(Clock::time_point deadline, HANDLE event) {
     if (!event) return wait_until(deadline);
+    int fired = -1;
+    return wait_until(deadline, std::span<const HANDLE>(&event, 1), fired);
+}
+
+bool LiveStreamer::wait_until(Clock::time_point deadline, std::span<const HANDLE> events, int& fired) {
+    fired = -1;
     {
         std::lock_guard guard(lock_);
         if (mode_ != Mode::running) return false;
@@ -117,8 +123,11 @@ bool LiveStreamer::wait_until(Clock::time_point deadline, HANDLE event) {
     // change that came before this wait still ends it.
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     const DWORD timeout = static_cast<DWORD>(std::clamp<long long>(left, 0, 0x7fffffff));
-    const HANDLE handles[2] = {leaving_run_, event};
-    WaitForMultipleObjects(2, handles, FALSE, timeout);
+    HANDLE handles[MAXIMUM_WAIT_OBJECTS] = {leaving_run_};
+    const size_t count = std::min<size_t>(events.size(), MAXIMUM_WAIT_OBJECTS - 1);
+    std::copy_n(events.begin(), count, handles + 1);
+    const DWORD woke = WaitForMultipleObjects(static_cast<DWORD>(count + 1), handles, FALSE, timeout);
+    if (woke > WAIT_OBJECT_0 && woke <= WAIT_OBJECT_0 + count) fired = static_cast<int>(woke - WAIT_OBJECT_0 - 1);
     std::lock_guard guard(lock_);
     return mode_ == Mode::running;
 }

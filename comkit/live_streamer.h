@@ -14,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <span>
 #include <thread>
 
 namespace vlxcom {
@@ -63,6 +64,10 @@ public:
     bool wait_until(Clock::time_point deadline);
     // The same, also woken early by `event` (null: none).
     bool wait_until(Clock::time_point deadline, HANDLE event);
+    // The same beside several events (fewer than MAXIMUM_WAIT_OBJECTS):
+    // `fired` receives the index of the one that ended the wait, whose
+    // signal the wait took (an auto-reset event is reset), or -1.
+    bool wait_until(Clock::time_point deadline, std::span<const HANDLE> events, int& fired);
     // An empty sample of the connection's allocator, or null (Stop
     // decommitted it).
     ComPtr<IMediaSample> buffer();

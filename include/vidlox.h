@@ -541,8 +541,9 @@ int32_t vlx_DeleteEncoder(int32_t encoder_id);
 /* ==== Extensions ==========================================================
  * Functions beyond the library's first fifty, for what hosts need and those
  * lack: camera controls, capture formats, frame events, device identity and
- * health. They follow the same conventions: 32-bit results, a negative code
- * for each failing step, a size query beside each list, every platform call
+ * health, the shared camera, profiles, stills. They follow the same
+ * conventions: 32-bit results, a negative code for each failing step, a
+ * size query beside each list, every platform call
  * reported to the error recorder under its own context string, and every
  * capture call on the thread that called vlx_Init. None of them changes what
  * a function above returns or logs unless the host opted in through one of
@@ -792,7 +793,8 @@ int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double*
  * vlx_SetFrameNotify (with a window) on an open slot starts frame tracking
  * there: from then on the slot's Sample Grabber hands each frame to the
  * library as it arrives (a grabber callback on the graph's streaming
- * thread), which numbers it, stamps it and keeps a copy of it. Numbers begin
+ * thread), which numbers it, stamps it and keeps it (below: the sample
+ * itself, or a copy). Numbers begin
  * at 1 with the first frame tracked and grow by one with every frame that
  * arrives, taken or not; they go on across vlx_Stop and vlx_Play. Tracking
  * ends when the slot is closed (vlx_Close); a new vlx_Open starts untracked.
@@ -802,18 +804,29 @@ int32_t vlx_GetDevFormat(char* subtype, int32_t* width, int32_t* height, double*
  * started tracking, for instance "vlx_WaitFrame->SampleGrabber->
  * SetBufferSamples(FALSE)"), and vlx_Play and vlx_Play2 then make no
  * SetBufferSamples call of their own. vlx_GetImage, vlx_GetImageMem,
- * vlx_SaveBMP and vlx_SaveImage read the library's copy of the newest frame
- * instead, with the same codes (-7 before the first tracked frame), and log
- * no GetCurrentBuffer line; their GetConnectedMediaType lines stay. So each
- * frame is copied once on its way to the host's call (vlx_LockFrame: not at
- * all). vlx_SetCapConfig(1) on a tracked slot switches the grabber's own
+ * vlx_SaveBMP and vlx_SaveImage read the library's newest frame instead,
+ * with the same codes, and code -7 before the first tracked frame, and log no
+ * GetCurrentBuffer line; their GetConnectedMediaType lines stay.
+ * vlx_SetCapConfig(1) on a tracked slot switches the grabber's own
  * buffering on again, as asked; the frame functions keep reading the
- * library's copy.
+ * library's frame.
+ * Frames without a copy: the newest frame is the grabber's sample itself,
+ * held (a reference, the one before it released), wherever the allocator
+ * of the grabber's input pin has buffers to spare: three or more
+ * (IMemAllocator::GetProperties, asked when tracking starts and after each
+ * format step). The camera fills the others meanwhile. Where it has fewer
+ * (a decoder's allocator often has one) each frame is copied into the
+ * library's memory as it arrives. vlx_GetFrameHolding tells which. Either
+ * way vlx_GetFrame and vlx_GetImageMem copy the frame once, from there into
+ * the host's memory, and vlx_LockFrame not at all. vlx_Stop turns a held
+ * newest frame into a copy (the camera has all its buffers back while it is
+ * stopped) that the frame functions still hand out.
  * The streaming thread reports nothing to the error recorder; the calls
  * below report their own platform calls, under their own names.
  * Close every tracked slot before unloading the library: the grabber's
  * callback and the message hook live in its code.
- * Codes of the three functions where they start tracking:
+ * Codes of the functions that start tracking, where they start it:
+ *   vlx_WaitFrame / vlx_GetFrame / vlx_SetFrameNotify / vlx_LockFrame
  *   -1 slot not open   -8 no sample grabber
  *   -9 the grabber refused the callback (SetCallback failed)
  *   -10 no memory or event for tracking */
@@ -889,14 +902,23 @@ int32_t vlx_GetFrame(void* pixels, int32_t* size, void* header, int64_t* info);
 int32_t vlx_SetFrameNotify(HWND window, uint32_t message);
 
 /* Lends the host the newest frame without copying it: `*pixels` points at
- * its bytes (read-only), `*size` receives their count, `header` the 44-byte
- * header and `info` (NULL: none wanted) the values of vlx_GetFrame, which
- * this call counts as a take. The bytes stay valid and unchanged until
- * vlx_UnlockFrame, whatever arrives meanwhile: the streaming thread writes
- * newer frames into other buffers (the library keeps a spare for that) and
- * never waits for the host. One frame at a time per slot. Closing the slot
- * while a frame is lent ends its tracking as always; the lent bytes stay
- * valid until vlx_UnlockFrame gives them back.
+ * its bytes (read-only; where samples are held, the sample's own), `*size`
+ * receives their count, `header` the 44-byte header and `info` (NULL: none
+ * wanted) the values of vlx_GetFrame, which this call counts as a take.
+ * The lent frame's rule: the host may hold one lent frame per slot for as
+ * long as it likes, and the camera never waits for it. The bytes stay
+ * valid and unchanged until vlx_UnlockFrame, whatever arrives meanwhile and
+ * across vlx_Stop, a format step and vlx_Close (a held sample keeps its
+ * allocator's memory). While a held sample is lent the library holds no
+ * other sample of the slot: newer frames are copied into the library's
+ * memory as they arrive, so the camera keeps every buffer but the lent
+ * one, frames go on arriving at the camera's rate and the device state
+ * stays delivering. Holding it longer costs that one copy per frame that
+ * arrives meanwhile, nothing else; the first frame after vlx_UnlockFrame is
+ * held again. A camera that connects again keeping its allocator (a format
+ * step, vlx_SetDevCapConfig) cannot resize buffers one of which is lent:
+ * give the frame back before a format step. One frame at a time per slot.
+ * Closing the slot while a frame is lent ends its tracking as always.
  *   0 lent   -1 slot not open   -2 no connected video format
  *   -5 NULL pixels, size or header   -7 no frame to lend (as vlx_GetFrame)
  *   -8 no sample grabber   -9 the grabber refused the callback
@@ -908,6 +930,18 @@ int32_t vlx_LockFrame(const void** pixels, int32_t* size, void* header, int64_t*
  * must not be read afterwards.
  *   0 given back   -1 no frame of the active slot is lent */
 int32_t vlx_UnlockFrame(void);
+
+/* How the active slot's tracking keeps its frames ("Frames without a copy"
+ * above). */
+#define VLX_FRAMES_COPIED 0 /* each frame is copied into the library's memory */
+#define VLX_FRAMES_HELD 1   /* the grabber's samples themselves are held */
+/* Which of the two the active slot's tracking does with frames that arrive
+ * while no held sample is lent (vlx_LockFrame). Nothing is reported.
+ *   0 VLX_FRAMES_COPIED   1 VLX_FRAMES_HELD
+ *   -1 slot not open   -2 the slot's frames are not tracked (no
+ *      vlx_WaitFrame, vlx_GetFrame, vlx_LockFrame or vlx_SetFrameNotify with
+ *      a window since it was opened) */
+int32_t vlx_GetFrameHolding(void);
 
 /* ---- Extensions: device identity and health ----------------------------- */
 
@@ -1080,11 +1114,26 @@ int32_t vlx_Reopen(void);
  * number of programs (this library too, with vlx_Open) open a channel at
  * once, each in its own graph. A channel nobody publishes on shows a "no
  * signal" picture. Frames travel through one file mapping per channel in
- * the session's namespace that only the publishing user may open; the
- * publisher never waits for a reader, and a reader that falls behind skips
- * frames. The frames go out through the slot's Sample Grabber callback,
- * which frame events and device health share, on the graph's streaming
- * thread (one copy of each frame, however many programs read it). */
+ * the session's namespace; the publisher never waits for a reader, and a
+ * reader that falls behind skips frames. The frames go out through the
+ * slot's Sample Grabber callback, which frame events and device health
+ * share, on the graph's streaming thread (one copy of each frame, however
+ * many programs read it). A channel carries RGB24 frames of up to
+ * 3840 x 2160 x 3 bytes, in any shape whose rows fit them (2160 x 3840 too).
+ *
+ * Trust: the channel's mapping, its publisher's mutex and its readers'
+ * events are the current user's own: owned by the user, with a DACL that
+ * lets the user alone open them. An object under one of those names that
+ * another principal made first (another user's process, a service in the
+ * session), or that the user's own processes made open to others, is never
+ * used: vlx_ShareSlot refuses the channel (-10) and readers show "no
+ * signal". Only the user (or an administrator) can make an object the
+ * user owns; the user's own processes are trusted, as they can read the
+ * camera anyway. A mapping of another size or of uncommitted pages is
+ * refused before anything in it is read. One publisher per channel: the
+ * publishing thread (the one that called vlx_Init) holds the channel's
+ * mutex until its publishing ends, and a publisher whose process ended
+ * leaves the channel to the next one, however process ids are reused. */
 
 /* Channels 1 ... VLX_SHARE_CHANNEL_COUNT. */
 #define VLX_SHARE_CHANNEL_COUNT 4
@@ -1098,28 +1147,42 @@ int32_t vlx_Reopen(void);
 
 /* From now on the active slot's frames go to channel `channel` (1 ... 4);
  * 0 stops the slot's publishing (0, also when it published nothing). The
- * slot must be open in a render mode that has a Sample Grabber; it publishes
- * on one channel at a time (naming another moves it there; when that is
- * refused, the slot publishes on none), until vlx_ShareSlot(0), vlx_Close,
- * a failed vlx_Open in the slot or vlx_Exit. One publisher per channel in the user's session: a channel
- * another slot or another running process publishes on is refused. A format
- * set on the stopped slot later travels with its frames (readers keep the
- * size they connected with and scale).
+ * slot must be open in a render mode that has a Sample Grabber, in a frame
+ * size the channel carries; it publishes on one channel at a time. One
+ * publisher per channel in the user's session: a channel another slot or
+ * another running process publishes on is refused. A format set on the
+ * stopped slot later travels with its frames (readers keep the size they
+ * connected with and scale); a size the channel does not carry sends
+ * nothing until the next format, and vlx_GetShareInfo answers 2 meanwhile.
+ * The slot's publishing ends with exactly these calls:
+ *   vlx_ShareSlot(0);
+ *   vlx_ShareSlot of another channel in range: it moves there, or, when
+ *     that answers a negative code, publishes on none;
+ *   vlx_Close and vlx_Reopen of the slot, and vlx_Exit.
+ * Nothing else changes it: not vlx_ShareSlot with a channel out of range
+ * (-2) nor of the channel it publishes on (0), not vlx_Open on the open
+ * slot (-2), not vlx_Stop, vlx_Play or a format set on the slot.
  *   0  done
  *   -1  slot not open
  *   -2  `channel` out of range (0 ... 4)
  *   -3  no sample grabber (a render mode without one)
- *   -4  no connected RGB24 video format (GetConnectedMediaType)
+ *   -4  no connected RGB24 bottom-up video format (GetConnectedMediaType)
  *   -5  another slot or another process publishes on the channel
- *   -6  the channel's file mapping cannot be made or mapped
+ *   -6  the channel's file mapping or mutex cannot be made or mapped
  *   -7  the grabber refused the callback (SetCallback failed)
- *   -8  memory ran out */
+ *   -8  memory ran out
+ *   -9  the slot's frames are larger than a channel carries
+ *   -10  an object of the channel is not the user's own (see "Trust" above) */
 int32_t vlx_ShareSlot(int32_t channel);
 
 /* What a host shows about channel `channel` (1 ... 4), whoever publishes on
  * it: VLX_SHARE_INFO_COUNT values in `info` (see above). Needs no slot and
  * no vlx_Init.
- *   0  read   1  nobody has opened the channel yet (all values 0)
+ *   0  read
+ *   1  nobody has opened the channel yet (all values 0)
+ *   2  read; the publisher's frames are of a size the channel does not
+ *      carry (a format set on its slot since, or top-down samples):
+ *      none goes out
  *   -1  NULL info
  *   -2  `channel` out of range
  *   -3  memory ran out */
@@ -1268,6 +1331,199 @@ int32_t vlx_SetAutoProfile(const char* file);
  *   -12 memory ran out */
 int32_t vlx_GetProfileReport(char* buffer);
 int32_t vlx_GetProfileReportSize(void);
+
+/* ---- Extensions: stills --------------------------------------------------
+ * A camera's still pictures: the still pin (PIN_CATEGORY_STILL) at a size of
+ * its own, often the sensor's full size while the capture runs small; a
+ * still on request (the software trigger); and the stills a device sends by
+ * itself when the button on its case is pressed. Every still is taken once,
+ * in the order the stills came, with its own header (the size and layout it
+ * was taken with, whatever the capture does afterwards), its number, its
+ * sample time, its arrival on the clock of frame events and where it came
+ * from (VLX_STILL_FROM_*).
+ *
+ * A device without a still pin takes stills too: each trigger makes the
+ * next capture frame a still, at the capture size (VLX_STILL_FROM_CAPTURE);
+ * such a device has no button.
+ *
+ * The still branch. A slot that asks for stills (vlx_SetStillSize) before
+ * vlx_Open gets them at vlx_Open: the still pin set to that size, into a
+ * Sample Grabber of its own ("Still Grabber", RGB24 as the capture grabber)
+ * and a Null Renderer ("Still Renderer"), and the device's external trigger
+ * (the button) enabled where its still pin offers one (IAMVideoControl,
+ * VideoControlFlag_ExternalTriggerEnable). These calls are reported under
+ * vlx_Open's names ("vlx_Open->CaptureGraphBuilder2->RenderStream(Still)")
+ * and vlx_Open's result does not show them: vlx_TriggerStill finds a branch
+ * missing, and vlx_SetStillSize on the stopped slot builds it and tells why
+ * it could not be built. vlx_SetStillSize on an open slot that is not
+ * running builds the branch there. A running slot gets none: a running
+ * filter connects no pin, and a still pin takes a size only while stopped
+ * (stop, set, play). The still pin is looked for once per graph with
+ * ICaptureGraphBuilder2::FindPin, unreported (a device without one simply
+ * has none). vlx_StreamFilterList lists the two filters;
+ * vlx_Reopen builds the branch again. A slot that never asks for stills
+ * builds, returns and logs what it did before.
+ *
+ * Stills arrive through a Sample Grabber callback on a streaming thread
+ * (the still grabber's, or for capture frames the capture grabber's, which
+ * frame events, device health and sharing share), which numbers each still
+ * (1 for the first of the slot's graph, one more for each still that
+ * arrives), stamps it and copies it into the library. The library keeps the
+ * stills not yet taken, three at most: a still that finds no room takes the
+ * place of the oldest one waiting, and the numbers show the gap. A still of
+ * the still pin that comes while a trigger is pending counts as the
+ * trigger's, any other as the button's (a device marks neither). The
+ * streaming thread reports nothing; the calls below report their own
+ * platform calls. The stills not taken go with the slot at vlx_Close.
+ */
+
+/* info[] of vlx_GetStill, VLX_STILL_INFO_COUNT values. */
+#define VLX_STILL_NUMBER 0      /* the still's number (above) */
+#define VLX_STILL_SAMPLE_TIME 1 /* its sample start time, 100 ns of stream time (below 0
+                                 * for stills made before the graph's start time); -1 none */
+#define VLX_STILL_ARRIVAL 2     /* its arrival, 100 ns units of QueryPerformanceCounter */
+#define VLX_STILL_SOURCE 3      /* VLX_STILL_FROM_* */
+#define VLX_STILL_INFO_COUNT 4
+/* Where a still came from: info[VLX_STILL_SOURCE], and the lParam of
+ * vlx_SetStillNotify's message. */
+#define VLX_STILL_FROM_TRIGGER 0 /* the still pin, on vlx_TriggerStill */
+#define VLX_STILL_FROM_BUTTON 1  /* the still pin, by itself: the camera's button */
+#define VLX_STILL_FROM_CAPTURE 2 /* a capture frame of a device without a still pin */
+
+/* Every capability of the still pin of video device `device_index` (its
+ * position in vlx_GetDeviceList), whether or not a slot holds the device,
+ * in capability order: one line each, appended to the NUL-terminated text
+ * already in `buffer`, fields separated by one space, each line ended by
+ * CR LF:
+ *     WIDTH HEIGHT SUBTYPE INDEX KIND
+ * for instance "3840 2160 RGB24 0 VIDEOINFOHEADER": the size first, then
+ * the fields of vlx_GetFormatList, read the same way. The still pin is the
+ * device's first pin whose AMPROPERTY_PIN_CATEGORY is PIN_CATEGORY_STILL; a
+ * device without one lists nothing (0, and its size query 1): its stills
+ * are capture frames. vlx_SetStillSize takes the sizes of the lines whose
+ * KIND is VIDEOINFOHEADER. The device is bound afresh and released; calls
+ * are reported as for vlx_GetFormatList, under these functions' names.
+ * vlx_GetStillFormatList returns the number of lines appended and never
+ * writes more bytes (terminator included) than the last
+ * vlx_GetStillFormatListSize of the same device index answered;
+ * vlx_GetStillFormatListSize returns the bytes the list needs in an empty
+ * buffer, terminator included.
+ *   -1 not initialised (vlx_GetStillFormatList also: a NULL buffer, nothing
+ *      enumerated)
+ *   -2 device_index negative   -3 the system device enumerator cannot be
+ *      created   -4 no video capture device is installed
+ *   -5 device_index out of range   -6 the device cannot be bound to a filter
+ *   -7 EnumPins failed   -9 the still pin has no IAMStreamConfig
+ *   -10 GetNumberOfCapabilities failed
+ *   -11 the capabilities block size is not 128 (not a video pin)
+ *   -12 memory ran out */
+int32_t vlx_GetStillFormatList(char* buffer, int32_t device_index);
+int32_t vlx_GetStillFormatListSize(int32_t device_index);
+
+/* The active slot takes stills of `width` x `height` from now on, a size of
+ * its device's still pin (vlx_GetStillFormatList); 0 x 0 asks for none (the
+ * next vlx_Open builds no still branch; a branch the slot has stays until
+ * vlx_Close). Kept across vlx_Close, as the requested format is. On a closed
+ * slot the size is stored for the next vlx_Open; on an open slot that is not
+ * running the still branch is built now, or the one there takes the new size
+ * (the device connects its still pin again), reported under this function's
+ * names, for instance "vlx_SetStillSize->AMStreamConfig->SetFormat(Still)".
+ * The size stays stored whatever the build answers.
+ *   0 stored, and on an open slot in force
+ *   1 the open slot's device has no still pin: nothing is built, and its
+ *     stills are capture frames at the capture size
+ *   -1 not initialised
+ *   -2 a negative size, or one of width and height 0 but not both (nothing
+ *      stored)
+ *   -3 the slot is running (nothing stored: stop it first)
+ *   -4 the still pin has no IAMStreamConfig, or its capabilities cannot be
+ *      read (GetNumberOfCapabilities failed, a block size other than 128)
+ *   -5 no still capability of that size with a VIDEOINFOHEADER
+ *   -6 the device refused it (SetFormat failed); a branch there keeps its
+ *      size
+ *   -7 the still grabber cannot be made or added (create, ISampleGrabber,
+ *      SetMediaType, AddFilter)
+ *   -8 the still renderer cannot be made or added (create, AddFilter)
+ *   -9 RenderStream(PIN_CATEGORY_STILL) failed
+ *   -10 the still grabber refused the callback (SetCallback)
+ *   -11 the still grabber's connection is no whole VIDEOINFOHEADER
+ *      (GetConnectedMediaType)
+ *   -12 memory ran out
+ * From -7 on, the filters the build added leave the graph again. */
+int32_t vlx_SetStillSize(int32_t width, int32_t height);
+
+/* A still on request from the active slot's running device: the still pin's
+ * software trigger (IAMVideoControl::GetMode, then SetMode with
+ * VideoControlFlag_Trigger added, so that the external trigger stays as it
+ * is), or on a device without a still pin the next capture frame. The still
+ * arrives afterwards (vlx_WaitStill); each trigger gives one.
+ *   0 fired
+ *   -1 slot not open   -2 the slot is not running
+ *   -3 the device has a still pin and the slot no still branch
+ *      (vlx_SetStillSize before vlx_Open, or on the stopped slot)
+ *   -4 no trigger: the device has no IAMVideoControl, or GetCaps of its
+ *      still pin lacks VideoControlFlag_Trigger
+ *   -5 GetMode or SetMode failed (vlx_GetLastError has the device's answer);
+ *      no still comes
+ *   -6 a device without a still pin in a render mode without a sample grabber
+ *   -7 the capture grabber's connection is no whole VIDEOINFOHEADER
+ *   -8 the capture grabber refused the callback (SetCallback)
+ *   -9 memory ran out */
+int32_t vlx_TriggerStill(void);
+
+/* Waits until the active slot holds a still not yet taken. `timeout_ms` 0
+ * only looks; a negative one waits without end. While it waits, the calling
+ * thread's window messages are dispatched, as vlx_WaitFrame does; WM_QUIT
+ * ends the wait and is posted again for the host. A stopped slot holding no
+ * still is refused at once. Waiting needs no trigger: a button still ends
+ * it too.
+ *   0 a still is there   1 the time-out ended first
+ *   -1 slot not open
+ *   -2 the slot is not running and holds no still
+ *   -4 WM_QUIT arrived while waiting (posted again)
+ *   -5 the slot was closed while waiting (by a window procedure)
+ *   -6 the wait failed (MsgWaitForMultipleObjectsEx)
+ *   -9 memory ran out */
+int32_t vlx_WaitStill(int32_t timeout_ms);
+
+/* Takes the oldest still the active slot holds, as vlx_GetFrame takes a
+ * frame: `*size` holds the capacity on entry and the bytes copied on return,
+ * `header` receives the still's own 44-byte header (its BITMAPINFOHEADER and
+ * one zero RGBQUAD; the bytes are a frame's layout: 24-bit blue-green-red
+ * rows padded to 4 bytes, bottom-up when biHeight is positive), `info`
+ * VLX_STILL_INFO_COUNT values (NULL: none wanted). With NULL `pixels`: its
+ * byte count in `*size` and its header, nothing taken. A still too large
+ * for `*size` leaves its byte count there and is not taken.
+ *   0 taken   -1 slot not open
+ *   -4 `*size` too small   -5 NULL size or header
+ *   -7 no still waiting
+ *   -9 memory ran out */
+int32_t vlx_GetStill(void* pixels, int32_t* size, void* header, int64_t* info);
+
+/* Takes the oldest still the active slot holds and writes it as
+ * vlx_SaveImage writes the newest frame: through WIC into `file_name`
+ * (UTF-16), in `format` 0 BMP, 1 JPEG, 2 PNG, 3 GIF, 4 TIFF, 5 JPEG XR or
+ * 6 HEIF at `quality`, scaled to `width` x `height` (0 or less: the still's
+ * own), upright, from the still's own bytes. A still that cannot be written
+ * is not taken: it waits for the next vlx_GetStill or vlx_SaveStill.
+ *   0 written   -1 slot not open
+ *   -7 no still waiting   -9 memory ran out
+ *   -10 ... -33 the step of vlx_SaveImage's same code failed (format not
+ *       0-6, no encoder for it, a file that cannot be opened ...); a file it
+ *       began and could not finish is removed */
+int32_t vlx_SaveStill(const wchar_t* file_name, int32_t format, int32_t quality, int32_t width, int32_t height);
+
+/* Posts `message` to `window` (PostMessage) for every still of the active
+ * slot as it arrives: wParam the slot, lParam where it came from
+ * (VLX_STILL_FROM_*), so that a host learns of a press of the button. One
+ * message per still: stills come seldom, and none is left untold. A NULL
+ * `window` stops the messages (0, in any slot state); naming another window
+ * or message replaces the old one. The messages end when the slot is
+ * closed.
+ *   0 done   -1 slot not open
+ *   -2 `window` is not a window
+ *   -9 memory ran out */
+int32_t vlx_SetStillNotify(HWND window, uint32_t message);
 
 /* ---- Extensions: sound -------------------------------------------------
  * A microphone recorded with the picture, in sync, and its PCM handed to

@@ -41,12 +41,15 @@ CAMERA_CONTROL_EXPORTS = {"vlx_GetControlRange", "vlx_GetControl", "vlx_SetContr
 CAPTURE_FORMAT_EXPORTS = {"vlx_GetFormatList", "vlx_GetFormatListSize", "vlx_SetDevSubtype", "vlx_SetDevFormatChoice",
                           "vlx_GetDevFormat"}
 # frame events
-FRAME_EVENT_EXPORTS = {"vlx_WaitFrame", "vlx_GetFrame", "vlx_SetFrameNotify", "vlx_LockFrame", "vlx_UnlockFrame"}
+FRAME_EVENT_EXPORTS = {"vlx_WaitFrame", "vlx_GetFrame", "vlx_SetFrameNotify", "vlx_LockFrame", "vlx_UnlockFrame",
+                       "vlx_GetFrameHolding"}
 # device identity and health
 DEVICE_HEALTH_EXPORTS = {"vlx_GetDevicePathList", "vlx_GetDevicePathListSize", "vlx_FindDevice", "vlx_GetDeviceState",
                          "vlx_SetDeviceNotify", "vlx_Reopen"}
 # shared camera
 SHARED_CAMERA_EXPORTS = {"vlx_ShareSlot", "vlx_GetShareInfo"}
+STILL_EXPORTS = {"vlx_GetStillFormatList", "vlx_GetStillFormatListSize", "vlx_SetStillSize", "vlx_TriggerStill",
+                 "vlx_WaitStill", "vlx_GetStill", "vlx_SaveStill", "vlx_SetStillNotify"}
 # profiles
 PROFILE_EXPORTS = {"vlx_SaveProfile", "vlx_ApplyProfile", "vlx_SetAutoProfile", "vlx_GetProfileReport",
                    "vlx_GetProfileReportSize"}
@@ -55,7 +58,7 @@ EXPECTED_EXPORTS |= CAMERA_CONTROL_EXPORTS | CAPTURE_FORMAT_EXPORTS | FRAME_EVEN
 SOUND_EXPORTS = {"vlx_SetAudioDevice", "vlx_SetAudioDevicePath", "vlx_GetAudioFormatList",
                  "vlx_GetAudioFormatListSize", "vlx_SetAudioFormat", "vlx_GetAudioFormat", "vlx_WaitAudio",
                  "vlx_GetAudio", "vlx_SetAudioNotify"}
-EXPECTED_EXPORTS |= SHARED_CAMERA_EXPORTS | PROFILE_EXPORTS | SOUND_EXPORTS
+EXPECTED_EXPORTS |= SHARED_CAMERA_EXPORTS | PROFILE_EXPORTS | STILL_EXPORTS | SOUND_EXPORTS
 
 SYSTEM_DLLS = {
     "kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll", "user32.dll", "gdi32.dll",

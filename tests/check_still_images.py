@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Runs the dll_tests case that saves still pictures of the running test
+"""Runs the dll_tests cases that save still pictures of the running test
 camera through vidlox64.dll, then reads every file with Pillow: container
 format, size, the camera's corner colours where an upright picture has them,
-and for the BMP snapshot its exact bytes against a grab of the same frame.
+for the BMP snapshot its exact bytes against a grab of the same frame, and
+for the stills of the still pin (vlx_SaveStill) their own marks.
 
 usage: check_still_images.py <wine-run> <prefix> <dll_tests.exe> <folder>"""
 import os
@@ -33,6 +34,14 @@ PICTURES = {
     "q101.jpg": ("JPEG", 640, 480, LOSSY),
     "q-1.jpg": ("JPEG", 640, 480, LOSSY),
     "snapshot.bmp": ("BMP", 640, 480, EXACT),
+    "capture.bmp": ("BMP", 640, 480, EXACT),  # the still of a device without a still pin
+}
+MAGENTA, CYAN, YELLOW = (255, 0, 255), (0, 255, 255), (255, 255, 0)
+# The still pin's stills: (Pillow format, width, height, tolerance, colour of
+# the bottom band: cyan for the trigger, yellow for the button).
+STILLS = {
+    "still.png": ("PNG", 3840, 2160, EXACT, CYAN),
+    "button.jpg": ("JPEG", 1920, 1080, LOSSY, YELLOW),
 }
 
 problems = []
@@ -58,6 +67,15 @@ def check_corners(name, image, tolerance):
         got = rgb.getpixel(point)
         check(all(abs(g - e) <= tolerance for g, e in zip(got, expected)),
               f"{name}: {corner} at {point} is {got}")
+
+
+def check_still_marks(name, image, tolerance, source):
+    """The top band of a still is magenta, its bottom band its source's colour."""
+    rgb = image.convert("RGB")
+    w, h = rgb.size
+    for band, point, expected in (("top", (w // 2, h // 16), MAGENTA), ("bottom", (w // 2, h - 1 - h // 16), source)):
+        got = rgb.getpixel(point)
+        check(all(abs(g - e) <= tolerance for g, e in zip(got, expected)), f"{name}: {band} band at {point} is {got}")
 
 
 def check_snapshot_bytes(folder):
@@ -95,20 +113,23 @@ def main():
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     env = dict(os.environ, VLX_STILL_PICTURES=folder)
-    run = subprocess.run([wine_run, prefix, dll_tests, "--gtest_filter=StillImageFiles.*"], env=env,
+    run = subprocess.run([wine_run, prefix, dll_tests, "--gtest_filter=StillImageFiles*.*"], env=env,
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     if run.returncode != 0:
         print(run.stdout)
         print("the pictures were not all written")
         return 1
 
-    for name, (fmt, width, height, tolerance) in PICTURES.items():
+    for name, (fmt, width, height, tolerance, *source) in {**PICTURES, **STILLS}.items():
         path = os.path.join(folder, name)
         try:
             with Image.open(path) as image:
                 check(image.format == fmt, f"{name}: {image.format}, not {fmt}")
                 check(image.size == (width, height), f"{name}: {image.size}, not {(width, height)}")
-                check_corners(name, image, tolerance)
+                if source:
+                    check_still_marks(name, image, tolerance, source[0])
+                else:
+                    check_corners(name, image, tolerance)
         except OSError as error:
             problems.append(f"{name}: {error}")
     check_snapshot_bytes(folder)
@@ -116,7 +137,7 @@ def main():
 
     for p in problems:
         print(p)
-    print(f"{len(PICTURES)} pictures, {len(problems)} problems")
+    print(f"{len(PICTURES) + len(STILLS)} pictures, {len(problems)} problems")
     return 1 if problems else 0
 
 

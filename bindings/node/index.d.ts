@@ -52,6 +52,40 @@ export interface OpenOptions {
   audio?: number | string;
   /** The microphone's format; absent: its own. */
   audioFormat?: AudioFormat;
+  /** Stills from the still pin, its branch built with the graph: true at its largest size, or this size (see still()). */
+  still?: boolean | Size;
+}
+
+export interface Size {
+  width: number;
+  height: number;
+}
+
+/** Where a still came from: VLX_STILL_FROM_* of the header, in lower case. */
+export type StillSource = 'trigger' | 'button' | 'capture';
+
+export interface Still {
+  /** 24-bit pixels (blue, green, red), rows of `stride` bytes, at the still's own size. */
+  data: Buffer;
+  width: number;
+  height: number;
+  stride: number;
+  /** True: the first row in `data` is the picture's bottom row. */
+  bottomUp: boolean;
+  subtype: 'RGB24';
+  /** 1 for the camera's first still, one more for every still that arrived. */
+  number: number;
+  /** Milliseconds of stream time; null when the device stamps none. */
+  sampleTime: number | null;
+  /** Milliseconds on the performance counter's clock, as frames' arrival. */
+  arrival: number;
+  /** 'capture': the next capture frame of a device without a still pin. */
+  source: StillSource;
+}
+
+export interface StillOptions {
+  /** A size of the device's still pin; absent: the size the camera has, else the largest. Another size than the camera has stops and runs it again. */
+  size?: Size;
 }
 
 export interface AudioFormat {
@@ -121,10 +155,12 @@ export interface Frame {
   missed: number;
   /** The device's own count of frames it dropped; null when it keeps none. */
   dropped: number | null;
+  /** Gives the frame's buffer back to be filled again: data then reads as empty (a Buffer of it kept elsewhere shows a later frame); a frame goes back by itself once neither its data nor any view of it is left. */
+  release(): void;
 }
 
 export interface FramesOptions {
-  /** Each frame's data goes back to be filled again when the next frame is asked for (it then reads as empty). */
+  /** Each frame is released when the next frame is asked for. */
   recycle?: boolean;
 }
 
@@ -216,6 +252,8 @@ export class Camera extends EventEmitter {
   state(): DeviceState | 'closed';
   /** Every frame once, in order; `break` stops them. A lost, failed or busy device ends them with a VidloxError. */
   frames(options?: FramesOptions): AsyncIterableIterator<Frame>;
+  /** A still on request (the software trigger, or the next capture frame of a device without a still pin). */
+  still(options?: StillOptions): Promise<Still>;
   /** The microphone's format (open's `audio`), or null. */
   readonly audioFormat: AudioFormat | null;
   /** Every block of the microphone's sound once, oldest first; `break` stops them. */
@@ -233,6 +271,9 @@ export class Camera extends EventEmitter {
 
   on(event: 'lost' | 'stalled' | 'back' | 'failed' | 'state', listener: (change: StateChange) => void): this;
   once(event: 'lost' | 'stalled' | 'back' | 'failed' | 'state', listener: (change: StateChange) => void): this;
+  /** A still the camera sent when its button was pressed (a camera opened with `still`, or after still()). */
+  on(event: 'button', listener: (still: Still) => void): this;
+  once(event: 'button', listener: (still: Still) => void): this;
 }
 
 export function listDevices(): Promise<DeviceInfo[]>;
@@ -247,5 +288,6 @@ export function libraryCalls(): Promise<Record<string, number>>;
 export const controlNames: ControlName[];
 export const deviceStates: DeviceState[];
 export const formatChoices: FormatChoice[];
+export const stillSources: StillSource[];
 /** VLX_VERSION of the header the package was made with (213: 2.1.3). */
 export const headerVersion: number;

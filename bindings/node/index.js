@@ -5,9 +5,9 @@
 // the library something answers a promise and the calling thread never waits
 // for a camera.
 const { LibraryThread } = require('./lib/thread');
-const { Camera } = require('./lib/camera');
+const { Camera, checkSize } = require('./lib/camera');
 const {
-  VidloxError, argumentError, wholeNumber, describe, constants, CONTROLS, DEVICE_STATES, FORMAT_CHOICES,
+  VidloxError, argumentError, wholeNumber, describe, constants, CONTROLS, DEVICE_STATES, FORMAT_CHOICES, STILL_SOURCES,
 } = require('./lib/errors');
 
 const thread = new LibraryThread();
@@ -47,6 +47,8 @@ async function open(device, options = {}) {
   }
   const subtype = options.subtype === undefined ? '' : options.subtype;
   if (typeof subtype !== 'string') throw argumentError('ERR_INVALID_ARG_TYPE', `subtype must be a string, not ${describe(subtype)}`);
+  const still = options.still === undefined || options.still === false || options.still === true
+    ? options.still === true : checkSize(options.still, 'the still size');
   const requested = width || height || fps || subtype;
   const choice = options.choice === undefined ? (requested ? 'exact' : 'all') : options.choice;
   if (!(choice in FORMAT_CHOICES)) {
@@ -54,7 +56,7 @@ async function open(device, options = {}) {
   }
   const audio = checkMicrophone(options.audio);
   const audioFormat = checkAudioFormat(options.audioFormat);
-  const opened = await thread.request('open', { device, width, height, fps, subtype, choice, audio, audioFormat });
+  const opened = await thread.request('open', { device, width, height, fps, subtype, choice, still, audio, audioFormat });
   return new Camera(thread, opened);
 }
 
@@ -111,4 +113,5 @@ exports.VidloxError = VidloxError;
 exports.controlNames = Object.keys(CONTROLS);
 exports.deviceStates = Object.keys(DEVICE_STATES);
 exports.formatChoices = Object.keys(FORMAT_CHOICES);
+exports.stillSources = Object.keys(STILL_SOURCES);
 exports.headerVersion = constants.VLX_VERSION;

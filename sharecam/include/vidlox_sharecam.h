@@ -18,8 +18,12 @@
  *     1  YUY2   (top-down, BT.601 limited range, chroma the mean of 2 pixels)
  *     2  NV12   (top-down, BT.601 limited range, chroma the mean of 2x2)
  * SetFormat takes any of the three subtypes at any even size from 2x2 to
- * 4096x4096 and any positive AvgTimePerFrame; a publisher's frames of
- * another size are scaled (nearest pixel) into the size connected.
+ * 4096x4096 and an AvgTimePerFrame from VLXSHARE_FASTEST_FRAME_INTERVAL to
+ * VLXSHARE_SLOWEST_FRAME_INTERVAL; a publisher's frames of another size are
+ * scaled (nearest pixel) into the size connected, and a publisher faster
+ * than the connected rate has the frames in between left out (they are not
+ * counted as dropped). While connected, the pin's QueryAccept takes its own
+ * connection's type alone (it never changes format on the way).
  * Samples are stamped on the graph's clock; IAMDroppedFrames counts the
  * publisher's frames this reader skipped because it fell behind.
  *
@@ -52,6 +56,10 @@
 #define VLXSHARE_NO_SIGNAL_R 32
 #define VLXSHARE_NO_SIGNAL_G 32
 #define VLXSHARE_NO_SIGNAL_B 96
+
+/* The frame intervals SetFormat takes (100 ns): 240 to 1 frames per second. */
+#define VLXSHARE_FASTEST_FRAME_INTERVAL 41667
+#define VLXSHARE_SLOWEST_FRAME_INTERVAL 10000000
 
 /* The size and rate offered while nobody publishes. */
 #define VLXSHARE_IDLE_WIDTH 640

@@ -4,6 +4,7 @@
 #include "sharecam/transport/channel_reader.h"
 #include "vidlox_sharecam.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -55,7 +56,10 @@ std::vector<StreamFormat> SharePin::current_capabilities() const {
     if (transport::publisher_shape(channel_, shape) && shape.width % 2 == 0 && shape.height % 2 == 0 &&
         shape.width <= 4096 && shape.height <= 4096)
         return capabilities(shape.width, shape.height,
-                            shape.frame_interval > 0 ? shape.frame_interval : VLXSHARE_IDLE_FRAME_INTERVAL);
+                            shape.frame_interval > 0 ? std::clamp<int64_t>(shape.frame_interval,
+                                                                            VLXSHARE_FASTEST_FRAME_INTERVAL,
+                                                                            VLXSHARE_SLOWEST_FRAME_INTERVAL)
+                                                     : VLXSHARE_IDLE_FRAME_INTERVAL);
     return capabilities(VLXSHARE_IDLE_WIDTH, VLXSHARE_IDLE_HEIGHT, VLXSHARE_IDLE_FRAME_INTERVAL);
 }
 

@@ -14,12 +14,18 @@ namespace {
 // merely late by a frame or two keeps its picture.
 constexpr auto kSilence = std::chrono::milliseconds(500);
 
+vlxcom::LiveStreamer::Clock::duration to_duration(int64_t hundred_nanoseconds) {
+    return std::chrono::duration_cast<vlxcom::LiveStreamer::Clock::duration>(
+        std::chrono::nanoseconds(hundred_nanoseconds * 100));
+}
+
 }  // namespace
 
 HRESULT ShareStream::prepare(const AM_MEDIA_TYPE& connection) {
     const std::optional<StreamFormat> format = acceptable(connection);
     if (!format) return VFW_E_TYPE_NOT_ACCEPTED;
     format_ = *format;
+    publisher_size_fits_ = true;
     reader_.open(channel_);
     skipped_counted_ = 0;
     counts_.restart();
@@ -36,17 +42,31 @@ void ShareStream::count_skipped(int64_t frame_number) {
     counts_.dropped(static_cast<uint32_t>(frame_number - skipped), static_cast<uint32_t>(skipped));
 }
 
+// A frame goes out no sooner than the connection's rate asks: a publisher
+// faster than that has the frames in between left out (by request, so not
+// counted as dropped). Half the publisher's interval is the slack that
+// keeps equal rates from losing frames to jitter.
+bool ShareStream::on_schedule(Clock::time_point now, Clock::duration interval, Clock::time_point& next_due) const {
+    const auto slack = frame_.frame_interval > 0 ? to_duration(frame_.frame_interval) / 2 : interval / 4;
+    if (now + slack < next_due) return false;
+    next_due = std::max(next_due + interval, now + interval - slack);
+    return true;
+}
+
 void ShareStream::stream(vlxcom::LiveStreamer& streamer) {
-    const auto interval =
-        std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(format_.frame_interval * 100));
+    const auto interval = to_duration(format_.frame_interval);
     auto next_blank = Clock::now();
+    auto next_due = Clock::now();
     bool discontinuity = true;
     for (;;) {
-        // An RGB24 connection takes a frame of its own size straight from
-        // the ring into the sample: one copy fewer on the way.
+        // One sample a round, used for whatever the round delivers (a
+        // downstream allocator of one buffer is never asked for a second
+        // while we hold it). An RGB24 connection of the publisher's size
+        // takes it before the read: the frame goes straight from the ring
+        // into it, one copy fewer on the way.
         ComPtr<IMediaSample> sample;
         transport::DirectTarget target;
-        if (format_.pixels == PixelFormat::rgb24) {
+        if (format_.pixels == PixelFormat::rgb24 && publisher_size_fits_) {
             sample = streamer.buffer();
             BYTE* bits = nullptr;
             if (sample && SUCCEEDED(sample->GetPointer(&bits)) && bits)
@@ -61,8 +81,11 @@ void ShareStream::stream(vlxcom::LiveStreamer& streamer) {
         const auto now = Clock::now();
         if (result == transport::ReadResult::frame) {
             count_skipped(frame_.frame_number);
-            deliver(streamer, &frame_, discontinuity, frame_.direct ? std::move(sample) : ComPtr<IMediaSample>());
-            discontinuity = false;
+            publisher_size_fits_ = frame_.width == format_.width && frame_.height == format_.height;
+            if (on_schedule(now, interval, next_due)) {
+                deliver(streamer, &frame_, discontinuity, std::move(sample));
+                discontinuity = false;
+            }
             last_frame_ = now;
             next_blank = now + interval;
             if (!streamer.wait_until(now)) return;
@@ -86,7 +109,7 @@ void ShareStream::stream(vlxcom::LiveStreamer& streamer) {
 
 void ShareStream::deliver(vlxcom::LiveStreamer& streamer, const transport::SharedFrame* real, bool discontinuity,
                           ComPtr<IMediaSample> owned) {
-    if (!owned) owned = streamer.buffer();
+    if (!owned) owned = streamer.buffer();  // none held meanwhile
     if (!owned) return;
     BYTE* bits = nullptr;
     const LONG bytes = static_cast<LONG>(format_.image_bytes());

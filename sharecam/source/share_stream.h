@@ -37,11 +37,14 @@ private:
     using Clock = vlxcom::LiveStreamer::Clock;
 
     // One sample of the reader's frame (`real`) or of "no signal", in
-    // `sample` when given (a direct read went there), else in a new one.
+    // `sample` when given (a direct read may have gone there), else in a
+    // new one.
     void deliver(vlxcom::LiveStreamer& streamer, const transport::SharedFrame* real, bool discontinuity,
                  ComPtr<IMediaSample> sample);
     // The frames the reader skipped since the last one it counted.
     void count_skipped(int64_t frame_number);
+    // Whether the frame just read goes out at the connection's rate.
+    bool on_schedule(Clock::time_point now, Clock::duration interval, Clock::time_point& next_due) const;
 
     const int32_t channel_;
     // Set by prepare() while the thread does not run; the thread's after.
@@ -49,6 +52,7 @@ private:
     transport::ChannelReader reader_;
     transport::SharedFrame frame_;
     int64_t skipped_counted_ = 0;
+    bool publisher_size_fits_ = true;  // the last frame was of the connection's size
     Clock::time_point last_frame_{};
     std::vector<uint8_t> scratch_;
     vlxcom::DeliveryCounts counts_;

@@ -2,6 +2,7 @@
 
 #include "common/media_type.h"
 #include "sharecam/transport/layout.h"
+#include "vidlox_sharecam.h"
 
 #include <algorithm>
 #include <cstring>
@@ -97,7 +98,8 @@ std::optional<StreamFormat> acceptable(const AM_MEDIA_TYPE& type) {
     format.height = info->bmiHeader.biHeight;
     format.frame_interval = info->AvgTimePerFrame;
     if (format.width < 2 || format.width > kLargest || format.height < 2 || format.height > kLargest ||
-        format.width % 2 || format.height % 2 || format.frame_interval <= 0)
+        format.width % 2 || format.height % 2 || format.frame_interval < VLXSHARE_FASTEST_FRAME_INTERVAL ||
+        format.frame_interval > VLXSHARE_SLOWEST_FRAME_INTERVAL)
         return std::nullopt;
     if (info->bmiHeader.biBitCount != bit_count_of(format.pixels)) return std::nullopt;
     return format;
@@ -115,7 +117,7 @@ void caps_of(const StreamFormat& format, VIDEO_STREAM_CONFIG_CAPS& caps) {
     caps.OutputGranularityX = 2;
     caps.OutputGranularityY = 2;
     caps.MinFrameInterval = format.frame_interval;
-    caps.MaxFrameInterval = 10000000;
+    caps.MaxFrameInterval = VLXSHARE_SLOWEST_FRAME_INTERVAL;
     const LONGLONG bits = static_cast<LONGLONG>(format.image_bytes()) * 8;
     constexpr LONGLONG kMost = 0x7fffffff;
     caps.MinBitsPerSecond = static_cast<LONG>(std::min(bits, kMost));

@@ -12,13 +12,21 @@ namespace {
 // gives up for now: a sequence that never settles is "no signal".
 constexpr int kReadAttempts = 4;
 
+// Readers made in this process so far: each one's number in its identity.
+LONG g_readers_made = 0;
+
 }  // namespace
+
+ChannelReader::ChannelReader()
+    : who_(static_cast<int64_t>(GetCurrentProcessId()) << 32 | static_cast<uint32_t>(InterlockedIncrement(&g_readers_made))) {}
 
 DWORD ChannelReader::open(int32_t channel) {
     close();
     channel_ = channel;
     const DWORD opened = view_.open(channel, true);
     if (opened == 0) initialise_header(view_, false);
+    reopen_ = opened != 0;
+    reopen_at_ = GetTickCount64() + 1000;
     return opened;
 }
 
@@ -29,23 +37,24 @@ DWORD ChannelReader::attach(HANDLE mapping, int32_t channel) {
 }
 
 void ChannelReader::close() {
-    unregister();
+    unregister(true);
     view_.close();
     publisher_.forget();
-    publisher_pid_ = 0;
     next_ = 0;
+    reopen_ = false;
 }
 
 void ChannelReader::try_register(ChannelHeader& header) {
-    const LONG me = static_cast<LONG>(GetCurrentProcessId());
-    OwnerOnly security;
+    const IdentityValue me{who_, this_process_started()};
     for (uint32_t k = 0; k < kReaderSlots; ++k) {
-        const LONG present = header.readers[k].pid;
-        if (present != 0 && process_alive(static_cast<DWORD>(present))) continue;
-        // The event first: the publisher looks for it once it sees our id.
-        HANDLE event = CreateEventW(security.get(), FALSE, FALSE, reader_event_name(channel_, k).c_str());
-        if (!event) return;
-        if (InterlockedCompareExchange(&header.readers[k].pid, me, present) != present) {
+        const IdentityValue present = read_identity(header.readers[k].owner);
+        if (present.who != 0 && process_alive(static_cast<DWORD>(present.who >> 32), present.started)) continue;
+        // The event first: the publisher looks for it once it sees us. A
+        // name another object has (not an event, or not the user's) leaves
+        // that slot to the next reader.
+        HANDLE event = create_owned_event(reader_event_name(channel_, k));
+        if (!event) continue;
+        if (!swap_identity(header.readers[k].owner, present, me)) {
             CloseHandle(event);
             continue;
         }
@@ -57,10 +66,10 @@ void ChannelReader::try_register(ChannelHeader& header) {
     }
 }
 
-void ChannelReader::unregister() {
-    if (slot_ >= 0) {
+void ChannelReader::unregister(bool free_it) {
+    if (slot_ >= 0 && free_it) {
         if (ChannelHeader* header = valid_header(view_))
-            InterlockedCompareExchange(&header->readers[slot_].pid, 0, static_cast<LONG>(GetCurrentProcessId()));
+            swap_identity(header->readers[slot_].owner, {who_, this_process_started()}, {});
     }
     if (event_) CloseHandle(event_);
     event_ = nullptr;
@@ -74,30 +83,23 @@ void ChannelReader::publish_counts(ChannelHeader& header) {
 }
 
 ReadResult ChannelReader::read(SharedFrame& frame, const DirectTarget* direct) {
+    if (reopen_ && GetTickCount64() >= reopen_at_) open(channel_);
     ChannelHeader* header = valid_header(view_);
     if (!header) {
-        // Repaired later by a publisher, which clears the reader slots.
-        if (slot_ >= 0) {
-            if (event_) CloseHandle(event_);
-            event_ = nullptr;
-            slot_ = -1;
-        }
+        unregister(false);  // a publisher that repairs the header clears the slots
         return ReadResult::no_signal;
     }
-    // A publisher that repaired the header has forgotten our slot.
-    if (slot_ >= 0 && header->readers[slot_].pid != static_cast<LONG>(GetCurrentProcessId())) {
-        if (event_) CloseHandle(event_);
-        event_ = nullptr;
-        slot_ = -1;
+    // A repaired header has forgotten our slot; another reader may hold it now.
+    if (slot_ >= 0) {
+        const IdentityValue owner = read_identity(header->readers[slot_].owner);
+        if (owner.who != who_ || owner.started != this_process_started()) unregister(false);
     }
     if (slot_ < 0) try_register(*header);
 
-    const LONG publisher = header->publisher_pid;
-    if (publisher == 0 || !publisher_.alive(static_cast<DWORD>(publisher))) return ReadResult::no_signal;
-    if (publisher != publisher_pid_) {  // a new publisher: start from its newest frame
-        publisher_pid_ = publisher;
-        next_ = 0;
-    }
+    const IdentityValue publisher = read_identity(header->publisher);
+    // The ring's numbers go on from one publisher to the next: the reader
+    // goes on with the next frame too.
+    if (!publisher_.alive(static_cast<DWORD>(publisher.who), publisher.started)) return ReadResult::no_signal;
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
         const int64_t latest = header->published;
         if (latest <= 0) return ReadResult::nothing_new;
@@ -176,8 +178,8 @@ bool publisher_shape(int32_t channel, PublishedShape& shape) {
     if (view.open(channel, false) != 0) return false;
     ChannelHeader* header = valid_header(view);
     if (!header) return false;
-    const LONG publisher = header->publisher_pid;
-    if (publisher == 0 || !process_alive(static_cast<DWORD>(publisher))) return false;
+    const IdentityValue publisher = read_identity(header->publisher);
+    if (!process_alive(static_cast<DWORD>(publisher.who), publisher.started)) return false;
     const int64_t latest = header->published;
     if (latest <= 0) return false;
     const FrameRecord& record = header->frames[static_cast<uint64_t>(latest - 1) % kRingFrames];

@@ -1,9 +1,12 @@
-// A reader's end of a channel: registers in a reader slot (with an event the
-// publisher sets for each frame), copies frames out of the ring in order and
-// checks each copy against its sequence. A reader that falls more than the
-// ring behind skips to the newest frame and counts what it skipped. Anything
-// in the mapping that is not as it must be reads as "no signal": a reader
-// never reads outside the mapping nor writes outside its own buffer.
+// A reader's end of a channel: registers in a reader slot under an identity
+// of its own (its process and its number there, so that two readers of one
+// process never share a slot), with an event the publisher sets for each
+// frame; copies frames out of the ring in order and checks each copy against
+// its sequence. A reader that falls more than the ring behind skips to the
+// newest frame and counts what it skipped. Anything in the mapping that is
+// not as it must be reads as "no signal", and so does a mapping that is not
+// the user's own (channel_mapping.h): a reader never reads outside the
+// mapping nor writes outside its own buffer.
 #pragma once
 
 #include "sharecam/transport/channel_mapping.h"
@@ -49,13 +52,13 @@ enum class ReadResult {
 
 class ChannelReader {
 public:
-    ChannelReader() = default;
+    ChannelReader();
     ~ChannelReader() { close(); }
     ChannelReader(const ChannelReader&) = delete;
     ChannelReader& operator=(const ChannelReader&) = delete;
 
     // Opens the channel's mapping, making it when no publisher has yet.
-    // 0 or a Win32 error.
+    // 0 or a Win32 error; after an error read() tries again once a second.
     DWORD open(int32_t channel);
     // A mapping handle of the caller's instead (tests: damaged mappings).
     DWORD attach(HANDLE mapping, int32_t channel);
@@ -80,16 +83,19 @@ public:
 
 private:
     void try_register(ChannelHeader& header);
-    void unregister();
+    // Forgets the slot (`free_it`: gives it back in the header too).
+    void unregister(bool free_it);
     bool copy_frame(ChannelHeader& header, int64_t n, SharedFrame& frame, const DirectTarget* direct);
     void publish_counts(ChannelHeader& header);
 
     int32_t channel_ = 0;
+    bool reopen_ = false;        // open() failed: try again at reopen_at_
+    ULONGLONG reopen_at_ = 0;
     ChannelView view_;
+    const int64_t who_;  // this reader's identity (liveness.h)
     int32_t slot_ = -1;
     HANDLE event_ = nullptr;
     ProcessWatch publisher_;
-    LONG publisher_pid_ = 0;
     int64_t next_ = 0;  // ring number of the frame wanted next; 0: the newest
     int64_t taken_ = 0;
     int64_t skipped_ = 0;

@@ -1,9 +1,8 @@
 #include "sharecam/transport/channel_writer.h"
 
+#include "common/srw_lock.h"
 #include "sharecam/transport/header_check.h"
 #include "sharecam/transport/liveness.h"
-
-#include "common/srw_lock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,53 +12,73 @@ namespace vlxshare::transport {
 using vlx::ExclusiveLock;
 
 ClaimResult ChannelWriter::open(int32_t channel) {
+    close();
     ExclusiveLock guard(lock_);
-    view_.close();
-    error_ = view_.open(channel, true);
-    if (error_ != 0) return ClaimResult::failed;
-    if (view_.size() < kMappingBytes) {  // someone made a mapping of another size under our name
+    auto fail = [&](DWORD error) {
+        error_ = error;
         view_.close();
-        error_ = ERROR_INVALID_DATA;
-        return ClaimResult::failed;
+        if (claim_lock_) {
+            ReleaseMutex(claim_lock_);
+            CloseHandle(claim_lock_);
+            claim_lock_ = nullptr;
+        }
+        return error == kForeignObject ? ClaimResult::foreign : ClaimResult::failed;
+    };
+    error_ = 0;
+    HANDLE mutex = create_owned_mutex(publisher_mutex_name(channel));
+    if (!mutex) return fail(GetLastError());
+    const DWORD waited = WaitForSingleObject(mutex, 0);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {  // a running publisher holds it
+        CloseHandle(mutex);
+        return ClaimResult::taken;
     }
-    // A header that is not ours is repaired: the publisher owns the layout.
+    claim_lock_ = mutex;
+    if (const DWORD opened = view_.open(channel, true)) return fail(opened);
+    // The layout is the claim holder's to repair: nobody else writes it now.
     initialise_header(view_, true);
     ChannelHeader* header = valid_header(view_);
-    if (!header) {
-        view_.close();
-        error_ = ERROR_INVALID_DATA;
-        return ClaimResult::failed;
+    if (!header) return fail(ERROR_INVALID_DATA);
+    // A count that went wild (a damaged header) starts again; otherwise
+    // the ring's numbers and sequences go on from the last publisher's.
+    if (header->published < 0 || header->published > (INT64_MAX >> 2)) {
+        for (FrameRecord& record : header->frames) InterlockedExchange64(&record.sequence, 0);
+        InterlockedExchange64(&header->published, 0);
     }
-    const LONG me = static_cast<LONG>(GetCurrentProcessId());
-    for (;;) {
-        const LONG present = header->publisher_pid;
-        // Our own id: a publisher of ours that ended without giving the
-        // channel back (the library's caller keeps one per channel itself).
-        if (present != 0 && present != me && process_alive(static_cast<DWORD>(present))) {
-            view_.close();
-            return ClaimResult::taken;
-        }
-        if (InterlockedCompareExchange(&header->publisher_pid, me, present) == present) break;
-    }
-    // Ours now: nothing an earlier publisher or a damaged mapping left in
-    // the ring or the reader slots is taken for ours. Readers register
-    // again at their next look; the claim itself stays.
-    InterlockedExchange64(&header->published, 0);
+    // Claims are numbered upward, and from the performance counter too, so
+    // that a header repaired (zeroed) since never gives an old number again.
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    claim_ = std::max<int64_t>(header->claim + 1, now.QuadPart);
+    InterlockedExchange64(&header->claim, claim_);
     InterlockedExchange64(&header->publisher_frames, 0);
-    for (FrameRecord& record : header->frames) InterlockedExchange64(&record.sequence, 0);
-    for (ReaderSlot& slot : header->readers) InterlockedExchange(&slot.pid, 0);
+    InterlockedExchange(&header->publisher_state, kPublishing);
+    const IdentityValue before = read_identity(header->publisher);
+    swap_identity(header->publisher, before, {static_cast<int64_t>(GetCurrentProcessId()), this_process_started()});
     channel_ = channel;
     return ClaimResult::claimed;
 }
 
+ChannelHeader* ChannelWriter::claimed_header() const {
+    ChannelHeader* header = valid_header(view_);
+    return header && header->claim == claim_ ? header : nullptr;
+}
+
 void ChannelWriter::close() {
     ExclusiveLock guard(lock_);
-    if (ChannelHeader* header = valid_header(view_)) {
-        InterlockedCompareExchange(&header->publisher_pid, 0, static_cast<LONG>(GetCurrentProcessId()));
+    if (ChannelHeader* header = claimed_header()) {
+        const IdentityValue me = read_identity(header->publisher);
+        swap_identity(header->publisher, me, {});
+        InterlockedExchange(&header->publisher_state, kPublishing);
         signal_readers(*header);  // they see "no signal" now rather than at their next time-out
     }
     close_events();
     view_.close();
+    if (claim_lock_) {
+        ReleaseMutex(claim_lock_);
+        CloseHandle(claim_lock_);
+        claim_lock_ = nullptr;
+    }
+    claim_ = 0;
 }
 
 void ChannelWriter::close_events() {
@@ -69,19 +88,30 @@ void ChannelWriter::close_events() {
     }
 }
 
-bool ChannelWriter::write(const FrameFacts& facts, const uint8_t* pixels) {
-    if (!pixels || !frame_shape_valid(kFormatRgb24, facts.width, facts.height, facts.stride, facts.bytes))
-        return false;
+void ChannelWriter::set_state(ChannelHeader& header, LONG state) {
+    if (header.publisher_state != state) InterlockedExchange(&header.publisher_state, state);
+}
+
+void ChannelWriter::announce_shape(int32_t width, int32_t height) {
     ExclusiveLock guard(lock_);
-    ChannelHeader* header = valid_header(view_);
-    if (!header) {
-        // Scribbled over since we claimed it: ours again.
-        if (!view_.is_open()) return false;
-        initialise_header(view_, true);
-        header = valid_header(view_);
-        if (!header) return false;
-        InterlockedExchange(&header->publisher_pid, static_cast<LONG>(GetCurrentProcessId()));
+    ChannelHeader* header = claimed_header();
+    if (!header) return;
+    const uint32_t stride = width > 0 ? rgb24_stride(width) : 0;
+    const uint64_t bytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height > 0 ? height : 0);
+    const bool carried = bytes <= UINT32_MAX &&
+                         frame_shape_valid(kFormatRgb24, width, height, stride, static_cast<uint32_t>(bytes));
+    set_state(*header, carried ? kPublishing : kFramesNotCarried);
+}
+
+bool ChannelWriter::write(const FrameFacts& facts, const uint8_t* pixels) {
+    ExclusiveLock guard(lock_);
+    ChannelHeader* header = claimed_header();
+    if (!header || !pixels) return false;
+    if (!frame_shape_valid(kFormatRgb24, facts.width, facts.height, facts.stride, facts.bytes)) {
+        set_state(*header, kFramesNotCarried);
+        return false;
     }
+    set_state(*header, kPublishing);
     const int64_t n = header->published + 1;
     const uint32_t index = static_cast<uint32_t>(static_cast<uint64_t>(n - 1) % kRingFrames);
     FrameRecord& record = header->frames[index];
@@ -103,16 +133,16 @@ bool ChannelWriter::write(const FrameFacts& facts, const uint8_t* pixels) {
 }
 
 // Each registered reader has an event named after its slot; we open it once
-// per reader process and keep it.
+// per reader and keep it.
 void ChannelWriter::signal_readers(ChannelHeader& header) {
     for (uint32_t k = 0; k < kReaderSlots; ++k) {
-        const LONG pid = header.readers[k].pid;
+        const int64_t who = header.readers[k].owner.who;
         ReaderEvent& entry = events_[k];
-        if (pid == 0) continue;
-        if (entry.pid != pid) {
+        if (who == 0) continue;
+        if (entry.who != who) {
             if (entry.event) CloseHandle(entry.event);
-            entry.pid = pid;
-            entry.event = OpenEventW(EVENT_MODIFY_STATE, FALSE, reader_event_name(channel_, k).c_str());
+            entry.who = who;
+            entry.event = open_owned_event(reader_event_name(channel_, k));
         }
         if (entry.event) SetEvent(entry.event);
     }
@@ -122,14 +152,15 @@ ChannelInfo channel_info(const ChannelView& view) {
     ChannelInfo info;
     ChannelHeader* header = valid_header(view);
     if (!header) return info;
-    const LONG publisher = header->publisher_pid;
-    if (publisher != 0 && process_alive(static_cast<DWORD>(publisher))) {
-        info.publisher_pid = publisher;
+    const IdentityValue publisher = read_identity(header->publisher);
+    if (process_alive(static_cast<DWORD>(publisher.who), publisher.started)) {
+        info.publisher_pid = publisher.who;
         info.published = header->publisher_frames;
+        info.frames_not_carried = header->publisher_state == kFramesNotCarried;
     }
-    for (const ReaderSlot& slot : header->readers) {
-        const LONG pid = slot.pid;
-        if (pid == 0 || !process_alive(static_cast<DWORD>(pid))) continue;
+    for (ReaderSlot& slot : header->readers) {
+        const IdentityValue owner = read_identity(slot.owner);
+        if (!process_alive(static_cast<DWORD>(owner.who >> 32), owner.started)) continue;
         ++info.readers;
         info.slowest_skipped = std::max<int64_t>(info.slowest_skipped, static_cast<int64_t>(slot.skipped));
     }

@@ -5,7 +5,7 @@
 namespace vlxshare::transport {
 
 ChannelHeader* valid_header(const ChannelView& view) {
-    if (!view.is_open() || view.size() < kMappingBytes) return nullptr;
+    if (!view.is_open()) return nullptr;
     auto* header = reinterpret_cast<ChannelHeader*>(view.base());
     if (header->magic != static_cast<LONG>(kMagic)) return nullptr;
     MemoryBarrier();
@@ -17,7 +17,7 @@ ChannelHeader* valid_header(const ChannelView& view) {
 }
 
 void initialise_header(ChannelView& view, bool force) {
-    if (!view.is_open() || view.size() < kMappingBytes) return;
+    if (!view.is_open()) return;
     auto* header = reinterpret_cast<ChannelHeader*>(view.base());
     if (valid_header(view)) return;
     if (!force && header->magic != 0) return;  // not ours to repair
@@ -37,7 +37,7 @@ void initialise_header(ChannelView& view, bool force) {
 
 bool frame_shape_valid(uint32_t format, int32_t width, int32_t height, uint32_t stride, uint32_t bytes) {
     if (format != kFormatRgb24) return false;
-    if (width < 1 || width > kMaxWidth || height < 1 || height > kMaxHeight) return false;
+    if (width < 1 || width > kMaxSide || height < 1 || height > kMaxSide) return false;
     if (stride != rgb24_stride(width)) return false;
     return static_cast<uint64_t>(stride) * static_cast<uint64_t>(height) == bytes && bytes <= kFrameCapacity;
 }

@@ -12,7 +12,8 @@ ChannelHeader* valid_header(const ChannelView& view);
 
 // Writes our layout into a header found zero-filled (a new mapping); a
 // header someone else is writing at the same moment ends up the same.
-// `force`: also over a header that is not ours (the publisher's right).
+// `force`: also over a header that is not ours (the right of the publisher
+// that holds the claim).
 void initialise_header(ChannelView& view, bool force);
 
 // Pixels of ring frame `index` (0 .. kRingFrames - 1) of a valid channel.
@@ -21,7 +22,8 @@ inline uint8_t* frame_pixels(const ChannelView& view, uint32_t index) {
 }
 
 // What a frame record must say for its pixels to be read or written: our
-// format, a size within the ring's, rows as a 24-bit DIB has them.
+// format, sides up to kMaxSide, rows as a 24-bit DIB has them, at most
+// kFrameCapacity bytes.
 bool frame_shape_valid(uint32_t format, int32_t width, int32_t height, uint32_t stride, uint32_t bytes);
 
 }  // namespace vlxshare::transport

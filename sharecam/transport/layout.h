@@ -9,12 +9,13 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vlxshare::transport {
 
 inline constexpr uint32_t kMagic = 0x53584C56;  // "VLXS"
-inline constexpr uint32_t kLayoutVersion = 1;
+inline constexpr uint32_t kLayoutVersion = 2;
 inline constexpr uint32_t kRingFrames = 4;      // a reader may lag by up to three frames
 inline constexpr uint32_t kReaderSlots = 16;
 
@@ -22,22 +23,34 @@ inline constexpr uint32_t kReaderSlots = 16;
 // a bottom-up 24-bit DIB with rows padded to 4 bytes.
 inline constexpr uint32_t kFormatRgb24 = 24;
 
-// The largest frame a ring slot holds: 3840 x 2160 RGB24.
-inline constexpr int32_t kMaxWidth = 3840;
-inline constexpr int32_t kMaxHeight = 2160;
+// A ring slot holds the bytes of a 3840 x 2160 RGB24 frame, in any shape
+// whose rows fit them (2160 x 3840 too), sides up to kMaxSide.
 constexpr uint32_t rgb24_stride(int32_t width) { return static_cast<uint32_t>(vlx::dib_row_bytes(width, 24)); }
-inline constexpr uint64_t kFrameCapacity = static_cast<uint64_t>(rgb24_stride(kMaxWidth)) * kMaxHeight;
+inline constexpr uint64_t kFrameCapacity = static_cast<uint64_t>(rgb24_stride(3840)) * 2160;
+inline constexpr int32_t kMaxSide = 8192;
 
-// A reader's registration. pid 0: free. A reader that ended without freeing
-// its slot is found out by its process id (its process is gone), and its
-// slot is taken over by the next reader that registers.
+// A process of the channel, told apart from a later process with the same
+// id by its start (its creation time, FILETIME units). `who` is the
+// publisher's process id, or a reader's (process id << 32 | its number in
+// that process); 0: nobody. Both halves change together, with one 128-bit
+// compare-and-swap.
+struct alignas(16) Identity {
+    volatile LONG64 who;
+    volatile LONG64 started;
+};
+
+// A reader's registration; a reader whose process ended without freeing it
+// is found out by its identity, and its slot taken over by the next reader
+// that registers.
 struct ReaderSlot {
-    volatile LONG pid;
-    volatile LONG reserved;
+    Identity owner;
     volatile LONG64 taken;    // frames the reader copied out
     volatile LONG64 skipped;  // frames it fell too far behind to copy
-    volatile LONG64 unused;
 };
+
+// What the publisher says of its frames (ChannelHeader::publisher_state).
+inline constexpr LONG kPublishing = 0;
+inline constexpr LONG kFramesNotCarried = 1;  // their shape is not one the ring carries: nothing goes out
 
 // One frame of the ring. `sequence` is the seqlock: odd while the publisher
 // writes the frame, 2 * n once frame n (counted from 1) is complete. A reader
@@ -63,13 +76,23 @@ struct ChannelHeader {
     uint32_t ring_frames;
     uint64_t frame_capacity;
     uint64_t data_offset;  // where frame 0's pixels begin
-    volatile LONG publisher_pid;  // 0: no publisher
+    volatile LONG publisher_state;  // kPublishing, kFramesNotCarried
     volatile LONG reserved;
-    volatile LONG64 published;  // n of the newest complete frame; 0 none yet
+    Identity publisher;           // who 0: no publisher
+    // The present claim's number (they rise); a publisher writes only while
+    // the number is its own.
+    volatile LONG64 claim;
+    // n of the newest complete frame; 0 none yet. It keeps rising from one
+    // publisher to the next, and so do the sequences: a reader copying a
+    // frame of one claim never passes it against a frame of the next.
+    volatile LONG64 published;
     volatile LONG64 publisher_frames;  // frames the present publisher wrote
     ReaderSlot readers[kReaderSlots];
     FrameRecord frames[kRingFrames];
 };
+
+static_assert(offsetof(ChannelHeader, publisher) % 16 == 0 && offsetof(ChannelHeader, readers) % 16 == 0 &&
+              sizeof(ReaderSlot) % 16 == 0);
 
 inline constexpr uint64_t kDataOffset = (sizeof(ChannelHeader) + 4095) / 4096 * 4096;
 inline constexpr uint64_t kMappingBytes = kDataOffset + kFrameCapacity * kRingFrames;

@@ -3,6 +3,7 @@
 #include "devices/device_state.h"
 #include "devices/health_table.h"
 #include "devices/watcher.h"
+#include "frames/held_frames.h"
 #include "graph/grabber_callback.h"
 #include "library/library_state.h"
 #include "common/media_type.h"
@@ -28,6 +29,16 @@ HANDLE duplicate_event_handle(IMediaEventEx* events, OptionalContext context) {
                          SYNCHRONIZE, FALSE, 0))
         return nullptr;
     return copy;
+}
+
+// Whether a frame is held for the slot: a sign that its device was
+// delivering before anything counted. A slot whose frames the library
+// tracks holds them itself; its grabber keeps none.
+bool holds_a_frame(int32_t slot, ISampleGrabber* grabber) {
+    long size = 0;
+    if (HeldFrames* held = held_frames(slot)) return held->copy_newest(&size, nullptr) == S_OK;
+    return grabber && platform_call("DeviceState.SampleGrabber.GetCurrentBuffer",
+                                    [&] { return grabber->GetCurrentBuffer(&size, nullptr); }) == S_OK;
 }
 
 }  // namespace
@@ -79,14 +90,9 @@ bool track_slot(int32_t slot, const TrackCalls& contexts) {
     int64_t interval = 0;
     if (graph.is_running()) {
         interval = connected_frame_interval(slot, contexts.media_type);
-        // Frames that came before the tap cannot be counted; a buffered one
+        // Frames that came before the tap cannot be counted; a held one
         // shows that the device was delivering.
-        long size = 0;
-        if (!fitted && tap && graph.sample_grabber &&
-            platform_call("DeviceState.SampleGrabber.GetCurrentBuffer",
-                          [&] { return graph.sample_grabber->GetCurrentBuffer(&size, nullptr); }) == S_OK) {
-            tap->note_arrival();
-        }
+        if (!fitted && tap && holds_a_frame(slot, graph.sample_grabber.get())) tap->note_arrival();
     }
 
     LONG_PTR audio_unknown = 0;

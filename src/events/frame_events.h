@@ -17,5 +17,8 @@ int32_t set_frame_notify(HWND window, uint32_t message);
 // frame outlives its tracking.
 int32_t lock_frame(const void** pixels, int32_t* size, void* header, int64_t* info);
 int32_t unlock_frame();
+// Whether the active slot's tracking holds the grabber's samples or copies
+// its frames (VLX_FRAMES_*).
+int32_t frame_holding();
 
 }  // namespace vlx

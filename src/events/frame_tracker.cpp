@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <new>
+#include <utility>
 
 namespace vlx {
 
@@ -53,7 +54,7 @@ STDMETHODIMP FrameTracker::SampleCB(double, IMediaSample* sample) {
         // A sample without bytes still counts as arrived; the newest frame
         // held stays the one before it.
         if (FAILED(pointed) || !bytes || length < 0) return S_OK;
-        if (!store_.publish(bytes, static_cast<size_t>(length), stamp)) return S_OK;
+        if (!store_.publish(sample, bytes, static_cast<size_t>(length), stamp)) return S_OK;
         SetEvent(event_);
         announce_frame(slot_, stamp.number);
     } catch (...) {
@@ -62,7 +63,16 @@ STDMETHODIMP FrameTracker::SampleCB(double, IMediaSample* sample) {
     return S_OK;
 }
 
-void FrameTracker::detach() { detached_ = true; }
+void FrameTracker::hold_samples_from(ComPtr<IMemAllocator> allocator) {
+    holds_samples_ = static_cast<bool>(allocator);
+    store_.allow_samples(std::move(allocator));
+}
+
+void FrameTracker::detach() {
+    detached_ = true;
+    holds_samples_ = false;
+    store_.release_unlent();
+}
 
 HRESULT FrameTracker::copy_newest(long* size, void* destination) {
     if (!size) return E_POINTER;

@@ -1,6 +1,7 @@
 // The Sample Grabber callback of a tracked slot: it numbers, stamps and
-// stores every frame the grabber passes on, signals the host's wait and
-// announces the frame to the host's window.
+// stores every frame the grabber passes on (the sample itself where its
+// allocator has buffers to spare, else a copy: frame_store.h), signals the
+// host's wait and announces the frame to the host's window.
 //
 // It runs on the graph's streaming thread and stays short: it never calls
 // into the graph, never reports to the error recorder (which belongs to the
@@ -30,8 +31,13 @@ public:
 
     // ---- the host's thread ----
 
-    // Tracking has ended: samples that still arrive are ignored. The grabber
-    // keeps its reference until it goes with the graph.
+    // Samples from `allocator` are held from now on (null: every frame is
+    // copied); see sample_holding.h.
+    void hold_samples_from(ComPtr<IMemAllocator> allocator);
+    bool holds_samples() const { return holds_samples_; }
+    // Tracking has ended: samples that still arrive are ignored, and every
+    // sample held but a lent one goes back. The grabber keeps its reference
+    // until it goes with the graph.
     void detach();
     bool detached() const { return detached_; }
     // Auto-reset, signalled whenever a frame has been stored.
@@ -68,6 +74,7 @@ private:
     std::atomic<uint64_t> connection_{1};
     FrameStore store_;
     int64_t last_taken_ = 0;  // the host's thread alone
+    bool holds_samples_ = false;  // the host's thread alone
 };
 
 }  // namespace vlx

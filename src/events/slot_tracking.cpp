@@ -2,6 +2,7 @@
 
 #include "common/no_destroy.h"
 #include "events/frame_notify.h"
+#include "events/sample_holding.h"
 #include "frames/held_frames.h"
 #include "graph/grabber_callback.h"
 #include "library/library_state.h"
@@ -26,6 +27,7 @@ int32_t ensure_tracking(const TrackingCalls& calls) {
 
     ComPtr<FrameTracker> tracker;
     if (FAILED(FrameTracker::create(index, tracker))) return -10;
+    tracker->hold_samples_from(allocator_to_hold_from(slot.grabber_filter.get()));
     // Method 0: SampleCB, which sees the sample's times as well as its bytes.
     // The grabber's one callback may already be there for device health.
     const HRESULT listening = add_grabber_listener(index, tracker.get(), [&](ISampleGrabberCB* callback) {
@@ -61,7 +63,18 @@ namespace {
 class FrameEventsObserver final : public SlotObserver {
 public:
     void connection_changed(int32_t slot) override {
-        if (SlotTracking* tracking = tracking_of(slot)) tracking->tracker->new_connection();
+        SlotTracking* tracking = tracking_of(slot);
+        if (!tracking) return;
+        tracking->tracker->new_connection();
+        // A new connection may have brought another allocator.
+        const Slot& connected = library().slots[static_cast<size_t>(slot)];
+        tracking->tracker->hold_samples_from(allocator_to_hold_from(connected.grabber_filter.get()));
+    }
+    void stopped(int32_t slot) override {
+        // A stopped camera needs its buffers back, all of them, before it can
+        // connect again: the newest frame stays, as a copy (a lent one stays
+        // as it is, see vlx_LockFrame).
+        if (SlotTracking* tracking = tracking_of(slot)) tracking->tracker->store().copy_held_newest();
     }
     void releasing(int32_t slot) override {
         SlotTracking& entry = g_tracking.value[static_cast<size_t>(slot)];

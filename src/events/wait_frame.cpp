@@ -2,8 +2,7 @@
 
 #include "events/slot_tracking.h"
 #include "library/library_state.h"
-#include "library/message_pump.h"
-#include "library/platform_call.h"
+#include "library/message_wait.h"
 
 namespace vlx {
 
@@ -13,22 +12,6 @@ constexpr TrackingCalls kWaitCalls{
     .set_callback = "vlx_WaitFrame->SampleGrabber->SetCallback",
     .buffering_off = "vlx_WaitFrame->SampleGrabber->SetBufferSamples(FALSE)",
     .find_dropped_frames = "vlx_WaitFrame->CaptureGraphBuilder2->FindInterface(AMDroppedFrames)",
-};
-
-// Milliseconds left of a wait; a negative time-out never ends.
-class Deadline {
-public:
-    explicit Deadline(int32_t timeout_ms)
-        : endless_(timeout_ms < 0), end_(GetTickCount64() + static_cast<ULONGLONG>(endless_ ? 0 : timeout_ms)) {}
-    DWORD remaining_ms() const {
-        if (endless_) return INFINITE;
-        const ULONGLONG now = GetTickCount64();
-        return now >= end_ ? 0 : static_cast<DWORD>(end_ - now);
-    }
-
-private:
-    bool endless_;
-    ULONGLONG end_;
 };
 
 }  // namespace
@@ -49,14 +32,14 @@ int32_t wait_frame(int32_t timeout_ms) {
         if (!slot.is_running()) return -2;
         const DWORD remaining = deadline.remaining_ms();
         if (remaining == 0) return 1;
-        const HANDLE event = tracker->frame_event();
-        DWORD woke = WAIT_FAILED;
-        platform_call("vlx_WaitFrame.Thread.MsgWaitForMultipleObjectsEx", [&] {
-            woke = MsgWaitForMultipleObjectsEx(1, &event, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            return woke == WAIT_FAILED ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
-        });
-        if (woke == WAIT_FAILED) return -6;
-        if (woke == WAIT_OBJECT_0 + 1 && !dispatch_thread_messages()) return -4;
+        switch (wait_dispatching(tracker->frame_event(), remaining, "vlx_WaitFrame.Thread.MsgWaitForMultipleObjectsEx")) {
+        case Woken::failed:
+            return -6;
+        case Woken::quit:
+            return -4;
+        default:
+            break;  // look again
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include "library/exit_observer.h"
 #include "profiles/auto_profile.h"
 #include "sharecam/share_observer.h"
+#include "stills/still_slots.h"
 #include "sound/sound.h"
 
 namespace vlx {
@@ -14,6 +15,8 @@ void subscribe_features() {
     // graph before anything else does.
     add_slot_observer(health::slot_observer());
     add_slot_observer(frame_events_observer());
+    // Stills before sharing: both only let go of what they hold of the graph.
+    add_slot_observer(stills_observer());
     add_exit_observer(health::library_exiting);
     // Profiles after health: an automatic profile reads the device path
     // that health noted when the slot was opened.

@@ -20,5 +20,6 @@ int32_t vlx_LockFrame(const void** pixels, int32_t* size, void* header, int64_t*
     return guarded(-10, [&] { return vlx::lock_frame(pixels, size, header, info); });
 }
 int32_t vlx_UnlockFrame(void) { return guarded(-1, vlx::unlock_frame); }
+int32_t vlx_GetFrameHolding(void) { return guarded(-1, vlx::frame_holding); }
 
 }  // extern "C"

@@ -32,7 +32,7 @@ int32_t find_device(int32_t device_index, const DeviceCaptureCalls& calls, ComPt
     return kListIndexOutOfRange;
 }
 
-// Whether the pin states PIN_CATEGORY_CAPTURE through its property set.
+// Whether the pin states the wanted category through its property set.
 bool is_capture_pin(IPin* pin, const DeviceCaptureCalls& calls) {
     ComPtr<IKsPropertySet> properties;
     platform_call(calls.property_set, [&] { return pin->QueryInterface(IID_IKsPropertySet, properties.put_void()); });
@@ -43,7 +43,7 @@ bool is_capture_pin(IPin* pin, const DeviceCaptureCalls& calls) {
         return properties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category,
                                &returned);
     });
-    return read == S_OK && returned == sizeof category && IsEqualGUID(category, PIN_CATEGORY_CAPTURE);
+    return read == S_OK && returned == sizeof category && IsEqualGUID(category, *calls.wanted_pin);
 }
 
 }  // namespace

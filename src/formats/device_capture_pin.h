@@ -21,11 +21,13 @@ struct DeviceCaptureCalls {
     StepName property_set;       // Pin.QueryInterface(IKsPropertySet)
     const char* pin_category;    // KsPropertySet->Get(AMPROPERTY_PIN_CATEGORY)
     const char* stream_config;   // CapturePin->QueryInterface(IAMStreamConfig)
+    const GUID* wanted_pin = &PIN_CATEGORY_CAPTURE;  // the pin category looked for
     const GUID* category = &CLSID_VideoInputDeviceCategory;  // where the device is listed
 };
 
 // 0 with the IAMStreamConfig of the device's first pin of category
-// PIN_CATEGORY_CAPTURE. -3 no system device enumerator, -4 no device in the
+// PIN_CATEGORY_CAPTURE (the still list: PIN_CATEGORY_STILL, and so on for
+// "capture pin" below). -3 no system device enumerator, -4 no device in the
 // category, -5 `device_index` past the list, -6 the moniker cannot
 // be bound, -7 EnumPins failed, -8 no capture pin, -9 the capture pin has no
 // IAMStreamConfig. `device_index` is not negative.

@@ -18,19 +18,6 @@ namespace vlx {
 
 namespace {
 
-// The frame as the pipeline reads it.
-struct Picture {
-    const uint8_t* bits;
-    int64_t size;    // bytes delivered at `bits`
-    int32_t width;   // biWidth
-    int32_t height;  // biHeight: positive bottom-up, negative top-down
-};
-
-struct Request {
-    const wchar_t* file_name;
-    int32_t format, quality, width, height;
-};
-
 // Every object of one call, declared in creation order so that they are
 // released in reverse order on every return.
 struct Pipeline {
@@ -53,7 +40,7 @@ bool step_failed(StepName step, Call&& call) {
 // Rows go in one by one with the stride the lock reports, which need not
 // be the frame's 4-byte padded stride. They keep the frame's order: the
 // flip-rotator turns a bottom-up frame upright later.
-int32_t fill_bitmap(IWICBitmap* bitmap, const Picture& picture, UINT rows) {
+int32_t fill_bitmap(IWICBitmap* bitmap, const ImagePicture& picture, UINT rows) {
     const UINT width = static_cast<UINT>(picture.width);
     ComPtr<IWICBitmapLock> lock;
     const WICRect whole{0, 0, picture.width, static_cast<INT>(rows)};
@@ -83,7 +70,7 @@ int32_t fill_bitmap(IWICBitmap* bitmap, const Picture& picture, UINT rows) {
     return 0;
 }
 
-int32_t encode(const Picture& picture, const Request& request, bool& file_created) {
+int32_t encode(const ImagePicture& picture, const ImageRequest& request, bool& file_created) {
     Pipeline p;
     if (step_failed("vlx_SaveImage.CoCreateInstance(WICImagingFactory)", [&] {
             return CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_ALL, IID_IWICImagingFactory,
@@ -179,19 +166,23 @@ int32_t encode(const Picture& picture, const Request& request, bool& file_create
 
 }  // namespace
 
+int32_t write_image_file(const ImagePicture& picture, const ImageRequest& request) {
+    bool file_created = false;
+    const int32_t result = encode(picture, request, file_created);
+    // Every WIC object, the stream with its file handle, is released by now:
+    // a file the failed pipeline began is removed rather than left partial.
+    if (result != 0 && file_created) DeleteFileW(request.file_name);
+    return result;
+}
+
 int32_t save_image(const wchar_t* file_name, int32_t format, int32_t quality, int32_t width, int32_t height) {
     CurrentFrame frame;
     const FrameCalls calls{.format = {.media_type_context = "vlx_SaveImage->SampleGrabber->GetConnectedMediaType", .no_grabber_code = -9},
                            .buffer_context = "vlx_SaveImage->SampleGrabber->GetCurrentBuffer"};
     if (const int32_t failed = frame.fetch(calls)) return failed;
     const BITMAPINFOHEADER& info = frame.format().video_info().bmiHeader;
-    bool file_created = false;
-    const int32_t result = encode({frame.bits(), frame.size(), info.biWidth, info.biHeight},
-                                  {file_name, format, quality, width, height}, file_created);
-    // Every WIC object, the stream with its file handle, is released by now:
-    // a file the failed pipeline began is removed rather than left partial.
-    if (result != 0 && file_created) DeleteFileW(file_name);
-    return result;
+    return write_image_file({frame.bits(), frame.size(), info.biWidth, info.biHeight},
+                            {file_name, format, quality, width, height});
 }
 
 }  // namespace vlx

@@ -4,8 +4,10 @@
 // and graph/ knows none of them.
 //
 // An announcement adds no log line and no reported call to the step that
-// makes it, and never changes what that step returns: an observer that
-// throws is ignored (what it could not note stays unnoted).
+// makes it, unless the host asked a feature for work at that step (stills:
+// a slot asked for stills gets its still branch at vlx_Open, under vlx_Open's
+// names), and never changes what that step returns: an observer that throws
+// is ignored (what it could not note stays unnoted).
 #pragma once
 
 #include <windows.h>

@@ -27,6 +27,7 @@ enum class SizedList : int32_t {
     video_device_paths,  // argument: none (0)
     audio_device_paths,
     profile_report,      // argument: the slot
+    still_formats,       // argument: the device index
     audio_formats,       // argument: the audio device index
     count
 };

@@ -24,6 +24,9 @@ struct PublishedFormat {
     int64_t frame_interval = 0;
 };
 
+// Whether the ring carries frames of `format`.
+bool carried(const PublishedFormat& format);
+
 class SharePublisher final : public SampleGrabberCallback {
 public:
     // A new publisher with one reference, or null when memory runs out.
@@ -31,7 +34,8 @@ public:
 
     // Claims `channel` and publishes from now on in `format`.
     vlxshare::transport::ClaimResult start(int32_t channel, const PublishedFormat& format);
-    // The grabber's connection changed: frames come in this shape now.
+    // The grabber's connection changed: frames come in this shape now
+    // (the channel's header says at once whether the ring carries it).
     void set_format(const PublishedFormat& format);
     // Gives the channel up; later samples are dropped. Waits for a sample
     // being written.

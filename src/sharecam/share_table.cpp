@@ -36,7 +36,7 @@ void end_publishing(int32_t slot) {
         g_channels[static_cast<size_t>(channel - 1)] = -1;
 }
 
-// The slot's format as the ring carries it: RGB24, bottom-up.
+// The slot's format: RGB24, bottom-up (-4), of a size the ring carries (-9).
 int32_t published_format(PublishedFormat& format) {
     ConnectedFormat connected;
     if (const int32_t failed =
@@ -48,7 +48,7 @@ int32_t published_format(PublishedFormat& format) {
     format.width = info.bmiHeader.biWidth;
     format.height = info.bmiHeader.biHeight;
     format.frame_interval = info.AvgTimePerFrame > 0 ? info.AvgTimePerFrame : 0;
-    return 0;
+    return carried(format) ? 0 : -9;
 }
 
 // The listener on the active slot's grabber, added now if the slot has
@@ -110,10 +110,12 @@ int32_t share_slot(int32_t channel) {
     vlxshare::transport::ClaimResult claimed = vlxshare::transport::ClaimResult::failed;
     const HRESULT opened = reported_call("vlx_ShareSlot->FileMapping->Open", [&] {
         claimed = publisher->start(channel, format);
-        if (claimed == vlxshare::transport::ClaimResult::failed) return HRESULT_FROM_WIN32(publisher->error());
+        if (claimed == vlxshare::transport::ClaimResult::failed || claimed == vlxshare::transport::ClaimResult::foreign)
+            return HRESULT_FROM_WIN32(publisher->error());
         return S_OK;
     });
     if (claimed == vlxshare::transport::ClaimResult::taken) return -5;
+    if (claimed == vlxshare::transport::ClaimResult::foreign) return -10;
     if (FAILED(opened) || claimed != vlxshare::transport::ClaimResult::claimed) return -6;
     g_channels[static_cast<size_t>(channel - 1)] = index;
     return 0;
@@ -128,7 +130,8 @@ int32_t share_info(int32_t channel, int64_t* info) {
     info[VLX_SHARE_PUBLISHED] = read.published;
     info[VLX_SHARE_SKIPPED] = read.slowest_skipped;
     info[VLX_SHARE_PUBLISHER] = read.publisher_pid;
-    return found ? 0 : 1;
+    if (!found) return 1;
+    return read.frames_not_carried ? 2 : 0;
 }
 
 void share_slot_released(int32_t slot) {

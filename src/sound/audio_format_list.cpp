@@ -22,7 +22,8 @@ constexpr FormatListCalls kListCalls{
      "vlx_GetAudioFormatList->Moniker->BindToObject", "vlx_GetAudioFormatList->AudioCapture->EnumPins",
      "vlx_GetAudioFormatList.Pin.QueryInterface(IKsPropertySet)",
      "vlx_GetAudioFormatList->KsPropertySet->Get(AMPROPERTY_PIN_CATEGORY)",
-     "vlx_GetAudioFormatList->CapturePin->QueryInterface(IAMStreamConfig)", &CLSID_AudioInputDeviceCategory},
+     "vlx_GetAudioFormatList->CapturePin->QueryInterface(IAMStreamConfig)", &PIN_CATEGORY_CAPTURE,
+     &CLSID_AudioInputDeviceCategory},
     {"vlx_GetAudioFormatList->AMStreamConfig->GetNumberOfCapabilities",
      "vlx_GetAudioFormatList->AMStreamConfig->GetStreamCaps"}};
 
@@ -32,7 +33,8 @@ constexpr FormatListCalls kSizeCalls{
      "vlx_GetAudioFormatListSize->Moniker->BindToObject", "vlx_GetAudioFormatListSize->AudioCapture->EnumPins",
      "vlx_GetAudioFormatListSize.Pin.QueryInterface(IKsPropertySet)",
      "vlx_GetAudioFormatListSize->KsPropertySet->Get(AMPROPERTY_PIN_CATEGORY)",
-     "vlx_GetAudioFormatListSize->CapturePin->QueryInterface(IAMStreamConfig)", &CLSID_AudioInputDeviceCategory},
+     "vlx_GetAudioFormatListSize->CapturePin->QueryInterface(IAMStreamConfig)", &PIN_CATEGORY_CAPTURE,
+     &CLSID_AudioInputDeviceCategory},
     {"vlx_GetAudioFormatListSize->AMStreamConfig->GetNumberOfCapabilities",
      "vlx_GetAudioFormatListSize->AMStreamConfig->GetStreamCaps"}};
 

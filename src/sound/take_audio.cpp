@@ -1,7 +1,7 @@
 #include "vidlox.h"
 
 #include "library/library_state.h"
-#include "library/message_pump.h"
+#include "library/message_wait.h"
 #include "library/platform_call.h"
 #include "sound/audio_levels.h"
 #include "sound/audio_slots.h"
@@ -31,22 +31,21 @@ int32_t wait_audio(int32_t timeout_ms) {
     ComPtr<AudioBlocks> blocks;  // held for the whole wait: a window procedure may close the slot
     if (const int32_t refused = blocks_of_active_slot(blocks)) return refused;
     const Slot& slot = active_slot();
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeout_ms < 0 ? 0 : timeout_ms);
+    const Deadline deadline(timeout_ms);
     while (true) {
         if (blocks->detached()) return kBlocksClosed;
         if (blocks->holds_block()) return 0;
         if (!slot.is_running()) return kBlocksNotRunning;
-        const ULONGLONG now = GetTickCount64();
-        if (timeout_ms >= 0 && now >= end) return 1;
-        const DWORD remaining = timeout_ms < 0 ? INFINITE : static_cast<DWORD>(end - now);
-        const HANDLE event = blocks->event();
-        DWORD woke = WAIT_FAILED;
-        platform_call("vlx_WaitAudio.Thread.MsgWaitForMultipleObjectsEx", [&] {
-            woke = MsgWaitForMultipleObjectsEx(1, &event, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            return woke == WAIT_FAILED ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
-        });
-        if (woke == WAIT_FAILED) return kBlocksWaitFailed;
-        if (woke == WAIT_OBJECT_0 + 1 && !dispatch_thread_messages()) return kBlocksQuit;
+        const DWORD remaining = deadline.remaining_ms();
+        if (remaining == 0) return 1;
+        switch (wait_dispatching(blocks->event(), remaining, "vlx_WaitAudio.Thread.MsgWaitForMultipleObjectsEx")) {
+        case Woken::failed:
+            return kBlocksWaitFailed;
+        case Woken::quit:
+            return kBlocksQuit;
+        default:
+            break;  // look again
+        }
     }
 }
 

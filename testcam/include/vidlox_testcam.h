@@ -56,6 +56,36 @@
  * corner blocks and the 32 frame-number cells, which stay as they are (the
  * stripes between the cells and beside the corners shift too).
  *
+ * Stills. The main camera and "(still trigger fails)" have a second output
+ * pin, "Still" (PIN_CATEGORY_STILL, after "Capture"), with IAMStreamConfig
+ * (128-byte VIDEO_STREAM_CONFIG_CAPS) and these capabilities, all RGB24,
+ * FORMAT_VideoInfo, bottom-up, stating 30 fps .. 1 fps:
+ *     0  3840x2160   1  1920x1080   2  1280x720   3  640x480
+ * SetFormat takes one of them while the filter is stopped (a connected pin
+ * asks its peer and is connected again), and it becomes the only type the
+ * pin offers. The pin sends nothing on its own: one still whenever the
+ * software trigger fires, and one whenever the camera's button is pressed
+ * (vlxcam_PressButton) while the external trigger is enabled. The filter's
+ * IAMVideoControl offers VideoControlFlag_Trigger and
+ * VideoControlFlag_ExternalTriggerEnable on the still pin (GetCaps) and no
+ * flag on the capture pin. SetMode(still pin, mode) keeps the external
+ * trigger's flag (GetMode reads it back) and, with VideoControlFlag_Trigger,
+ * fires the trigger: VFW_E_NOT_RUNNING unless the pin is connected and the
+ * filter runs; "(still trigger fails)" answers 0x8007001F
+ * (HRESULT_FROM_WIN32(ERROR_GEN_FAILURE)) and sends nothing. Flags other
+ * than those two are E_INVALIDARG. Each still is stamped with the graph's
+ * stream time (none without a clock) and passes the device's presence as
+ * frames do.
+ * A still's picture is not a capture frame's. Seen upright: the top eighth
+ * of its rows (y < height/8) magenta (255,0,255) from edge to edge, which no
+ * capture frame has; the bottom eighth (y >= height - height/8) cyan
+ * (0,255,255) for a still of the software trigger, yellow (255,255,0) for one
+ * of the button; grey (96,96,96) between them, with the still's number in
+ * the frame number's 32 cells (above), read back with
+ * vlxcam_read_frame_number(). Stills are numbered 1, 2, 3 ... per filter
+ * instance, triggered and pressed alike, across Stop and Run.
+ * vlxcam_read_still_mark() tells a still from a capture frame and its source.
+ *
  * Camera controls. Every device but "(no pins)" has IAMVideoProcAmp and
  * IAMCameraControl on its filter, with the properties a UVC webcam's driver
  * states (minimum, maximum, step, default; modes 1 automatic, 2 manual):
@@ -168,6 +198,9 @@ extern "C" {
  * manager that starts filters asynchronously (Wine's answers Run with
  * S_FALSE and drops the filter's result) still learns why. */
 #define VLXCAM_NAME_IN_USE L"vidlox Test Camera (in use)"
+/* The main camera's still pin, whose software trigger always fails (see
+ * "Stills" above); its button works. */
+#define VLXCAM_NAME_STILL_FAILS L"vidlox Test Camera (still trigger fails)"
 /* Test microphones (registered with /i:all): live audio capture sources in
  * CLSID_AudioInputDeviceCategory, each with one capture pin ("Capture").
  * The pin offers these PCM formats (IAMStreamConfig, one
@@ -265,6 +298,19 @@ int32_t __cdecl vlxcam_Replug(const wchar_t* device_path);
 int32_t __cdecl vlxcam_Stall(const wchar_t* device_path, int32_t milliseconds);
 int32_t __cdecl vlxcam_FailStream(const wchar_t* device_path, HRESULT error);
 
+/* Presses the button of a device with a still pin: `device_path` is its
+ * DevicePath or, for a device without one (the main camera), its moniker's
+ * display name, as vlx_GetDevicePathList lists it. The press belongs to the
+ * device, not to one process: it goes to an instance of the device that
+ * streams (paused or running, in any process of the session; one of them
+ * when several do), whose still pin sends a still marked as the button's
+ * once it runs, if its external trigger is enabled, and drops the press
+ * otherwise. Presses before that instance takes them count once.
+ *   0 pressed   1 no instance of the device streams: the press is lost
+ *   -1 no device of this DLL has that path   -2 the device has no still pin
+ *   -3 the press could not be made */
+int32_t __cdecl vlxcam_PressButton(const wchar_t* device_path);
+
 /* The clock error of the microphone whose DevicePath is `device_path`: its
  * clock and its samples run `parts_per_million` fast (negative: slow)
  * against the performance counter, from now on, for every instance, as a
@@ -288,6 +334,21 @@ static inline uint32_t vlxcam_read_frame_number(const uint8_t* bits, int32_t wid
         number = (number << 1) | (pixel[1] >= 128 ? 1u : 0u);
     }
     return number;
+}
+
+/* What a picture in the documented layouts is: VLXCAM_NOT_A_STILL for a
+ * capture frame, else the source a still's bottom band shows. */
+#define VLXCAM_NOT_A_STILL 0
+#define VLXCAM_STILL_OF_TRIGGER 1
+#define VLXCAM_STILL_OF_BUTTON 2
+static inline int32_t vlxcam_read_still_mark(const uint8_t* bits, int32_t width, int32_t height) {
+    int32_t rows = height < 0 ? -height : height;
+    int32_t stride = ((width * 24 + 31) / 32) * 4;
+    int32_t top = rows / 16, bottom = rows - 1 - rows / 16; /* middle of each band */
+    const uint8_t* mark = bits + (size_t)(height > 0 ? rows - 1 - top : top) * (size_t)stride + (size_t)(width / 2) * 3;
+    const uint8_t* source = bits + (size_t)(height > 0 ? rows - 1 - bottom : bottom) * (size_t)stride + (size_t)(width / 2) * 3;
+    if (!(mark[0] >= 128 && mark[1] < 128 && mark[2] >= 128)) return VLXCAM_NOT_A_STILL;
+    return source[0] >= 128 ? VLXCAM_STILL_OF_TRIGGER : VLXCAM_STILL_OF_BUTTON; /* cyan's blue, yellow's none */
 }
 
 #ifdef __cplusplus

@@ -30,7 +30,12 @@ CameraFilter::CameraFilter(const DeviceProfile& profile)
         pins_.push_back(std::make_unique<OutputPin>(*this, L"Capture", PIN_CATEGORY_CAPTURE));
         break;
     }
-    for (size_t i = 0; i < pins_.size(); ++i) live_pins_[i] = pins_[i].get();
+    for (const auto& pin : pins_) live_pins_[live_pin_count_++] = pin.get();
+    if (profile.stills != Stills::none) {
+        still_pin_ = std::make_unique<StillPin>(*this);
+        video_control_ = std::make_unique<VideoControl>(static_cast<IBaseFilter&>(*this), *still_pin_);
+        live_pins_[live_pin_count_++] = still_pin_.get();
+    }
 }
 
 CameraFilter::~CameraFilter() {
@@ -41,11 +46,14 @@ CameraFilter::~CameraFilter() {
 std::vector<IPin*> CameraFilter::pins() {
     std::vector<IPin*> list;
     for (auto& pin : pins_) list.push_back(pin.get());
+    if (still_pin_) list.push_back(still_pin_.get());
     return list;
 }
 
 HRESULT CameraFilter::other_interface(REFIID iid, void** out) {
     if (IsEqualIID(iid, IID_ISpecifyPropertyPages)) return vlxcom::hand_out<ISpecifyPropertyPages>(this, out);
+    if (IsEqualIID(iid, IID_IAMVideoControl) && video_control_)
+        return vlxcom::hand_out<IAMVideoControl>(video_control_.get(), out);
     if (controls_.query(iid, out) == S_OK) return S_OK;
     return LiveSource::other_interface(iid, out);
 }

@@ -1,5 +1,6 @@
 // The test camera: a live video capture source filter with one output pin
-// (two for the capture-and-preview device).
+// (two for the capture-and-preview device), and a still pin on a device
+// with stills (still_pin.h).
 #pragma once
 
 #include "camera_controls.h"
@@ -9,7 +10,9 @@
 #include "device_presence.h"
 #include "formats.h"
 #include "profiles.h"
+#include "still_pin.h"
 #include "streamer.h"
+#include "video_control.h"
 
 #include <windows.h>
 #include <dshow.h>
@@ -117,7 +120,7 @@ public:
 
 protected:
     std::vector<IPin*> pins() override;
-    std::span<vlxcom::LiveOutputPin* const> live_pins() override { return {live_pins_.data(), pins_.size()}; }
+    std::span<vlxcom::LiveOutputPin* const> live_pins() override { return {live_pins_.data(), live_pin_count_}; }
     HRESULT acquire() override;
     HRESULT other_interface(REFIID iid, void** out) override;
 
@@ -129,7 +132,10 @@ private:
     DeliveryGate gate_;
     std::atomic<bool> gone_{false};
     std::vector<std::unique_ptr<OutputPin>> pins_;
-    std::array<vlxcom::LiveOutputPin*, 2> live_pins_{};  // the same pins
+    std::unique_ptr<StillPin> still_pin_;          // after the capture pin
+    std::unique_ptr<VideoControl> video_control_;  // with the still pin
+    std::array<vlxcom::LiveOutputPin*, 3> live_pins_{};  // the same pins
+    size_t live_pin_count_ = 0;
 };
 
 // Page answer shared by the filter and its pins.

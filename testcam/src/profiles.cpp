@@ -1,5 +1,6 @@
 #include "profiles.h"
 
+#include "comkit/registration.h"
 #include "vidlox_testcam.h"
 
 #include <cwchar>
@@ -14,7 +15,7 @@ constexpr CLSID device_clsid(unsigned char last) {
 }
 
 constexpr DeviceProfile kProfiles[] = {
-    {VLXCAM_NAME_MAIN, device_clsid(0xc0), Quirk::none},
+    {VLXCAM_NAME_MAIN, device_clsid(0xc0), Quirk::none, FormatSet::rgb24, nullptr, Stills::pin},
     {VLXCAM_NAME_NO_PINS, device_clsid(0xc1), Quirk::no_pins},
     {VLXCAM_NAME_CAPS_BLOCK, device_clsid(0xc2), Quirk::caps_block_64},
     {VLXCAM_NAME_REFUSES, device_clsid(0xc3), Quirk::refuses_formats},
@@ -34,6 +35,8 @@ constexpr DeviceProfile kProfiles[] = {
     {VLXCAM_NAME_TWIN, device_clsid(0xe0), Quirk::none, FormatSet::rgb24, VLXCAM_PATH_TWIN_1},
     {VLXCAM_NAME_TWIN, device_clsid(0xe1), Quirk::none, FormatSet::rgb24, VLXCAM_PATH_TWIN_2},
     {VLXCAM_NAME_IN_USE, device_clsid(0xe2), Quirk::in_use},
+    // Stills.
+    {VLXCAM_NAME_STILL_FAILS, device_clsid(0xf0), Quirk::none, FormatSet::rgb24, nullptr, Stills::pin_trigger_fails},
 };
 
 }  // namespace
@@ -53,6 +56,19 @@ const DeviceProfile* find_profile_by_path(const wchar_t* device_path) {
     if (!device_path) return nullptr;
     for (const DeviceProfile& profile : kProfiles) {
         if (profile.device_path && std::wcscmp(profile.device_path, device_path) == 0) return &profile;
+    }
+    return nullptr;
+}
+
+const DeviceProfile* find_profile_by_listed_path(const wchar_t* path) {
+    if (const DeviceProfile* by_device_path = find_profile_by_path(path)) return by_device_path;
+    if (!path) return nullptr;
+    // "@device:sw:{category}\{clsid}": the instance the category entry was
+    // written under is the class's own GUID (source_registration.h).
+    const wchar_t* instance = std::wcsrchr(path, L'\\');
+    if (!instance || std::wcsncmp(path, L"@device:", 8) != 0) return nullptr;
+    for (const DeviceProfile& profile : kProfiles) {
+        if (!profile.device_path && _wcsicmp(instance + 1, vlxcom::guid_text(profile.clsid).c_str()) == 0) return &profile;
     }
     return nullptr;
 }

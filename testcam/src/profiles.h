@@ -24,18 +24,29 @@ enum class Quirk {
     in_use,             // starting it fails as a camera another program holds
 };
 
+// A still pin beside the capture pin (still_pin.h), and how its trigger answers.
+enum class Stills {
+    none,
+    pin,                 // a still pin with a software trigger and a button
+    pin_trigger_fails,   // the same, whose software trigger always fails
+};
+
 struct DeviceProfile {
     const wchar_t* name;
     CLSID clsid;
     Quirk quirk;
     FormatSet formats = FormatSet::rgb24;
     const wchar_t* device_path = nullptr;  // its "DevicePath" property; most have none
+    Stills stills = Stills::none;
 };
 
 // The main device first.
 std::span<const DeviceProfile> device_profiles();
 const DeviceProfile* find_profile(const CLSID& clsid);
 const DeviceProfile* find_profile_by_path(const wchar_t* device_path);
+// By the path a device list gives: its DevicePath, or for a device without
+// one the display name of its moniker, which ends in its class.
+const DeviceProfile* find_profile_by_listed_path(const wchar_t* path);
 
 // The property page that shows a pin's current format.
 extern const CLSID kFormatPageClsid;

@@ -13,6 +13,7 @@ struct FrameEvents {
     decltype(&vlx_SetFrameNotify) SetFrameNotify;
     decltype(&vlx_LockFrame) LockFrame;
     decltype(&vlx_UnlockFrame) UnlockFrame;
+    decltype(&vlx_GetFrameHolding) GetFrameHolding;
 };
 
 inline const FrameEvents& frame_events() {
@@ -28,7 +29,8 @@ inline const FrameEvents& frame_events() {
                            reinterpret_cast<decltype(&vlx_GetFrame)>(find("vlx_GetFrame")),
                            reinterpret_cast<decltype(&vlx_SetFrameNotify)>(find("vlx_SetFrameNotify")),
                            reinterpret_cast<decltype(&vlx_LockFrame)>(find("vlx_LockFrame")),
-                           reinterpret_cast<decltype(&vlx_UnlockFrame)>(find("vlx_UnlockFrame"))};
+                           reinterpret_cast<decltype(&vlx_UnlockFrame)>(find("vlx_UnlockFrame")),
+                           reinterpret_cast<decltype(&vlx_GetFrameHolding)>(find("vlx_GetFrameHolding"))};
     }();
     return loaded;
 }

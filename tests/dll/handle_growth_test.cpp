@@ -4,6 +4,7 @@
 // graph an event; docs/wine-platform.md), what grows only through the
 // library is the library's.
 #include "dll/capture_fixture.h"
+#include "dll/sound_exports.h"
 #include "common/variant.h"
 #include "support/handle_census.h"
 
@@ -95,6 +96,32 @@ TEST_F(Capture, HandlesLeftByEachCallAgainstTheSameWorkByHand) {
              FrameRecorder recorder;
              CameraGraph graph;
              graph.build(bind_device(VLXCAM_NAME_MAIN), recorder);
+         }},
+        {"audio format list and size",
+         [&](const Vidlox&, int32_t) {
+             const int32_t microphone = audio_device_index(VLXCAM_NAME_MICROPHONE);
+             sound().GetAudioFormatListSize(microphone);
+             sound().GetAudioFormatList(text.data(), microphone);
+         },
+         [](int32_t) {
+             category_names(CLSID_AudioInputDeviceCategory);  // the index, then the device for each call
+             category_names(CLSID_AudioInputDeviceCategory);
+             bind_device(VLXCAM_NAME_MICROPHONE, CLSID_AudioInputDeviceCategory);
+             bind_device(VLXCAM_NAME_MICROPHONE, CLSID_AudioInputDeviceCategory);
+         }},
+        {"open and close with the microphone, Null Renderer",
+         [&](const Vidlox& v, int32_t camera) {
+             sound().SetAudioDevicePath(vlx_test::utf8(VLXCAM_PATH_MICROPHONE).c_str());
+             v.Open(camera, 6, 0, 0, 0);
+             v.Close();
+             sound().SetAudioDevice(-1);
+         },
+         [](int32_t) {
+             category_names(CLSID_VideoInputDeviceCategory);
+             FrameRecorder recorder;
+             CameraGraph graph;
+             graph.build(bind_device(VLXCAM_NAME_MAIN), recorder);
+             bind_device(VLXCAM_NAME_MICROPHONE, CLSID_AudioInputDeviceCategory);
          }},
         {"open and close, VMR9",
          [&](const Vidlox& v, int32_t camera) { v.Open(camera, 2, 0, 1, 1); v.Close(); },

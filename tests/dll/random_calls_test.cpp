@@ -163,6 +163,7 @@ public:
             v.SetActiveSel(slot);
             x.SetDevFormatChoice(VLX_FORMAT_CHOICE_ALL);
             x.SetDevSubtype(nullptr);
+            x.SetStillSize(0, 0);
             x.UnlockFrame();  // a lent frame outlives its slot, and the next seed's host knows of none
             x.SetAudioDevice(-1);
             x.SetAudioFormat(0, 0, 0);
@@ -180,10 +181,12 @@ public:
         if (m_.initialised) v.Exit();
         v.SetActiveSel(0);
         // What outlives vlx_Exit: the library-wide buffering choice and the
-        // render mode a failed open left in a closed slot.
+        // render mode a failed open left in a closed slot (vlx_Close above
+        // cleared the mode of a slot that was open).
         const Model ended = m_;
         m_ = Model{.buffer_flag = ended.buffer_flag, .reopen = ended.reopen, .last_encoder_id = ended.last_encoder_id};
-        for (size_t slot = 0; slot < m_.slots.size(); ++slot) m_.slots[slot].render_mode = ended.slots[slot].render_mode;
+        for (size_t slot = 0; slot < m_.slots.size(); ++slot)
+            if (ended.slots[slot].state < 2) m_.slots[slot].render_mode = ended.slots[slot].render_mode;
         window_.pump();
         frame_window_.pump();
         health_window_.pump();
@@ -201,6 +204,12 @@ private:
             else if (device.path) device.index = x.FindDevice(utf8(device.path).c_str(), 0);
             else device.index = device_index(device.name);
         }
+        const int32_t bytes = x.GetDevicePathListSize(0);
+        std::string paths(bytes > 0 ? static_cast<size_t>(bytes) : 1, '\0');
+        x.GetDevicePathList(paths.data(), 0);
+        const std::vector<std::string> lines = split_lines(paths.c_str());
+        const size_t main = static_cast<size_t>(g_devices[0].index);
+        if (main < lines.size()) main_path_.assign(lines[main].begin(), lines[main].end());
         microphone_ = audio_device_index(VLXCAM_NAME_MICROPHONE);
         if (!initialised) v.Exit();
         indices_stale_ = false;
@@ -454,6 +463,8 @@ private:
         s.mode = &mode;
         s.with_audio = with_audio;
         s.device = &device;
+        // A slot that asked for a size of the still pin gets its branch.
+        s.still_branch = has_still_pin(device) && still_size_of_pin(s.still_size);
         s.size = step.size;
         s.renderer_size = step.size;
         m_.reopen[static_cast<size_t>(m_.active)] = ReopenMemo{true, &device, &mode, false};
@@ -953,6 +964,12 @@ private:
         if (s.size_uncertain && s.state >= 2 && !lent) allowed.insert(-2);
         h.expect("LockFrame", result, allowed);
         EXPECT_TRUE(header.intact()) << "vlx_LockFrame wrote past the 44-byte header";
+        // The test camera's allocator has four buffers: a grabber connected
+        // to it holds samples, one without a connection copies.
+        Allowed holding{-2};
+        if (s.state < 2) holding = {-1};
+        else if (s.tracked) holding = s.size_uncertain ? Allowed{0, 1} : Allowed{s.mode->grabber_connected ? 1 : 0};
+        h.expect("GetFrameHolding", h.x.GetFrameHolding(), holding);
         if (result != 0) return;
         lent = true;
         BITMAPINFOHEADER bmi;
@@ -1396,6 +1413,10 @@ private:
         }
     }
 
+    // ---- Stills (below the class) ----
+    static bool has_still_pin(const Device& device);
+    static void stills(RandomHost& h);
+
     const Vidlox& v = vidlox();
     const ExtensionExports& x = extensions();
     std::mt19937 random_;
@@ -1416,7 +1437,85 @@ private:
     std::wstring folder_;
     std::string log_;
     int32_t log_set_ = 0;
+    std::wstring main_path_;  // the main camera's, as the path list gives it (ASCII)
 };
+
+// ---- Stills ----------------------------------------------------------------
+
+bool RandomHost::has_still_pin(const Device& device) { return std::wcscmp(device.name, VLXCAM_NAME_MAIN) == 0; }
+
+void RandomHost::stills(RandomHost& h) {
+    SlotModel& s = h.m_.slot();
+    const bool open = s.state >= 2, running = s.state == 3;
+    switch (h.any(0, 6)) {
+    case 0: {  // the still pin's sizes, within the size query's answer
+        const Device& device = h.pluggedin_device();
+        const int32_t index = h.position(device);
+        const int32_t size = h.x.GetStillFormatListSize(index);
+        GuardedBuffer text(size > 0 ? static_cast<size_t>(size) : 1);
+        const int32_t count = h.x.GetStillFormatList(text.data(), index);
+        const int32_t lines = has_still_pin(device) ? 4 : 0;
+        h.expect("GetStillFormatListSize", size, h.m_.initialised ? Allowed{static_cast<int32_t>(text.text().size()) + 1} : Allowed{-1});
+        h.expect("GetStillFormatList", count, h.m_.initialised ? Allowed{lines} : Allowed{-1});
+        EXPECT_TRUE(text.intact()) << "vlx_GetStillFormatList wrote past its size query's answer";
+        return;
+    }
+    case 1: {
+        const Size size = h.any(0, 3) == 0 ? h.one_of({Size{0, 0}, Size{-1, 480}, Size{1000, 1000}}) : h.one_of(kStillSizes);
+        const int32_t result = h.x.SetStillSize(size.width, size.height);
+        const std::string call = "SetStillSize(" + std::to_string(size.width) + "x" + std::to_string(size.height) + ")";
+        if (!h.m_.initialised) return h.expect(call, result, {-1});
+        if (size.width < 0) return h.expect(call, result, {-2});
+        if (running) return h.expect(call, result, {-3});
+        s.still_size = size;
+        if (!open || size.width == 0) return h.expect(call, result, {0});
+        if (!has_still_pin(*s.device)) return h.expect(call, result, {1});
+        const bool valid = still_size_of_pin(size);
+        h.expect(call, result, {valid ? 0 : -5});
+        s.still_branch = s.still_branch || valid;
+        return;
+    }
+    case 2: {
+        const int32_t result = h.x.TriggerStill();
+        if (!open) return h.expect("TriggerStill", result, {-1});
+        if (!running) return h.expect("TriggerStill", result, {-2});
+        if (has_still_pin(*s.device)) return h.expect("TriggerStill", result, {s.still_branch ? 0 : -3});
+        return h.expect("TriggerStill", result, {s.mode->grabber_connected ? 0 : -7});
+    }
+    case 3: {
+        const int32_t result = h.x.WaitStill(h.one_of({0, 0, 50}));
+        return h.expect("WaitStill", result, !open ? Allowed{-1} : running ? Allowed{0, 1} : Allowed{0, -2});
+    }
+    case 4: {  // a still into a buffer too small for some, the guards after it
+        const bool small = h.any(0, 2) == 0;
+        const int32_t capacity = small ? 100 : Size{1920, 1080}.bytes();
+        GuardedBuffer pixels(static_cast<size_t>(capacity));
+        GuardedBuffer header(44);
+        int64_t info[VLX_STILL_INFO_COUNT + 1] = {};
+        int32_t size = capacity;
+        const int32_t result = h.x.GetStill(pixels.data(), &size, header.data(), info);
+        h.expect(std::string("GetStill") + (small ? "(100 bytes)" : ""), result, !open ? Allowed{-1} : Allowed{0, -4, -7});
+        EXPECT_TRUE(pixels.intact() && header.intact()) << "vlx_GetStill wrote past its buffers";
+        EXPECT_EQ(info[VLX_STILL_INFO_COUNT], 0) << "vlx_GetStill wrote past info[]";
+        if (result != 0) return;
+        EXPECT_GT(info[VLX_STILL_NUMBER], s.last_still) << "stills come once, in order";
+        s.last_still = info[VLX_STILL_NUMBER];
+        const int64_t source = info[VLX_STILL_SOURCE];
+        EXPECT_TRUE(has_still_pin(*s.device) ? source != VLX_STILL_FROM_CAPTURE : source == VLX_STILL_FROM_CAPTURE);
+        return;
+    }
+    case 5: {
+        const bool none = h.any(0, 2) == 0;
+        const int32_t result = h.x.SetStillNotify(none ? nullptr : h.frame_window_.handle(), WM_APP + 9);
+        h.frame_window_.pump();
+        return h.expect(none ? "SetStillNotify(null)" : "SetStillNotify", result, {none || open ? 0 : -1});
+    }
+    default: {  // the main camera's button, from wherever it streams now
+        h.expect("vlxcam_PressButton(main)", h.x.PressButton(h.main_path_.c_str()), {0, 1});
+        return;
+    }
+    }
+}
 
 const std::vector<RandomHost::Action>& RandomHost::actions() {
     static const std::vector<Action> table = {
@@ -1460,6 +1559,7 @@ const std::vector<RandomHost::Action>& RandomHost::actions() {
         {"Reopen", 3, &reopen},
         {"unplug, replug, stall", 2, &plug},
         {"profiles", 4, &profiles},
+        {"stills", 4, &stills},
         {"sound", 4, &sound},
     };
     return table;

@@ -39,6 +39,7 @@ ExtensionExports load() {
     resolve(library, e.GetFrame, "vlx_GetFrame");
     resolve(library, e.LockFrame, "vlx_LockFrame");
     resolve(library, e.UnlockFrame, "vlx_UnlockFrame");
+    resolve(library, e.GetFrameHolding, "vlx_GetFrameHolding");
     resolve(library, e.SetFrameNotify, "vlx_SetFrameNotify");
     resolve(library, e.GetDevicePathList, "vlx_GetDevicePathList");
     resolve(library, e.GetDevicePathListSize, "vlx_GetDevicePathListSize");
@@ -51,6 +52,15 @@ ExtensionExports load() {
     resolve(library, e.SetAutoProfile, "vlx_SetAutoProfile");
     resolve(library, e.GetProfileReport, "vlx_GetProfileReport");
     resolve(library, e.GetProfileReportSize, "vlx_GetProfileReportSize");
+    resolve(library, e.GetStillFormatList, "vlx_GetStillFormatList");
+    resolve(library, e.GetStillFormatListSize, "vlx_GetStillFormatListSize");
+    resolve(library, e.SetStillSize, "vlx_SetStillSize");
+    resolve(library, e.TriggerStill, "vlx_TriggerStill");
+    resolve(library, e.WaitStill, "vlx_WaitStill");
+    resolve(library, e.GetStill, "vlx_GetStill");
+    resolve(library, e.SaveStill, "vlx_SaveStill");
+    resolve(library, e.SetStillNotify, "vlx_SetStillNotify");
+    resolve(camera, e.PressButton, "vlxcam_PressButton");
     resolve(library, e.SetAudioDevice, "vlx_SetAudioDevice");
     resolve(library, e.SetAudioDevicePath, "vlx_SetAudioDevicePath");
     resolve(library, e.GetAudioFormatList, "vlx_GetAudioFormatList");
@@ -95,6 +105,7 @@ const Success kSuccesses[] = {
     {"vlx_SetFrameNotify", 0, 0},
     {"vlx_LockFrame", 0, 0},
     {"vlx_UnlockFrame", 0, 0},
+    {"vlx_GetFrameHolding", VLX_FRAMES_COPIED, VLX_FRAMES_HELD},
     {"vlx_GetDevicePathList", 0, kAny},
     {"vlx_GetDevicePathListSize", 1, kAny},
     {"vlx_FindDevice", 0, kAny},  // a position in the device list
@@ -106,6 +117,14 @@ const Success kSuccesses[] = {
     {"vlx_SetAutoProfile", 0, 0},
     {"vlx_GetProfileReport", 0, kAny},
     {"vlx_GetProfileReportSize", 1, kAny},
+    {"vlx_GetStillFormatList", 0, kAny},
+    {"vlx_GetStillFormatListSize", 1, kAny},
+    {"vlx_SetStillSize", 0, 1},
+    {"vlx_TriggerStill", 0, 0},
+    {"vlx_WaitStill", 0, 1},
+    {"vlx_GetStill", 0, 0},
+    {"vlx_SaveStill", 0, 0},
+    {"vlx_SetStillNotify", 0, 0},
     {"vlx_SetAudioDevice", 0, 0},
     {"vlx_SetAudioDevicePath", 0, 0},
     {"vlx_GetAudioFormatList", 0, kAny},

@@ -35,6 +35,7 @@ struct ExtensionExports {
     decltype(&vlx_SetFrameNotify) SetFrameNotify;
     decltype(&vlx_LockFrame) LockFrame;
     decltype(&vlx_UnlockFrame) UnlockFrame;
+    decltype(&vlx_GetFrameHolding) GetFrameHolding;
     // Device identity and health.
     decltype(&vlx_GetDevicePathList) GetDevicePathList;
     decltype(&vlx_GetDevicePathListSize) GetDevicePathListSize;
@@ -48,6 +49,16 @@ struct ExtensionExports {
     decltype(&vlx_SetAutoProfile) SetAutoProfile;
     decltype(&vlx_GetProfileReport) GetProfileReport;
     decltype(&vlx_GetProfileReportSize) GetProfileReportSize;
+    // Stills.
+    decltype(&vlx_GetStillFormatList) GetStillFormatList;
+    decltype(&vlx_GetStillFormatListSize) GetStillFormatListSize;
+    decltype(&vlx_SetStillSize) SetStillSize;
+    decltype(&vlx_TriggerStill) TriggerStill;
+    decltype(&vlx_WaitStill) WaitStill;
+    decltype(&vlx_GetStill) GetStill;
+    decltype(&vlx_SaveStill) SaveStill;
+    decltype(&vlx_SetStillNotify) SetStillNotify;
+    decltype(&vlxcam_PressButton) PressButton;
     // Sound.
     decltype(&vlx_SetAudioDevice) SetAudioDevice;
     decltype(&vlx_SetAudioDevicePath) SetAudioDevicePath;

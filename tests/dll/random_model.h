@@ -137,6 +137,15 @@ inline bool lacked_control(int32_t id) {
     return id == VLX_CONTROL_HUE || id == VLX_CONTROL_COLOR_ENABLE || id == VLX_CONTROL_ROLL || id == VLX_CONTROL_IRIS;
 }
 
+// The main camera's still sizes (vidlox_testcam.h); the other devices here
+// have no still pin.
+inline const Size kStillSizes[] = {{3840, 2160}, {1920, 1080}, {1280, 720}, {640, 480}};
+inline bool still_size_of_pin(const Size& size) {
+    for (const Size& s : kStillSizes)
+        if (s.width == size.width && s.height == size.height) return true;
+    return false;
+}
+
 // What the device state of a slot whose device was unplugged can be.
 enum class Lost { no, yes, maybe };
 
@@ -165,6 +174,12 @@ struct SlotModel {
     // own, and the frame functions read the library's copy.
     bool tracked = false;
     std::map<int32_t, std::pair<int32_t, int32_t>> controls;  // id -> value, mode, once set
+    // vlx_SetStillSize (kept across vlx_Close), and whether the open graph
+    // has the still branch.
+    Size still_size{0, 0};
+    bool still_branch = false;
+    int64_t last_still = 0;  // the number of the still taken last
+
     // Sound: the audio device chosen for the next vlx_Open and the format
     // asked (both kept across vlx_Close), and whether the open graph has it.
     AudioChoice audio = AudioChoice::none;
@@ -173,7 +188,8 @@ struct SlotModel {
 
     // What vlx_Close leaves: the request and how it is applied.
     SlotModel closed() const {
-        return SlotModel{.request = request, .choice = choice, .subtype = subtype, .audio = audio, .audio_ask = audio_ask};
+        return SlotModel{.request = request, .choice = choice, .subtype = subtype, .still_size = still_size,
+                         .audio = audio, .audio_ask = audio_ask};
     }
 };
 

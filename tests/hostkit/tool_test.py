@@ -205,6 +205,7 @@ class Watch(unittest.TestCase):
         self.assertLessEqual(taken, arrived)
         self.assertRegex(out, r"the device dropped \d+\n")
         self.assertRegex(out, r"latency from arrival to the bytes in hand: median [\d.]+ ms")
+        self.assertIn("frames kept by the library: the camera's samples themselves", out)
 
 
 class Snap(unittest.TestCase):
@@ -232,6 +233,48 @@ class Snap(unittest.TestCase):
             self.assertIn("vidlox: vlx_SaveImage failed with -12: CreateEncoder (JPEG XR and HEIF where the system "
                           "has no encoder)", err)
             self.assertEqual(os.listdir(folder), [])
+
+
+class Stills(unittest.TestCase):
+    MAGENTA, CYAN, YELLOW = (255, 0, 255), (0, 255, 255), (255, 255, 0)
+
+    def check_still(self, path, size, bottom):
+        """A still of the test camera's still pin: magenta on top, the bottom band its source's colour."""
+        with Image.open(path) as picture:
+            self.assertEqual(picture.size, size)
+            rgb = picture.convert("RGB")
+            width, height = size
+            for (x, y), colour in (((width // 2, height // 16), self.MAGENTA), ((width // 2, height - 1 - height // 16), bottom)):
+                for got, wanted in zip(rgb.getpixel((x, y)), colour):
+                    self.assertLess(abs(got - wanted), 16, path)
+
+    def test_a_still_on_the_trigger_one_of_the_button_and_a_capture_frame(self):
+        code, out, _ = vidlox("devices", "--paths")
+        lines = out.split("\n")
+        path = next(lines[i + 1].strip() for i, line in enumerate(lines) if line.endswith("  " + CAMERA))
+        with tempfile.TemporaryDirectory() as folder:
+            code, out, err = vidlox("still", CAMERA, "trigger.png", "--size", "1280x720", cwd=folder)
+            self.assertEqual(code, 0, err)
+            self.assertRegex(out, r"^saved trigger.png: PNG, a 1280x720 still of the trigger, [\d.]+ ms after the trigger\n$")
+            self.check_still(os.path.join(folder, "trigger.png"), (1280, 720), self.CYAN)
+            # The button, pressed through the test camera's export from
+            # another process while the tool waits for it.
+            tool = subprocess.Popen([WINE_RUN, os.path.join(BUILD, "wineprefix"), TOOL, "still", CAMERA, "button.jpg",
+                                     "--button", "--seconds", "60"], cwd=folder, stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE)
+            press = subprocess.run([WINE_RUN, os.path.join(BUILD, "wineprefix"), os.path.join(BUILD, "bin", "press_button.exe"),
+                                    path], capture_output=True, timeout=90)
+            out, err = tool.communicate(timeout=90)
+            self.assertEqual((press.returncode, tool.returncode), (0, 0), err)
+            self.assertRegex(out.decode().replace("\r\n", "\n"), r"^waiting for the camera's button\n"
+                             r"saved button.jpg: JPEG, a 3840x2160 still of the button, [\d.]+ ms after the wait began\n$")
+            self.check_still(os.path.join(folder, "button.jpg"), (3840, 2160), self.YELLOW)
+            code, out, err = vidlox("still", DeviceIdentity.TWIN, "frame.bmp", cwd=folder)
+            self.assertEqual(code, 0, err)
+            self.assertIn("a 640x480 still (the next capture frame)", out)
+            code, _, err = vidlox("still", DeviceIdentity.TWIN, "frame.bmp", "--button", cwd=folder)
+            self.assertEqual(code, 1)
+            self.assertIn("has no still pin: its stills are capture frames at the capture size, and it has no button", err)
 
 
 def probe(path):

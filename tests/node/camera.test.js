@@ -5,6 +5,7 @@ const assert = require('node:assert');
 const fs = require('fs');
 const path = require('path');
 const { vidlox, dll, paintedNumber, pixel, firstFrames, TWIN, TWIN_PATHS } = require('./support');
+const { FRAMES_IN_FLIGHT } = require(path.join(process.env.VIDLOX_PACKAGE, 'lib', 'camera.js'));
 
 const MAIN = 'vidlox Test Camera';
 const OUTPUT = process.env.VIDLOX_OUTPUT;
@@ -67,14 +68,56 @@ test('recycled frames: each valid until the next is asked for, then given back, 
     for await (const frame of camera.frames({ recycle: true })) {
       assert.strictEqual(frame.data.length, 640 * 480 * 3);
       if (held.length > 0) {
-        assert.strictEqual(held[held.length - 1].data.length, 0, 'the previous frame went back (detached)');
+        assert.strictEqual(held[held.length - 1].frame.data.length, 0, 'the previous frame went back');
         assert.strictEqual(frame.number - held[held.length - 1].number, 1 + frame.missed);
         assert.ok(paintedNumber(frame) - held[held.length - 1].painted >= 1 + frame.missed);
       }
-      held.push({ data: frame.data, painted: paintedNumber(frame), number: frame.number });
+      held.push({ frame, painted: paintedNumber(frame), number: frame.number });
       if (held.length === 20) break;
     }
-    assert.strictEqual(held[19].data.length, 640 * 480 * 3, 'the last frame stays the consumer\'s');
+    assert.strictEqual(held[19].frame.data.length, 640 * 480 * 3, 'the last frame stays the consumer\'s');
+  } finally {
+    await camera.close();
+  }
+});
+
+test('a consumer slower than the camera: what it never took is missed; released and collected frames come back', async () => {
+  const camera = await vidlox.open(MAIN, { width: 640, height: 480, fps: 30 });
+  const allocated = async () => (await camera._thread.request('buffers', { slot: camera.slot })).allocated;
+  try {
+    let previous = null, missed = 0, taken = 0;
+    for await (const frame of camera.frames()) {
+      if (previous) {
+        assert.strictEqual(frame.number - previous.number, 1 + frame.missed, `frame ${frame.number}: given or missed`);
+        assert.ok(paintedNumber(frame) - previous.painted >= 1 + frame.missed);
+        missed += frame.missed;
+      }
+      previous = { number: frame.number, painted: paintedNumber(frame) };
+      frame.release();
+      assert.strictEqual(frame.data.length, 0, 'a released frame\'s data went back');
+      if (++taken === 15) break;
+      await new Promise((resolve) => setTimeout(resolve, 100));  // three camera frames for each taken
+    }
+    assert.ok(missed >= 10, `${missed} frames missed`);
+    const made = await allocated();
+    assert.ok(made <= FRAMES_IN_FLIGHT + 2, `${made} buffers for 15 frames released`);
+    // Frames nobody releases come back once collected.
+    for (let round = 0; round < 4; round += 1) {
+      await firstFrames(camera, 5);
+      global.gc();
+      await new Promise((resolve) => setTimeout(resolve, 50));  // the registry's callbacks run
+    }
+    assert.ok(await allocated() <= made + FRAMES_IN_FLIGHT + 6, `${await allocated()} buffers after 20 more frames`);
+    // A view cut from a frame's data keeps the buffer out of the pool after
+    // the frame itself is collected.
+    const view = (await firstFrames(camera, 1))[0].data.subarray(0);
+    const bytes = Buffer.from(view);
+    for (let round = 0; round < 3; round += 1) {
+      await firstFrames(camera, 5);
+      global.gc();
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+    assert.ok(view.equals(bytes), 'a view of a collected frame was filled again');
   } finally {
     await camera.close();
   }
@@ -271,9 +314,14 @@ test('close() twice is one close; a closed camera refuses', async () => {
   assert.strictEqual(camera.state(), 'closed');
   assert.throws(() => camera.frames(), { code: 'ERR_VIDLOX_CLOSED' });
   await assert.rejects(camera.controls(), { code: 'ERR_VIDLOX_CLOSED' });
-  // The slot is free again.
+  // The slot is free again; closing the old camera once more leaves the
+  // camera that took the slot alone.
   const again = await vidlox.open(MAIN);
   assert.strictEqual(again.slot, camera.slot);
+  await camera.close();
+  assert.strictEqual((await vidlox.libraryCalls()).vlx_Close, before + 1);
+  assert.strictEqual((await firstFrames(again, 2)).length, 2);
+  assert.notStrictEqual(again.state(), 'closed');
   await again.close();
 });
 
@@ -303,4 +351,46 @@ test('the microphone\'s blocks come once each, in order, with times and levels; 
   const recorded = await vidlox.record(MAIN, file, { audio: 'vidlox Test Microphone', seconds: 2 });
   assert.deepStrictEqual([recorded.file, recorded.audio], [file, { rate: 48000, channels: 2, bits: 16 }]);
   assert.ok(fs.statSync(file).size > 640 * 480 * 3 * 30, 'a second of frames and more');
+});
+
+test('a still of the pin on request, one of its button as an event, and another size', async () => {
+  const camera = await vidlox.open(MAIN, { still: { width: 1920, height: 1080 } });
+  try {
+    // The test camera's still marks (vidlox_testcam.h): magenta on top,
+    // the bottom band cyan for the trigger, yellow for the button.
+    const marks = (still) => [pixel(still, still.width >> 1, still.height >> 4), pixel(still, still.width >> 1, still.height - 1 - (still.height >> 4))];
+    const MAGENTA = [255, 0, 255], CYAN = [0, 255, 255], YELLOW = [255, 255, 0];
+    const asked = await camera.still();
+    assert.deepStrictEqual([asked.width, asked.height, asked.data.length, asked.source, asked.number, paintedNumber(asked)],
+      [1920, 1080, 1920 * 1080 * 3, 'trigger', 1, 1]);
+    assert.deepStrictEqual(marks(asked), [MAGENTA, CYAN]);
+    const pressed = new Promise((resolve) => camera.once('button', resolve));
+    assert.strictEqual(dll().pressButton(camera.path), 0);
+    const button = await pressed;
+    assert.deepStrictEqual([button.source, button.number, button.width], ['button', 2, 1920]);
+    assert.deepStrictEqual(marks(button), [MAGENTA, YELLOW]);
+    const smaller = await camera.still({ size: { width: 640, height: 480 } });
+    assert.deepStrictEqual([smaller.width, smaller.height, smaller.number], [640, 480, 3]);
+    await assert.rejects(camera.still({ size: { width: 641, height: 480 } }), { functionName: 'vlx_SetStillSize', code: -5 });
+  } finally {
+    await camera.close();
+  }
+  const plain = await vidlox.open(TWIN);
+  try {
+    const frame = await plain.still();
+    assert.deepStrictEqual([frame.width, frame.height, frame.source], [640, 480, 'capture']);
+    assert.deepStrictEqual(pixel(frame, 10, 10), [255, 0, 0], 'a capture frame');
+  } finally {
+    await plain.close();
+  }
+});
+
+// Last: it ends the library thread of this process.
+test('once the library thread has ended, frames() and every request reject', async () => {
+  const camera = await vidlox.open(MAIN);
+  const ended = new Promise((resolve) => camera._thread.worker.once('exit', resolve));
+  await camera._thread.worker.terminate();
+  await ended;
+  await assert.rejects(camera.frames().next(), /the library thread ended/);
+  await assert.rejects(vidlox.listDevices(), /the library thread ended/);
 });

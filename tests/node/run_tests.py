@@ -12,6 +12,7 @@ console cannot open a pipe under Wine): they go to BUILD/node/test-output/
 and are printed from there."""
 import glob
 import os
+import re
 import subprocess
 import sys
 
@@ -58,22 +59,54 @@ def check_recording(output):
     return [] if streams == expected else [f"record.avi: {streams or probe.stderr.strip()}, not {expected}"]
 
 
-def run_example(env, output):
-    """examples/node/capture.js as its README runs it, on the test camera:
-    it lists, counts 100 frames and writes a PNG snapshot."""
-    log = os.path.join(output, "example.log")
-    example = os.path.join(SOURCE, "examples", "node", "capture.js")
+def run_node(args, output, env, log_name):
+    """The Windows Node on `args` in `output`: its exit code and its output
+    (printed, and read through a file, as above)."""
+    log = os.path.join(output, log_name)
     with open(log, "w") as out:
-        run = subprocess.run([WINE_RUN, PREFIX, NODE, windows_path(example), "vidlox Test Camera", "example.png"],
-                             stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, timeout=120, cwd=output,
-                             env=dict(env, NODE_PATH=windows_path(os.path.dirname(env["VIDLOX_PACKAGE_DIR"]))))
+        run = subprocess.run([WINE_RUN, PREFIX, NODE] + args, stdin=subprocess.DEVNULL, stdout=out,
+                             stderr=subprocess.STDOUT, timeout=120, cwd=output, env=env)
     with open(log, encoding="utf-8", errors="replace") as f:
         text = f.read()
     sys.stdout.write(text)
-    good = (run.returncode == 0 and "  0  vidlox Test Camera\n" in text and "100 frames in " in text
-            and "snapshot: " in text)
-    print(f"example capture.js: {'ok' if good else 'FAILED'} (exit code {run.returncode})")
+    return run.returncode, text
+
+
+def run_example(env, output):
+    """examples/node/capture.js as its README runs it, on the test camera:
+    it lists, counts 100 frames and writes a PNG snapshot."""
+    example = os.path.join(SOURCE, "examples", "node", "capture.js")
+    code, text = run_node([windows_path(example), "vidlox Test Camera", "example.png"], output,
+                          dict(env, NODE_PATH=windows_path(os.path.dirname(env["VIDLOX_PACKAGE_DIR"]))), "example.log")
+    good = code == 0 and "  0  vidlox Test Camera\n" in text and "100 frames in " in text and "snapshot: " in text
+    print(f"example capture.js: {'ok' if good else 'FAILED'} (exit code {code})")
     return good
+
+
+def run_quick_starts(env, output):
+    """The package README's quick starts as written, its first js block as
+    CommonJS and its second as an ES module, each beside a node_modules/vidlox
+    (the only place an ES module finds a package): each lists, takes 30
+    frames and writes picture.jpg at 1280x720."""
+    with open(os.path.join(SOURCE, "bindings", "node", "README.md"), encoding="utf-8") as f:
+        blocks = re.findall(r"^```js\n(.*?)^```", f.read(), re.M | re.S)
+    link = os.path.join(output, "node_modules", "vidlox")
+    os.makedirs(os.path.dirname(link), exist_ok=True)
+    if not os.path.islink(link):
+        os.symlink(env["VIDLOX_PACKAGE_DIR"], link)
+    good = True
+    for name, block in zip(("quick-start.cjs", "quick-start.mjs"), blocks):
+        with open(os.path.join(output, name), "w", encoding="utf-8") as f:
+            f.write(block)
+        picture = os.path.join(output, "picture.jpg")
+        if os.path.exists(picture):
+            os.remove(picture)
+        code, text = run_node([name], output, env, name + ".log")
+        size = Image.open(picture).size if os.path.exists(picture) else None
+        ran = code == 0 and "'vidlox Test Camera'" in text and re.search(r"^\d+ 1280 720 \d+$", text, re.M) and size == (1280, 720)
+        print(f"README quick start as {name}: {'ok' if ran else 'FAILED'} (exit code {code}, picture {size})")
+        good = good and bool(ran)
+    return good and len(blocks) >= 2
 
 
 def main():
@@ -86,7 +119,8 @@ def main():
     output = os.path.join(BUILD, "node", "test-output")
     os.makedirs(output, exist_ok=True)
     for old in glob.glob(os.path.join(output, "*")):
-        os.remove(old)
+        if os.path.isfile(old):
+            os.remove(old)
     env = dict(os.environ, NODE_SKIP_PLATFORM_CHECK="1", VIDLOX_PACKAGE=windows_path(package), VIDLOX_PACKAGE_DIR=package,
                VIDLOX_SOURCE=windows_path(SOURCE), VIDLOX_BIN=windows_path(os.path.join(BUILD, "bin")),
                VIDLOX_OUTPUT=windows_path(output))
@@ -100,13 +134,14 @@ def main():
     for test_file in tests:
         log = os.path.join(output, os.path.basename(test_file) + ".log")
         with open(log, "w") as out:
-            run = subprocess.run([WINE_RUN, PREFIX, NODE, "--test-reporter=tap", windows_path(test_file)],
+            run = subprocess.run([WINE_RUN, PREFIX, NODE, "--expose-gc", "--test-reporter=tap", windows_path(test_file)],
                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, env=env, timeout=180)
         with open(log, encoding="utf-8", errors="replace") as f:
             sys.stdout.write(f.read())
         print(f"{os.path.basename(test_file)}: exit code {run.returncode}", flush=True)
         failed += run.returncode != 0
     failed += not run_example(env, output)
+    failed += not run_quick_starts(env, output)
     problems = check_snapshots(output) + check_recording(output)
     for problem in problems:
         print("snapshot:", problem)

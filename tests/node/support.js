@@ -39,6 +39,7 @@ function dll() {
     unplug: camera.func('int32_t __cdecl vlxcam_Unplug(const wchar_t* device_path)'),
     replug: camera.func('int32_t __cdecl vlxcam_Replug(const wchar_t* device_path)'),
     stall: camera.func('int32_t __cdecl vlxcam_Stall(const wchar_t* device_path, int32_t milliseconds)'),
+    pressButton: camera.func('int32_t __cdecl vlxcam_PressButton(const wchar_t* device_path)'),
   };
   return direct;
 }

@@ -1,15 +1,20 @@
-// The shared camera's ring, in one process: frames and their facts arrive in
-// order, a reader that falls behind skips and counts, a frame written over
-// while it is copied is never handed on, and a damaged or hostile mapping
-// reads as "no signal" without a read outside it.
+// The shared camera's transport, in one process: frames and their facts
+// arrive in order, a reader that falls behind skips and counts, a frame
+// written over while it is copied is never handed on, a damaged or hostile
+// mapping reads as "no signal" without a read outside it, objects that are
+// not the user's own are never used, and one publisher holds a channel.
 #include "sharecam/transport/channel_reader.h"
 #include "sharecam/transport/channel_writer.h"
 #include "sharecam/transport/header_check.h"
+#include "sharecam/transport/liveness.h"
+
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -241,8 +246,8 @@ TEST(SharedRing, AFrameOfTheTargetsSizeIsCopiedStraightIntoIt) {
 struct Mapping {
     HANDLE handle;
     ChannelView view;
-    explicit Mapping(uint64_t bytes) {
-        handle = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, static_cast<DWORD>(bytes >> 32),
+    explicit Mapping(uint64_t bytes, DWORD protection = PAGE_READWRITE) {
+        handle = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, protection, static_cast<DWORD>(bytes >> 32),
                                     static_cast<DWORD>(bytes), nullptr);
         if (handle) view.attach(handle);
     }
@@ -252,12 +257,17 @@ struct Mapping {
     }
 };
 
+void set_identity(Identity& identity, int64_t who, int64_t started) {
+    identity.who = who;
+    identity.started = started;
+}
+
 // A valid channel with frame 1 published, whose record or header a case
 // then spoils.
 void publish_into(Mapping& mapping) {
     initialise_header(mapping.view, false);
     ChannelHeader& header = *header_of(mapping.view);
-    header.publisher_pid = static_cast<LONG>(GetCurrentProcessId());
+    set_identity(header.publisher, GetCurrentProcessId(), this_process_started());
     FrameRecord& record = header.frames[0];
     record.format = kFormatRgb24;
     record.width = kWidth;
@@ -278,7 +288,7 @@ TEST(SharedRing, DamagedMappingsReadAsNoSignal) {
     const Spoil cases[] = {
         {"intact (the control)", [](ChannelHeader&) {}},
         {"unknown format", [](ChannelHeader& h) { h.frames[0].format = 32; }},
-        {"width past the ring's", [](ChannelHeader& h) { h.frames[0].width = kMaxWidth + 1; }},
+        {"width past the ring's", [](ChannelHeader& h) { h.frames[0].width = kMaxSide + 1; }},
         {"negative height", [](ChannelHeader& h) { h.frames[0].height = -kHeight; }},
         {"bytes past the frame", [](ChannelHeader& h) { h.frames[0].bytes = 0x7fffffff; }},
         {"stride that is not the width's", [](ChannelHeader& h) { h.frames[0].stride = 0x10000000; }},
@@ -289,7 +299,9 @@ TEST(SharedRing, DamagedMappingsReadAsNoSignal) {
         {"frame capacity past the mapping", [](ChannelHeader& h) { h.frame_capacity = UINT64_MAX / 2; }},
         {"another layout version", [](ChannelHeader& h) { h.version = 99; }},
         {"another magic", [](ChannelHeader& h) { h.magic = 0x12345678; }},
-        {"publisher whose process is gone", [](ChannelHeader& h) { h.publisher_pid = 0x7ffffff0; }},
+        {"publisher whose process is gone", [](ChannelHeader& h) { set_identity(h.publisher, 0x7ffffff0, 1); }},
+        {"publisher whose id a later process took",
+         [](ChannelHeader& h) { set_identity(h.publisher, GetCurrentProcessId(), this_process_started() - 1); }},
     };
     for (const Spoil& spoil : cases) {
         SCOPED_TRACE(spoil.what);
@@ -310,31 +322,28 @@ TEST(SharedRing, DamagedMappingsReadAsNoSignal) {
     }
 }
 
-TEST(SharedRing, AMappingSmallerThanItsHeaderClaimsIsNeverReadPastItsEnd) {
-    // A valid-looking header in a mapping of 64 KiB: the header promises
-    // ring frames far past the end.
-    for (const uint64_t bytes : {uint64_t{64} * 1024, uint64_t{sizeof(ChannelHeader)}, kMappingBytes - 4096}) {
-        Mapping mapping(bytes);
-        ASSERT_TRUE(mapping.view.is_open());
-        auto& header = *header_of(mapping.view);
-        header.version = kLayoutVersion;
-        header.header_bytes = sizeof(ChannelHeader);
-        header.ring_frames = kRingFrames;
-        header.frame_capacity = kFrameCapacity;
-        header.data_offset = kDataOffset;
-        header.magic = static_cast<LONG>(kMagic);
-        header.publisher_pid = static_cast<LONG>(GetCurrentProcessId());
-        header.published = 1;
-        header.frames[0].sequence = 2;
-        header.frames[0].format = kFormatRgb24;
-        header.frames[0].width = kMaxWidth;
-        header.frames[0].height = kMaxHeight;
-        header.frames[0].stride = rgb24_stride(kMaxWidth);
-        header.frames[0].bytes = static_cast<uint32_t>(kFrameCapacity);
+// Mappings another process may make under a channel's name: none is read.
+TEST(SharedRing, AMappingOfAnotherSizeOrOfUncommittedPagesIsRefusedBeforeAnyRead) {
+    struct Case {
+        const char* what;
+        uint64_t bytes;
+        DWORD protection;
+    };
+    const Case cases[] = {
+        {"64 KiB", uint64_t{64} * 1024, PAGE_READWRITE},
+        {"one page short", kMappingBytes - 4096, PAGE_READWRITE},
+        {"reserved pages (SEC_RESERVE)", kMappingBytes, PAGE_READWRITE | SEC_RESERVE},
+        {"read-only", kMappingBytes, PAGE_READONLY},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        Mapping mapping(test.bytes, test.protection);
+        ASSERT_TRUE(mapping.handle);
+        EXPECT_FALSE(mapping.view.is_open());
         ChannelReader reader;
-        ASSERT_EQ(reader.attach(mapping.handle, fresh_channel()), 0u);
+        EXPECT_NE(reader.attach(mapping.handle, fresh_channel()), 0u);
         SharedFrame frame;
-        EXPECT_EQ(reader.read(frame), ReadResult::no_signal) << bytes;
+        EXPECT_EQ(reader.read(frame), ReadResult::no_signal);
         EXPECT_FALSE(reader.registered());
     }
 }
@@ -357,7 +366,7 @@ TEST(SharedRing, RandomBytesEverywhereReadAsNoSignal) {
             header.ring_frames = kRingFrames;
             header.frame_capacity = kFrameCapacity;
             header.data_offset = kDataOffset;
-            header.publisher_pid = static_cast<LONG>(GetCurrentProcessId());
+            set_identity(header.publisher, GetCurrentProcessId(), this_process_started());
         }
         ChannelReader reader;
         ASSERT_EQ(reader.attach(mapping.handle, fresh_channel()), 0u);
@@ -369,29 +378,119 @@ TEST(SharedRing, RandomBytesEverywhereReadAsNoSignal) {
     }
 }
 
+// Names of a channel that another principal, or the user's own process
+// carelessly, made first: the publisher refuses the channel, a reader shows
+// "no signal" or registers in another slot.
+TEST(SharedRing, ObjectsThatAreNotTheUsersOwnAreNeverUsed) {
+    struct Case {
+        const char* what;
+        HANDLE (*squat)(int32_t channel);
+        ClaimResult claim;
+        bool reader_opens;
+    };
+    static PSECURITY_DESCRIPTOR open_to_all = [] {
+        PSECURITY_DESCRIPTOR made = nullptr;
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;GA;;;WD)", SDDL_REVISION_1, &made, nullptr);
+        return made;
+    }();
+    static SECURITY_ATTRIBUTES everyone{sizeof(SECURITY_ATTRIBUTES), open_to_all, FALSE};
+    const Case cases[] = {
+        {"mapping with a NULL DACL",
+         [](int32_t c) {
+             SECURITY_DESCRIPTOR none{};
+             InitializeSecurityDescriptor(&none, SECURITY_DESCRIPTOR_REVISION);
+             SetSecurityDescriptorDacl(&none, TRUE, nullptr, FALSE);
+             SECURITY_ATTRIBUTES attributes{sizeof attributes, &none, FALSE};
+             return CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
+                                       static_cast<DWORD>(kMappingBytes), mapping_name(c).c_str());
+         },
+         ClaimResult::foreign, false},
+        {"mapping open to everyone",
+         [](int32_t c) {
+             return CreateFileMappingW(INVALID_HANDLE_VALUE, &everyone, PAGE_READWRITE, 0,
+                                       static_cast<DWORD>(kMappingBytes), mapping_name(c).c_str());
+         },
+         ClaimResult::foreign, false},
+        {"publisher mutex open to everyone",
+         [](int32_t c) { return CreateMutexW(&everyone, FALSE, publisher_mutex_name(c).c_str()); },
+         ClaimResult::foreign, true},
+        {"an event under the publisher mutex's name",
+         [](int32_t c) { return CreateEventW(nullptr, FALSE, FALSE, publisher_mutex_name(c).c_str()); },
+         ClaimResult::failed, true},
+        {"a mutex under reader 0's event name",
+         [](int32_t c) { return CreateMutexW(nullptr, FALSE, reader_event_name(c, 0).c_str()); },
+         ClaimResult::claimed, true},
+        {"reader 0's event open to everyone",
+         [](int32_t c) { return CreateEventW(&everyone, FALSE, FALSE, reader_event_name(c, 0).c_str()); },
+         ClaimResult::claimed, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        const int32_t channel = fresh_channel();
+        HANDLE squatter = test.squat(channel);
+        ASSERT_TRUE(squatter);
+        {
+            ChannelWriter writer;
+            EXPECT_EQ(writer.open(channel), test.claim);
+            ChannelReader reader;
+            EXPECT_EQ(reader.open(channel) == 0, test.reader_opens);
+            Picture picture(3);
+            writer.write(picture.facts, picture.pixels.data());
+            SharedFrame frame;
+            const ReadResult read = reader.read(frame);
+            if (test.claim == ClaimResult::claimed) {
+                EXPECT_EQ(read, ReadResult::frame);
+                EXPECT_TRUE(reader.registered()) << "in a slot whose event is its own";
+                if (std::string(test.what).find("event open") != std::string::npos) {
+                    EXPECT_EQ(WaitForSingleObject(squatter, 0), WAIT_TIMEOUT) << "the squatter's event is never set";
+                }
+            } else {
+                EXPECT_EQ(read, ReadResult::no_signal);
+            }
+        }
+        CloseHandle(squatter);
+    }
+}
+
 // ---- Readers and publishers ------------------------------------------------
 
-TEST(SharedRing, AReaderWhoseProcessIsGoneIsNotCountedAndItsSlotIsReused) {
+// A reader's slot is its own by its process, that process's start and its
+// number there: a process id that a later process took over, or a second
+// reader in one process, never holds another's slot.
+TEST(SharedRing, ReadersAreToldApartByProcessStartAndNumber) {
     const int32_t channel = fresh_channel();
     ChannelWriter writer;
     ASSERT_EQ(writer.open(channel), ClaimResult::claimed);
     ChannelView view;
     ASSERT_EQ(view.open(channel, false), 0u);
     ChannelHeader& header = *header_of(view);
-    for (auto& slot : header.readers) slot.pid = 0x7ffffff0;  // every slot: a process that is not there
+    for (uint32_t k = 0; k < kReaderSlots; ++k) {  // every slot: a process gone, or its id now ours
+        const int64_t pid = k % 2 ? int64_t{0x7ffffff0} : GetCurrentProcessId();
+        set_identity(header.readers[k].owner, pid << 32 | 1, this_process_started() - 1);
+    }
     ChannelInfo info;
     ASSERT_TRUE(read_channel_info(channel, info));
     EXPECT_EQ(info.readers, 0);
-    ChannelReader reader;
-    ASSERT_EQ(reader.open(channel), 0u);
+    // Two readers of this process; the header is damaged and repaired by
+    // the next publisher while only one of them looks.
+    ChannelReader second, first;
+    ASSERT_EQ(second.open(channel), 0u);
+    ASSERT_EQ(first.open(channel), 0u);
     SharedFrame frame;
-    reader.read(frame);
-    EXPECT_TRUE(reader.registered());
+    second.read(frame);
+    first.read(frame);
+    ASSERT_TRUE(first.registered() && second.registered());
+    writer.close();
+    header.magic = 0;
+    first.read(frame);
+    ASSERT_EQ(writer.open(channel), ClaimResult::claimed);
+    first.read(frame);
+    second.read(frame);
+    ASSERT_TRUE(read_channel_info(channel, info));
+    EXPECT_EQ(info.readers, 2) << "each reader in a slot of its own";
+    first.close();
     ASSERT_TRUE(read_channel_info(channel, info));
     EXPECT_EQ(info.readers, 1);
-    reader.close();
-    ASSERT_TRUE(read_channel_info(channel, info));
-    EXPECT_EQ(info.readers, 0);
 }
 
 TEST(SharedRing, APublisherWhoseProcessIsGoneGivesWayAndARepairedHeaderIsReregistered) {
@@ -403,7 +502,7 @@ TEST(SharedRing, APublisherWhoseProcessIsGoneGivesWayAndARepairedHeaderIsReregis
     ASSERT_TRUE(reader.registered());
     ChannelView view;
     ASSERT_EQ(view.open(channel, false), 0u);
-    header_of(view)->publisher_pid = 0x7ffffff0;
+    set_identity(header_of(view)->publisher, 0x7ffffff0, 1);
     EXPECT_EQ(reader.read(frame), ReadResult::no_signal);
     // Garbage over the header: the next publisher repairs it.
     std::memset(view.base(), 0xA5, sizeof(ChannelHeader));
@@ -418,19 +517,73 @@ TEST(SharedRing, APublisherWhoseProcessIsGoneGivesWayAndARepairedHeaderIsReregis
     EXPECT_TRUE(uniform(frame, 5));
 }
 
-TEST(SharedRing, FramesOfAShapeTheRingDoesNotCarryAreRefusedByThePublisher) {
+// One claim at a time: another thread's claim waits for the holder's close,
+// also over a damaged header; a claim taken over on the holder's own thread
+// ends the holder's writing; the ring's numbers go on from claim to claim.
+TEST(SharedRing, AChannelHasOnePublisherAndItsNumbersKeepRising) {
+    const int32_t channel = fresh_channel();
+    auto claim_elsewhere = [&] {
+        ClaimResult result = ClaimResult::failed;
+        std::thread([&] {
+            ChannelWriter other;
+            result = other.open(channel);
+        }).join();
+        return result;
+    };
+    ChannelWriter first;
+    ASSERT_EQ(first.open(channel), ClaimResult::claimed);
+    for (int64_t value = 1; value <= 3; ++value) {
+        Picture picture(value);
+        ASSERT_TRUE(first.write(picture.facts, picture.pixels.data()));
+    }
+    EXPECT_EQ(claim_elsewhere(), ClaimResult::taken);
+    ChannelReader reader;
+    ASSERT_EQ(reader.open(channel), 0u);
+    SharedFrame frame;
+    ASSERT_EQ(reader.read(frame), ReadResult::frame);
+    first.close();
+
+    ChannelWriter second, third;
+    ASSERT_EQ(second.open(channel), ClaimResult::claimed);
+    Picture picture(4);
+    ASSERT_TRUE(second.write(picture.facts, picture.pixels.data()));
+    ChannelView view;
+    ASSERT_EQ(view.open(channel, false), 0u);
+    EXPECT_EQ(header_of(view)->published, 4) << "the ring's count went on";
+    ASSERT_EQ(reader.read(frame), ReadResult::frame);
+    EXPECT_EQ(frame.frame_number, 1) << "the second publisher's first frame";
+    EXPECT_TRUE(uniform(frame, 4));
+    ASSERT_EQ(third.open(channel), ClaimResult::claimed) << "this thread's own claim, taken over";
+    EXPECT_FALSE(second.write(picture.facts, picture.pixels.data())) << "no longer its claim";
+    EXPECT_EQ(reader.read(frame), ReadResult::nothing_new);
+    header_of(view)->magic = 0;  // damaged while claimed: still claimed
+    EXPECT_EQ(claim_elsewhere(), ClaimResult::taken);
+}
+
+TEST(SharedRing, FramesOfAShapeTheRingDoesNotCarryAreRefusedAndSaidSo) {
     const int32_t channel = fresh_channel();
     ChannelWriter writer;
     ASSERT_EQ(writer.open(channel), ClaimResult::claimed);
+    ChannelInfo info;
     Picture wrong_stride(1);
     wrong_stride.facts.stride += 4;
     EXPECT_FALSE(writer.write(wrong_stride.facts, wrong_stride.pixels.data()));
-    Picture too_wide(1, 8, 4);
-    too_wide.facts.width = kMaxWidth + 8;
-    EXPECT_FALSE(writer.write(too_wide.facts, too_wide.pixels.data()));
     Picture fine(1);
     EXPECT_FALSE(writer.write(fine.facts, nullptr));
+    struct Shape {
+        int32_t width, height;
+        bool carried;
+    };
+    for (const Shape shape : {Shape{4096, 2160, false}, Shape{2160, 3840, true}, Shape{kMaxSide + 2, 2, false},
+                              Shape{3840, -2160, false}, Shape{kWidth, kHeight, true}}) {
+        SCOPED_TRACE(std::to_string(shape.width) + "x" + std::to_string(shape.height));
+        writer.announce_shape(shape.width, shape.height);
+        ASSERT_TRUE(read_channel_info(channel, info));
+        EXPECT_EQ(info.frames_not_carried, !shape.carried);
+    }
     EXPECT_TRUE(writer.write(fine.facts, fine.pixels.data()));
+    Picture portrait(2, 2160, 3840);
+    EXPECT_TRUE(writer.write(portrait.facts, portrait.pixels.data()));
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include "dll/host_library.h"
 #include "sharecam/share_support.h"
 #include "sharecam/transport/channel_mapping.h"
+#include "sharecam/transport/channel_writer.h"
 #include "sharecam/transport/layout.h"
+#include "sharecam/transport/liveness.h"
 #include "support/frame_check.h"
 #include "support/regsvr32.h"
 #include "vidlox_sharecam.h"
@@ -79,7 +81,7 @@ struct ReaderGraph {
 };
 
 class SharedCamera : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         ASSERT_EQ(v.Init(), 0);
         camera = device_index(VLXCAM_NAME_MAIN);
@@ -254,8 +256,6 @@ TEST_F(SharedCamera, AChannelIsPublishedByOneSlotOrProcessAtATime) {
     EXPECT_EQ(share.GetShareInfo(1, nullptr), -1);
     EXPECT_EQ(share.GetShareInfo(0, info), -2);
     EXPECT_EQ(share.GetShareInfo(5, info), -2);
-    EXPECT_EQ(share.ShareSlot(5), -2);
-    EXPECT_EQ(share.ShareSlot(-1), -2);
     EXPECT_EQ(share.ShareSlot(3), -1) << "the slot is not open";
     EXPECT_EQ(share.ShareSlot(0), 0);
 
@@ -268,23 +268,102 @@ TEST_F(SharedCamera, AChannelIsPublishedByOneSlotOrProcessAtATime) {
     other.kill();
     EXPECT_EQ(share.ShareSlot(3), 0) << "the killed publisher's channel is free";
     EXPECT_EQ(share_info(3)[VLX_SHARE_PUBLISHER], static_cast<int64_t>(GetCurrentProcessId()));
-    // Naming another channel moves the slot there.
-    EXPECT_EQ(share.ShareSlot(2), 0);
-    EXPECT_EQ(share_info(3)[VLX_SHARE_PUBLISHER], 0);
-    EXPECT_EQ(share_info(2)[VLX_SHARE_PUBLISHER], static_cast<int64_t>(GetCurrentProcessId()));
-    EXPECT_EQ(share.ShareSlot(0), 0);
-    EXPECT_EQ(share_info(2)[VLX_SHARE_PUBLISHER], 0);
-    // Closing the slot ends its publishing.
-    v.SetActiveSel(0);
-    EXPECT_EQ(share_info(4)[VLX_SHARE_PUBLISHER], static_cast<int64_t>(GetCurrentProcessId()));
-    EXPECT_EQ(v.Close(), 0);
-    EXPECT_EQ(share_info(4)[VLX_SHARE_PUBLISHER], 0);
-    // And vlx_Exit ends every slot's.
+}
+
+// Exactly the calls the header names end a slot's publishing (on channel 4
+// here); nothing else touches it.
+TEST_F(SharedCamera, WhatEndsASlotsPublishing) {
+    struct Case {
+        const char* call;
+        int32_t (*make)(SharedCamera&);
+        int32_t answer;
+        bool still_publishing;
+    };
+    const Case cases[] = {
+        {"vlx_Open on the open slot", [](SharedCamera& t) { return t.v.Open(t.camera, 6, 0, 0, 0); }, -2, true},
+        {"vlx_ShareSlot(5)", [](SharedCamera& t) { return t.share.ShareSlot(5); }, -2, true},
+        {"vlx_ShareSlot(-1)", [](SharedCamera& t) { return t.share.ShareSlot(-1); }, -2, true},
+        {"vlx_ShareSlot of its own channel", [](SharedCamera& t) { return t.share.ShareSlot(4); }, 0, true},
+        {"vlx_Stop, vlx_Play2", [](SharedCamera& t) { return t.v.Stop() == 0 && t.v.Play2() >= 0 ? 0 : -1; }, 0, true},
+        {"vlx_ShareSlot(0)", [](SharedCamera& t) { return t.share.ShareSlot(0); }, 0, false},
+        {"vlx_ShareSlot of another channel", [](SharedCamera& t) { return t.share.ShareSlot(2); }, 0, false},
+        {"vlx_Close", [](SharedCamera& t) { return t.v.Close(); }, 0, false},
+        {"vlx_Reopen", [](SharedCamera& t) { return t.share.Reopen(); }, 0, false},
+        {"vlx_Exit", [](SharedCamera& t) { return t.v.Exit(); }, 0, false},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.call);
+        ASSERT_EQ(publish(4), 0);
+        EXPECT_EQ(test.make(*this), test.answer);
+        EXPECT_EQ(share_info(4)[VLX_SHARE_PUBLISHER], test.still_publishing ? int64_t{GetCurrentProcessId()} : 0);
+        v.Init();
+        close_every_slot();
+    }
+    // A move that is refused leaves the slot publishing on none.
+    Child other(L"publish 3 640 480");
+    ASSERT_TRUE(other.wait_ready());
     ASSERT_EQ(publish(4), 0);
-    EXPECT_EQ(share_info(4)[VLX_SHARE_PUBLISHER], static_cast<int64_t>(GetCurrentProcessId()));
-    EXPECT_EQ(v.Exit(), 0);
+    EXPECT_EQ(share.ShareSlot(3), -5);
     EXPECT_EQ(share_info(4)[VLX_SHARE_PUBLISHER], 0);
-    ASSERT_EQ(v.Init(), 0);
+}
+
+// The shared camera as the slot's device takes sizes up to 4096 x 4096: a
+// frame larger than a channel carries is refused; a publisher whose frames
+// turned so large since is said to send none.
+TEST_F(SharedCamera, AFrameSizeTheChannelDoesNotCarryIsRefusedOrSaidSo) {
+    const int32_t source = device_index(VLXSHARE_NAME_2);
+    ASSERT_GE(source, 0);
+    struct Case {
+        int32_t width, height, share;
+    };
+    for (const Case test : {Case{4096, 2160, -9}, Case{2160, 3840, 0}}) {
+        SCOPED_TRACE(std::to_string(test.width) + "x" + std::to_string(test.height));
+        v.SetDevWidth(test.width);
+        v.SetDevHeight(test.height);
+        const int32_t opened = v.Open(source, 6, 0, 0, 0);
+        ASSERT_TRUE(opened == 0 || opened == 1) << opened;
+        ASSERT_GE(v.Play2(), 0);
+        EXPECT_EQ(share.ShareSlot(1), test.share);
+        EXPECT_EQ(v.Close(), 0);
+    }
+    vlxshare::transport::ChannelWriter writer;
+    ASSERT_EQ(writer.open(1), vlxshare::transport::ClaimResult::claimed);
+    int64_t info[VLX_SHARE_INFO_COUNT];
+    EXPECT_EQ(share.GetShareInfo(1, info), 0);
+    writer.announce_shape(4096, 2160);
+    EXPECT_EQ(share.GetShareInfo(1, info), 2);
+    EXPECT_EQ(info[VLX_SHARE_PUBLISHER], static_cast<int64_t>(GetCurrentProcessId()));
+}
+
+// Objects that another process made first under the channel's names: the
+// publisher refuses them, readers show "no signal" without a fault.
+TEST_F(SharedCamera, ObjectsOfAnotherProcessUnderTheChannelsNamesAreNeverUsed) {
+    struct Case {
+        const wchar_t* squat;
+        int32_t share;
+        bool reader_sees_frames;
+    };
+    const Case cases[] = {
+        {L"null-dacl", -10, false},
+        {L"other-owner", -10, false},
+        {L"reserved", -6, false},
+        {L"mutex-as-event", 0, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(utf8(test.squat));
+        Child squatter(std::wstring(L"squat 1 ") + test.squat);
+        ASSERT_TRUE(squatter.wait_ready());
+        ReaderGraph reader;
+        ASSERT_EQ(reader.start(1), S_OK);
+        EXPECT_EQ(publish(1), test.share);
+        ASSERT_TRUE(reader.recorder->wait_for([](const auto& f) { return f.size() >= 10; }));
+        if (test.reader_sees_frames) {
+            EXPECT_TRUE(reader.recorder->wait_for([](const auto& f) { return real_frames_at_least(f, 5); }));
+        } else {
+            EXPECT_EQ(count_real(reader.recorder->frames()), 0u);
+        }
+        close_every_slot();
+    }
 }
 
 TEST_F(SharedCamera, AFormatSetOnTheStoppedSlotGoesOutInItsNewSizeAndReadersScaleIt) {
@@ -308,7 +387,6 @@ TEST_F(SharedCamera, AGarbageMappingShowsNoSignalUntilAPublisherRepairsIt) {
     {
         vlxshare::transport::ChannelView view;
         ASSERT_EQ(view.open(3, true), 0u);
-        ASSERT_GE(view.size(), sizeof(vlxshare::transport::ChannelHeader));
         // Random bytes, with our magic and layout so the records are reached.
         uint32_t state = 99;
         for (size_t i = 0; i < sizeof(vlxshare::transport::ChannelHeader); ++i) {
@@ -322,7 +400,8 @@ TEST_F(SharedCamera, AGarbageMappingShowsNoSignalUntilAPublisherRepairsIt) {
         header.ring_frames = vlxshare::transport::kRingFrames;
         header.frame_capacity = vlxshare::transport::kFrameCapacity;
         header.data_offset = vlxshare::transport::kDataOffset;
-        header.publisher_pid = static_cast<LONG>(GetCurrentProcessId());
+        header.publisher.who = GetCurrentProcessId();
+        header.publisher.started = vlxshare::transport::this_process_started();
         for (auto& frame : header.frames) {
             frame.width = 0x7fffffff;
             frame.bytes = 0xffffffff;

@@ -7,6 +7,11 @@
 //       opens the test camera (Null Renderer, WIDTH x HEIGHT at 30 fps),
 //       runs it and publishes it on CHANNEL until killed (60 s at most);
 //       exit code 100 + n when a step answered -n
+//   share_host squat CHANNEL KIND EVENT
+//       makes an object under one of the channel's names first, as another
+//       principal's process would, and holds it (60 s at most): null-dacl
+//       and other-owner mappings, a reserved (SEC_RESERVE) mapping of the
+//       user's own, or mutex-as-event (a mutex under reader 0's event name)
 //   share_host read CHANNEL FILE EVENT
 //       opens "vidlox Shared Camera CHANNEL" through the library and takes
 //       every frame (vlx_WaitFrame, vlx_GetFrame); each frame's painted
@@ -15,7 +20,11 @@
 #include "sharecam/share_support.h"
 #include "support/frame_check.h"
 #include "vidlox_sharecam.h"
+#include "sharecam/transport/channel_mapping.h"
+#include "sharecam/transport/layout.h"
 #include "vidlox_testcam.h"
+
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -82,6 +91,27 @@ int read(int32_t channel, const wchar_t* file, HANDLE ready) {
     return 0;
 }
 
+HANDLE squat(int32_t channel, const std::wstring& kind) {
+    using namespace vlxshare::transport;
+    const std::wstring name = mapping_name(channel);
+    auto mapping = [&](SECURITY_ATTRIBUTES* security, DWORD protection) {
+        return CreateFileMappingW(INVALID_HANDLE_VALUE, security, protection, 0, static_cast<DWORD>(kMappingBytes),
+                                  name.c_str());
+    };
+    if (kind == L"mutex-as-event") return CreateMutexW(nullptr, FALSE, reader_event_name(channel, 0).c_str());
+    if (kind == L"reserved") {
+        OwnerOnly security;
+        return mapping(security.get(), PAGE_READWRITE | SEC_RESERVE);
+    }
+    // Wine lets any owner be named: another user's SID stands for that user.
+    const wchar_t* sddl = kind == L"other-owner" ? L"O:S-1-5-21-1-2-3-1001D:(A;;GA;;;WD)" : L"D:NO_ACCESS_CONTROL";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return nullptr;
+    SECURITY_ATTRIBUTES security{sizeof security, descriptor, FALSE};
+    return mapping(&security, PAGE_READWRITE);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -94,5 +124,11 @@ int wmain(int argc, wchar_t** argv) {
         return publish(channel, static_cast<int32_t>(std::wcstol(argv[3], nullptr, 10)),
                        static_cast<int32_t>(std::wcstol(argv[4], nullptr, 10)), ready);
     if (mode == L"read" && argc == 5) return read(channel, argv[3], ready);
+    if (mode == L"squat" && argc == 5) {
+        if (!squat(channel, argv[3])) return failed(-94);
+        SetEvent(ready);
+        Sleep(60000);
+        return 0;
+    }
     return 2;
 }

@@ -20,7 +20,8 @@ const ShareExports& share_exports() {
         return ShareExports{reinterpret_cast<decltype(&vlx_ShareSlot)>(find("vlx_ShareSlot")),
                             reinterpret_cast<decltype(&vlx_GetShareInfo)>(find("vlx_GetShareInfo")),
                             reinterpret_cast<decltype(&vlx_WaitFrame)>(find("vlx_WaitFrame")),
-                            reinterpret_cast<decltype(&vlx_GetFrame)>(find("vlx_GetFrame"))};
+                            reinterpret_cast<decltype(&vlx_GetFrame)>(find("vlx_GetFrame")),
+                            reinterpret_cast<decltype(&vlx_Reopen)>(find("vlx_Reopen"))};
     }();
     return loaded;
 }

@@ -21,6 +21,7 @@ struct ShareExports {
     decltype(&vlx_GetShareInfo) GetShareInfo;
     decltype(&vlx_WaitFrame) WaitFrame;
     decltype(&vlx_GetFrame) GetFrame;
+    decltype(&vlx_Reopen) Reopen;
 };
 const ShareExports& share_exports();
 

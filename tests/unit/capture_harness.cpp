@@ -48,6 +48,7 @@ void InProcessCapture::TearDown() {
         vlx_SetDevWidth(0);
         vlx_SetDevHeight(0);
         vlx_SetDevFrameRate(0.0);
+        vlx_SetStillSize(0, 0);
         vlx::active_slot().render_mode = 0;
     }
     vlx_SetActiveSel(0);

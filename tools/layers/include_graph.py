@@ -23,7 +23,7 @@ LAYERS = [
     ["frames", "encoder"],
     ["formats"],
     ["graph"],
-    ["config", "controls", "events", "devices", "sharecam", "sound"],
+    ["config", "controls", "events", "devices", "sharecam", "stills", "sound"],
     ["profiles"],
     ["exports"],
 ]

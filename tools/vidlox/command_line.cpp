@@ -14,7 +14,7 @@ const std::set<std::string> value_options = {"--size", "--quality", "--compresso
                                               "--format", "--channel", "--save", "--apply", "--audio", "--audio-format",
                                               "--device"};
 const std::set<std::string> flag_options = {"--raw", "--log", "--help", "--version", "--nearest", "--paths", "--lock",
-                                             "--any-device"};
+                                             "--any-device", "--button"};
 
 bool bad_value(const char* option, const std::string& text, const char* wanted) {
     std::fprintf(stderr, "vidlox: %s takes %s, not \"%s\"\n", option, wanted, text.c_str());

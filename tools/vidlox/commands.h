@@ -25,6 +25,7 @@ int control_command(const CommandLine& line);
 int watch_command(const CommandLine& line);
 int share_command(const CommandLine& line);
 int profile_command(const CommandLine& line);
+int still_command(const CommandLine& line);
 int audio_formats_command(const CommandLine& line);
 int listen_command(const CommandLine& line);
 

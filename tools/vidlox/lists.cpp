@@ -38,6 +38,11 @@ NameList device_path_list(int32_t kind) {
                      "vlx_GetDevicePathList", kind);
 }
 
+NameList still_format_list(int32_t device_index) {
+    return read_list(vlx_GetStillFormatListSize, "vlx_GetStillFormatListSize", vlx_GetStillFormatList,
+                     "vlx_GetStillFormatList", device_index);
+}
+
 NameList codec_list(int32_t kind) {
     return read_list(vlx_GetCodecListSize, "vlx_GetCodecListSize", vlx_GetCodecList, "vlx_GetCodecList", kind);
 }

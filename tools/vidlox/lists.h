@@ -19,6 +19,8 @@ NameList device_list(int32_t kind);
 NameList codec_list(int32_t kind);
 // The devices' paths (vlx_GetDevicePathList), line k for device k.
 NameList device_path_list(int32_t kind);
+// The lines of vlx_GetStillFormatList of a device: "WIDTH HEIGHT SUBTYPE INDEX KIND".
+NameList still_format_list(int32_t device_index);
 
 // Whether a list result says "none installed" rather than a failure: the
 // category has no enumerator.

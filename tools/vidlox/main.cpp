@@ -54,6 +54,13 @@ const Command commands[] = {
      "grabs frames (vlx_GetImageMem) into the encoder\n"
      "(vlx_WriteEncoder): codec numbers as in vidlox.h,\n"
      "default 2 (H.264 main); 5 s at 30 fps"},
+    {"still DEVICE FILE [--size WxH] [--button]", 2, 2, "--size --button --seconds --quality", still_command,
+     "a still of the device's still pin at W x H (default:\n"
+     "its largest) on the software trigger, or with --button\n"
+     "the first one the camera's button sends (waited for\n"
+     "until Ctrl+C or --seconds S), saved through\n"
+     "vlx_SaveStill as FILE's extension says; a device\n"
+     "without a still pin gives its next capture frame"},
     {"controls DEVICE", 1, 1, "", controls_command,
      "the camera's own controls: range, step, default,\n"
      "value and mode of each"},
@@ -64,7 +71,8 @@ const Command commands[] = {
      "takes every frame once (vlx_WaitFrame, vlx_GetFrame;\n"
      "--lock: vlx_LockFrame, vlx_UnlockFrame, no copy):\n"
      "frames taken and missed, the device's dropped frames,\n"
-     "latency from arrival to the bytes in hand; 5 s"},
+     "latency from arrival to the bytes in hand, and whether\n"
+     "the camera's samples were held or copied; 5 s"},
     {"audio-formats MIC", 1, 1, "", audio_formats_command,
      "the formats of the microphone's capture pin, one line\n"
      "each: INDEX RATE CHANNELS BITS"},

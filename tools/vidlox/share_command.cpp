@@ -50,9 +50,10 @@ int share_command(const CommandLine& line) {
         Sleep(20);
         if (GetTickCount64() < next_line) continue;
         next_line += 1000;
-        if (const int32_t read = vlx_GetShareInfo(channel, info); read < 0)
-            return library_failure("vlx_GetShareInfo", read);
+        const int32_t read = vlx_GetShareInfo(channel, info);
+        if (read < 0) return library_failure("vlx_GetShareInfo", read);
         if (int failed = session.healthy()) return failed;
+        if (read == 2) return tool_failure("the device's frames are larger than a channel carries; none goes out");
         std::printf("%3llu s  readers %lld  %lld frames per second  (published %lld, slowest reader skipped %lld)\n",
                     static_cast<unsigned long long>((GetTickCount64() - start) / 1000),
                     static_cast<long long>(info[VLX_SHARE_READERS]),

@@ -4,58 +4,21 @@
 #include "capture_session.h"
 #include "commands.h"
 #include "format_option.h"
+#include "image_formats.h"
 #include "report.h"
 #include "text.h"
 
 #include <vidlox.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
 namespace tool {
 
-namespace {
-
-struct ImageFormat {
-    const char* extension;
-    int32_t format;  // vlx_SaveImage's format number
-    const char* name;
-};
-
-constexpr ImageFormat image_formats[] = {
-    {".bmp", 0, "BMP"},      {".dib", 0, "BMP"},   {".jpg", 1, "JPEG"},  {".jpeg", 1, "JPEG"},
-    {".png", 2, "PNG"},      {".gif", 3, "GIF"},   {".tif", 4, "TIFF"},  {".tiff", 4, "TIFF"},
-    {".jxr", 5, "JPEG XR"},  {".wdp", 5, "JPEG XR"}, {".heic", 6, "HEIF"}, {".heif", 6, "HEIF"},
-};
-
-// Quality when none is given: outside 0-100, so that no option is written
-// and each encoder keeps its default (JPEG XR's is lossless).
-constexpr int32_t encoder_default_quality = -1;
-
-const ImageFormat* format_of(const std::string& file) {
-    const size_t dot = file.find_last_of('.');
-    if (dot == std::string::npos) return nullptr;
-    std::string extension = file.substr(dot);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const ImageFormat& format : image_formats) {
-        if (extension == format.extension) return &format;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
 int snap_command(const CommandLine& line) {
     const std::string& file = line.positional[1];
     const ImageFormat* format = format_of(file);
-    if (!format) {
-        std::fprintf(stderr,
-                     "vidlox: cannot tell a picture format from the name \"%s\"; use .bmp .jpg .png .gif .tif "
-                     ".jxr or .heic\n",
-                     file.c_str());
-        return exit_usage;
-    }
+    if (!format) return unknown_image_format(file);
     const bool raw = line.flags.count("--raw") != 0;
     if (raw && (format->format != 0 || line.values.count("--size") || line.values.count("--quality"))) {
         std::fputs("vidlox: --raw writes the frame's own bytes to a .bmp file; it takes no --size or --quality\n",

@@ -2,8 +2,9 @@
 // vlx_WaitFrame and vlx_GetFrame (with --lock: borrows it, without a copy,
 // through vlx_LockFrame and vlx_UnlockFrame), and shows what the frame events
 // tell a host: frames taken, frames that arrived and were never taken, the
-// device's own dropped frames, and the time from a frame's arrival to the
-// host holding its bytes.
+// device's own dropped frames, the time from a frame's arrival to the
+// host holding its bytes, and whether the library held the camera's samples
+// or copied each frame (vlx_GetFrameHolding).
 #include "capture_session.h"
 #include "commands.h"
 #include "progress.h"
@@ -90,6 +91,8 @@ int watch_command(const CommandLine& line) {
         progress.show(taken, -1);
     }
     progress.finish(taken, -1);
+    const int32_t holding = vlx_GetFrameHolding();
+    if (holding < 0) return library_failure("vlx_GetFrameHolding", holding);
     if (int failed = session.stop()) return failed;
 
     const double elapsed = progress.elapsed_seconds();
@@ -102,6 +105,9 @@ int watch_command(const CommandLine& line) {
         std::printf("the device reports no dropped frames (no IAMDroppedFrames)\n");
     std::printf("latency from arrival to the bytes in hand: median %.2f ms, 99th percentile %.2f ms\n",
                 percentile_ms(latencies_ms, 0.5), percentile_ms(latencies_ms, 0.99));
+    std::printf("frames kept by the library: %s\n",
+                holding == VLX_FRAMES_HELD ? "the camera's samples themselves (no copy of its own)"
+                                           : "copied on arrival (the camera's allocator has no buffers to spare)");
     return exit_ok;
 }
 

@@ -20,6 +20,7 @@ function group(prefix, except = []) {
 const DEVICE_STATES = group('VLX_DEVICE_');
 const CONTROLS = group('VLX_CONTROL_', ['VLX_CONTROL_AUTO', 'VLX_CONTROL_MANUAL']);
 const FORMAT_CHOICES = group('VLX_FORMAT_CHOICE_');
+const STILL_SOURCES = group('VLX_STILL_FROM_');
 
 function nameOf(byName, value) {
   return Object.keys(byName).find((name) => byName[name] === value);
@@ -88,5 +89,5 @@ function describe(value) {
 
 module.exports = {
   VidloxError, fromWire, meaningOf, argumentError, wholeNumber, describe, nameOf,
-  DEVICE_STATES, CONTROLS, FORMAT_CHOICES, constants: C,
+  DEVICE_STATES, CONTROLS, FORMAT_CHOICES, STILL_SOURCES, constants: C,
 };

@@ -17,6 +17,14 @@ class LibraryThread {
     this.listeners = new Map();  // slot -> camera
     this.streams = 0;
     this.broken = null;  // why the library thread ended, if it did
+    // Rung when a consumer asks for frames: wakes the library thread when
+    // it waits with no frame wanted (lib/worker.js).
+    this.doorbell = new Int32Array(new SharedArrayBuffer(4));
+  }
+
+  ring() {
+    Atomics.add(this.doorbell, 0, 1);
+    Atomics.notify(this.doorbell, 0);
   }
 
   start() {

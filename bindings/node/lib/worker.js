@@ -3,14 +3,16 @@
 // that called vlx_Init, one at a time: this worker is that thread. It answers
 // the main thread's requests ({id, op, ...}) one after the other, and while
 // a camera's frames are wanted it waits for them with vlx_WaitFrame and takes
-// each with vlx_GetFrame straight into a new buffer, which it hands over
-// (transfers) to the main thread: the one copy a frame costs is the library's.
+// each with vlx_GetFrame straight into a buffer of the camera's pool, shared
+// with the main thread, which hands it back when the frame is released or
+// collected: the one copy a frame costs is the library's, into memory that
+// is already there, and the main thread answers a frame without a message.
 // It watches the state of every open camera with vlx_GetDeviceState and
 // tells the main thread when it changes.
 const { parentPort, workerData } = require('worker_threads');
 const koffi = require('koffi');
 const native = require('./native');
-const { constants: C, CONTROLS, FORMAT_CHOICES, DEVICE_STATES, nameOf } = require('./errors');
+const { constants: C, CONTROLS, FORMAT_CHOICES, DEVICE_STATES, STILL_SOURCES, nameOf } = require('./errors');
 
 const calls = {};
 const v = native.load(workerData.dll, calls);
@@ -22,10 +24,13 @@ const WAIT_SLICE_MS = 40;
 const STATE_EVERY_MS = 100;
 // How long a snapshot waits for a camera's first frame.
 const FIRST_FRAME_MS = C.VLX_FIRST_FRAME_WAIT_MS + 2000;
+// How long a still on request may take to come.
+const STILL_MS = 5000;
 // States that end a camera's frames: no frame comes after them.
 const FINAL_STATES = [C.VLX_DEVICE_LOST, C.VLX_DEVICE_ERROR, C.VLX_DEVICE_IN_USE];
 
 const cameras = new Map();  // slot -> camera record
+let nextOpening = 1;  // tells the cameras one slot held apart
 const recording = new Set();  // slots that record() holds
 let pumping = false;
 let stateTimer = null;
@@ -165,8 +170,24 @@ function formatInForce() {
   return { subtype: subtype.toString('latin1', 0, subtype.indexOf(0)), width: width[0], height: height[0], fps: rate[0] };
 }
 
+// ---- Stills: the still pin's sizes, largest first as devices list them.
+function stillSizes(index) {
+  return listLines('vlx_GetStillFormatListSize', 'vlx_GetStillFormatList', [index], undefined)
+    .map((line) => line.split(' ')).filter((f) => f[4] === 'VIDEOINFOHEADER')
+    .map(([width, height]) => ({ width: Number(width), height: Number(height) }));
+}
+
+// The still size `asked` ({width, height}; null: the pin's first) among
+// `sizes`, or null for a device without a still pin, whose stills are
+// capture frames. 1 is vlx_SetStillSize's own answer for such a device.
+function stillSize(sizes, asked) {
+  if (sizes.length > 0) return asked || sizes[0];
+  if (asked) throw new Refusal('vlx_SetStillSize', 1, { meaning: 'the device has no still pin: its stills are capture frames at the capture size' });
+  return null;
+}
+
 // ---- Cameras
-function open({ device, width, height, fps, subtype, choice, audio, audioFormat }) {
+function open({ device, width, height, fps, subtype, choice, still, audio, audioFormat }) {
   let slot = 0;
   while (cameras.has(slot) || recording.has(slot)) slot += 1;
   if (slot >= C.VLX_SLOT_COUNT) throw new Refusal('vlx_SetActiveSel', -1, { context: `all ${C.VLX_SLOT_COUNT} slots hold a camera` });
@@ -178,6 +199,11 @@ function open({ device, width, height, fps, subtype, choice, audio, audioFormat 
   v.vlx_SetDevHeight(height);
   v.vlx_SetDevFrameRate(fps);
   v.vlx_SetDevFormatChoice(FORMAT_CHOICES[choice]);
+  // Stills asked for now are built with the graph: no restart later.
+  const pinSizes = still ? stillSizes(found.index) : null;
+  const stills = still ? stillSize(pinSizes, still === true ? null : still) : null;
+  const asked = v.vlx_SetStillSize(stills ? stills.width : 0, stills ? stills.height : 0);
+  if (asked < 0) throw new Refusal('vlx_SetStillSize', asked, { context: `${stills.width}x${stills.height}` });
   chooseAudio(audio, audioFormat);
   const opened = v.vlx_Open(found.index, 6, 0, 0, 0);  // 6: Null Renderer, no window
   v.vlx_SetAudioDevice(-1);  // the slot's next open chooses again
@@ -194,8 +220,9 @@ function open({ device, width, height, fps, subtype, choice, audio, audioFormat 
     // deliver: the open fails with its state.
     const state = v.vlx_GetDeviceState();
     if (FINAL_STATES.includes(state)) throw new Refusal('vlx_GetDeviceState', state, stateDetails(state));
-    camera = { slot, stream: 0, credit: 0, checked: 0, state, format: formatInForce(), audio: audioFormatInForce(),
-      sound: 0, soundCredit: 0 };
+    camera = { slot, opening: nextOpening++, stream: 0, credit: null, free: null, pool: [], checked: 0, state, format: formatInForce(), allocated: 0,
+      index: found.index, pinSizes, stills, takingStill: false,
+      audio: audioFormatInForce(), sound: 0, soundCredit: 0 };
   } catch (error) {
     v.vlx_Stop();
     v.vlx_Close();
@@ -203,14 +230,19 @@ function open({ device, width, height, fps, subtype, choice, audio, audioFormat 
   }
   cameras.set(slot, camera);
   watchStates();
-  return { slot, ...found, format: camera.format, audio: camera.audio, state: nameOf(DEVICE_STATES, camera.state) || 'waiting' };
+  return { slot, opening: camera.opening, ...found, format: camera.format, audio: camera.audio, state: nameOf(DEVICE_STATES, camera.state) || 'waiting' };
 }
 
-function close({ slot }) {
-  if (!cameras.delete(slot)) return;
+// Closes the camera of that opening: a slot another camera has taken since
+// is not its to close.
+function close({ slot, opening }) {
+  const camera = cameras.get(slot);
+  if (!camera || camera.opening !== opening) return;
+  cameras.delete(slot);
   select(slot);
   v.vlx_Stop();  // -1 when it no longer runs: closing is all that is left
   const closed = v.vlx_Close();
+  v.vlx_SetStillSize(0, 0);  // the slot's next camera asks for none
   if (cameras.size === 0) {
     clearInterval(stateTimer);
     stateTimer = null;
@@ -281,22 +313,89 @@ function applyProfile({ slot, file, anyDevice }) {
   return { applied, report: profileReport() };
 }
 
+// A still of the camera: its still pin's at `size` (the size it has, else
+// its first; another size stops the camera, sets it and runs it again), or
+// the next capture frame of a device without a still pin. Button stills
+// that come meanwhile go out as 'still' events.
+async function still({ slot, size }) {
+  const camera = cameras.get(slot);
+  if (!camera) throw new Refusal('vlx_TriggerStill', -1, { context: 'the camera was closed' });
+  select(slot);
+  camera.pinSizes = camera.pinSizes || stillSizes(camera.index);
+  const wanted = stillSize(camera.pinSizes, size || camera.stills);
+  if (wanted && (!camera.stills || wanted.width !== camera.stills.width || wanted.height !== camera.stills.height)) {
+    v.vlx_Stop();
+    const set = v.vlx_SetStillSize(wanted.width, wanted.height);
+    const played = v.vlx_Play2();
+    if (set < 0) throw new Refusal('vlx_SetStillSize', set, { context: `${wanted.width}x${wanted.height}` });
+    if (played < 0) throw new Refusal('vlx_Play2', played);
+    camera.stills = wanted;
+  }
+  camera.takingStill = true;
+  try {
+    const fired = v.vlx_TriggerStill();
+    if (fired < 0) throw new Refusal('vlx_TriggerStill', fired);
+    const deadline = Date.now() + STILL_MS;
+    for (;;) {
+      if (!cameras.has(slot)) throw new Refusal('vlx_WaitStill', -5, { context: 'the camera was closed' });
+      select(slot);
+      const waited = v.vlx_WaitStill(0);
+      if (waited < 0) throw new Refusal('vlx_WaitStill', waited);
+      const taken = waited === 0 ? takeStill(camera) : null;
+      if (taken && taken.source !== 'button') return taken;
+      if (taken) sendStill(camera, taken);
+      else if (Date.now() > deadline) throw new Refusal('vlx_WaitStill', 1, { context: `no still within ${STILL_MS} ms` });
+      else await new Promise((resolve) => setTimeout(resolve, 10));
+    }
+  } finally {
+    camera.takingStill = false;
+  }
+}
+
+function takeStill(camera) {
+  const size = new Int32Array(1);
+  const header = Buffer.alloc(44);
+  let read = v.vlx_GetStill(null, size, header, null);
+  if (read < 0) throw new Refusal('vlx_GetStill', read);
+  const pixels = Buffer.allocUnsafeSlow(Math.max(size[0], 1));
+  const info = new BigInt64Array(C.VLX_STILL_INFO_COUNT);
+  read = v.vlx_GetStill(pixels, size, header, info);
+  if (read < 0) throw new Refusal('vlx_GetStill', read);
+  const height = header.readInt32LE(8);
+  const sampleTime = Number(info[C.VLX_STILL_SAMPLE_TIME]);
+  return { buffer: pixels.buffer, length: size[0], width: header.readInt32LE(4), height: Math.abs(height),
+    bottomUp: height > 0, number: Number(info[C.VLX_STILL_NUMBER]), sampleTime: sampleTime === -1 ? null : sampleTime / 1e4,
+    arrival: Number(info[C.VLX_STILL_ARRIVAL]) / 1e4, source: nameOf(STILL_SOURCES, Number(info[C.VLX_STILL_SOURCE])) };
+}
+
+function sendStill(camera, taken) {
+  parentPort.postMessage({ event: 'still', slot: camera.slot, ...taken }, [taken.buffer]);
+}
+
+// Stills the camera's button sent while nobody asked for one.
+function checkButton(camera) {
+  if (!camera.stills || camera.takingStill) return;
+  select(camera.slot);
+  while (v.vlx_WaitStill(0) === 0) sendStill(camera, takeStill(camera));
+}
+
 // ---- Frames
-function stream({ slot, stream: id, credit }) {
+// What the main thread shares with this one, as Int32Arrays over its
+// SharedArrayBuffers: a stream's `credit` (the frames it wants beyond those
+// sent) and a camera's `free` flags (1 while buffer i of the camera's pool is
+// free). The main thread adds credit and frees buffers with Atomics, without
+// a message; it rings `bell` (one for all) when it adds credit, which wakes
+// this thread when no stream has any.
+let bell = null;
+
+function stream({ slot, stream: id, credit, free, doorbell }) {
+  bell = new Int32Array(doorbell);
   const camera = cameras.get(slot);
   if (!camera) return;
   camera.stream = id;
-  camera.credit = credit;
-  camera.spare = [];
+  camera.credit = id ? new Int32Array(credit) : null;
+  if (free && (!camera.free || camera.free.buffer !== free)) camera.free = new Int32Array(free);
   if (id && FINAL_STATES.includes(camera.state)) return end(camera, stateDetails(camera.state));
-  pump();
-}
-
-function ack({ slot, stream: id, buffer }) {
-  const camera = cameras.get(slot);
-  if (!camera || camera.stream !== id) return;
-  camera.credit += 1;
-  if (buffer) (camera.spare || (camera.spare = [])).push(buffer);
   pump();
 }
 
@@ -348,21 +447,28 @@ function pump() {
 
 // One round over the cameras whose frames are wanted: each waits up to a
 // slice for a frame (shorter when several share the round), and the thread
-// comes back to its requests between rounds.
+// comes back to its requests between rounds. With streams but no credit, it
+// waits up to a slice for the main thread to ask for more.
 function pumpOnce() {
   pumping = false;
+  // Sound first: every block that waits, as far as the consumer's credit goes.
+  let sounding = false;
   for (const camera of cameras.values()) {
     if (!camera.sound) continue;
     select(camera.slot);
     while (camera.soundCredit > 0 && v.vlx_WaitAudio(0) === 0) takeBlock(camera);
+    sounding = sounding || camera.soundCredit > 0;
   }
-  const wanted = [...cameras.values()].filter((c) => c.stream && c.credit > 0);
-  if (wanted.length === 0) {
+  const streaming = [...cameras.values()].filter((c) => c.stream);
+  if (streaming.length === 0) {
     // Sound alone: look again shortly, without holding the thread.
-    if ([...cameras.values()].some((c) => c.sound && c.soundCredit > 0)) setTimeout(pump, 10);
+    if (sounding) setTimeout(pump, 10);
     return;
   }
-  const slice = Math.max(1, Math.floor(WAIT_SLICE_MS / wanted.length));
+  const rung = Atomics.load(bell, 0);
+  const wanted = streaming.filter((c) => Atomics.load(c.credit, 0) > 0);
+  if (wanted.length === 0) Atomics.wait(bell, 0, rung, WAIT_SLICE_MS);
+  const slice = Math.max(1, Math.floor(WAIT_SLICE_MS / Math.max(1, wanted.length)));
   for (const camera of wanted) {
     select(camera.slot);
     const waited = v.vlx_WaitFrame(slice);
@@ -375,40 +481,66 @@ function pumpOnce() {
   pump();
 }
 
+// A free buffer of the camera's pool, made or grown to `bytes` if needed:
+// its index, or -1 when the main thread holds every one.
+function poolBuffer(camera, bytes) {
+  for (let index = 0; index < camera.free.length; index += 1) {
+    if (Atomics.load(camera.free, index) !== 1) continue;
+    if (!camera.pool[index] || camera.pool[index].shared.byteLength < bytes) {
+      const shared = new SharedArrayBuffer(bytes);
+      camera.pool[index] = { shared, view: Buffer.from(shared) };
+      camera.allocated += 1;
+    }
+    return index;
+  }
+  return -1;
+}
+
+// vlx_GetFrame's out-parameters, filled anew by every call.
+const size = new Int32Array(1);
+const header = Buffer.alloc(44);
+const info = new BigInt64Array(C.VLX_FRAME_INFO_COUNT);
+
 function take(camera) {
   let bytes = camera.bytes || v.vlx_GetImageMemSize(0);
   for (let attempt = 0; attempt < 2; attempt += 1) {
-    // A buffer the consumer gave back, or allocUnsafeSlow: a buffer of its
-    // own (transferable), not zero-filled: the library writes every byte.
-    const spare = camera.spare && camera.spare.pop();
-    const pixels = spare && spare.byteLength >= bytes ? Buffer.from(spare) : Buffer.allocUnsafeSlow(Math.max(bytes, 1));
-    const size = new Int32Array([pixels.length]);
-    const header = Buffer.alloc(44);
-    const info = new BigInt64Array(C.VLX_FRAME_INFO_COUNT);
+    // A buffer of the pool, or, when the consumer holds them all, one of
+    // its own (transferred, not shared); not zero-filled: the library writes
+    // every byte.
+    const index = poolBuffer(camera, Math.max(bytes, 1));
+    if (index < 0) camera.allocated += 1;
+    const pixels = index >= 0 ? camera.pool[index].view : Buffer.allocUnsafeSlow(Math.max(bytes, 1));
+    size[0] = pixels.length;
     const taken = v.vlx_GetFrame(pixels, size, header, info);
     if (taken === -4) {  // a new frame size: *size has the bytes needed
       bytes = size[0];
       continue;
     }
-    if (taken === -7) {  // nothing new after all: the buffer waits for the next frame
-      (camera.spare || (camera.spare = [])).push(pixels.buffer);
-      return;
-    }
+    if (taken === -7) return;  // nothing new after all
     if (taken < 0) return end(camera, { functionName: 'vlx_GetFrame', code: taken });
     camera.bytes = size[0];
-    camera.credit -= 1;
+    Atomics.sub(camera.credit, 0, 1);
+    let shared;
+    if (index >= 0) {
+      Atomics.store(camera.free, index, 0);
+      // Sent with every frame (a shared buffer crosses without a copy): the
+      // main thread keeps none of the pool, so the buffer comes back only
+      // once no view of it is left there.
+      shared = camera.pool[index].shared;
+    }
     const height = header.readInt32LE(8);
     const number = (i) => Number(info[i]);
     const sampleTime = number(C.VLX_FRAME_SAMPLE_TIME), dropped = number(C.VLX_FRAME_DROPPED);
+    const own = index < 0 ? pixels.buffer : undefined;
     parentPort.postMessage({
-      event: 'frame', slot: camera.slot, stream: camera.stream, buffer: pixels.buffer, length: size[0],
+      event: 'frame', slot: camera.slot, stream: camera.stream, index, shared, buffer: own, length: size[0],
       width: header.readInt32LE(4), height: Math.abs(height), bottomUp: height > 0, bits: header.readUInt16LE(14),
       number: number(C.VLX_FRAME_NUMBER),
       sampleTime: sampleTime === -1 ? null : sampleTime / 1e4,
       arrival: number(C.VLX_FRAME_ARRIVAL) / 1e4,
       missed: number(C.VLX_FRAME_MISSED),
       dropped: dropped === -1 ? null : dropped,
-    }, [pixels.buffer]);
+    }, own ? [own] : undefined);
     return;
   }
 }
@@ -445,6 +577,7 @@ function watchStates() {
   stateTimer = setInterval(() => {
     for (const camera of cameras.values()) {
       if (Date.now() - camera.checked >= STATE_EVERY_MS) checkState(camera);
+      checkButton(camera);
     }
   }, STATE_EVERY_MS);
 }
@@ -453,11 +586,13 @@ const OPERATIONS = {
   devices,
   formats: ({ device }) => formats(device),
   codecs: () => listLines('vlx_GetCodecListSize', 'vlx_GetCodecList', [0], -3),
-  open, close, controls, setControl, snapshot, saveProfile, applyProfile, record,
+  open, close, controls, setControl, snapshot, still, saveProfile, applyProfile, record,
   calls: () => ({ ...calls }),
+  // For the package's tests: the frame buffers a camera's pool has made.
+  buffers: ({ slot }) => ({ allocated: cameras.has(slot) ? cameras.get(slot).allocated : 0 }),
   version: () => v.vlx_Version(),
 };
-const MESSAGES = { stream, ack, sound, soundAck };
+const MESSAGES = { stream, sound, soundAck };
 
 parentPort.on('message', async (message) => {
   if (MESSAGES[message.op]) return MESSAGES[message.op](message);
